@@ -1,0 +1,48 @@
+// The engine's whole frame grab (screen copy, cursor, packing into a DIB) at 1920x1080, 32 bits, no effects.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "capture/ScreenCamera.h"
+#include "platform/Clock.h"
+#include "platform/Host.h"
+#include "platform/x11/X11ScreenSource.h"
+
+namespace {
+
+class SilentHost final : public tolm::Host {
+public:
+    void ShowNotice(const std::string&, const std::string&, tolm::NoticeIcon) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool EditSettings(const std::string&, std::vector<tolm::SettingField>&) override { return false; }
+};
+
+void BM_CaptureFrame(benchmark::State& state, tolm::TPixelFormat colors) {
+    std::string error;
+    std::unique_ptr<tolm::ScreenSource> screen = tolm::CreateX11ScreenSource("", error);
+    if (!screen) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    tolm::SteadyClock clock;
+    SilentHost host;
+    tolm::TScreenCamera camera({*screen, clock, host});
+    camera.SetColors(colors);
+    for (auto _ : state) {
+        std::optional<tolm::PackedDib> dib =
+            camera.CaptureFrame(tolm::TCaptureMode::cmDib, nullptr, 0, 0, 1920, 1080, false);
+        if (!dib) {
+            state.SkipWithError("grab failed");
+            return;
+        }
+        benchmark::DoNotOptimize(dib->Data());
+    }
+    state.counters["grabs/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK_CAPTURE(BM_CaptureFrame, 32bit, tolm::TPixelFormat::pf32bit)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CaptureFrame, 24bit, tolm::TPixelFormat::pf24bit)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

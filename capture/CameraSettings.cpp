@@ -1,0 +1,101 @@
+#include <algorithm>
+
+#include "capture/CaptureGlobals.h"
+#include "capture/ScreenCamera.h"
+
+namespace tolm {
+
+TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
+    const std::vector<Rect> monitors = services_.screen.Monitors();
+    if (!monitors.empty()) {
+        desktopWidth_ = monitors.front().width;
+        desktopHeight_ = monitors.front().height;
+    }
+    Globals().ActiveCamera = this;
+}
+
+TScreenCamera::~TScreenCamera() {
+    if (recording_) {
+        recording_ = false;
+        Globals().StopReason = TStopReason::Cancel;
+    }
+    TScreenCamera* self = this;
+    Globals().ActiveCamera.compare_exchange_strong(self, nullptr);
+}
+
+void TScreenCamera::SetCurrentMonitor(int v) {
+    if (v >= 1 && v <= MonitorCount()) currentMonitor_ = v;
+}
+
+void TScreenCamera::SetUpdateRate(int v) {
+    if (v >= 1 && v <= 500) updateRate_ = v;
+}
+
+void TScreenCamera::SetPlayBack_FPS(int v) {
+    if (v >= 1 && v <= 1000) playbackFps_ = v;
+}
+
+void TScreenCamera::SetRecord_MSPF(int v) {
+    if (v >= 1 && v <= 1000) recordMspf_ = v;
+}
+
+void TScreenCamera::SetCompressionQuality(int v) {
+    if (v >= 1 && v <= 10000) compressionQuality_ = v;
+}
+
+void TScreenCamera::SetUseFilters(TUseFilters v) {
+    // The frame grab may remove a refused effect concurrently; retry so that neither write is lost.
+    std::uint16_t current = useFilters_.load();
+    while (!useFilters_.compare_exchange_weak(current, ApplyNoiseRule(TUseFilters::FromBits(current), v).Bits())) {
+    }
+}
+
+TRecordingDuration TScreenCamera::RecordingDuration() const {
+    std::lock_guard lock(textMutex_);
+    return recordingDuration_;
+}
+
+void TScreenCamera::SetRecordingDuration(const TRecordingDuration& d) {
+    std::lock_guard lock(textMutex_);
+    recordingDuration_ = d;
+}
+
+std::string TScreenCamera::ElapsedTimeText() const {
+    std::lock_guard lock(textMutex_);
+    return elapsedTimeText_;
+}
+
+std::string TScreenCamera::VideoCodecName() const {
+    std::lock_guard lock(textMutex_);
+    return videoCodecName_;
+}
+
+std::string TScreenCamera::LastGrabError() const {
+    std::lock_guard lock(textMutex_);
+    return lastGrabError_;
+}
+
+int TScreenCamera::MonitorCount() const { return static_cast<int>(services_.screen.Monitors().size()); }
+
+Rect TScreenCamera::MonitorBounds() const {
+    if (recordAllMonitors_) return services_.screen.VirtualDesktop();
+    const std::vector<Rect> monitors = services_.screen.Monitors();
+    const int index = currentMonitor_ - 1;
+    // A monitor unplugged since it was chosen falls back to the primary one.
+    if (index >= 0 && index < static_cast<int>(monitors.size())) return monitors[static_cast<std::size_t>(index)];
+    return monitors.empty() ? Rect{} : monitors.front();
+}
+
+Point TScreenCamera::GetMonitorOrigin() const {
+    const Rect b = MonitorBounds();
+    return Point{b.left, b.top};
+}
+
+Point TScreenCamera::GetMonitorSize() const {
+    const Rect b = MonitorBounds();
+    return Point{b.width, b.height};
+}
+
+void TScreenCamera::SetFullScreenArea() { screenArea_.SetBounds(MonitorBounds()); }
+
+}  // namespace tolm

@@ -1,0 +1,154 @@
+#include "capture/CaptureGlobals.h"
+#include "capture/CursorDraw.h"
+#include "capture/ScreenCamera.h"
+#include "effects/PixelFilters.h"
+#include "effects/Rotation.h"
+
+namespace tolm {
+namespace {
+
+constexpr const char* kEffectRefused = "In mode 8-bit or 16-bit with width image 1280 effect setting is not possible.";
+
+void InvertColours(Bitmap& image) {
+    for (int y = 0; y < image.Height(); ++y) {
+        std::uint8_t* row = image.ScanLine(y);
+        for (int x = 0; x < image.Width(); ++x) row[4 * x] ^= 0xFF, row[4 * x + 1] ^= 0xFF, row[4 * x + 2] ^= 0xFF;
+    }
+}
+
+bool HasEffects(TUseFilters filters) {
+    return !filters.Without(TUseFilter::UseReverseColor).Empty();
+}
+
+}  // namespace
+
+void TScreenCamera::ReportError(const std::string& text) {
+    if (OnError) OnError(*this, text);
+}
+
+void TScreenCamera::Raise(const TSCEvent& event) {
+    if (event) event(*this);
+}
+
+void TScreenCamera::RunEffects(Bitmap& frame) {
+    const TFilterValues& v = filterValues_;
+    struct Step {
+        TUseFilter filter;
+        void (*apply)(Bitmap&, const TFilterValues&);
+    };
+    static constexpr Step kOrder[] = {
+        {TUseFilter::UseBrightness, [](Bitmap& f, const TFilterValues& fv) { ApplyBrightness(f, fv.ValueBrightness()); }},
+        {TUseFilter::UseContrast, [](Bitmap& f, const TFilterValues& fv) { ApplyContrast(f, fv.ValueContrast()); }},
+        {TUseFilter::UseDarkness, [](Bitmap& f, const TFilterValues& fv) { ApplyDarkness(f, fv.ValueDarkness()); }},
+        {TUseFilter::UseSaturation, [](Bitmap& f, const TFilterValues& fv) { ApplySaturation(f, fv.ValueSaturation()); }},
+        {TUseFilter::UseColorNoise, [](Bitmap& f, const TFilterValues& fv) { ApplyColorNoise(f, fv.ValueColorNoise()); }},
+        {TUseFilter::UseMonoNoise, [](Bitmap& f, const TFilterValues& fv) { ApplyMonoNoise(f, fv.ValueMonoNoise()); }},
+        {TUseFilter::UsePosterize, [](Bitmap& f, const TFilterValues& fv) { ApplyPosterize(f, fv.ValuePosterize()); }},
+        {TUseFilter::UseColorAdjust,
+         [](Bitmap& f, const TFilterValues& fv) {
+             ApplyColorAdjust(f, fv.ValueRedColor(), fv.ValueGreenColor(), fv.ValueBlueColor());
+         }},
+        {TUseFilter::UseGrayScale, [](Bitmap& f, const TFilterValues&) { ApplyGrayScale(f); }},
+        {TUseFilter::UseSepia, [](Bitmap& f, const TFilterValues&) { ApplySepia(f); }},
+    };
+    for (const Step& step : kOrder) {
+        if (!UseFilters().Contains(step.filter)) continue;
+        if (!EffectsAllowed(&frame)) {
+            useFilters_.fetch_and(static_cast<std::uint16_t>(~TUseFilters::Mask(step.filter)));
+            services_.host.ShowNotice("Notice", kEffectRefused, NoticeIcon::error);
+            continue;
+        }
+        step.apply(frame, v);
+    }
+}
+
+void TScreenCamera::ApplyRotation(Bitmap& frame) {
+    switch (filterValues_.TypeScreenRotate()) {
+        case TScreenRotate::RLeft:
+        case TScreenRotate::RRight: {
+            const Bitmap source = frame;
+            RotateBitmap(source, frame, filterValues_.TypeScreenRotate() == TScreenRotate::RLeft ? 90.0 : 270.0);
+            break;
+        }
+        case TScreenRotate::RReverse:
+            FlipBitmap(frame, 2);
+            break;
+        case TScreenRotate::RHorizontal:
+            FlipBitmap(frame, 0);
+            break;
+        case TScreenRotate::RVertical:
+            FlipBitmap(frame, 1);
+            break;
+    }
+}
+
+std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* target, int left, int top, int width,
+                                                     int height, bool invert) {
+    // Settings are read once so that one frame is built from one consistent set of them.
+    const TPixelFormat colors = Colors();
+    const TUseFilters filters = UseFilters();
+    const bool overlay = ovelayDrawing_ && static_cast<bool>(OnOverlay);
+    const bool overlayWithEffects = overlay && effectToOvelayDraw_;
+
+    // Per-thread working images: the preview and the recording worker may grab at the same time, and
+    // reusing the buffers saves two full-frame allocations (and their page faults) per frame.
+    thread_local Bitmap working;
+    thread_local Bitmap frame;
+    if (!services_.screen.Grab(Rect{left, top, width, height}, working)) {
+        std::lock_guard lock(textMutex_);
+        lastGrabError_ = services_.screen.LastError();
+        return std::nullopt;
+    }
+    if (invert) InvertColours(working);
+
+    if (recordCursor_) {
+        CursorImage cursor;
+        if (services_.screen.QueryCursor(cursor) && cursor.visible)
+            DrawCursor(working, cursor, cursor.position.x - left - cursor.hotspot.x,
+                       cursor.position.y - top - cursor.hotspot.y);
+    }
+
+    if (overlayWithEffects) {
+        // The overlay is drawn on the screen's own colours, then inverted with the frame, so it takes the effects.
+        if (invert) InvertColours(working);
+        OnOverlay(*this, working, width, height);
+        if (invert) InvertColours(working);
+    }
+
+    // A 32-bit frame without effects would come back from the frame bitmap byte for byte: skip the round trip.
+    if (colors != TPixelFormat::pf32bit || HasEffects(filters)) {
+        if (frame.Width() != working.Width() || frame.Height() != working.Height() || frame.PixelFormat() != colors)
+            frame = Bitmap(working.Width(), working.Height(), colors);
+        frame.Draw(0, 0, working);
+        RunEffects(frame);
+        working.Draw(0, 0, frame);
+        if (filters.Contains(TUseFilter::UseRotateImage)) {
+            ApplyRotation(frame);
+            working.Draw(0, 0, frame);
+        }
+    }
+
+    if (overlay && !overlayWithEffects) OnOverlay(*this, working, width, height);
+
+    if (mode != TCaptureMode::cmDib && target != nullptr) {
+        *target = working;
+        target->SetPixelFormat(colors);
+    }
+    if (mode == TCaptureMode::cmBitmap) return std::nullopt;
+    return BitmapToDIB(working, BitsPerPixel(colors));
+}
+
+std::optional<PackedDib> TScreenCamera::BitmapToDIB(const Bitmap& image, int bits) {
+    PackedDib::Error error = PackedDib::Error::none;
+    std::optional<PackedDib> dib = PackedDib::FromBitmap(image, bits, error, dibPool_.get());
+    if (error != PackedDib::Error::none) {
+        CancelAsEscape();
+        ReportError(PackedDib::ErrorText(error));
+        Globals().StopReason = TStopReason::Cancel;
+        recording_ = false;
+        Raise(OnStop);
+    }
+    return dib;
+}
+
+}  // namespace tolm

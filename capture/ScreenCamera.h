@@ -1,0 +1,202 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "capture/CameraTypes.h"
+#include "imaging/PackedDib.h"
+#include "capture/ScreenArea.h"
+#include "effects/FilterValues.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Geometry.h"
+#include "platform/Clock.h"
+#include "platform/Host.h"
+#include "platform/ScreenSource.h"
+
+namespace tolm {
+
+// The platform services the engine works through. They must outlive the engine.
+struct EngineServices {
+    ScreenSource& screen;
+    Clock& clock;
+    Host& host;
+};
+
+// The capture engine: records a screen area into an AVI file. Settings are accessor pairs whose setters
+// apply the write rules (out-of-range values are ignored silently). Settings are atomics because the user
+// interface writes them while a recording worker reads them for every frame. The engine never throws to its
+// host: failures reach it as one text through OnError.
+class TScreenCamera {
+public:
+    explicit TScreenCamera(EngineServices services);
+    ~TScreenCamera();
+    TScreenCamera(const TScreenCamera&) = delete;
+    TScreenCamera& operator=(const TScreenCamera&) = delete;
+
+    // --- Published settings -------------------------------------------------------------------------------
+    TTypeRecord RecordType() const { return recordType_; }
+    void SetRecordType(TTypeRecord v) { recordType_ = v; }
+    int CurrentMonitor() const { return currentMonitor_; }
+    void SetCurrentMonitor(int v);  // 1..MonitorCount()
+    bool RecordAllMonitors() const { return recordAllMonitors_; }
+    void SetRecordAllMonitors(bool v) { recordAllMonitors_ = v; }
+    int UpdateRate() const { return updateRate_; }
+    void SetUpdateRate(int v);  // 1..500 ms
+    int PlayBack_FPS() const { return playbackFps_; }
+    void SetPlayBack_FPS(int v);  // 1..1000
+    int Record_MSPF() const { return recordMspf_; }
+    void SetRecord_MSPF(int v);  // 1..1000 ms
+    int KeyFramesEvery() const { return keyFramesEvery_; }
+    void SetKeyFramesEvery(int v) { keyFramesEvery_ = v; }
+    int CompressionQuality() const { return compressionQuality_; }
+    void SetCompressionQuality(int v);  // 1..10000
+    // pf15bit is stored as pf16bit; formats without a storage of their own as pf32bit.
+    TPixelFormat Colors() const { return colors_; }
+    void SetColors(TPixelFormat v) { colors_ = NormalizePixelFormat(v); }
+    int BitCount() const { return BitsPerPixel(colors_); }
+    TColor RegionColor1() const { return regionColor1_; }
+    void SetRegionColor1(TColor v) { regionColor1_ = v; }
+    TColor RegionColor2() const { return regionColor2_; }
+    void SetRegionColor2(TColor v) { regionColor2_ = v; }
+    int SelectedCompressor() const { return selectedCompressor_; }
+    void SetSelectedCompressor(int v) { selectedCompressor_ = v; }
+    bool UseAudioRecord() const { return useAudioRecord_; }
+    void SetUseAudioRecord(bool v) { useAudioRecord_ = v; }
+    bool RecordCursor() const { return recordCursor_; }
+    void SetRecordCursor(bool v) { recordCursor_ = v; }
+    bool DrawAreaCapture() const { return drawAreaCapture_; }
+    void SetDrawAreaCapture(bool v) { drawAreaCapture_ = v; }
+    bool LineRectClear() const { return lineRectClear_; }
+    void SetLineRectClear(bool v) { lineRectClear_ = v; }
+    bool MinimizeAppOnStart() const { return minimizeAppOnStart_; }
+    void SetMinimizeAppOnStart(bool v) { minimizeAppOnStart_ = v; }
+    bool RestoreAppOnStop() const { return restoreAppOnStop_; }
+    void SetRestoreAppOnStop(bool v) { restoreAppOnStop_ = v; }
+    TThreadPriority VideoPriority() const { return videoPriority_; }
+    void SetVideoPriority(TThreadPriority v) { videoPriority_ = v; }
+    bool OvelayDrawing() const { return ovelayDrawing_; }
+    void SetOvelayDrawing(bool v) { ovelayDrawing_ = v; }
+    bool EffectToOvelayDraw() const { return effectToOvelayDraw_; }
+    void SetEffectToOvelayDraw(bool v) { effectToOvelayDraw_ = v; }
+
+    // The owned area and filter values; clients edit their fields in place.
+    TScreenArea& ScreenArea() { return screenArea_; }
+    const TScreenArea& ScreenArea() const { return screenArea_; }
+    TFilterValues& FilterValues() { return filterValues_; }
+    const TFilterValues& FilterValues() const { return filterValues_; }
+
+    TUseFilters UseFilters() const { return TUseFilters::FromBits(useFilters_.load()); }
+    // Of the two noise kinds, the one being added replaces the one already set.
+    void SetUseFilters(TUseFilters v);
+
+    // --- Events -------------------------------------------------------------------------------------------
+    TSCErrorEvent OnError;
+    TSCEvent OnUpdate;
+    TSCEvent OnStart;
+    TSCEvent OnStop;
+    TSCEvent OnPause;
+    TSCEvent OnResume;
+    TPreviewEvent OnPreview;
+    TSaveEvent OnSaving;
+    TSaveEvent OnDeleting;
+    TOverlayEvent OnOverlay;
+
+    // --- Run-time state -----------------------------------------------------------------------------------
+    bool Preview() const { return preview_; }
+    bool Recording() const { return recording_; }
+    bool Paused() const { return paused_; }
+    TRecordingDuration RecordingDuration() const;
+    void SetRecordingDuration(const TRecordingDuration& d);
+    int CapturedFrames() const { return capturedFrames_; }
+    int DroppedFrames() const { return droppedFrames_; }
+    int FrameIndex() const { return frameIndex_; }
+    double CurrentFPS() const { return currentFps_; }
+    double RealFPS() const { return realFps_; }
+    std::string ElapsedTimeText() const;
+    std::string VideoCodecName() const;
+
+    // --- Monitors -----------------------------------------------------------------------------------------
+    int MonitorCount() const;
+    // With RecordAllMonitors the virtual desktop, otherwise monitor CurrentMonitor (1-based).
+    Point GetMonitorOrigin() const;
+    Point GetMonitorSize() const;  // x = width, y = height
+    // Sets the area's rectangle (not its region) to the one of GetMonitorOrigin/GetMonitorSize.
+    void SetFullScreenArea();
+    // Width and height of the primary monitor, read once when the engine was created.
+    int DesktopWidth() const { return desktopWidth_; }
+    int DesktopHeight() const { return desktopHeight_; }
+
+    // --- Frame grab ---------------------------------------------------------------------------------------
+    // Turns one rectangle of the screen into a finished frame: screen copy (inverted when `invert`), cursor,
+    // overlay, the Colors format, the enabled effects and the rotation. In the bitmap modes `target` receives
+    // the frame in the Colors format; in the DIB modes the packed DIB is returned. No DIB comes back when the
+    // screen cannot be read or the DIB cannot be made.
+    std::optional<PackedDib> CaptureFrame(TCaptureMode mode, Bitmap* target, int left, int top, int width, int height,
+                                          bool invert);
+    // Packs a working image; a failure cancels a running recording and is reported through OnError.
+    std::optional<PackedDib> BitmapToDIB(const Bitmap& image, int bits);
+    // The display's own message for the last grab that failed, for hosts that can show details.
+    std::string LastGrabError() const;
+
+private:
+    Rect MonitorBounds() const;
+    void CancelAsEscape();
+    void RunEffects(Bitmap& frame);
+    void ApplyRotation(Bitmap& working);
+    void ReportError(const std::string& text);
+    void Raise(const TSCEvent& event);
+
+    EngineServices services_;
+
+    std::atomic<TTypeRecord> recordType_{TTypeRecord::CompressOnFly};
+    std::atomic<int> currentMonitor_{1};
+    std::atomic<bool> recordAllMonitors_{false};
+    std::atomic<int> updateRate_{250};
+    std::atomic<int> playbackFps_{50};
+    std::atomic<int> recordMspf_{20};
+    std::atomic<int> keyFramesEvery_{300};
+    std::atomic<int> compressionQuality_{10000};
+    std::atomic<TPixelFormat> colors_{TPixelFormat::pf32bit};
+    std::atomic<TColor> regionColor1_{clRed};
+    std::atomic<TColor> regionColor2_{clLime};
+    std::atomic<int> selectedCompressor_{-1};
+    std::atomic<bool> useAudioRecord_{false};
+    std::atomic<bool> recordCursor_{true};
+    std::atomic<bool> drawAreaCapture_{true};
+    std::atomic<bool> lineRectClear_{true};
+    std::atomic<bool> minimizeAppOnStart_{true};
+    std::atomic<bool> restoreAppOnStop_{true};
+    std::atomic<TThreadPriority> videoPriority_{TThreadPriority::tpNormal};
+    std::atomic<bool> ovelayDrawing_{false};
+    std::atomic<bool> effectToOvelayDraw_{false};
+    TScreenArea screenArea_;
+    TFilterValues filterValues_;
+    std::atomic<std::uint16_t> useFilters_{0};
+
+    std::atomic<bool> preview_{false};
+    std::atomic<bool> recording_{false};
+    std::atomic<bool> paused_{false};
+    std::atomic<int> capturedFrames_{0};
+    std::atomic<int> droppedFrames_{0};
+    std::atomic<int> frameIndex_{0};
+    std::atomic<double> currentFps_{0};
+    std::atomic<double> realFps_{0};
+
+    mutable std::mutex textMutex_;  // guards the strings and the duration below
+    TRecordingDuration recordingDuration_;
+    std::string elapsedTimeText_;
+    std::string videoCodecName_ = "MS Video Codec";
+    std::string lastGrabError_;
+
+    // Frames handed to the stream come back here when their owner is done with them.
+    std::shared_ptr<BufferPool> dibPool_ = BufferPool::Create(3);
+
+    int desktopWidth_ = 0;
+    int desktopHeight_ = 0;
+};
+
+}  // namespace tolm

@@ -1,0 +1,150 @@
+#include "imaging/PackedDib.h"
+
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "imaging/Palette.h"
+
+namespace tolm {
+namespace {
+
+void Put16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint32_t Get32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// One image row into DIB pixels. The fourth byte of 32-bit pixels is unused by the format and written as 0,
+// so the stream does not carry whatever the effects left there.
+void PackRow32(const std::uint8_t* src, std::uint8_t* dst, int width) {
+    // Two pixels per 64-bit word keeps this a plain masked copy that vectorises.
+    constexpr std::uint64_t kColourBytes = 0x00FFFFFF00FFFFFFull;
+    const std::size_t bytes = static_cast<std::size_t>(width) * 4;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, src + i, 8);
+        v &= kColourBytes;
+        std::memcpy(dst + i, &v, 8);
+    }
+    if (i < bytes) {
+        std::uint32_t v;
+        std::memcpy(&v, src + i, 4);
+        v &= 0x00FFFFFFu;
+        std::memcpy(dst + i, &v, 4);
+    }
+}
+
+void PackRow(const Bitmap& image, int y, int bits, std::uint8_t* dst) {
+    if (image.BitCount() == 32 && bits == 32)
+        PackRow32(image.ScanLine(y), dst, image.Width());
+    else
+        image.ConvertRowTo(y, PixelFormatForBits(bits), dst);
+}
+
+}  // namespace
+
+void BitmapInfoHeader::WriteTo(std::uint8_t* p) const {
+    Put32(p, biSize);
+    Put32(p + 4, static_cast<std::uint32_t>(biWidth));
+    Put32(p + 8, static_cast<std::uint32_t>(biHeight));
+    Put16(p + 12, biPlanes);
+    Put16(p + 14, biBitCount);
+    Put32(p + 16, biCompression);
+    Put32(p + 20, biSizeImage);
+    Put32(p + 24, static_cast<std::uint32_t>(biXPelsPerMeter));
+    Put32(p + 28, static_cast<std::uint32_t>(biYPelsPerMeter));
+    Put32(p + 32, biClrUsed);
+    Put32(p + 36, biClrImportant);
+}
+
+BitmapInfoHeader BitmapInfoHeader::ReadFrom(const std::uint8_t* p) {
+    BitmapInfoHeader h;
+    h.biSize = Get32(p);
+    h.biWidth = static_cast<std::int32_t>(Get32(p + 4));
+    h.biHeight = static_cast<std::int32_t>(Get32(p + 8));
+    h.biPlanes = Get16(p + 12);
+    h.biBitCount = Get16(p + 14);
+    h.biCompression = Get32(p + 16);
+    h.biSizeImage = Get32(p + 20);
+    h.biXPelsPerMeter = static_cast<std::int32_t>(Get32(p + 24));
+    h.biYPelsPerMeter = static_cast<std::int32_t>(Get32(p + 28));
+    h.biClrUsed = Get32(p + 32);
+    h.biClrImportant = Get32(p + 36);
+    return h;
+}
+
+const char* PackedDib::ErrorText(Error error) {
+    switch (error) {
+        case Error::allocate:
+            return "Unable to allocate memory for image";
+        case Error::lock:
+            return "Unable to lock image handle at memory";
+        case Error::retrieve:
+            return "Error retrieving image bits";
+        case Error::none:
+            break;
+    }
+    return "";
+}
+
+std::optional<PackedDib> PackedDib::FromBitmap(const Bitmap& image, int bits, Error& error, BufferPool* pool) {
+    error = Error::none;
+    bits = BitsPerPixel(PixelFormatForBits(bits));
+    const std::int64_t width = image.Width();
+    const std::int64_t height = image.Height();
+    const std::int64_t stride = RowStride(width, bits);
+    const std::uint32_t colorsUsed = bits <= 8 ? (1u << bits) : 0u;
+    const std::size_t formatSize = BitmapInfoHeader::kSize + 4u * colorsUsed;
+    const std::int64_t imageSize = stride * height;
+    if (imageSize > static_cast<std::int64_t>(UINT32_MAX)) {
+        error = Error::allocate;
+        return std::nullopt;
+    }
+
+    std::optional<PackedDib> dib(PackedDib{});
+    const std::size_t total = formatSize + static_cast<std::size_t>(imageSize);
+    try {
+        // Every byte is written below, so the block need not be cleared first.
+        dib->data_ = pool ? pool->Acquire(total) : BufferPool::Allocate(total);
+    } catch (const std::bad_alloc&) {
+        error = Error::allocate;
+        return std::nullopt;
+    }
+    dib->formatSize_ = formatSize;
+
+    BitmapInfoHeader header;
+    header.biWidth = static_cast<std::int32_t>(width);
+    header.biHeight = static_cast<std::int32_t>(height);
+    header.biBitCount = static_cast<std::uint16_t>(bits);
+    header.biSizeImage = static_cast<std::uint32_t>(imageSize);
+    header.biClrUsed = colorsUsed;
+    header.WriteTo(dib->Data());
+    if (colorsUsed != 0) {
+        const auto& palette = FixedPalette();
+        for (std::uint32_t i = 0; i < colorsUsed; ++i) Put32(dib->Data() + BitmapInfoHeader::kSize + 4 * i, palette[i]);
+    }
+
+    if (width <= 0 || height <= 0) {
+        error = Error::retrieve;
+        return dib;
+    }
+    std::uint8_t* pixels = dib->Bits();
+    const std::size_t rowUsed = static_cast<std::size_t>(width) * static_cast<std::size_t>(bits / 8);
+    for (std::int64_t i = 0; i < height; ++i) {
+        std::uint8_t* dst = pixels + static_cast<std::size_t>(i * stride);
+        PackRow(image, static_cast<int>(height - 1 - i), bits, dst);
+        std::memset(dst + rowUsed, 0, static_cast<std::size_t>(stride) - rowUsed);
+    }
+    return dib;
+}
+
+}  // namespace tolm

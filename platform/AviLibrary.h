@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/VideoTypes.h"
+
+namespace tolm {
+
+// One stream of an AVI (or WAVE) file. A stream stays usable after its file object was released.
+class AviStream {
+public:
+    virtual ~AviStream() = default;
+
+    virtual AviStreamInfo Info() const = 0;
+
+    // The stream's format: a BITMAPINFOHEADER with its colour table for video, a WAVEFORMATEX for audio.
+    virtual AviResult SetFormat(std::int32_t position, const void* format, std::size_t size) = 0;
+    virtual std::vector<std::uint8_t> Format() const = 0;
+
+    // Writes `samples` samples at `start`. Video positions skipped since the last write stay empty, so the
+    // file keeps its timeline.
+    virtual AviResult Write(std::int32_t start, std::int32_t samples, const void* data, std::size_t size,
+                            std::uint32_t flags) = 0;
+
+    // Reads the sample at `position` of a stream opened for reading; an empty sample (a skipped video
+    // position) gives no bytes. AVIERR_NODATA past the end.
+    virtual AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) = 0;
+};
+
+// An open AVI file.
+class AviFile {
+public:
+    virtual ~AviFile() = default;
+
+    virtual AviResult CreateStream(const AviStreamInfo& info, std::shared_ptr<AviStream>& stream) = 0;
+    // The index-th stream of type fccType (0: any type).
+    virtual AviResult GetStream(std::uint32_t fccType, std::int32_t index, std::shared_ptr<AviStream>& stream) = 0;
+
+    // Completes a file opened for writing (headers, index) once its streams are done; the result says
+    // whether the file on disk is whole. Reading files have nothing to complete.
+    virtual AviResult Finish() = 0;
+};
+
+enum class AviOpenMode { read, create };
+
+// Return 0 to go on, -1 to stop the save.
+using AviSaveProgress = std::function<int(int percent)>;
+
+// The AVI services: files, compressed streams and the save that joins streams into one file.
+class AviLibrary {
+public:
+    virtual ~AviLibrary() = default;
+
+    // Version of the services: major in the high 16 bits, minor in the low.
+    virtual std::uint32_t Version() const = 0;
+
+    virtual AviResult OpenFile(const std::string& path, AviOpenMode mode, std::unique_ptr<AviFile>& file) = 0;
+
+    // A stream that compresses what is written to it with `options` and passes it on to `target`.
+    virtual AviResult MakeCompressedStream(std::shared_ptr<AviStream> target, const AviCompressOptions& options,
+                                           std::shared_ptr<AviStream>& compressed) = 0;
+
+    // Writes the streams, in order, into a new file at `path`; a stream whose options name a compressor is
+    // compressed on the way. options[i] may be null: copy stream i as it is.
+    virtual AviResult Save(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
+                           const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress) = 0;
+};
+
+}  // namespace tolm

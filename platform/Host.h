@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tolm {
+
+enum class NoticeIcon { information = 1, warning, error, question };
+
+// One editable value of a settings form.
+struct SettingField {
+    std::string key;
+    std::string label;
+    std::vector<std::string> choices;  // empty: free text
+    std::string value;
+};
+
+// What only the program's user interface can do for the engine. Calls may come from any thread; a host
+// whose windows live on one thread hands the call over and waits.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // A modal message; returns when the user has closed it.
+    virtual void ShowNotice(const std::string& title, const std::string& text, NoticeIcon icon) = 0;
+
+    // A modal yes/no question with the warning icon; true only for yes.
+    virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
+
+    // A modal form over `fields`; true when the user accepted it (the fields then hold the new values).
+    virtual bool EditSettings(const std::string& title, std::vector<SettingField>& fields) = 0;
+};
+
+}  // namespace tolm

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/Host.h"
+
+namespace tolm {
+
+// A host without windows: it remembers every notice and question, and answers questions from a script
+// (no when the script has run out).
+class FakeHost final : public Host {
+public:
+    struct Notice {
+        std::string title;
+        std::string text;
+        NoticeIcon icon;
+    };
+
+    void ShowNotice(const std::string& title, const std::string& text, NoticeIcon icon) override {
+        std::lock_guard lock(mutex_);
+        notices_.push_back(Notice{title, text, icon});
+    }
+
+    bool AskYesNo(const std::string& title, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        questions_.push_back(Notice{title, text, NoticeIcon::warning});
+        if (answers_.empty()) return false;
+        const bool answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+
+    bool EditSettings(const std::string& title, std::vector<SettingField>& fields) override {
+        std::lock_guard lock(mutex_);
+        forms_.push_back(title);
+        for (SettingField& f : fields)
+            for (const auto& [key, value] : edits_)
+                if (f.key == key) f.value = value;
+        return acceptForms_;
+    }
+
+    void QueueAnswers(std::initializer_list<bool> answers) {
+        std::lock_guard lock(mutex_);
+        answers_.insert(answers_.end(), answers);
+    }
+    void SetFormEdits(std::vector<std::pair<std::string, std::string>> edits, bool accept) {
+        std::lock_guard lock(mutex_);
+        edits_ = std::move(edits);
+        acceptForms_ = accept;
+    }
+
+    std::vector<Notice> Notices() const {
+        std::lock_guard lock(mutex_);
+        return notices_;
+    }
+    std::vector<Notice> Questions() const {
+        std::lock_guard lock(mutex_);
+        return questions_;
+    }
+    std::vector<std::string> Forms() const {
+        std::lock_guard lock(mutex_);
+        return forms_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Notice> notices_;
+    std::vector<Notice> questions_;
+    std::deque<bool> answers_;
+    std::vector<std::string> forms_;
+    std::vector<std::pair<std::string, std::string>> edits_;
+    bool acceptForms_ = false;
+};
+
+}  // namespace tolm

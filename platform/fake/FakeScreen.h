@@ -1,0 +1,51 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ScreenSource.h"
+
+namespace tolm {
+
+// A scripted desktop for unit tests: every pixel has a known colour (PatternColor, or a block painted with
+// FillRect), monitors and cursor are set by the test, and the display can be made to fail.
+class FakeScreen final : public ScreenSource {
+public:
+    // One 1920x1080 monitor at the origin.
+    FakeScreen();
+
+    bool Grab(const Rect& area, Bitmap& dst) override;
+    bool QueryCursor(CursorImage& cursor) override;
+    std::vector<Rect> Monitors() override;
+    Rect VirtualDesktop() override;
+    std::string LastError() const override;
+
+    void SetMonitors(std::vector<Rect> monitors);
+    void FillRect(const Rect& area, std::uint32_t rgb);
+    void SetCursor(const CursorImage& cursor);
+    // After this, grabs and cursor queries fail as after a lost display connection.
+    void Disconnect();
+    int GrabCount() const;
+
+    // The colour at a desktop point: the last block painted over it, else PatternColor.
+    std::uint32_t ColorAt(int x, int y) const;
+    static std::uint32_t PatternColor(int x, int y);
+
+private:
+    struct Block {
+        Rect area;
+        std::uint32_t rgb;
+    };
+    std::uint32_t ColorAtLocked(int x, int y) const;
+    Rect DesktopLocked() const;
+
+    mutable std::mutex mutex_;
+    std::vector<Rect> monitors_;
+    std::vector<Block> blocks_;
+    CursorImage cursor_;
+    bool connected_ = true;
+    int grabs_ = 0;
+};
+
+}  // namespace tolm

@@ -1,0 +1,352 @@
+#include "platform/x11/X11ScreenSource.h"
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <utility>
+
+#include "platform/x11/ShmSegment.h"
+#include "platform/x11/SigPipeGuard.h"
+#include "platform/x11/X11Cursor.h"
+#include "platform/x11/X11Monitors.h"
+#include "platform/x11/X11RootFormat.h"
+#include "platform/x11/XcbHandles.h"
+
+namespace tolm {
+
+struct X11ScreenSource::State {
+    x11::XcbConnection connection;  // first member: closed after the segment is detached
+    std::string displayName;
+    xcb_window_t root = XCB_NONE;
+    x11::RootFormat format;
+    std::string cursorProblem;
+    x11::RandrSupport randr;
+
+    mutable std::mutex grabMutex;  // guards knownRoot, useShm and segment
+    Rect knownRoot;                // the root as last seen; RandR may resize it at any time
+    bool useShm = false;
+    x11::ShmSegment segment;
+
+    mutable std::mutex errorMutex;
+    std::string lastError;
+};
+
+namespace {
+
+// The pad byte of a 32-bit pixel, wherever it sits in a native word; servers leave anything there.
+constexpr std::uint32_t kColourBits = std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
+
+// Copies one row of `pixels` server pixels, pad bytes zeroed. Four pixels a step in a fixed-size block, so
+// the compiler makes each step one vector load, mask and store even at -O2.
+void CopyRow(const std::uint8_t* src, std::uint8_t* dst, std::size_t pixels) {
+    std::size_t p = 0;
+    for (; p + 4 <= pixels; p += 4) {
+        std::uint32_t block[4];
+        std::memcpy(block, src + 4 * p, sizeof block);
+        for (std::uint32_t& pixel : block) pixel &= kColourBits;
+        std::memcpy(dst + 4 * p, block, sizeof block);
+    }
+    for (; p < pixels; ++p) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, src + 4 * p, 4);
+        pixel &= kColourBits;
+        std::memcpy(dst + 4 * p, &pixel, 4);
+    }
+}
+
+// Copies an image of inner.width x inner.height server pixels into dst at inner's position.
+void CopyPixels(const std::uint8_t* src, std::size_t srcStride, const Rect& inner, Bitmap& dst) {
+    const std::size_t offset = static_cast<std::size_t>(inner.left) * 4;
+    for (int row = 0; row < inner.height; ++row) {
+        CopyRow(src + static_cast<std::size_t>(row) * srcStride, dst.ScanLine(inner.top + row) + offset,
+                static_cast<std::size_t>(inner.width));
+    }
+}
+
+// Makes dst a black-bordered w x h pf32bit image whose `inner` part the grab is about to overwrite. An image
+// of the right size and format is reused and only its border cleared.
+void PrepareTarget(int width, int height, const Rect& inner, Bitmap& dst) {
+    if (dst.PixelFormat() != TPixelFormat::pf32bit || dst.Width() != width || dst.Height() != height) {
+        dst = Bitmap(width, height, TPixelFormat::pf32bit);
+        return;
+    }
+    const std::size_t rowBytes = dst.RowBytes();
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* line = dst.ScanLine(y);
+        if (y < inner.top || y >= inner.Bottom()) {
+            std::memset(line, 0, rowBytes);
+            continue;
+        }
+        std::memset(line, 0, static_cast<std::size_t>(inner.left) * 4);
+        const std::size_t right = static_cast<std::size_t>(inner.Right()) * 4;
+        std::memset(line + right, 0, rowBytes - right);
+    }
+}
+
+// The part of `area` on the root: `visible` in root coordinates, `inner` the same pixels in area coordinates.
+// Computed wide so that areas near the int limits cannot overflow.
+void ClipToRoot(const Rect& area, const Rect& root, Rect& visible, Rect& inner) {
+    const std::int64_t left = std::max<std::int64_t>(area.left, root.left);
+    const std::int64_t top = std::max<std::int64_t>(area.top, root.top);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t{area.left} + area.width, root.Right());
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{area.top} + area.height, root.Bottom());
+    if (right <= left || bottom <= top) {
+        visible = inner = Rect{};
+        return;
+    }
+    visible = Rect{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                   static_cast<int>(bottom - top)};
+    inner = Rect{static_cast<int>(left - area.left), static_cast<int>(top - area.top), visible.width, visible.height};
+}
+
+std::optional<Rect> QueryRootRect(xcb_connection_t* connection, xcb_window_t root) {
+    const x11::XcbReply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr));
+    if (!geometry) return std::nullopt;
+    return Rect{0, 0, geometry->width, geometry->height};
+}
+
+std::string ConnectProblem(int code) {
+    switch (code) {
+        case XCB_CONN_CLOSED_PARSE_ERR:
+            return "it is not a valid display name";
+        case XCB_CONN_CLOSED_INVALID_SCREEN:
+            return "the display has no such screen";
+        case XCB_CONN_CLOSED_MEM_INSUFFICIENT:
+            return "out of memory";
+        default:
+            return "no X server answers there, or it refused the connection";
+    }
+}
+
+const xcb_screen_t* ScreenOf(const xcb_setup_t* setup, int number) {
+    auto it = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < number && it.rem; ++i) xcb_screen_next(&it);
+    return it.rem ? it.data : nullptr;
+}
+
+bool SharedMemoryDisabledByEnvironment() {
+    const char* value = std::getenv("TOLM_X11_NO_SHM");
+    return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
+}  // namespace
+
+std::unique_ptr<ScreenSource> CreateX11ScreenSource(const std::string& displayName, std::string& error,
+                                                    X11GrabMethod method) {
+    x11::SigPipeGuard pipeGuard;
+    const char* environmentName = std::getenv("DISPLAY");
+    const std::string shownName = !displayName.empty() ? displayName : environmentName ? environmentName : "";
+    if (shownName.empty()) {
+        error = "Cannot open the X display: DISPLAY is not set.";
+        return nullptr;
+    }
+
+    auto state = std::make_unique<X11ScreenSource::State>();
+    int screenNumber = 0;
+    state->connection.reset(xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), &screenNumber));
+    xcb_connection_t* c = state->connection.get();
+    if (c == nullptr || xcb_connection_has_error(c)) {
+        const int code = c == nullptr ? XCB_CONN_ERROR : xcb_connection_has_error(c);
+        error = "Cannot open display " + shownName + " (" + ConnectProblem(code) + ").";
+        return nullptr;
+    }
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const xcb_screen_t* screen = ScreenOf(setup, screenNumber);
+    if (screen == nullptr) {
+        error = "Cannot open display " + shownName + " (" + ConnectProblem(XCB_CONN_CLOSED_INVALID_SCREEN) + ").";
+        return nullptr;
+    }
+    state->displayName = shownName;
+    state->root = screen->root;
+    state->knownRoot = Rect{0, 0, screen->width_in_pixels, screen->height_in_pixels};
+    state->format = x11::DescribeRootFormat(setup, screen);
+
+    xcb_prefetch_extension_data(c, &xcb_shm_id);
+    const bool wantShm = method == X11GrabMethod::Auto && !SharedMemoryDisabledByEnvironment();
+    state->cursorProblem = x11::InitCursorQueries(c);
+    state->randr = x11::InitRandr(c);
+    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
+    state->useShm = wantShm && shm != nullptr && shm->present;
+    if (xcb_connection_has_error(c)) {
+        error = "Lost the connection to the X display " + shownName + " while setting up.";
+        return nullptr;
+    }
+    return std::make_unique<X11ScreenSource>(X11ScreenSource::Key{}, std::move(state));
+}
+
+X11ScreenSource::X11ScreenSource(Key, std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+X11ScreenSource::~X11ScreenSource() {
+    x11::SigPipeGuard pipeGuard;
+    state_.reset();
+}
+
+bool X11ScreenSource::Fail(std::string message) {
+    const std::lock_guard lock(state_->errorMutex);
+    state_->lastError = std::move(message);
+    return false;
+}
+
+bool X11ScreenSource::LostConnection() {
+    return Fail("Lost the connection to the X display " + state_->displayName + ".");
+}
+
+std::string X11ScreenSource::LastError() const {
+    const std::lock_guard lock(state_->errorMutex);
+    return state_->lastError;
+}
+
+bool X11ScreenSource::UsesSharedMemory() const {
+    const std::lock_guard lock(state_->grabMutex);
+    return state_->useShm;
+}
+
+bool X11ScreenSource::Grab(const Rect& area, Bitmap& dst) {
+    if (area.Empty()) {
+        dst = Bitmap(area.width, area.height, TPixelFormat::pf32bit);
+        return true;
+    }
+    x11::SigPipeGuard pipeGuard;
+    State& s = *state_;
+    xcb_connection_t* c = s.connection.get();
+    if (xcb_connection_has_error(c)) return LostConnection();
+    if (!s.format.supported) return Fail(s.format.problem);
+
+    const std::lock_guard lock(s.grabMutex);
+    // The image is read for the root size we know while the current size comes back in the same round trip;
+    // the rare grab that finds the root resized is repeated once.
+    for (int attempt = 0;; ++attempt) {
+        const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(c, s.root);
+        Rect visible;
+        Rect inner;
+        ClipToRoot(area, s.knownRoot, visible, inner);
+        try {
+            PrepareTarget(area.width, area.height, inner, dst);
+        } catch (const std::bad_alloc&) {
+            xcb_discard_reply(c, geometryCookie.sequence);
+            return Fail("Not enough memory for a " + std::to_string(area.width) + "x" + std::to_string(area.height) +
+                        " image.");
+        }
+        const bool read = visible.Empty() || ReadVisible(visible, inner, dst);
+
+        const x11::XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+        if (!geometry) {
+            return xcb_connection_has_error(c) ? LostConnection() : Fail("The X server did not tell the screen size.");
+        }
+        const Rect root{0, 0, geometry->width, geometry->height};
+        if (root == s.knownRoot || attempt > 0) {
+            s.knownRoot = root;
+            return read;
+        }
+        s.knownRoot = root;
+    }
+}
+
+bool X11ScreenSource::ReadVisible(const Rect& visible, const Rect& inner, Bitmap& dst) {
+    State& s = *state_;
+    if (!s.useShm) return GrabPlain(visible, inner, dst);
+    if (GrabShared(visible, inner, dst)) return true;
+    if (xcb_connection_has_error(s.connection.get())) return LostConnection();
+    // Shared memory failed where a plain request works: stay with plain requests from now on.
+    if (!GrabPlain(visible, inner, dst)) return false;
+    s.useShm = false;
+    s.segment = x11::ShmSegment();
+    return true;
+}
+
+bool X11ScreenSource::GrabShared(const Rect& visible, const Rect& inner, Bitmap& dst) {
+    State& s = *state_;
+    xcb_connection_t* c = s.connection.get();
+    const std::size_t stride = s.format.RowBytes(visible.width);
+    const std::size_t bytes = stride * static_cast<std::size_t>(visible.height);
+    if (s.segment.Size() < bytes) {
+        s.segment = x11::ShmSegment();  // the old one goes before a bigger one is made
+        std::string problem;
+        s.segment = x11::ShmSegment::Create(c, bytes, problem);
+        if (!s.segment.Valid()) return false;
+    }
+    xcb_generic_error_t* rawError = nullptr;
+    const x11::XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+        c,
+        xcb_shm_get_image(c, s.root, static_cast<std::int16_t>(visible.left), static_cast<std::int16_t>(visible.top),
+                          static_cast<std::uint16_t>(visible.width), static_cast<std::uint16_t>(visible.height), ~0u,
+                          XCB_IMAGE_FORMAT_Z_PIXMAP, s.segment.Id(), 0),
+        &rawError));
+    const x11::XcbError error(rawError);
+    if (!reply || reply->size < bytes) return false;
+    CopyPixels(s.segment.Data(), stride, inner, dst);
+    return true;
+}
+
+bool X11ScreenSource::GrabPlain(const Rect& visible, const Rect& inner, Bitmap& dst) {
+    State& s = *state_;
+    xcb_connection_t* c = s.connection.get();
+    xcb_generic_error_t* rawError = nullptr;
+    const x11::XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, s.root, static_cast<std::int16_t>(visible.left),
+                      static_cast<std::int16_t>(visible.top), static_cast<std::uint16_t>(visible.width),
+                      static_cast<std::uint16_t>(visible.height), ~0u),
+        &rawError));
+    const x11::XcbError error(rawError);
+    if (!reply) {
+        if (xcb_connection_has_error(c)) return LostConnection();
+        return Fail("The X server refused to hand out the screen image (error " +
+                    std::to_string(error ? error->error_code : 0) + ").");
+    }
+    const std::size_t stride = s.format.RowBytes(visible.width);
+    const int length = xcb_get_image_data_length(reply.get());
+    if (length < 0 || static_cast<std::size_t>(length) < stride * static_cast<std::size_t>(visible.height)) {
+        return Fail("The X server sent a truncated screen image.");
+    }
+    CopyPixels(xcb_get_image_data(reply.get()), stride, inner, dst);
+    return true;
+}
+
+bool X11ScreenSource::QueryCursor(CursorImage& cursor) {
+    x11::SigPipeGuard pipeGuard;
+    xcb_connection_t* c = state_->connection.get();
+    if (xcb_connection_has_error(c)) return LostConnection();
+    if (!state_->cursorProblem.empty()) return Fail(state_->cursorProblem);
+    std::string problem;
+    if (x11::ReadCursorImage(c, cursor, problem)) return true;
+    return xcb_connection_has_error(c) ? LostConnection() : Fail(std::move(problem));
+}
+
+std::vector<Rect> X11ScreenSource::Monitors() {
+    x11::SigPipeGuard pipeGuard;
+    xcb_connection_t* c = state_->connection.get();
+    if (!xcb_connection_has_error(c)) {
+        std::vector<Rect> monitors = x11::QueryMonitors(c, state_->root, state_->randr);
+        if (!monitors.empty()) return monitors;
+        if (const std::optional<Rect> root = QueryRootRect(c, state_->root)) return {*root};
+    }
+    const std::lock_guard lock(state_->grabMutex);
+    return {state_->knownRoot};
+}
+
+Rect X11ScreenSource::VirtualDesktop() {
+    const std::vector<Rect> monitors = Monitors();
+    int left = monitors.front().left;
+    int top = monitors.front().top;
+    int right = monitors.front().Right();
+    int bottom = monitors.front().Bottom();
+    for (const Rect& m : monitors) {
+        left = std::min(left, m.left);
+        top = std::min(top, m.top);
+        right = std::max(right, m.Right());
+        bottom = std::max(bottom, m.Bottom());
+    }
+    return Rect{left, top, right - left, bottom - top};
+}
+
+}  // namespace tolm

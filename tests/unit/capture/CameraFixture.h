@@ -1,0 +1,42 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureGlobals.h"
+#include "capture/ScreenCamera.h"
+#include "platform/fake/FakeHost.h"
+#include "platform/fake/FakeScreen.h"
+#include "platform/fake/ManualClock.h"
+
+namespace tolm {
+
+// An engine on a scripted screen; events are recorded in order.
+class CameraTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetCaptureGlobals();
+        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host});
+        camera->OnError = [this](TScreenCamera&, const std::string& text) { events.push_back("error:" + text); };
+        camera->OnStop = [this](TScreenCamera&) { events.push_back("stop"); };
+    }
+
+    // Grabs a frame as the capture loop does and returns it as a bitmap in the engine's colour format.
+    Bitmap Grab(const Rect& area) {
+        Bitmap target;
+        camera->CaptureFrame(TCaptureMode::cmBitmap, &target, area.left, area.top, area.width, area.height,
+                             camera->UseFilters().Contains(TUseFilter::UseReverseColor));
+        return target;
+    }
+
+    FakeScreen screen;
+    ManualClock clock;
+    FakeHost host;
+    std::unique_ptr<TScreenCamera> camera;
+    std::vector<std::string> events;
+};
+
+}  // namespace tolm
