@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace tolm {
+
+// The per-user folder of the recorder's temporary files: $XDG_RUNTIME_DIR/tolm-screen-capture, else
+// <temp>/tolm-screen-capture-<uid>. Created with mode 0700 when missing; a folder of that name that is a
+// link, belongs to someone else or is open to others is refused (empty result, `error` says why), so no other
+// user can plant or read our files.
+std::string PrivateTempFolder(std::string& error);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// True when the file exists and cannot be opened for reading and writing with an exclusive advisory lock:
+// another program (or another part of this one) holds it.
+bool FileInUse(const std::string& path);
+
+bool RemoveFile(const std::string& path);
+
+// Remembers the file for deletion at the next start of the program (RunDeletionsAtStart). Links are never
+// followed. Returns whether the request was stored.
+bool DeleteAtNextStart(const std::string& path);
+
+// Deletes what earlier runs could not; what still cannot go stays listed. Returns how many files went.
+int RunDeletionsAtStart();
+
+// The folder part of a path ("" when it has none) and whether that folder exists.
+std::string FolderOf(const std::string& path);
+
+}  // namespace tolm

@@ -1,0 +1,151 @@
+#include "platform/Files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <vector>
+
+namespace tolm {
+namespace {
+
+constexpr const char* kFolderName = "tolm-screen-capture";
+constexpr const char* kPendingList = "pending-deletions";
+
+// Serialises the pending-deletions list within this process; one process runs at a time per user.
+std::mutex& PendingMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool CheckOwnFolder(const std::string& path, std::string& error) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        error = "Cannot use the folder " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
+        error = "The folder " + path + " is not a private folder of this user; remove it or fix its owner and mode (0700).";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> ReadPending(const std::string& list) {
+    std::vector<std::string> paths;
+    std::ifstream in(list);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) paths.push_back(line);
+    return paths;
+}
+
+bool WritePending(const std::string& list, const std::vector<std::string>& paths) {
+    if (paths.empty()) return ::unlink(list.c_str()) == 0 || errno == ENOENT;
+    const std::string temp = list + ".new";
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        for (const std::string& p : paths) out << p << '\n';
+        out.flush();
+        if (!out) return false;
+    }
+    return ::rename(temp.c_str(), list.c_str()) == 0;
+}
+
+std::string PendingListPath() {
+    std::string error;
+    const std::string folder = PrivateTempFolder(error);
+    return folder.empty() ? std::string() : folder + "/" + kPendingList;
+}
+
+}  // namespace
+
+std::string PrivateTempFolder(std::string& error) {
+    std::string base;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && DirectoryExists(runtime)) {
+        base = std::string(runtime) + "/" + kFolderName;
+    } else {
+        const char* tmp = std::getenv("TMPDIR");
+        base = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + kFolderName + "-" + std::to_string(::getuid());
+    }
+    if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "Cannot create the folder " + base + ": " + std::strerror(errno);
+        return {};
+    }
+    if (!CheckOwnFolder(base, error)) return {};
+    return base;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileInUse(const std::string& path) {
+    const FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.Get() < 0) return errno != ENOENT;
+    return ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0;
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool DeleteAtNextStart(const std::string& path) {
+    if (path.empty() || path.find('\n') != std::string::npos) return false;
+    const std::string list = PendingListPath();
+    if (list.empty()) return false;
+    std::lock_guard lock(PendingMutex());
+    std::vector<std::string> paths = ReadPending(list);
+    for (const std::string& p : paths)
+        if (p == path) return true;
+    paths.push_back(path);
+    return WritePending(list, paths);
+}
+
+int RunDeletionsAtStart() {
+    const std::string list = PendingListPath();
+    if (list.empty()) return 0;
+    std::lock_guard lock(PendingMutex());
+    std::vector<std::string> kept;
+    int deleted = 0;
+    for (const std::string& p : ReadPending(list)) {
+        if (!FileExists(p)) continue;
+        if (!FileInUse(p) && RemoveFile(p))
+            ++deleted;
+        else
+            kept.push_back(p);
+    }
+    WritePending(list, kept);
+    return deleted;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+}  // namespace tolm

@@ -1,0 +1,74 @@
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace tolm {
+namespace {
+
+class PrivateFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = ::testing::TempDir() + "tolm-files-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::remove_all(base);
+        std::filesystem::create_directories(base);
+        setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(base); }
+    std::string base;
+};
+
+TEST_F(PrivateFolder, IsCreatedForThisUserOnly) {
+    std::string error;
+    const std::string folder = PrivateTempFolder(error);
+    ASSERT_EQ(folder, base + "/tolm-screen-capture") << error;
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(PrivateTempFolder(error), folder);  // a second call finds it
+}
+
+TEST_F(PrivateFolder, RefusesALinkOrAnOpenFolder) {
+    std::filesystem::create_directories(base + "/elsewhere");
+    std::filesystem::create_directory_symlink(base + "/elsewhere", base + "/tolm-screen-capture");
+    std::string error;
+    EXPECT_EQ(PrivateTempFolder(error), "");
+    EXPECT_NE(error.find("not a private folder"), std::string::npos);
+
+    std::filesystem::remove(base + "/tolm-screen-capture");
+    std::filesystem::create_directory(base + "/tolm-screen-capture");
+    ::chmod((base + "/tolm-screen-capture").c_str(), 0777);
+    error.clear();
+    EXPECT_EQ(PrivateTempFolder(error), "");
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(PrivateFolder, PendingDeletionsSurviveUntilTheFileCanGo) {
+    const std::string file = base + "/stuck.avi";
+    std::ofstream(file) << "x";
+    EXPECT_TRUE(DeleteAtNextStart(file));
+    EXPECT_TRUE(DeleteAtNextStart(file));  // listed once
+    EXPECT_FALSE(DeleteAtNextStart("bad\nname"));
+    EXPECT_EQ(RunDeletionsAtStart(), 1);
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_EQ(RunDeletionsAtStart(), 0);
+}
+
+TEST(FolderOf, SplitsAtTheLastSlash) {
+    EXPECT_EQ(FolderOf("/home/u/video.avi"), "/home/u");
+    EXPECT_EQ(FolderOf("/video.avi"), "/");
+    EXPECT_EQ(FolderOf("video.avi"), "");
+}
+
+TEST(FileInUse, MissingFileIsNotInUse) {
+    EXPECT_FALSE(FileInUse("/nonexistent/tolm/file.avi"));
+    EXPECT_FALSE(FileExists("/nonexistent/tolm/file.avi"));
+}
+
+}  // namespace
+}  // namespace tolm
