@@ -2,6 +2,7 @@
 
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
+#include "platform/Files.h"
 
 namespace tolm {
 
@@ -11,6 +12,13 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
         desktopWidth_ = monitors.front().width;
         desktopHeight_ = monitors.front().height;
     }
+    if (Globals().TempVideoFile().empty() && Globals().TempFolderError().empty()) {
+        std::string error;
+        const std::string folder = PrivateTempFolder(error);
+        Globals().SetTempFolder(folder, error);
+    }
+    // Files an earlier run could not delete (held by another program then) go now.
+    RunDeletionsAtStart();
     Globals().ActiveCamera = this;
 }
 
@@ -21,6 +29,8 @@ TScreenCamera::~TScreenCamera() {
     }
     TScreenCamera* self = this;
     Globals().ActiveCamera.compare_exchange_strong(self, nullptr);
+    for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()})
+        if (!file.empty()) DeleteTempFile(file);
 }
 
 void TScreenCamera::SetCurrentMonitor(int v) {

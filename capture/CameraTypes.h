@@ -5,6 +5,7 @@
 #include <string>
 
 #include "imaging/Bitmap.h"
+#include "imaging/Color.h"
 #include "platform/ThreadPriority.h"
 
 namespace tolm {
@@ -21,11 +22,6 @@ enum class TScreenRegion : std::uint8_t {
 };
 
 enum class TTypeRecord : std::uint8_t { NoCompress = 0, CompressOnFly = 1, CompressAfterRecord = 2 };
-
-// Colours are 0x00BBGGRR, red in the low byte.
-using TColor = std::uint32_t;
-inline constexpr TColor clRed = 0x0000FF;
-inline constexpr TColor clLime = 0x00FF00;
 
 struct TRecordingDuration {
     bool Enabled = false;

@@ -5,17 +5,22 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "capture/CameraTypes.h"
+#include "capture/RecordingSession.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
 #include "effects/FilterValues.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
+#include "platform/AviLibrary.h"
 #include "platform/Clock.h"
 #include "platform/Host.h"
 #include "platform/ScreenSource.h"
+#include "platform/VideoCompressors.h"
 
 namespace tolm {
 
@@ -24,7 +29,12 @@ struct EngineServices {
     ScreenSource& screen;
     Clock& clock;
     Host& host;
+    CompressorManager& compressors;
+    AviLibrary& avi;
 };
+
+// What the recording does between the creation of the temporary AVI file and its release: the capture loop.
+using CaptureLoop = std::function<void(RecordingSession& session)>;
 
 // The capture engine: records a screen area into an AVI file. Settings are accessor pairs whose setters
 // apply the write rules (out-of-range values are ignored silently). Settings are atomics because the user
@@ -142,7 +152,51 @@ public:
     // The display's own message for the last grab that failed, for hosts that can show details.
     std::string LastGrabError() const;
 
+    // --- Compressors --------------------------------------------------------------------------------------
+    // Rebuilds the list of compressors that accept frames of the current area and colour depth.
+    std::vector<std::string> GetVideoCodecList();
+    std::vector<std::string> CompressorList() const;
+    int CompressorCount() const;
+    CompressorInfo CompressorInfos(int index) const;
+    void CompressorAbout(int index);
+    void CompressorConfigure(int index);
+    struct CompressorFeatures {
+        bool hasAbout = false;
+        bool hasConfigure = false;
+    };
+    CompressorFeatures GetCompressorFeatures(int index);
+    std::uint32_t CurrentCompressor() const { return currentCompressor_; }
+
+    // --- Recording into the temporary AVI file and the save (recording worker) ----------------------------
+    // One recording into `outputFile`: settles the compressor, creates the temporary file, runs `loop`,
+    // releases the video objects and saves. 1 success, 0 failure, -1 run again with the default compressor.
+    int RecordAVI(const std::string& outputFile, const CaptureLoop& loop);
+    // Writes one frame at a timeline position; a failure is reported and ends the recording.
+    bool WriteFrame(RecordingSession& session, int position, const PackedDib& dib);
+    // Deletes a file with retries, reporting through OnDeleting; true when the file is gone.
+    bool DeleteTempFile(const std::string& fileName);
+    // Joins the temporary streams into the output file (the save of a recording ended for saving).
+    void SaveRecording();
+    // Tells OnSaving that the last save succeeded ("Saving Success..."), when it did.
+    void ReportSaveSuccess();
+
 private:
+    enum class Settled { create, ended };
+    Settled SettleCompressor(RecordingSession& session);
+    Settled AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected);
+    void ChooseDefaultCompressor(RecordingSession& session);
+    Settled AbortRecording(RecordingSession& session);
+    Settled EndSettling(const std::string& error);
+    void CreateTempAvi(RecordingSession& session);
+    void ReleaseVideo(RecordingSession& session);
+    int RecordingResult(RecordingSession& session);
+    int WindDown();
+    void OpenTempStream(const std::string& fileName, std::shared_ptr<AviStream>& slot);
+    bool SaveAVI(const std::string& fileName, const std::vector<std::shared_ptr<AviStream>>& streams);
+    int SaveProgress(int percent);
+    bool ReportDeleting(int percent, const std::string& caption);
+    void SetVideoCodecName(const std::string& name);
+
     Rect MonitorBounds() const;
     void CancelAsEscape();
     void RunEffects(Bitmap& frame);
@@ -191,6 +245,14 @@ private:
     std::string elapsedTimeText_;
     std::string videoCodecName_ = "MS Video Codec";
     std::string lastGrabError_;
+
+    mutable std::mutex compressorMutex_;  // guards the compressor table
+    std::vector<CompressorInfo> compressorInfos_ = std::vector<CompressorInfo>(101);
+    int compressorCount_ = 0;
+    std::vector<std::string> compressorList_;
+    static constexpr std::uint32_t kDefaultCompressor = MakeFourCC('M', 'S', 'V', 'C');
+    std::atomic<std::uint32_t> currentCompressor_{0};
+    std::atomic<bool> usingDefaultCompressor_{false};
 
     // Frames handed to the stream come back here when their owner is done with them.
     std::shared_ptr<BufferPool> dibPool_ = BufferPool::Create(3);

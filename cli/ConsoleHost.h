@@ -26,6 +26,10 @@ public:
         return false;
     }
 
+    void MinimizeApplication() override {}
+    void RestoreApplication() override {}
+    void SetBusyCursor(bool) override {}
+
 private:
     bool answerYes_;
 };

@@ -7,6 +7,7 @@
 #include "cli/ConsoleHost.h"
 #include "imaging/BmpFile.h"
 #include "platform/Clock.h"
+#include "platform/ffmpeg/FfmpegVideo.h"
 #include "platform/x11/X11ScreenSource.h"
 
 namespace {
@@ -23,7 +24,9 @@ int Snapshot(const tolm::cli::Options& options) {
 
     tolm::SteadyClock clock;
     tolm::cli::ConsoleHost host;
-    tolm::TScreenCamera camera({*screen, clock, host});
+    std::unique_ptr<tolm::CompressorManager> compressors = tolm::CreateFfmpegCompressorManager();
+    std::unique_ptr<tolm::AviLibrary> avi = tolm::CreateFfmpegAviLibrary(*compressors);
+    tolm::TScreenCamera camera({*screen, clock, host, *compressors, *avi});
     camera.OnError = [](tolm::TScreenCamera&, const std::string& text) { Fail(text); };
     if (options.monitor > camera.MonitorCount())
         return Fail("There is no monitor " + std::to_string(options.monitor) + "; this display has " +

@@ -29,6 +29,13 @@ public:
 
     // A modal form over `fields`; true when the user accepted it (the fields then hold the new values).
     virtual bool EditSettings(const std::string& title, std::vector<SettingField>& fields) = 0;
+
+    // The program's windows out of the way while recording, and back afterwards.
+    virtual void MinimizeApplication() = 0;
+    virtual void RestoreApplication() = 0;
+
+    // The pointer shows that the program is busy (saving, deleting) while `busy` is set.
+    virtual void SetBusyCursor(bool busy) = 0;
 };
 
 }  // namespace tolm

@@ -8,6 +8,7 @@
 #include "capture/ScreenCamera.h"
 #include "platform/Clock.h"
 #include "platform/Host.h"
+#include "platform/ffmpeg/FfmpegVideo.h"
 #include "platform/x11/X11ScreenSource.h"
 
 namespace {
@@ -17,6 +18,9 @@ public:
     void ShowNotice(const std::string&, const std::string&, tolm::NoticeIcon) override {}
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
     bool EditSettings(const std::string&, std::vector<tolm::SettingField>&) override { return false; }
+    void MinimizeApplication() override {}
+    void RestoreApplication() override {}
+    void SetBusyCursor(bool) override {}
 };
 
 void BM_CaptureFrame(benchmark::State& state, tolm::TPixelFormat colors) {
@@ -28,7 +32,9 @@ void BM_CaptureFrame(benchmark::State& state, tolm::TPixelFormat colors) {
     }
     tolm::SteadyClock clock;
     SilentHost host;
-    tolm::TScreenCamera camera({*screen, clock, host});
+    std::unique_ptr<tolm::CompressorManager> compressors = tolm::CreateFfmpegCompressorManager();
+    std::unique_ptr<tolm::AviLibrary> avi = tolm::CreateFfmpegAviLibrary(*compressors);
+    tolm::TScreenCamera camera({*screen, clock, host, *compressors, *avi});
     camera.SetColors(colors);
     for (auto _ : state) {
         std::optional<tolm::PackedDib> dib =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -42,6 +43,10 @@ public:
         return acceptForms_;
     }
 
+    void MinimizeApplication() override { ++minimized; }
+    void RestoreApplication() override { ++restored; }
+    void SetBusyCursor(bool busy) override { busyCursor = busy; }
+
     void QueueAnswers(std::initializer_list<bool> answers) {
         std::lock_guard lock(mutex_);
         answers_.insert(answers_.end(), answers);
@@ -64,6 +69,10 @@ public:
         std::lock_guard lock(mutex_);
         return forms_;
     }
+
+    std::atomic<int> minimized{0};
+    std::atomic<int> restored{0};
+    std::atomic<bool> busyCursor{false};
 
 private:
     mutable std::mutex mutex_;

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
+#include "platform/fake/FakeAviLibrary.h"
+#include "platform/fake/FakeCompressors.h"
 #include "platform/fake/FakeHost.h"
 #include "platform/fake/FakeScreen.h"
 #include "platform/fake/ManualClock.h"
@@ -19,7 +23,12 @@ class CameraTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetCaptureGlobals();
-        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host});
+        // The engine's private temporary folder goes below the test's own temporary folder.
+        folder = ::testing::TempDir() + "tolm-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, compressors, avi});
         camera->OnError = [this](TScreenCamera&, const std::string& text) { events.push_back("error:" + text); };
         camera->OnStop = [this](TScreenCamera&) { events.push_back("stop"); };
     }
@@ -32,9 +41,17 @@ protected:
         return target;
     }
 
+    void TearDown() override {
+        camera.reset();
+        std::filesystem::remove_all(folder);
+    }
+
+    std::string folder;
     FakeScreen screen;
     ManualClock clock;
     FakeHost host;
+    FakeCompressorManager compressors;
+    FakeAviLibrary avi;
     std::unique_ptr<TScreenCamera> camera;
     std::vector<std::string> events;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fake/FakeAviLibrary.h"
+#include "platform/fake/FakeCompressors.h"
 #include "platform/fake/FakeHost.h"
 #include "platform/fake/FakeScreen.h"
 #include "platform/fake/ManualClock.h"
@@ -51,7 +53,9 @@ TEST(CommandLine, AppliesAreaDepthAndEffectsToTheEngine) {
     FakeScreen screen;
     ManualClock clock;
     FakeHost host;
-    TScreenCamera camera({screen, clock, host});
+    FakeCompressorManager compressors;
+    FakeAviLibrary avi;
+    TScreenCamera camera({screen, clock, host, compressors, avi});
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().Bounds(), (Rect{-5, 7, 64, 48}));
     EXPECT_EQ(camera.ScreenArea().ScreenRegion(), TScreenRegion::FixedStable);
@@ -74,7 +78,9 @@ TEST(CommandLine, FullScreenTakesTheChosenMonitor) {
     screen.SetMonitors({Rect{0, 0, 1920, 1080}, Rect{1920, 0, 1280, 1024}});
     ManualClock clock;
     FakeHost host;
-    TScreenCamera camera({screen, clock, host});
+    FakeCompressorManager compressors;
+    FakeAviLibrary avi;
+    TScreenCamera camera({screen, clock, host, compressors, avi});
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().Bounds(), (Rect{1920, 0, 1280, 1024}));
 }

@@ -1,0 +1,127 @@
+#include "capture/CaptureGlobals.h"
+#include "capture/ScreenCamera.h"
+
+namespace tolm {
+namespace {
+
+constexpr const char* kDefaultCompressorName = "MS Video Codec";
+
+}  // namespace
+
+void TScreenCamera::CreateTempAvi(RecordingSession& session) {
+    auto fail = [&](const std::string& text, AviResult code) {
+        session.firstFrame.reset();
+        ReportError(text);
+        session.failure = code;
+    };
+    const std::string tempVideo = Globals().TempVideoFile();
+    if (tempVideo.empty()) return fail(Globals().TempFolderError(), AVIERR_FILEOPEN);
+    if (!DeleteTempFile(tempVideo)) return fail("Can not delete video temp file.", 1);
+
+    AviResult r = services_.avi.OpenFile(tempVideo, AviOpenMode::create, session.file);
+    if (r != AVIERR_OK) return fail("Error on create AVI file.", r);
+
+    const BitmapInfoHeader frame = session.firstFrame->Header();
+    const bool onTheFly = recordType_ == TTypeRecord::CompressOnFly;
+    AviStreamInfo info;
+    info.fccType = streamtypeVIDEO;
+    info.fccHandler = onTheFly ? currentCompressor_.load() : 0;
+    info.dwScale = 1;
+    info.dwRate = static_cast<std::uint32_t>(playbackFps_.load());
+    info.dwSuggestedBufferSize = frame.biSizeImage;
+    info.dwQuality = static_cast<std::uint32_t>(compressionQuality_.load());
+    info.rcFrame = FrameRect{0, 0, frame.biWidth, frame.biHeight};
+    if (selectedCompressor_ != -1) info.szName = CompressorInfos(selectedCompressor_).szName;
+    r = session.file->CreateStream(info, session.stream);
+    if (r != AVIERR_OK) return fail("Error on create AVI stream.", r);
+
+    session.options = AviCompressOptions{};
+    session.options.fccType = streamtypeVIDEO;
+    session.options.fccHandler = onTheFly ? currentCompressor_.load() : 0;
+    session.options.dwKeyFrameEvery = static_cast<std::uint32_t>(keyFramesEvery_.load());
+    session.options.dwQuality = static_cast<std::uint32_t>(compressionQuality_.load());
+    session.options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
+    session.optionsBuilt = true;
+    r = services_.avi.MakeCompressedStream(session.stream, session.options, session.compressed);
+    if (r != AVIERR_OK) return fail("Error on compress AVI stream.", r);
+
+    r = session.compressed->SetFormat(0, session.firstFrame->Data(), session.firstFrame->FormatSize());
+    session.firstFrame.reset();
+    if (r != AVIERR_OK) return fail("Error on set AVI stream format.", r);
+}
+
+bool TScreenCamera::WriteFrame(RecordingSession& session, int position, const PackedDib& dib) {
+    if (!session.compressed) return false;
+    const AviResult r = session.compressed->Write(position, 1, dib.Bits(), dib.Header().biSizeImage, AVIIF_KEYFRAME);
+    if (r == AVIERR_OK) return true;
+    ReportError("Error on write data to AVI stream.");
+    session.failure = r;
+    return false;
+}
+
+void TScreenCamera::ReleaseVideo(RecordingSession& session) {
+    session.optionsBuilt = false;
+    session.compressed.reset();
+    session.stream.reset();
+    if (session.file) {
+        // A file that cannot be completed holds no usable recording: treat it like a failed write.
+        const AviResult r = session.file->Finish();
+        if (r != AVIERR_OK && !session.failure) {
+            ReportError("Error on write data to AVI stream.");
+            session.failure = r;
+        }
+        session.file.reset();
+    }
+}
+
+int TScreenCamera::WindDown() {
+    if (!preview_ && OnPreview) OnPreview(*this, nullptr, false, false);
+    Globals().StopReason = TStopReason::Cancel;
+    recording_ = false;
+    Raise(OnStop);
+    usingDefaultCompressor_ = false;
+    if (restoreAppOnStop_) services_.host.RestoreApplication();
+    return 0;
+}
+
+int TScreenCamera::RecordingResult(RecordingSession& session) {
+    if (!session.failure) {
+        usingDefaultCompressor_ = false;
+        return 1;
+    }
+    if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != kDefaultCompressor) {
+        if (services_.host.AskYesNo("Notice",
+                                    "Error: Not recording AVI file using current compressor.\r\nUse default compressor?")) {
+            currentCompressor_ = kDefaultCompressor;
+            SetVideoCodecName(kDefaultCompressorName);
+            Globals().StopReason = TStopReason::Cancel;
+            usingDefaultCompressor_ = true;
+            return -1;
+        }
+        ReportError("User aborted!");
+        return WindDown();
+    }
+    ReportError(std::string("Error creating AVI file with \"") + kDefaultCompressorName + "\".");
+    return WindDown();
+}
+
+int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
+    Globals().SetOutputFile(outputFile);
+    RecordingSession session;
+    if (SettleCompressor(session) == Settled::ended) return 0;
+    CreateTempAvi(session);
+    if (!session.failure) {
+        Raise(OnStart);
+        capturedFrames_ = 0;
+        droppedFrames_ = 0;
+        realFps_ = 0;
+        if (loop) loop(session);
+    }
+    Raise(OnStop);
+    ReleaseVideo(session);
+    if (restoreAppOnStop_) services_.host.RestoreApplication();
+    if (!session.failure && Globals().StopReason == TStopReason::StopAndSave) SaveRecording();
+    return RecordingResult(session);
+}
+
+}  // namespace tolm

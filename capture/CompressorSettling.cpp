@@ -1,0 +1,121 @@
+#include "capture/CaptureGlobals.h"
+#include "capture/ScreenCamera.h"
+
+namespace tolm {
+namespace {
+
+constexpr const char* kDefaultCompressorName = "MS Video Codec";
+constexpr const char* kCompressorFailed = "Error: Not recording AVI file using current compressor.\r\nUse default compressor?";
+constexpr const char* kNoCompressorSelected = "You no selected compressor, use default compressor?";
+constexpr const char* kCannotAdjust =
+    "Error: This compressor cann`t work if the dimensions is adjusted slightly\r\nUse default compressor?";
+constexpr const char* kGrabFailed = "Error capturing a frame from screen.";
+
+// The size a compressor that needs multiples of `b` gets: rounded up, or down when up leaves the desktop.
+int AdjustToMultiple(int size, int b, int desktopSize) {
+    const int r = size % b;
+    if (r <= 0) return size;
+    return size + b - r > desktopSize ? size - r : size + b - r;
+}
+
+}  // namespace
+
+void TScreenCamera::SetVideoCodecName(const std::string& name) {
+    std::lock_guard lock(textMutex_);
+    videoCodecName_ = name;
+}
+
+TScreenCamera::Settled TScreenCamera::EndSettling(const std::string& error) {
+    ReportError(error);
+    Globals().StopReason = TStopReason::Cancel;
+    recording_ = false;
+    Raise(OnStop);
+    if (restoreAppOnStop_) services_.host.RestoreApplication();
+    return Settled::ended;
+}
+
+void TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {
+    currentCompressor_ = kDefaultCompressor;
+    SetVideoCodecName(kDefaultCompressorName);
+    usingDefaultCompressor_ = true;
+    session.compressor.reset();
+}
+
+TScreenCamera::Settled TScreenCamera::AbortRecording(RecordingSession& session) {
+    session.firstFrame.reset();
+    ReportError("User aborted!");
+    recording_ = false;
+    Globals().StopReason = TStopReason::Cancel;
+    Raise(OnStop);
+    if (!preview_ && OnPreview) OnPreview(*this, nullptr, false, false);
+    session.compressor.reset();
+    if (restoreAppOnStop_) services_.host.RestoreApplication();
+    return Settled::ended;
+}
+
+TScreenCamera::Settled TScreenCamera::SettleCompressor(RecordingSession& session) {
+    if ((services_.avi.Version() >> 16) < 0x010A) return EndSettling("Failure: Video for windows version too old!");
+
+    const Rect area = screenArea_.Bounds();
+    const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
+    session.firstFrame = CaptureFrame(TCaptureMode::cmDib, nullptr, area.left, area.top, area.width, area.height, invert);
+    if (!session.firstFrame) return EndSettling(kGrabFailed);
+    SetVideoCodecName("No Compressor");
+
+    const bool compress = recordType_ != TTypeRecord::NoCompress;
+    const int selected = selectedCompressor_;
+    if (compress && selected != -1 && !usingDefaultCompressor_) {
+        const CompressorInfo info = CompressorInfos(selected);
+        session.compressor = services_.compressors.Open(info.fccType, info.fccHandler);
+        if (!session.compressor) {
+            if (!services_.host.AskYesNo("Notice", kCompressorFailed)) return AbortRecording(session);
+            ChooseDefaultCompressor(session);
+            return Settled::create;
+        }
+        return AdjustSizeForCompressor(session, info);
+    }
+    if (compress && !usingDefaultCompressor_) {
+        if (!services_.host.AskYesNo("Notice", kNoCompressorSelected)) return AbortRecording(session);
+        ChooseDefaultCompressor(session);
+    }
+    return Settled::create;
+}
+
+// Compressors may need sizes that are multiples of 2, 4 or 8; the area grows (or, at the desktop's edge,
+// shrinks) to the next multiple until the compressor accepts the frame.
+TScreenCamera::Settled TScreenCamera::AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected) {
+    int b = 1;
+    bool accepted = session.compressor->CompressQuery(session.firstFrame->Header());
+    Point noted{screenArea_.ScreenLeft(), screenArea_.ScreenTop()};
+    int width = screenArea_.ScreenWidth();
+    int height = screenArea_.ScreenHeight();
+    const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
+    while (!accepted) {
+        b *= 2;
+        if (b > 8) break;
+        noted = Point{screenArea_.ScreenLeft(), screenArea_.ScreenTop()};
+        width = AdjustToMultiple(screenArea_.ScreenWidth(), b, desktopWidth_);
+        height = AdjustToMultiple(screenArea_.ScreenHeight(), b, desktopHeight_);
+        screenArea_.SetScreenWidth(width);
+        screenArea_.SetScreenHeight(height);
+        session.firstFrame.reset();
+        session.firstFrame = CaptureFrame(TCaptureMode::cmDib, nullptr, noted.x, noted.y, width, height, invert);
+        if (!session.firstFrame) {
+            session.compressor.reset();
+            return EndSettling(kGrabFailed);
+        }
+        accepted = session.compressor->CompressQuery(session.firstFrame->Header());
+    }
+    if (!accepted) {
+        if (!services_.host.AskYesNo("Notice", kCannotAdjust)) return AbortRecording(session);
+        ChooseDefaultCompressor(session);
+        return Settled::create;
+    }
+    if (b > 1) screenArea_.SetBounds(Rect{noted.x, noted.y, width, height});
+    currentCompressor_ = selected.fccHandler;
+    SetVideoCodecName(selected.szName);
+    session.compressor.reset();
+    return Settled::create;
+}
+
+}  // namespace tolm

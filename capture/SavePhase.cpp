@@ -1,0 +1,106 @@
+#include "capture/AviErrors.h"
+#include "capture/CaptureGlobals.h"
+#include "capture/ScreenCamera.h"
+#include "platform/Files.h"
+
+namespace tolm {
+namespace {
+
+constexpr int kDeleteAttempts = 50;
+
+}  // namespace
+
+void TScreenCamera::OpenTempStream(const std::string& fileName, std::shared_ptr<AviStream>& slot) {
+    if (fileName.empty() || !FileExists(fileName)) return;
+    std::unique_ptr<AviFile> file;
+    const AviResult r = services_.avi.OpenFile(fileName, AviOpenMode::read, file);
+    if (r != AVIERR_OK) {
+        ReportError(OpenErrorText(r));
+        return;
+    }
+    if (file->GetStream(0, 0, slot) != AVIERR_OK) {
+        slot.reset();
+        ReportError("Unable to get stream");
+    }
+}
+
+void TScreenCamera::SaveRecording() {
+    std::shared_ptr<AviStream> video;
+    std::shared_ptr<AviStream> audio;
+    OpenTempStream(Globals().TempVideoFile(), video);
+    if (useAudioRecord_) OpenTempStream(Globals().TempAudioFile(), audio);
+    if (!video) return;
+    std::vector<std::shared_ptr<AviStream>> streams{video};
+    if (audio) streams.push_back(audio);
+    Globals().SaveSucceeded = SaveAVI(Globals().OutputFile(), streams);
+}
+
+bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::shared_ptr<AviStream>>& streams) {
+    AviCompressOptions videoOptions;
+    std::vector<const AviCompressOptions*> options(streams.size(), nullptr);
+    if (recordType_ == TTypeRecord::CompressAfterRecord) {
+        videoOptions.fccType = streamtypeVIDEO;
+        videoOptions.fccHandler = currentCompressor_;
+        videoOptions.dwKeyFrameEvery = static_cast<std::uint32_t>(keyFramesEvery_.load());
+        videoOptions.dwQuality = static_cast<std::uint32_t>(compressionQuality_.load());
+        videoOptions.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
+        options[0] = &videoOptions;
+    }
+    if (!DeleteTempFile(fileName)) {
+        ReportError("Can not delete existing video file.");
+        return false;
+    }
+    services_.host.SetBusyCursor(true);
+    const AviResult r = services_.avi.Save(fileName, streams, options, [this](int percent) { return SaveProgress(percent); });
+    services_.host.SetBusyCursor(false);
+    if (r == AVIERR_OK) return true;
+    ReportError(SaveErrorText(r));
+    Raise(OnStop);
+    return false;
+}
+
+int TScreenCamera::SaveProgress(int percent) {
+    TScreenCamera* camera = Globals().ActiveCamera;
+    if (!camera || !camera->OnSaving) return 0;
+    bool continueSaving = true;
+    camera->OnSaving(*camera, percent, "Saving Video...", continueSaving);
+    return continueSaving ? 0 : -1;
+}
+
+void TScreenCamera::ReportSaveSuccess() {
+    TScreenCamera* camera = Globals().ActiveCamera;
+    if (!Globals().SaveSucceeded || !camera || !camera->OnSaving) return;
+    bool continueSaving = true;
+    camera->OnSaving(*camera, 100, "Saving Success...", continueSaving);
+}
+
+bool TScreenCamera::ReportDeleting(int percent, const std::string& caption) {
+    TScreenCamera* camera = Globals().ActiveCamera;
+    bool continueDeleting = true;
+    if (camera && camera->OnDeleting) camera->OnDeleting(*camera, percent, caption, continueDeleting);
+    return continueDeleting;
+}
+
+bool TScreenCamera::DeleteTempFile(const std::string& fileName) {
+    services_.host.SetBusyCursor(true);
+    // A file another program holds cannot go now: it is listed for deletion at the next start instead.
+    const bool deletable = FileExists(fileName) && !FileInUse(fileName);
+    bool result = false;
+    for (int attempt = 1; attempt <= kDeleteAttempts; ++attempt) {
+        if (!FileExists(fileName)) {
+            ReportDeleting(100, "");
+            result = true;
+            break;
+        }
+        if (Globals().ActiveCamera && !ReportDeleting(2 * attempt, "Deleting Temp File")) {
+            ReportDeleting(100, "");
+            result = false;
+            break;
+        }
+        result = deletable ? RemoveFile(fileName) : DeleteAtNextStart(fileName);
+    }
+    services_.host.SetBusyCursor(false);
+    return result;
+}
+
+}  // namespace tolm

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/AviLibrary.h"
+
+namespace tolm {
+
+// AVI services that keep the streams in memory, with failures on request. Files are still created (empty)
+// on disk, so the engine's file handling (deletion, existence, permissions) meets real files.
+class FakeAviLibrary final : public AviLibrary {
+public:
+    struct Sample {
+        std::vector<std::uint8_t> bytes;
+        std::uint32_t flags = 0;
+    };
+    struct StreamData {
+        AviStreamInfo info;
+        std::vector<std::uint8_t> format;
+        std::map<std::int32_t, Sample> samples;
+        std::uint32_t compressedWith = 0;  // handler of the compressed stream that wrote it
+    };
+    struct FileData {
+        std::vector<std::shared_ptr<StreamData>> streams;
+        bool finished = false;
+        std::vector<std::uint32_t> saveHandlers;  // per stream of a saved file: the compressor of the save
+    };
+
+    std::uint32_t Version() const override { return version; }
+    AviResult OpenFile(const std::string& path, AviOpenMode mode, std::unique_ptr<AviFile>& file) override;
+    AviResult MakeCompressedStream(std::shared_ptr<AviStream> target, const AviCompressOptions& options,
+                                   std::shared_ptr<AviStream>& compressed) override;
+    AviResult Save(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
+                   const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress) override;
+
+    // What was written at `path`, or nullptr.
+    std::shared_ptr<FileData> File(const std::string& path) const;
+    // Makes a file that can be opened for reading, as a recorder of another stream would leave it.
+    void AddFile(const std::string& path, std::shared_ptr<FileData> data);
+
+    // Knobs for the next calls.
+    std::uint32_t version = 0x010A0000;
+    AviResult createStreamResult = AVIERR_OK;
+    AviResult compressResult = AVIERR_OK;
+    AviResult setFormatResult = AVIERR_OK;
+    AviResult finishResult = AVIERR_OK;
+    std::int32_t failWriteAt = -1;  // position whose write fails with AVIERR_FILEWRITE
+    AviResult saveResult = AVIERR_OK;
+    std::vector<int> progressSteps{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+
+private:
+    friend class FakeAviStream;
+    friend class FakeAviFile;
+    mutable std::mutex mutex_;
+    std::map<std::string, std::shared_ptr<FileData>> files_;
+};
+
+}  // namespace tolm

@@ -1,0 +1,200 @@
+#include "platform/ffmpeg/AviMuxer.h"
+
+#include <cstring>
+
+extern "C" {
+#include <libavutil/mathematics.h>
+}
+
+#include "platform/ffmpeg/AudioFormat.h"
+#include "platform/ffmpeg/FfmpegErrors.h"
+
+namespace tolm::ffmpeg {
+
+AviResult AviMuxer::Create(const std::string& path, std::shared_ptr<AviMuxer>& out) {
+    if (path.empty()) return AVIERR_BADPARAM;
+    auto muxer = std::make_shared<AviMuxer>();
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "avi", nullptr) < 0 || !raw) return AVIERR_MEMORY;
+    muxer->ctx_.reset(raw);
+    muxer->packet_.reset(av_packet_alloc());
+    if (!muxer->packet_) return AVIERR_MEMORY;
+    // "file:" keeps a colon in the name from being read as a protocol.
+    const int rc = avio_open(&muxer->ctx_->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE);
+    if (rc < 0) return ToAviResult(rc, AVIERR_FILEOPEN);
+    out = std::move(muxer);
+    return AVIERR_OK;
+}
+
+AviMuxer::~AviMuxer() {
+    if (started_ && !finished_ && ctx_) av_write_trailer(ctx_.get());
+}
+
+AviResult AviMuxer::AddStream(const AviStreamInfo& info, int& index) {
+    std::lock_guard lock(mutex_);
+    if (finished_) return AVIERR_BADHANDLE;
+    if (started_) return AVIERR_UNSUPPORTED;  // the header is out
+    Stream stream;
+    stream.info = info;
+    if (info.fccType == streamtypeVIDEO) {
+        if (info.dwRate == 0 || info.dwScale == 0) return AVIERR_BADPARAM;
+        stream.video = true;
+        av_reduce(&stream.timeline.num, &stream.timeline.den, info.dwScale, info.dwRate, INT32_MAX);
+    } else if (info.fccType != streamtypeAUDIO) {
+        return AVIERR_UNSUPPORTED;
+    }
+    AVStream* st = avformat_new_stream(ctx_.get(), nullptr);
+    if (!st) return AVIERR_MEMORY;
+    st->time_base = stream.timeline;
+    if (!info.szName.empty()) av_dict_set(&st->metadata, "title", info.szName.substr(0, 64).c_str(), 0);
+    index = static_cast<int>(streams_.size());
+    streams_.push_back(std::move(stream));
+    return AVIERR_OK;
+}
+
+AviResult AviMuxer::SetFormat(int index, const void* format, std::size_t size) {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || index >= static_cast<int>(streams_.size())) return AVIERR_BADHANDLE;
+    Stream& stream = streams_[index];
+    const auto* bytes = static_cast<const std::uint8_t*>(format);
+    if (!bytes || size == 0) return AVIERR_BADPARAM;
+    if (started_) {
+        // The header is written; only the same format again is fine.
+        return stream.format.size() == size && std::memcmp(stream.format.data(), bytes, size) == 0 ? AVIERR_OK
+                                                                                                   : AVIERR_UNSUPPORTED;
+    }
+    AVCodecParameters& par = *ctx_->streams[index]->codecpar;
+    if (stream.video) {
+        const AviResult rc = VideoParametersFromFormat(bytes, size, par);
+        if (rc != AVIERR_OK) return rc;
+        stream.raw = par.codec_id == AV_CODEC_ID_RAWVIDEO ? DescribeDibFormat(bytes, size) : std::nullopt;
+    } else {
+        const AviResult rc = AudioParametersFromFormat(bytes, size, par);
+        if (rc != AVIERR_OK) return rc;
+        stream.blockAlign = par.block_align;
+        stream.timeline = AVRational{1, par.sample_rate};
+        ctx_->streams[index]->time_base = stream.timeline;
+    }
+    stream.format.assign(bytes, bytes + size);
+    return AVIERR_OK;
+}
+
+std::vector<std::uint8_t> AviMuxer::Format(int index) const {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || index >= static_cast<int>(streams_.size())) return {};
+    return streams_[index].format;
+}
+
+AviStreamInfo AviMuxer::Info(int index) const {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || index >= static_cast<int>(streams_.size())) return {};
+    AviStreamInfo info = streams_[index].info;
+    info.dwLength = static_cast<std::uint32_t>(streams_[index].next);
+    return info;
+}
+
+AviResult AviMuxer::Start() {
+    if (streams_.empty()) return AVIERR_NODATA;
+    for (const Stream& s : streams_)
+        if (s.format.empty()) return AVIERR_BADFORMAT;
+    AvDictionaryPtr options;
+    // The frames arrive as bottom-up DIB rows; the header must say so.
+    DictSet(options, "flipped_raw_rgb", "1");
+    AVDictionary* raw = options.release();
+    const int rc = avformat_write_header(ctx_.get(), &raw);
+    options.reset(raw);
+    if (rc < 0) return Fail(rc, AVIERR_BADFORMAT);
+    started_ = true;
+    return AVIERR_OK;
+}
+
+AviResult AviMuxer::Fail(int error, AviResult fallback) {
+    AviResult result = error == AVERROR(EIO) ? AVIERR_FILEWRITE : ToAviResult(error, fallback);
+    if (failure_ == AVIERR_OK) failure_ = result;
+    return result;
+}
+
+AviResult AviMuxer::Write(int index, std::int64_t start, std::int64_t samples, const void* data, std::size_t size,
+                          std::uint32_t flags) {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || index >= static_cast<int>(streams_.size()) || finished_) return AVIERR_BADHANDLE;
+    if (failure_ != AVIERR_OK) return failure_;
+    Stream& stream = streams_[index];
+    if (stream.format.empty()) return AVIERR_BADFORMAT;
+    if (start < stream.next || samples < 1 || (size > 0 && !data)) return AVIERR_BADPARAM;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (stream.video) {
+        if (samples != 1) return AVIERR_BADPARAM;
+        if (stream.raw && size > 0) {
+            if (size < stream.raw->imageSize) return AVIERR_BADSIZE;
+            size = stream.raw->imageSize;
+        }
+    } else if (size != static_cast<std::size_t>(samples) * static_cast<std::size_t>(stream.blockAlign)) {
+        return AVIERR_BADSIZE;
+    }
+    if (!started_) {
+        const AviResult rc = Start();
+        if (rc != AVIERR_OK) return rc;
+    }
+    if (stream.video) {
+        // Skipped positions become empty chunks: the file keeps its timeline and players hold the picture.
+        for (std::int64_t p = stream.next; p < start; ++p) {
+            const AviResult rc = WritePacket(index, p, 1, nullptr, 0, false);
+            if (rc != AVIERR_OK) return rc;
+        }
+        if (stream.raw && stream.raw->bits == 32 && size > 0) {
+            // The fourth byte of a 32-bit DIB pixel is unused; readers take it for alpha, so it is stored
+            // opaque (and cleared again when read back).
+            stream.scratch.assign(bytes, bytes + size);
+            for (std::size_t i = 3; i < size; i += 4) stream.scratch[i] = 0xFF;
+            bytes = stream.scratch.data();
+        }
+    }
+    return WritePacket(index, start, samples, bytes, size, (flags & AVIIF_KEYFRAME) != 0);
+}
+
+AviResult AviMuxer::WritePacket(int index, std::int64_t position, std::int64_t samples, const std::uint8_t* data,
+                                std::size_t size, bool key) {
+    Stream& stream = streams_[index];
+    AVStream* st = ctx_->streams[index];
+    AVPacket* pkt = packet_.get();
+    av_packet_unref(pkt);
+    pkt->data = const_cast<std::uint8_t*>(data);  // not reference-counted: the muxer only reads it
+    pkt->size = static_cast<int>(size);
+    pkt->stream_index = index;
+    pkt->pts = av_rescale_q(position, stream.timeline, st->time_base);
+    pkt->dts = pkt->pts;
+    pkt->duration = av_rescale_q(samples, stream.timeline, st->time_base);
+    pkt->flags = key ? AV_PKT_FLAG_KEY : 0;
+    const int rc = streams_.size() > 1 ? av_interleaved_write_frame(ctx_.get(), pkt) : av_write_frame(ctx_.get(), pkt);
+    av_packet_unref(pkt);
+    if (rc < 0) return Fail(rc, AVIERR_FILEWRITE);
+    stream.next = position + samples;
+    return AVIERR_OK;
+}
+
+AviResult AviMuxer::Finish() {
+    std::lock_guard lock(mutex_);
+    if (finished_) return finishResult_;
+    finished_ = true;
+    AviResult result = failure_;
+    if (!started_ && result == AVIERR_OK) result = Start();
+    if (started_) {
+        const int rc = av_write_trailer(ctx_.get());
+        if (rc < 0 && result == AVIERR_OK) result = Fail(rc, AVIERR_FILEWRITE);
+    }
+    const int closed = avio_closep(&ctx_->pb);
+    if (closed < 0 && result == AVIERR_OK) result = Fail(closed, AVIERR_FILEWRITE);
+    finishResult_ = result;
+    return result;
+}
+
+void AviMuxer::Abandon() {
+    std::lock_guard lock(mutex_);
+    if (finished_) return;
+    finished_ = true;
+    finishResult_ = AVIERR_USERABORT;
+    avio_closep(&ctx_->pb);
+}
+
+}  // namespace tolm::ffmpeg

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/VideoTypes.h"
+#include "platform/ffmpeg/AvHandles.h"
+#include "platform/ffmpeg/VideoFormat.h"
+
+namespace tolm::ffmpeg {
+
+// An AVI file being written through libavformat's muxer, shared by the file object and its streams.
+// The header goes out with the first sample, once every stream has its format; the muxer switches to
+// OpenDML by itself past 1 GB. Thread-safe.
+class AviMuxer {
+  public:
+    static AviResult Create(const std::string& path, std::shared_ptr<AviMuxer>& out);
+    AviMuxer() = default;  // use Create
+    // A started file that nobody finished is completed, so what was recorded stays playable.
+    ~AviMuxer();
+    AviMuxer(const AviMuxer&) = delete;
+    AviMuxer& operator=(const AviMuxer&) = delete;
+
+    AviResult AddStream(const AviStreamInfo& info, int& index);
+    AviResult SetFormat(int index, const void* format, std::size_t size);
+    std::vector<std::uint8_t> Format(int index) const;
+    AviStreamInfo Info(int index) const;
+
+    // `samples` samples at `start`; video takes one frame per call and leaves skipped positions empty.
+    AviResult Write(int index, std::int64_t start, std::int64_t samples, const void* data, std::size_t size,
+                    std::uint32_t flags);
+
+    // Writes the index and the final header and closes the file: whether the file is whole.
+    AviResult Finish();
+    // Closes without completing; for a file about to be deleted.
+    void Abandon();
+
+  private:
+    struct Stream {
+        AviStreamInfo info;
+        bool video = false;
+        std::vector<std::uint8_t> format;
+        std::optional<DibLayout> raw;  // uncompressed video
+        AVRational timeline{1, 1};     // what positions count in
+        std::int64_t next = 0;         // first position not yet written
+        int blockAlign = 0;
+        std::vector<std::uint8_t> scratch;
+    };
+
+    AviResult Start();  // with the lock held
+    AviResult WritePacket(int index, std::int64_t position, std::int64_t samples, const std::uint8_t* data,
+                          std::size_t size, bool key);  // with the lock held
+    AviResult Fail(int error, AviResult fallback);
+
+    mutable std::mutex mutex_;
+    AvOutputContextPtr ctx_;
+    AvPacketPtr packet_;
+    std::vector<Stream> streams_;
+    bool started_ = false;
+    bool finished_ = false;
+    AviResult failure_ = AVIERR_OK;  // the first failed write; the file is not whole after it
+    AviResult finishResult_ = AVIERR_OK;
+};
+
+}  // namespace tolm::ffmpeg

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/AviLibrary.h"
+#include "platform/ffmpeg/CompressorRegistry.h"
+
+namespace tolm::ffmpeg {
+
+// Writes `streams` in order into a new AVI file at `path`, interleaved by time. A video stream whose
+// options name a compressor is compressed on the way (decoded first when it is compressed already);
+// every other stream is copied sample by sample, skipped positions included. The file is written under a
+// temporary name and renamed at the end, so a failed or cancelled save leaves no output file.
+AviResult SaveStreams(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
+                      const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress,
+                      std::shared_ptr<const CompressorRegistry> registry);
+
+}  // namespace tolm::ffmpeg

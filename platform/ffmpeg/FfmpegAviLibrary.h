@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/AviLibrary.h"
+#include "platform/ffmpeg/CompressorRegistry.h"
+
+namespace tolm::ffmpeg {
+
+// The AVI services over libavformat's AVI muxer and demuxer. Thread-safe; files and streams are separate
+// objects that may be used on separate threads.
+class FfmpegAviLibrary final : public AviLibrary {
+  public:
+    // Without a registry (the compressor manager is not ours) nothing can be compressed.
+    explicit FfmpegAviLibrary(std::shared_ptr<const CompressorRegistry> registry);
+
+    std::uint32_t Version() const override;
+    AviResult OpenFile(const std::string& path, AviOpenMode mode, std::unique_ptr<AviFile>& file) override;
+    AviResult MakeCompressedStream(std::shared_ptr<AviStream> target, const AviCompressOptions& options,
+                                   std::shared_ptr<AviStream>& compressed) override;
+    AviResult Save(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
+                   const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress) override;
+
+  private:
+    std::shared_ptr<const CompressorRegistry> registry_;
+};
+
+}  // namespace tolm::ffmpeg

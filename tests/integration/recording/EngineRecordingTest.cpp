@@ -1,0 +1,179 @@
+// The engine's recording path over the real FFmpeg services: settle, create, write at chosen positions,
+// release and save, then read the output back with ffprobe, ffmpeg and our own reader.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "capture/CaptureGlobals.h"
+#include "capture/ScreenCamera.h"
+#include "integration/ffmpeg/FfmpegTestSupport.h"
+#include "platform/fake/FakeHost.h"
+#include "platform/fake/FakeScreen.h"
+#include "platform/fake/ManualClock.h"
+#include "platform/ffmpeg/FfmpegVideo.h"
+
+namespace tolm {
+namespace {
+
+using testing::DecodeFrames;
+using testing::ProbeStream;
+using testing::ProbeStreamCount;
+
+constexpr Rect kArea{16, 8, 64, 48};
+const std::uint32_t kColours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0x808080, 0xFFFFFF};
+
+struct Case {
+    const char* name;
+    TTypeRecord type;
+    const char* handler;  // nullptr: none selected
+    const char* codec;    // what ffprobe reports
+};
+
+class EngineRecording : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override {
+        const std::string missing = testing::MissingTools();
+        if (!missing.empty()) GTEST_FAIL() << missing;
+        ResetCaptureGlobals();
+        setenv("XDG_RUNTIME_DIR", folder.Dir().c_str(), 1);
+        compressors = CreateFfmpegCompressorManager();
+        avi = CreateFfmpegAviLibrary(*compressors);
+        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, *compressors, *avi});
+        camera->SetRecordCursor(false);
+        camera->ScreenArea().SetBounds(kArea);
+        camera->OnError = [this](TScreenCamera&, const std::string& text) { errors.push_back(text); };
+    }
+    void TearDown() override { camera.reset(); }
+
+    void Select(const char* handler) {
+        const std::vector<std::string> list = camera->GetVideoCodecList();
+        for (int i = 0; i < camera->CompressorCount(); ++i)
+            if (camera->CompressorInfos(i).fccHandler == MakeFourCC(handler[0], handler[1], handler[2], handler[3]))
+                camera->SetSelectedCompressor(i);
+        ASSERT_NE(camera->SelectedCompressor(), -1) << handler << " is not offered";
+    }
+
+    // Frames at positions 0, 2, 4 and 7, each showing its own colour, then a stop for saving.
+    int Record(const std::string& output) {
+        return camera->RecordAVI(output, [this](RecordingSession& session) {
+            for (int p : {0, 2, 4, 7}) {
+                screen.FillRect(kArea, kColours[p]);
+                std::optional<PackedDib> dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, kArea.left, kArea.top,
+                                                                    kArea.width, kArea.height, false);
+                ASSERT_TRUE(dib.has_value());
+                ASSERT_TRUE(camera->WriteFrame(session, p, *dib));
+            }
+            Globals().StopReason = TStopReason::StopAndSave;
+        });
+    }
+
+    static std::uint32_t CentreColour(const std::vector<std::uint8_t>& frame) {
+        const std::size_t at = (static_cast<std::size_t>(kArea.height / 2) * kArea.width + kArea.width / 2) * 4;
+        return static_cast<std::uint32_t>(frame[at + 2]) << 16 | static_cast<std::uint32_t>(frame[at + 1]) << 8 |
+               frame[at];
+    }
+    static bool Near(std::uint32_t a, std::uint32_t b) {
+        for (int shift : {0, 8, 16})
+            if (std::abs(static_cast<int>(a >> shift & 0xFF) - static_cast<int>(b >> shift & 0xFF)) > 12) return false;
+        return true;
+    }
+
+    testing::TempFolder folder;
+    FakeScreen screen;
+    ManualClock clock;
+    FakeHost host;
+    std::unique_ptr<CompressorManager> compressors;
+    std::unique_ptr<AviLibrary> avi;
+    std::unique_ptr<TScreenCamera> camera;
+    std::vector<std::string> errors;
+};
+
+TEST_P(EngineRecording, OutputPlaysTheTimelineAtThePlaybackRate) {
+    const Case c = GetParam();
+    camera->SetRecordType(c.type);
+    if (c.handler) Select(c.handler);
+    const std::string output = folder.Path("recording.avi");
+
+    ASSERT_EQ(Record(output), 1) << ::testing::PrintToString(errors);
+    EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
+    ASSERT_TRUE(Globals().SaveSucceeded);
+
+    const auto stream = ProbeStream(output, 0);
+    EXPECT_EQ(stream.at("codec_name"), c.codec);
+    EXPECT_EQ(stream.at("width"), "64");
+    EXPECT_EQ(stream.at("height"), "48");
+    EXPECT_EQ(stream.at("r_frame_rate"), "50/1");
+    EXPECT_EQ(stream.at("nb_frames"), "8");
+
+    const auto frames = DecodeFrames(output, kArea.width, kArea.height, 50);
+    ASSERT_EQ(frames.size(), 8u);
+    for (int p = 0; p < 8; ++p) {
+        const int shown = p == 1 ? 0 : p == 3 ? 2 : (p == 5 || p == 6) ? 4 : p;  // skipped positions hold the last
+        EXPECT_TRUE(Near(CentreColour(frames[static_cast<std::size_t>(p)]), kColours[shown]))
+            << "position " << p << " shows " << std::hex << CentreColour(frames[static_cast<std::size_t>(p)]);
+    }
+
+    std::unique_ptr<AviFile> file;
+    ASSERT_EQ(avi->OpenFile(output, AviOpenMode::read, file), AVIERR_OK);
+    std::shared_ptr<AviStream> video;
+    ASSERT_EQ(file->GetStream(streamtypeVIDEO, 0, video), AVIERR_OK);
+    EXPECT_EQ(video->Info().dwLength, 8u);
+    EXPECT_EQ(video->Info().dwRate, 50u);
+    EXPECT_EQ(video->Info().dwScale, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordTypes, EngineRecording,
+    ::testing::Values(Case{"NoCompress", TTypeRecord::NoCompress, nullptr, "rawvideo"},
+                      Case{"OnTheFlyMjpeg", TTypeRecord::CompressOnFly, "MJPG", "mjpeg"},
+                      Case{"OnTheFlyH264", TTypeRecord::CompressOnFly, "H264", "h264"},
+                      Case{"OnTheFlyDefault", TTypeRecord::CompressOnFly, "MSVC", "msvideo1"},
+                      Case{"AfterRecordMjpeg", TTypeRecord::CompressAfterRecord, "MJPG", "mjpeg"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A minimal PCM WAVE file: 16-bit mono 8 kHz, `samples` samples of a square wave.
+void WriteWave(const std::string& path, int samples) {
+    std::ofstream out(path, std::ios::binary);
+    auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    const std::uint32_t data = static_cast<std::uint32_t>(samples) * 2;
+    out.write("RIFF", 4), u32(36 + data), out.write("WAVEfmt ", 8), u32(16);
+    u16(1), u16(1), u32(8000), u32(16000), u16(2), u16(16);
+    out.write("data", 4), u32(data);
+    for (int i = 0; i < samples; ++i) u16(static_cast<std::uint16_t>((i / 20) % 2 ? 8000 : -8000));
+}
+
+using EngineSave = EngineRecording;
+
+TEST_F(EngineSave, SoundFromTheWaveFileIsTheSecondStream) {
+    camera->SetRecordType(TTypeRecord::NoCompress);
+    camera->SetUseAudioRecord(true);
+    WriteWave(Globals().TempAudioFile(), 1280);  // 0.16 s, the length of the 8 video positions
+    const std::string output = folder.Path("with-sound.avi");
+    ASSERT_EQ(Record(output), 1) << ::testing::PrintToString(errors);
+    ASSERT_EQ(ProbeStreamCount(output), 2);
+    EXPECT_EQ(ProbeStream(output, 0).at("codec_type"), "video");
+    EXPECT_EQ(ProbeStream(output, 1).at("codec_type"), "audio");
+    EXPECT_EQ(ProbeStream(output, 1).at("codec_name"), "pcm_s16le");
+}
+
+TEST_F(EngineSave, ExistingOutputIsReplacedAndTheOldOneIsGone) {
+    camera->SetRecordType(TTypeRecord::NoCompress);
+    const std::string output = folder.Path("again.avi");
+    std::ofstream(output) << "not a video";
+    ASSERT_EQ(Record(output), 1) << ::testing::PrintToString(errors);
+    EXPECT_EQ(ProbeStream(output, 0).at("nb_frames"), "8");
+}
+
+TEST_F(EngineSave, UnwritableOutputGivesAMessage) {
+    camera->SetRecordType(TTypeRecord::NoCompress);
+    EXPECT_EQ(Record("/proc/tolm-cannot-write-here.avi"), 1);
+    EXPECT_FALSE(Globals().SaveSucceeded);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.back(), "Error: opening files!");
+}
+
+}  // namespace
+}  // namespace tolm
