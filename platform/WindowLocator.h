@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+#include "imaging/Geometry.h"
+
+namespace tolm {
+
+// Finds windows on the desktop for the object picker. Main thread only.
+class WindowLocator {
+public:
+    virtual ~WindowLocator() = default;
+
+    virtual bool PointerPosition(Point& position) = 0;
+    // The screen rectangle of the deepest window or control at `position`, passing over the window
+    // `ignoreWindow` (the picker's own frame) to the one beneath it. False when nothing is there.
+    virtual bool WindowRectAt(Point position, std::uint64_t ignoreWindow, Rect& rect) = 0;
+};
+
+}  // namespace tolm
