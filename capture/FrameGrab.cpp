@@ -115,8 +115,11 @@ std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* 
         if (invert) InvertColours(working);
     }
 
-    // A 32-bit frame without effects would come back from the frame bitmap byte for byte: skip the round trip.
-    if (colors != TPixelFormat::pf32bit || HasEffects(filters)) {
+    // Without effects the frame bitmap's round trip through the colour format changes nothing that the
+    // packing does not do anyway (the conversions are stable after one pass), so it is skipped - unless an
+    // overlay drawn afterwards would blend with colours that 8 or 16 bits would have reduced first.
+    const bool lossless = colors == TPixelFormat::pf32bit || colors == TPixelFormat::pf24bit;
+    if (HasEffects(filters) || (!lossless && overlay && !overlayWithEffects)) {
         if (frame.Width() != working.Width() || frame.Height() != working.Height() || frame.PixelFormat() != colors)
             frame = Bitmap(working.Width(), working.Height(), colors);
         frame.Draw(0, 0, working);

@@ -1,4 +1,5 @@
 #include "CameraFixture.h"
+#include "imaging/Palette.h"
 
 namespace tolm {
 namespace {
@@ -119,6 +120,23 @@ TEST_F(FrameGrab, DibMatchesTheBitmapInEveryDepth) {
             }
         }
     }
+}
+
+TEST_F(FrameGrab, LowDepthDibsHoldTheScreenColoursReduced) {
+    camera->SetRecordCursor(false);
+    camera->SetColors(TPixelFormat::pf16bit);
+    std::optional<PackedDib> dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 40, 30, 8, 2, false);
+    ASSERT_TRUE(dib.has_value());
+    const std::uint32_t c = FakeScreen::PatternColor(40 + 3, 30 + 1);  // top row is the DIB's last
+    const unsigned expected = (c >> 19 & 31) << 10 | (c >> 11 & 31) << 5 | (c >> 3 & 31);
+    EXPECT_EQ(dib->Bits()[6] | dib->Bits()[7] << 8, static_cast<int>(expected));
+
+    camera->SetColors(TPixelFormat::pf8bit);
+    dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 40, 30, 8, 2, false);
+    const std::uint32_t c8 = FakeScreen::PatternColor(40 + 3, 30);
+    EXPECT_EQ(FixedPalette()[dib->Bits()[8 + 3]],
+              FixedPalette()[PaletteIndex(static_cast<std::uint8_t>(c8 >> 16), static_cast<std::uint8_t>(c8 >> 8),
+                                          static_cast<std::uint8_t>(c8))]);
 }
 
 TEST_F(FrameGrab, OverlayWithEffectsIsInvertedWithTheFrame) {
