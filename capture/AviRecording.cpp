@@ -76,8 +76,9 @@ void TScreenCamera::ReleaseVideo(RecordingSession& session) {
 
 int TScreenCamera::WindDown() {
     if (!preview_ && OnPreview) OnPreview(*this, nullptr, false, false);
+    EndAreaTracking();
     Globals().StopReason = TStopReason::Cancel;
-    recording_ = false;
+    SetRecordingFlag(false);
     Raise(OnStop);
     usingDefaultCompressor_ = false;
     if (restoreAppOnStop_) services_.host.RestoreApplication();

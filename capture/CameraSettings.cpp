@@ -19,16 +19,31 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
     }
     // Files an earlier run could not delete (held by another program then) go now.
     RunDeletionsAtStart();
+    if (services_.hotKeys) {
+        services_.hotKeys->SetHandler([this](HotKey key) { HotKeyPressed(key); });
+        for (HotKey key : {HotKey::ShiftEscape, HotKey::Escape, HotKey::CtrlReturn, HotKey::Pause})
+            services_.hotKeys->Register(key);  // a key another program holds just does nothing
+    }
     Globals().ActiveCamera = this;
 }
 
 TScreenCamera::~TScreenCamera() {
     if (recording_) {
-        recording_ = false;
         Globals().StopReason = TStopReason::Cancel;
+        SetRecordingFlag(false);
     }
+    // Nothing handed to the main thread from here on may reach this engine.
+    lifeToken_.reset();
+    if (worker_.joinable()) worker_.join();
     TScreenCamera* self = this;
     Globals().ActiveCamera.compare_exchange_strong(self, nullptr);
+    areaTimer_.reset();
+    frameWindow_.reset();
+    if (services_.hotKeys) {
+        for (HotKey key : {HotKey::ShiftEscape, HotKey::Escape, HotKey::CtrlReturn, HotKey::Pause})
+            services_.hotKeys->Unregister(key);
+        services_.hotKeys->SetHandler(nullptr);
+    }
     for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()})
         if (!file.empty()) DeleteTempFile(file);
 }

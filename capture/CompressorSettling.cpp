@@ -28,8 +28,9 @@ void TScreenCamera::SetVideoCodecName(const std::string& name) {
 TScreenCamera::Settled TScreenCamera::EndSettling(const std::string& error) {
     ReportError(error);
     Globals().StopReason = TStopReason::Cancel;
-    recording_ = false;
+    SetRecordingFlag(false);
     Raise(OnStop);
+    EndAreaTracking();
     if (restoreAppOnStop_) services_.host.RestoreApplication();
     return Settled::ended;
 }
@@ -44,10 +45,11 @@ void TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {
 TScreenCamera::Settled TScreenCamera::AbortRecording(RecordingSession& session) {
     session.firstFrame.reset();
     ReportError("User aborted!");
-    recording_ = false;
+    SetRecordingFlag(false);
     Globals().StopReason = TStopReason::Cancel;
     Raise(OnStop);
     if (!preview_ && OnPreview) OnPreview(*this, nullptr, false, false);
+    EndAreaTracking();
     session.compressor.reset();
     if (restoreAppOnStop_) services_.host.RestoreApplication();
     return Settled::ended;

@@ -145,10 +145,10 @@ std::optional<PackedDib> TScreenCamera::BitmapToDIB(const Bitmap& image, int bit
     PackedDib::Error error = PackedDib::Error::none;
     std::optional<PackedDib> dib = PackedDib::FromBitmap(image, bits, error, dibPool_.get());
     if (error != PackedDib::Error::none) {
-        CancelAsEscape();
+        OnMainThread([this] { HotKeyPressed(HotKey::Escape); });
         ReportError(PackedDib::ErrorText(error));
         Globals().StopReason = TStopReason::Cancel;
-        recording_ = false;
+        SetRecordingFlag(false);
         Raise(OnStop);
     }
     return dib;

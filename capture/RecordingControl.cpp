@@ -3,12 +3,165 @@
 
 namespace tolm {
 
-// What the Escape key does: end a preview or recording without saving.
-void TScreenCamera::CancelAsEscape() {
-    Globals().StopReason = TStopReason::Cancel;
+void TScreenCamera::SetRecordingFlag(bool value) {
+    {
+        std::lock_guard lock(stateMutex_);
+        recording_ = value;
+    }
+    stateChanged_.notify_all();
+}
+
+void TScreenCamera::SetPausedFlag(bool value) {
+    {
+        std::lock_guard lock(stateMutex_);
+        paused_ = value;
+    }
+    stateChanged_.notify_all();
+}
+
+void TScreenCamera::OnMainThread(std::function<void()> fn) {
+    if (services_.mainThread.IsMainThread()) {
+        fn();
+        return;
+    }
+    std::weak_ptr<int> alive = lifeToken_;
+    services_.mainThread.Post([alive, fn = std::move(fn)] {
+        if (alive.lock()) fn();
+    });
+}
+
+void TScreenCamera::SetVideoPriority(TThreadPriority v) {
+    if (videoPriority_.exchange(v) == v) return;
+    if (const SystemThreadId worker = workerThreadId_; worker != 0) SetThreadPriority(worker, v);
+}
+
+void TScreenCamera::EnsureAreaTimer() {
+    if (areaTimer_) return;
+    areaTimer_ = std::make_unique<THighTimer>(services_.mainThread, services_.host);
+    areaTimer_->SetThreadPriority(videoPriority_);
+    areaTimer_->SetSynchronize(true);
+    areaTimer_->SetUseThread(true);
+    areaTimer_->SetOnTimer([this](THighTimer&) { AreaTimerTick(); });
+}
+
+// The preview write with the value it has: ends the area timer when neither a preview nor a recording needs
+// it. Work of the main thread; from the worker it is handed over.
+void TScreenCamera::RewritePreview() {
+    OnMainThread([this] { SetPreview(preview_); });
+}
+
+// A recording that ends without the user's stop: the frame and the area timer go unless a preview runs.
+void TScreenCamera::EndAreaTracking() {
+    OnMainThread([this] {
+        if (preview_) return;
+        if (areaTimer_) areaTimer_->SetEnabled(false);
+        if (frameWindow_) frameWindow_->Hide();
+    });
+}
+
+void TScreenCamera::SetPreview(bool value) {
+    lastPreviewUpdate_ = 0;
+    lastColorChange_ = 0;
+    previewStart_ = services_.clock.NowMs();
+    preview_ = value;
+    if (value) {
+        EnsureAreaTimer();
+        areaTimer_->SetInterval(static_cast<std::uint32_t>(1000 / playbackFps_));
+        areaTimer_->SetEnabled(false);
+        if (frameWindow_) frameWindow_->Hide();
+        areaTimer_->SetEnabled(true);
+    } else if (!recording_) {
+        if (areaTimer_) areaTimer_->SetEnabled(false);
+        if (frameWindow_) frameWindow_->Hide();
+        if (OnPreview) OnPreview(*this, nullptr, false, false);
+    } else if (OnPreview) {
+        OnPreview(*this, nullptr, false, true);
+    }
+}
+
+void TScreenCamera::SetAreaFlagsFromRegion() {
+    const TScreenRegion region = screenArea_.ScreenRegion();
+    pickObjectPending_ = region == TScreenRegion::SelObject;
+    pickFreeHandPending_ = region == TScreenRegion::FreeHand;
+    followMouse_ = region == TScreenRegion::FixedMoving;
+    followFullScreen_ = region == TScreenRegion::FullScreen;
+}
+
+bool TScreenCamera::StartRecording(const std::string& fileName) {
+    if (recording_) return false;
+    // A worker that has ended but whose end has not been handled yet is collected now.
+    if (worker_.joinable()) worker_.join();
+    Globals().SetOutputFile(fileName);
+    if (minimizeAppOnStart_) services_.host.MinimizeApplication();
+    SetAreaFlagsFromRegion();
+    EnsureAreaTimer();
+    areaTimer_->SetInterval(static_cast<std::uint32_t>(1000 / playbackFps_));
+    areaTimer_->SetEnabled(true);
+    if (pickFreeHandPending_ || pickObjectPending_) {
+        Globals().StartPending = true;
+        return false;
+    }
     Globals().StartPending = false;
-    if (preview_ && !recording_) preview_ = false;
-    recording_ = false;
+    if (followFullScreen_) SetFullScreenArea();
+    SetRecordingFlag(true);
+    workerRunning_ = true;
+    worker_ = std::thread([this] { Execute(); });
+    return true;
+}
+
+void TScreenCamera::StopRecording() {
+    Globals().StopReason = TStopReason::StopAndSave;
+    SetRecordingFlag(false);
+    SetPausedFlag(false);
+    RewritePreview();
+}
+
+void TScreenCamera::PauseRecording() { SetPausedFlag(true); }
+
+void TScreenCamera::ResumeRecording() {
+    if (paused_) SetPausedFlag(false);
+}
+
+void TScreenCamera::HotKeyPressed(HotKey key) {
+    switch (key) {
+        case HotKey::ShiftEscape:
+            Globals().StopReason = TStopReason::StopAndSave;
+            if (recording_) {
+                SetRecordingFlag(false);
+                RewritePreview();
+            }
+            break;
+        case HotKey::Escape:
+            Globals().StopReason = TStopReason::Cancel;
+            if (freeHandPicker_) freeHandPicker_->SetModalResult(TFreeHandWindow::mrCancel);
+            if (objectPicker_) {
+                if (objectPickerTimer_) objectPickerTimer_->SetEnabled(false);
+                objectPickerResult_ = TFreeHandWindow::mrCancel;
+            }
+            Globals().StartPending = false;
+            if ((preview_ || recording_) && restoreAppOnStop_) services_.host.RestoreApplication();
+            if (preview_ && !recording_) SetPreview(false);
+            if (recording_) {
+                SetRecordingFlag(false);
+                RewritePreview();
+            }
+            break;
+        case HotKey::CtrlReturn:
+            if (objectPicker_) {
+                if (objectPickerTimer_) objectPickerTimer_->SetEnabled(false);
+                const Rect area = screenArea_.Bounds();
+                objectPickerResult_ =
+                    area.width != 0 && area.height != 0 ? TFreeHandWindow::mrOK : TFreeHandWindow::mrCancel;
+            }
+            if (recording_) {
+                SetRecordingFlag(false);
+                RewritePreview();
+            }
+            break;
+        case HotKey::Pause:
+            SetPausedFlag(!paused_);
+            break;
+    }
 }
 
 }  // namespace tolm

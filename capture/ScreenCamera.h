@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <thread>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,9 +20,17 @@
 #include "imaging/Geometry.h"
 #include "platform/AviLibrary.h"
 #include "platform/Clock.h"
+#include "platform/HotKeys.h"
 #include "platform/Host.h"
+#include "platform/MainThread.h"
+#include "platform/OverlayWindow.h"
+#include "platform/WindowLocator.h"
 #include "platform/ScreenSource.h"
 #include "platform/VideoCompressors.h"
+#include "selection/FlashingWnd.h"
+#include "selection/FreeHandWnd.h"
+#include "selection/HighTimer.h"
+#include "selection/SelObjWnd.h"
 
 namespace tolm {
 
@@ -31,6 +41,19 @@ struct EngineServices {
     Host& host;
     CompressorManager& compressors;
     AviLibrary& avi;
+    MainThread& mainThread;
+    // What a desktop without these lacks: no global keys, no frame window, no object picker.
+    GlobalHotKeys* hotKeys = nullptr;
+    std::function<std::unique_ptr<OverlayWindow>()> createOverlayWindow;
+    WindowLocator* windowLocator = nullptr;
+};
+
+// The four numbers of an elapsed time.
+struct ElapsedSplit {
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
+    int milliseconds = 0;
 };
 
 // What the recording does between the creation of the temporary AVI file and its release: the capture loop.
@@ -87,7 +110,8 @@ public:
     bool RestoreAppOnStop() const { return restoreAppOnStop_; }
     void SetRestoreAppOnStop(bool v) { restoreAppOnStop_ = v; }
     TThreadPriority VideoPriority() const { return videoPriority_; }
-    void SetVideoPriority(TThreadPriority v) { videoPriority_ = v; }
+    // A running recording worker takes the new priority at once.
+    void SetVideoPriority(TThreadPriority v);
     bool OvelayDrawing() const { return ovelayDrawing_; }
     void SetOvelayDrawing(bool v) { ovelayDrawing_ = v; }
     bool EffectToOvelayDraw() const { return effectToOvelayDraw_; }
@@ -114,6 +138,24 @@ public:
     TSaveEvent OnSaving;
     TSaveEvent OnDeleting;
     TOverlayEvent OnOverlay;
+
+    // --- Recording control (main thread) -------------------------------------------------------------------
+    // Starts or stops the preview: the area timer then follows the area, blinks the frame and delivers
+    // preview images through OnPreview.
+    void SetPreview(bool value);
+    // True when the recording worker was started now; false when a recording runs already or when the start
+    // waits for the user to pick the area (it then starts once the pick is confirmed).
+    bool StartRecording(const std::string& fileName);
+    void StopRecording();
+    void PauseRecording();
+    void ResumeRecording();
+    // The area timer's tick: area, pickers, frame window, preview.
+    void AreaTimerTick();
+    // What the four global keys do; also callable directly (the main window's buttons use the same paths).
+    void HotKeyPressed(HotKey key);
+    // True from StartRecording until the worker has finished (including its save and deletions).
+    bool WorkerRunning() const { return workerRunning_; }
+    static ElapsedSplit SplitElapsedTime(double milliseconds);
 
     // --- Run-time state -----------------------------------------------------------------------------------
     bool Preview() const { return preview_; }
@@ -181,6 +223,28 @@ public:
     void ReportSaveSuccess();
 
 private:
+    // Recording control
+    void SetRecordingFlag(bool value);
+    void SetPausedFlag(bool value);
+    void RewritePreview();
+    void SetAreaFlagsFromRegion();
+    void EnsureAreaTimer();
+    void EndAreaTracking();
+    void OnMainThread(std::function<void()> fn);
+    void DrawFrameWindow(double previewElapsed);
+    void DeliverPreviewImage();
+    void FollowMouse();
+    void ClipToBounds();
+    bool PickFreeHandArea();
+    bool PickObjectArea();
+    bool FinishPick(const Rect& picked);
+    // The recording worker
+    void Execute();
+    void WorkerFinished();
+    void RunCaptureLoop(RecordingSession& session);
+    void WaitWhilePaused(double& pausedTotal);
+    void StoreElapsed(double elapsedMs);
+
     enum class Settled { create, ended };
     Settled SettleCompressor(RecordingSession& session);
     Settled AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected);
@@ -198,7 +262,6 @@ private:
     void SetVideoCodecName(const std::string& name);
 
     Rect MonitorBounds() const;
-    void CancelAsEscape();
     void RunEffects(Bitmap& frame);
     void ApplyRotation(Bitmap& working);
     void ReportError(const std::string& text);
@@ -259,6 +322,35 @@ private:
 
     int desktopWidth_ = 0;
     int desktopHeight_ = 0;
+
+    // Recording control. The area flags and timer values belong to the main thread; the worker reads only
+    // previewWhileRecording_.
+    std::unique_ptr<THighTimer> areaTimer_;
+    std::unique_ptr<TFlashingWnd> frameWindow_;
+    TColor frameColor_ = clRed;
+    bool pickObjectPending_ = false;
+    bool pickFreeHandPending_ = false;
+    bool followMouse_ = false;
+    bool followFullScreen_ = false;
+    std::atomic<bool> previewWhileRecording_{false};
+    double previewStart_ = 0;
+    double tickStart_ = 0;
+    double lastColorChange_ = 0;
+    double lastPreviewUpdate_ = 0;
+    TFreeHandWindow* freeHandPicker_ = nullptr;
+    TSelObjWindow* objectPicker_ = nullptr;
+    THighTimer* objectPickerTimer_ = nullptr;
+    int objectPickerResult_ = 0;
+
+    // The recording worker; flags it waits on change under stateMutex_ so a paused worker wakes at once.
+    std::thread worker_;
+    std::atomic<bool> workerRunning_{false};
+    std::atomic<SystemThreadId> workerThreadId_{0};
+    std::mutex stateMutex_;
+    std::condition_variable stateChanged_;
+    ElapsedSplit elapsedSplit_;  // guarded by textMutex_
+    // Work posted to the main thread runs only while the engine lives.
+    std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
 };
 
 }  // namespace tolm

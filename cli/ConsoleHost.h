@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Host.h"
+#include "selection/FreeHandWnd.h"
 
 namespace tolm::cli {
 
@@ -26,6 +27,10 @@ public:
         return false;
     }
 
+    void RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap&) override {
+        std::fprintf(stderr, "Picking an area by hand needs the recorder's window; give the area instead.\n");
+        picker.SetModalResult(TFreeHandWindow::mrCancel);
+    }
     void MinimizeApplication() override {}
     void RestoreApplication() override {}
     void SetBusyCursor(bool) override {}

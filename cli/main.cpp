@@ -7,6 +7,7 @@
 #include "cli/ConsoleHost.h"
 #include "imaging/BmpFile.h"
 #include "platform/Clock.h"
+#include "platform/EventLoop.h"
 #include "platform/ffmpeg/FfmpegVideo.h"
 #include "platform/x11/X11ScreenSource.h"
 
@@ -26,7 +27,8 @@ int Snapshot(const tolm::cli::Options& options) {
     tolm::cli::ConsoleHost host;
     std::unique_ptr<tolm::CompressorManager> compressors = tolm::CreateFfmpegCompressorManager();
     std::unique_ptr<tolm::AviLibrary> avi = tolm::CreateFfmpegAviLibrary(*compressors);
-    tolm::TScreenCamera camera({*screen, clock, host, *compressors, *avi});
+    tolm::EventLoop loop;
+    tolm::TScreenCamera camera({*screen, clock, host, *compressors, *avi, loop});
     camera.OnError = [](tolm::TScreenCamera&, const std::string& text) { Fail(text); };
     if (options.monitor > camera.MonitorCount())
         return Fail("There is no monitor " + std::to_string(options.monitor) + "; this display has " +

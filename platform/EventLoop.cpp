@@ -144,6 +144,11 @@ void EventLoop::RunFor(std::chrono::milliseconds duration) {
     RunUntil([] { return false; }, duration);
 }
 
+void EventLoop::RunModal(const std::function<bool()>& finished) {
+    while (!HasQuit() && !RunUntil(finished, std::chrono::hours(1))) {
+    }
+}
+
 bool EventLoop::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     BindToCallingThread();
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -44,6 +44,7 @@ class EventLoop final : public MainThread {
     void RunFor(std::chrono::milliseconds duration);
     // Runs posted work until done() holds or the timeout passes; returns done(). done() is checked on
     // entry, after each piece of work and after each Wake.
+    void RunModal(const std::function<bool()>& finished) override;
     bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
     // Makes a running RunUntil check its condition again; for threads that change what it looks at.
     void Wake();

@@ -5,6 +5,9 @@
 
 namespace tolm {
 
+class Bitmap;
+class TFreeHandWindow;
+
 enum class NoticeIcon { information = 1, warning, error, question };
 
 // One editable value of a settings form.
@@ -36,6 +39,11 @@ public:
 
     // The pointer shows that the program is busy (saving, deleting) while `busy` is set.
     virtual void SetBusyCursor(bool busy) = 0;
+
+    // Shows the free-hand picker over `stillPicture` (the desktop from its origin) and feeds it the mouse until
+    // its modal result is set: by a Ctrl+click on a selection, or by the engine's Escape key. Main thread.
+    // A host without such a window leaves it cancelled, as this default does.
+    virtual void RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap& stillPicture);
 };
 
 }  // namespace tolm

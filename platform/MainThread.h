@@ -17,6 +17,10 @@ public:
     virtual bool Invoke(std::function<void()> fn) = 0;
 
     virtual bool IsMainThread() const = 0;
+
+    // Keeps serving the main thread's work, from the main thread, until `finished` says so (a modal window's
+    // loop) or the loop is ended.
+    virtual void RunModal(const std::function<bool()>& finished) = 0;
 };
 
 }  // namespace tolm

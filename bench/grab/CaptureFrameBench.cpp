@@ -7,6 +7,7 @@
 
 #include "capture/ScreenCamera.h"
 #include "platform/Clock.h"
+#include "platform/EventLoop.h"
 #include "platform/Host.h"
 #include "platform/ffmpeg/FfmpegVideo.h"
 #include "platform/x11/X11ScreenSource.h"
@@ -34,7 +35,8 @@ void BM_CaptureFrame(benchmark::State& state, tolm::TPixelFormat colors) {
     SilentHost host;
     std::unique_ptr<tolm::CompressorManager> compressors = tolm::CreateFfmpegCompressorManager();
     std::unique_ptr<tolm::AviLibrary> avi = tolm::CreateFfmpegAviLibrary(*compressors);
-    tolm::TScreenCamera camera({*screen, clock, host, *compressors, *avi});
+    tolm::EventLoop loop;
+    tolm::TScreenCamera camera({*screen, clock, host, *compressors, *avi, loop});
     camera.SetColors(colors);
     for (auto _ : state) {
         std::optional<tolm::PackedDib> dib =

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Bitmap.h"
 #include "platform/Host.h"
+#include "selection/FreeHandWnd.h"
 
 namespace tolm {
 
@@ -43,6 +45,9 @@ public:
         return acceptForms_;
     }
 
+    // Plays the scripted drag (if any) into the picker, then confirms or leaves it to the Escape key.
+    void RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap& stillPicture) override;
+
     void MinimizeApplication() override { ++minimized; }
     void RestoreApplication() override { ++restored; }
     void SetBusyCursor(bool busy) override { busyCursor = busy; }
@@ -70,6 +75,15 @@ public:
         return forms_;
     }
 
+    // The drag a free-hand picker receives: from, to, and whether Ctrl+click confirms it.
+    struct ScriptedDrag {
+        bool active = false;
+        Point from;
+        Point to;
+        bool confirm = true;
+    } freeHandDrag;
+    int stillPictureWidth = 0;
+
     std::atomic<int> minimized{0};
     std::atomic<int> restored{0};
     std::atomic<bool> busyCursor{false};
@@ -83,5 +97,16 @@ private:
     std::vector<std::pair<std::string, std::string>> edits_;
     bool acceptForms_ = false;
 };
+
+inline void FakeHost::RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap& stillPicture) {
+    stillPictureWidth = stillPicture.Width();
+    if (freeHandDrag.active) {
+        picker.FormMouseDown(TFreeHandWindow::MouseButton::left, false, freeHandDrag.from);
+        picker.FormMouseMove(freeHandDrag.to);
+        picker.FormMouseUp(freeHandDrag.to);
+        if (freeHandDrag.confirm) picker.FormMouseDown(TFreeHandWindow::MouseButton::left, true, freeHandDrag.to);
+    }
+    if (picker.ModalResult() == TFreeHandWindow::mrNone) picker.SetModalResult(TFreeHandWindow::mrCancel);
+}
 
 }  // namespace tolm

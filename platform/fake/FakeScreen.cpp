@@ -41,9 +41,25 @@ std::uint32_t FakeScreen::ColorAt(int x, int y) const {
 }
 
 bool FakeScreen::Grab(const Rect& area, Bitmap& dst) {
+    std::function<void(int)> hook;
+    int number = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (!connected_) return false;
+        number = ++grabs_;
+        hook = grabHook_;
+        FillLocked(area, dst);
+    }
+    if (hook) hook(number);
+    return true;
+}
+
+void FakeScreen::SetGrabHook(std::function<void(int)> hook) {
     std::lock_guard lock(mutex_);
-    if (!connected_) return false;
-    ++grabs_;
+    grabHook_ = std::move(hook);
+}
+
+void FakeScreen::FillLocked(const Rect& area, Bitmap& dst) const {
     dst = Bitmap(area.width, area.height, TPixelFormat::pf32bit);
     for (int y = 0; y < dst.Height(); ++y) {
         std::uint8_t* row = dst.ScanLine(y);
@@ -54,7 +70,6 @@ bool FakeScreen::Grab(const Rect& area, Bitmap& dst) {
             row[4 * x + 2] = static_cast<std::uint8_t>(c >> 16);
         }
     }
-    return true;
 }
 
 bool FakeScreen::QueryCursor(CursorImage& cursor) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
     // After this, grabs and cursor queries fail as after a lost display connection.
     void Disconnect();
     int GrabCount() const;
+    // Called after every grab, outside the screen's lock: tests move their clock or stop a recording here.
+    void SetGrabHook(std::function<void(int grabNumber)> hook);
 
     // The colour at a desktop point: the last block painted over it, else PatternColor.
     std::uint32_t ColorAt(int x, int y) const;
@@ -39,6 +42,7 @@ private:
     };
     std::uint32_t ColorAtLocked(int x, int y) const;
     Rect DesktopLocked() const;
+    void FillLocked(const Rect& area, Bitmap& dst) const;
 
     mutable std::mutex mutex_;
     std::vector<Rect> monitors_;
@@ -46,6 +50,7 @@ private:
     CursorImage cursor_;
     bool connected_ = true;
     int grabs_ = 0;
+    std::function<void(int)> grabHook_;
 };
 
 }  // namespace tolm

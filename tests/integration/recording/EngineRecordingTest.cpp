@@ -9,6 +9,7 @@
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
+#include "platform/EventLoop.h"
 #include "platform/fake/FakeHost.h"
 #include "platform/fake/FakeScreen.h"
 #include "platform/fake/ManualClock.h"
@@ -40,7 +41,7 @@ protected:
         setenv("XDG_RUNTIME_DIR", folder.Dir().c_str(), 1);
         compressors = CreateFfmpegCompressorManager();
         avi = CreateFfmpegAviLibrary(*compressors);
-        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, *compressors, *avi});
+        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, *compressors, *avi, loop});
         camera->SetRecordCursor(false);
         camera->ScreenArea().SetBounds(kArea);
         camera->OnError = [this](TScreenCamera&, const std::string& text) { errors.push_back(text); };
@@ -81,6 +82,7 @@ protected:
     }
 
     testing::TempFolder folder;
+    EventLoop loop;
     FakeScreen screen;
     ManualClock clock;
     FakeHost host;

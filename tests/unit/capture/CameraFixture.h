@@ -10,6 +10,7 @@
 
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
+#include "platform/EventLoop.h"
 #include "platform/fake/FakeAviLibrary.h"
 #include "platform/fake/FakeCompressors.h"
 #include "platform/fake/FakeHost.h"
@@ -28,7 +29,7 @@ protected:
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, compressors, avi});
+        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, compressors, avi, loop});
         camera->OnError = [this](TScreenCamera&, const std::string& text) { events.push_back("error:" + text); };
         camera->OnStop = [this](TScreenCamera&) { events.push_back("stop"); };
     }
@@ -47,6 +48,7 @@ protected:
     }
 
     std::string folder;
+    EventLoop loop;
     FakeScreen screen;
     ManualClock clock;
     FakeHost host;

@@ -115,7 +115,7 @@ TEST_F(Compressors, SizeGrowsToTheCompressorsMultiple) {
 TEST_F(Compressors, SizeShrinksAtTheDesktopEdge) {
     screen.SetMonitors({Rect{0, 0, 1366, 768}});
     ResetCaptureGlobals();
-    camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, compressors, avi});
+    camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, compressors, avi, loop});
     compressors.Add(FakeCompressorManager::Codec("QUAD", 4, 1));
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);

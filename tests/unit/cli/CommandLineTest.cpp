@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/EventLoop.h"
 #include "platform/fake/FakeAviLibrary.h"
 #include "platform/fake/FakeCompressors.h"
 #include "platform/fake/FakeHost.h"
@@ -55,7 +56,8 @@ TEST(CommandLine, AppliesAreaDepthAndEffectsToTheEngine) {
     FakeHost host;
     FakeCompressorManager compressors;
     FakeAviLibrary avi;
-    TScreenCamera camera({screen, clock, host, compressors, avi});
+    EventLoop loop;
+    TScreenCamera camera({screen, clock, host, compressors, avi, loop});
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().Bounds(), (Rect{-5, 7, 64, 48}));
     EXPECT_EQ(camera.ScreenArea().ScreenRegion(), TScreenRegion::FixedStable);
@@ -80,7 +82,8 @@ TEST(CommandLine, FullScreenTakesTheChosenMonitor) {
     FakeHost host;
     FakeCompressorManager compressors;
     FakeAviLibrary avi;
-    TScreenCamera camera({screen, clock, host, compressors, avi});
+    EventLoop loop;
+    TScreenCamera camera({screen, clock, host, compressors, avi, loop});
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().Bounds(), (Rect{1920, 0, 1280, 1024}));
 }

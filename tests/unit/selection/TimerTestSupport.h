@@ -65,6 +65,7 @@ class CountingMainThread final : public MainThread {
     }
     bool Invoke(std::function<void()> fn) override { return loop_.Invoke(std::move(fn)); }
     bool IsMainThread() const override { return loop_.IsMainThread(); }
+    void RunModal(const std::function<bool()>& finished) override { loop_.RunModal(finished); }
     int Posts() const { return posts_.load(); }
 
   private:

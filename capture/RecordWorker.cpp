@@ -1,0 +1,139 @@
+#include <cmath>
+
+#include "capture/CaptureGlobals.h"
+#include "capture/ScreenCamera.h"
+#include "platform/Files.h"
+
+namespace tolm {
+
+ElapsedSplit TScreenCamera::SplitElapsedTime(double t) {
+    ElapsedSplit s;
+    s.hours = static_cast<int>(std::trunc(t / 3600000.0));
+    s.minutes = static_cast<int>(std::trunc((t - 3600000.0 * s.hours) / 60000.0));
+    s.seconds = static_cast<int>(std::trunc((t - 3600000.0 * s.hours - 60000.0 * s.minutes) / 1000.0));
+    s.milliseconds = static_cast<int>(t - 3600000.0 * s.hours - 60000.0 * s.minutes - 1000.0 * s.seconds);
+    return s;
+}
+
+void TScreenCamera::StoreElapsed(double elapsedMs) {
+    const ElapsedSplit s = SplitElapsedTime(elapsedMs);
+    std::lock_guard lock(textMutex_);
+    elapsedSplit_ = s;
+    elapsedTimeText_ = std::to_string(s.hours) + " : " + std::to_string(s.minutes) + " : " + std::to_string(s.seconds) +
+                       " : " + std::to_string(s.milliseconds);
+}
+
+// The recording worker: records, reports a successful save and removes the temporary files.
+void TScreenCamera::Execute() {
+    SetCurrentThreadName("tolm-record");
+    workerThreadId_ = CurrentSystemThreadId();
+    SetThreadPriority(workerThreadId_, videoPriority_);
+    Globals().SaveSucceeded = false;
+    const std::string output = Globals().OutputFile();
+    const std::string folder = FolderOf(output);
+    if (!folder.empty() && DirectoryExists(folder)) {
+        int result;
+        do {
+            result = RecordAVI(output, [this](RecordingSession& session) { RunCaptureLoop(session); });
+        } while (result == -1);
+        ReportSaveSuccess();
+    } else if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError) {
+        camera->OnError(*camera, "Not exist file path.");
+    }
+    DeleteTempFile(Globals().TempVideoFile());
+    DeleteTempFile(Globals().TempAudioFile());
+    workerThreadId_ = 0;
+    std::weak_ptr<int> alive = lifeToken_;
+    services_.mainThread.Post([this, alive] {
+        if (alive.lock()) WorkerFinished();
+    });
+}
+
+// On the main thread once the worker's routine has returned.
+void TScreenCamera::WorkerFinished() {
+    if (worker_.joinable()) worker_.join();
+    SetRecordingFlag(false);
+    workerRunning_ = false;
+}
+
+void TScreenCamera::WaitWhilePaused(double& pausedTotal) {
+    if (!paused_) return;
+    Raise(OnPause);
+    const double pausedAt = services_.clock.NowMs();
+    {
+        // Woken by every change of the flags instead of spinning on them; which positions are written does not
+        // depend on how the wait passes its time.
+        std::unique_lock lock(stateMutex_);
+        stateChanged_.wait(lock, [this] { return !recording_ || !paused_; });
+    }
+    pausedTotal += services_.clock.NowMs() - pausedAt;
+    Raise(OnResume);
+}
+
+void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
+    StoreElapsed(0);
+    const double start = services_.clock.NowMs();
+    double pausedTotal = 0;
+    int lastWritten = -1;
+    double lastWriteTime = start;
+    double lastPassTime = start;
+    double writeDuration = 10;
+    double lastUpdate = 0;
+    double rate = 0;
+    const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
+
+    while (recording_) {
+        WaitWhilePaused(pausedTotal);
+        bool frameWritten = false;
+        const double elapsed = services_.clock.NowMs() - (start + pausedTotal);
+
+        Bitmap preview;
+        const Rect area = screenArea_.Bounds();
+        std::optional<PackedDib> dib =
+            CaptureFrame(TCaptureMode::cmBitmapAndDib, &preview, area.left, area.top, area.width, area.height, invert);
+        if (!dib) {
+            ReportError("Error capturing a frame from screen.");
+            break;
+        }
+
+        // Halves go to the even position, as the timeline has always been cut.
+        const int position = static_cast<int>(std::nearbyint(elapsed / recordMspf_));
+        frameIndex_ = position;
+        if (position - lastWritten - 1 > 0) droppedFrames_ += position - lastWritten - 1;
+        if (position > lastWritten) {
+            const double writeStart = services_.clock.NowMs();
+            if (!WriteFrame(session, position, *dib)) break;
+            ++capturedFrames_;
+            lastWritten = position;
+            frameWritten = true;
+            const double t = services_.clock.NowMs() - pausedTotal;
+            if (t - lastWriteTime > 0) rate = 1000.0 / (t - lastWriteTime);
+            currentFps_ = std::min(rate, static_cast<double>(playbackFps_));
+            lastWriteTime = t;
+            writeDuration = services_.clock.NowMs() - writeStart;
+        }
+
+        if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
+        dib.reset();
+
+        StoreElapsed(elapsed);
+        const TRecordingDuration duration = RecordingDuration();
+        if (duration.Enabled && (duration.Hours || duration.Minutes || duration.Seconds)) {
+            const ElapsedSplit s = SplitElapsedTime(elapsed);
+            if (s.hours == duration.Hours && s.minutes == duration.Minutes && s.seconds == duration.Seconds)
+                StopRecording();
+        }
+
+        const double t = services_.clock.NowMs() - pausedTotal;
+        if (t - lastPassTime > 0)
+            realFps_ = frameWritten ? 1000.0 / (t - lastPassTime) : 1000.0 / (t - lastPassTime + writeDuration);
+        lastPassTime = t;
+
+        if (elapsed > updateRate_ + lastUpdate) {
+            lastUpdate = elapsed;
+            Raise(OnUpdate);
+        }
+    }
+}
+
+}  // namespace tolm

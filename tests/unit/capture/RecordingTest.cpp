@@ -1,0 +1,244 @@
+#include <atomic>
+#include <chrono>
+
+#include "CameraFixture.h"
+#include "platform/Files.h"
+
+namespace tolm {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Recordings on the worker thread, with the test thread as the main thread and the clock moved by the
+// screen's grabs: grab n (the settling's first frame is grab 1) sets the time the next pass reads.
+class Recording : public CameraTest {
+protected:
+    void SetUp() override {
+        CameraTest::SetUp();
+        camera->SetRecordType(TTypeRecord::NoCompress);
+        camera->ScreenArea().SetScreenRegion(TScreenRegion::FixedStable);
+        camera->ScreenArea().SetBounds(Rect{0, 0, 32, 16});
+        camera->SetRecordCursor(false);
+        camera->OnPause = [this](TScreenCamera&) { pauses++; };
+        clock.Set(1000);
+        output = folder + "/out.avi";
+    }
+
+    // Elapsed times of the passes after the first (which runs at 0); the pass after the last one stops.
+    void ScriptPasses(std::vector<double> elapsed, TStopReason stopAs = TStopReason::StopAndSave) {
+        screen.SetGrabHook([this, elapsed, stopAs](int grab) {
+            const std::size_t pass = static_cast<std::size_t>(grab - 2);  // grab 2 is the first pass
+            if (grab < 2) return;
+            if (pass < elapsed.size()) {
+                clock.Set(1000 + elapsed[pass] + pausedMs);
+            } else if (pass == elapsed.size()) {
+                Globals().StopReason = stopAs;
+                loop.Post([this] { camera->HotKeyPressed(Globals().StopReason == TStopReason::Cancel ? HotKey::Escape
+                                                                                                      : HotKey::ShiftEscape); });
+            }
+        });
+    }
+
+    bool WaitForWorker() { return loop.RunUntil([this] { return !camera->WorkerRunning(); }, 20s); }
+
+    std::vector<std::int32_t> WrittenPositions() const {
+        std::vector<std::int32_t> positions;
+        const auto file = avi.File(Globals().TempVideoFile());
+        if (!file) return positions;
+        for (const auto& [p, sample] : file->streams.front()->samples) positions.push_back(p);
+        return positions;
+    }
+
+    std::string output;
+    std::atomic<int> pauses{0};
+    std::atomic<double> pausedMs{0};
+};
+
+TEST_F(Recording, GrabsLandOnTheTimelineAndMissedPositionsAreDropped) {
+    ScriptPasses({45, 90, 135});
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->CapturedFrames(), 4);
+    EXPECT_EQ(camera->DroppedFrames(), 4);
+    EXPECT_EQ(camera->FrameIndex(), 7);
+    const auto saved = avi.File(output);
+    ASSERT_NE(saved, nullptr);
+    std::vector<std::int32_t> positions;
+    for (const auto& [p, sample] : saved->streams.front()->samples) positions.push_back(p);
+    EXPECT_EQ(positions, (std::vector<std::int32_t>{0, 2, 4, 7}));  // 4.5 rounds to the even 4
+    EXPECT_FALSE(camera->Recording());
+    EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+}
+
+TEST_F(Recording, GrabsOnTheSamePositionWriteOnce) {
+    ScriptPasses({30, 50});  // 1.5 and 2.5 both round to 2
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->CapturedFrames(), 2);
+    EXPECT_EQ(camera->DroppedFrames(), 1);
+}
+
+TEST_F(Recording, PauseDoesNotAdvanceTheTimeline) {
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 2) camera->PauseRecording();  // after the pass at 0
+        if (grab == 3) clock.Advance(40);         // the pass after the pause reads 40
+        if (grab == 4) loop.Post([this] { camera->StopRecording(); });
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(loop.RunUntil([this] { return pauses.load() == 1; }, 20s));
+    clock.Advance(5000);
+    camera->ResumeRecording();
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->CapturedFrames(), 2);
+    EXPECT_EQ(camera->DroppedFrames(), 1);  // position 1 only: the pause's 5 s are not on the timeline
+    EXPECT_EQ(camera->ElapsedTimeText(), "0 : 0 : 0 : 40");
+}
+
+TEST_F(Recording, PauseKeyWhileIdleStartsTheNextRecordingPaused) {
+    camera->HotKeyPressed(HotKey::Pause);
+    EXPECT_TRUE(camera->Paused());
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(loop.RunUntil([this] { return pauses.load() == 1; }, 20s));
+    EXPECT_EQ(camera->CapturedFrames(), 0);
+    camera->StopRecording();
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_FALSE(camera->Paused());
+}
+
+TEST_F(Recording, DurationStopsAndSaves) {
+    camera->SetRecordingDuration(TRecordingDuration{true, 0, 1, 30});
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 2) clock.Set(1000 + 89999);
+        if (grab == 3) clock.Set(1000 + 90000);
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(Globals().StopReason.load(), TStopReason::StopAndSave);
+    ASSERT_NE(avi.File(output), nullptr);
+    EXPECT_EQ(camera->FrameIndex(), 4500);
+}
+
+TEST_F(Recording, EscapeLeavesNoOutputAndDeletesTheTemporaryFile) {
+    ScriptPasses({20}, TStopReason::Cancel);
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(avi.File(output), nullptr);
+    EXPECT_FALSE(FileExists(output));
+    EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+}
+
+TEST_F(Recording, CtrlEnterSavesOnlyAfterASaveRequest) {
+    for (const TStopReason before : {TStopReason::StopAndSave, TStopReason::Cancel}) {
+        Globals().StopReason = before;
+        const int firstPass = screen.GrabCount() + 2;
+        screen.SetGrabHook([this, firstPass](int grab) {
+            if (grab == firstPass) loop.Post([this] { camera->HotKeyPressed(HotKey::CtrlReturn); });
+        });
+        const std::string file = folder + (before == TStopReason::Cancel ? "/cancelled.avi" : "/saved.avi");
+        ASSERT_TRUE(camera->StartRecording(file));
+        ASSERT_TRUE(WaitForWorker());
+        EXPECT_EQ(avi.File(file) != nullptr, before == TStopReason::StopAndSave) << file;
+    }
+}
+
+TEST_F(Recording, MissingFolderIsReportedAndNothingRecorded) {
+    ASSERT_TRUE(camera->StartRecording("/nonexistent-folder/out.avi"));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(events, (std::vector<std::string>{"error:Not exist file path."}));
+    EXPECT_EQ(screen.GrabCount(), 0);
+}
+
+TEST_F(Recording, StartingTwiceIsRefused) {
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 5) loop.Post([this] { camera->StopRecording(); });
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    EXPECT_FALSE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+}
+
+TEST_F(Recording, DestroyingTheEngineEndsARunningRecording) {
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(loop.RunUntil([this] { return screen.GrabCount() > 3; }, 20s));
+    camera.reset();  // joins the worker; the recording is cancelled
+    EXPECT_EQ(Globals().StopReason.load(), TStopReason::Cancel);
+    EXPECT_FALSE(FileExists(output));
+}
+
+TEST(ElapsedTime, SplitsIntoHoursMinutesSecondsAndMilliseconds) {
+    const ElapsedSplit s = TScreenCamera::SplitElapsedTime(3600000 + 2 * 60000 + 3000 + 50);
+    EXPECT_EQ(s.hours, 1);
+    EXPECT_EQ(s.minutes, 2);
+    EXPECT_EQ(s.seconds, 3);
+    EXPECT_EQ(s.milliseconds, 50);
+}
+
+using AreaTracking = CameraTest;
+
+TEST_F(AreaTracking, FollowMouseStaysOnTheMonitor) {
+    camera->ScreenArea().SetScreenRegion(TScreenRegion::FixedMoving);
+    camera->SetDrawAreaCapture(false);
+    CursorImage cursor;
+    cursor.position = Point{10, 10};
+    screen.SetCursor(cursor);
+    camera->SetPreview(true);
+    camera->AreaTimerTick();
+    EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 300, 300}));
+
+    cursor.position = Point{1919, 1079};
+    screen.SetCursor(cursor);
+    camera->AreaTimerTick();
+    EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{1620, 780, 300, 300}));
+    camera->SetPreview(false);
+}
+
+TEST_F(AreaTracking, PreviewDeliversImagesAndStatistics) {
+    camera->ScreenArea().SetScreenRegion(TScreenRegion::FixedStable);
+    camera->ScreenArea().SetBounds(Rect{5, 5, 40, 30});
+    int images = 0;
+    int updates = 0;
+    camera->OnPreview = [&](TScreenCamera&, const Bitmap* image, bool preview, bool recording) {
+        if (image && preview && !recording) {
+            ++images;
+            EXPECT_EQ(image->Width(), 40);
+        }
+    };
+    camera->OnUpdate = [&](TScreenCamera&) { ++updates; };
+    camera->SetPreview(true);
+    clock.Advance(300);
+    camera->AreaTimerTick();
+    EXPECT_EQ(images, 1);
+    EXPECT_EQ(updates, 1);  // 300 ms >= UpdateRate 250
+    EXPECT_EQ(camera->RealFPS(), 1000.0);  // the tick took no time on the manual clock
+    EXPECT_EQ(camera->VideoCodecName(), "");
+    EXPECT_EQ(camera->ElapsedTimeText(), "0 : 0 : 0 : 300");
+    camera->HotKeyPressed(HotKey::Escape);
+    EXPECT_FALSE(camera->Preview());
+    EXPECT_EQ(host.restored.load(), 1);
+}
+
+TEST_F(AreaTracking, FreeHandPickStartsTheRecordingOnTheClippedArea) {
+    camera->SetRecordType(TTypeRecord::NoCompress);
+    camera->ScreenArea().SetScreenRegion(TScreenRegion::FreeHand);
+    host.freeHandDrag = {true, Point{500, 400}, Point{200, 100}, true};
+    EXPECT_FALSE(camera->StartRecording(folder + "/picked.avi"));
+    EXPECT_TRUE(Globals().StartPending);
+    camera->AreaTimerTick();
+    EXPECT_EQ(host.stillPictureWidth, 1920);
+    EXPECT_EQ(camera->ScreenArea().ScreenRegion(), TScreenRegion::FixedStable);
+    EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{200, 100, 300, 300}));
+    EXPECT_TRUE(camera->Recording());
+    camera->StopRecording();
+    EXPECT_TRUE(loop.RunUntil([this] { return !camera->WorkerRunning(); }, 20s));
+}
+
+TEST_F(AreaTracking, CancelledPickAbandonsTheStart) {
+    camera->ScreenArea().SetScreenRegion(TScreenRegion::FreeHand);
+    EXPECT_FALSE(camera->StartRecording(folder + "/never.avi"));
+    camera->AreaTimerTick();  // the fake picker is cancelled
+    EXPECT_FALSE(camera->Recording());
+    EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 300, 300}));
+}
+
+}  // namespace
+}  // namespace tolm
