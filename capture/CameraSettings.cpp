@@ -14,7 +14,7 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
     }
     if (Globals().TempVideoFile().empty() && Globals().TempFolderError().empty()) {
         std::string error;
-        const std::string folder = PrivateTempFolder(error);
+        const std::string folder = InstanceTempFolder(error);
         Globals().SetTempFolder(folder, error);
     }
     // Files an earlier run could not delete (held by another program then) go now.
@@ -46,6 +46,7 @@ TScreenCamera::~TScreenCamera() {
     }
     for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()})
         if (!file.empty()) DeleteTempFile(file);
+    ReleaseInstanceTempFolder(FolderOf(Globals().TempVideoFile()));
 }
 
 void TScreenCamera::SetCurrentMonitor(int v) {

@@ -29,7 +29,12 @@ void TScreenCamera::SaveRecording() {
     std::shared_ptr<AviStream> audio;
     OpenTempStream(Globals().TempVideoFile(), video);
     if (useAudioRecord_) OpenTempStream(Globals().TempAudioFile(), audio);
-    if (!video) return;
+    if (!video) {
+        // Without this the recording would be lost without a word (the file vanished or could not be read).
+        if (!FileExists(Globals().TempVideoFile()))
+            ReportError("The recording's temporary file " + Globals().TempVideoFile() + " is gone; nothing was saved.");
+        return;
+    }
     std::vector<std::shared_ptr<AviStream>> streams{video};
     if (audio) streams.push_back(audio);
     Globals().SaveSucceeded = SaveAVI(Globals().OutputFile(), streams);

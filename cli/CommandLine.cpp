@@ -90,9 +90,22 @@ bool ParseRotate(const std::string& text, Options& options, std::string& error) 
 }  // namespace
 
 const char* UsageText() {
-    return "Usage: tolm-record --snapshot FILE.bmp [options]\n"
-           "Grabs one frame of the screen through the capture engine and writes it as a BMP file.\n"
-           "  --area X,Y,W,H          the rectangle to grab (default: 0,0,300,300)\n"
+    return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
+           "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
+           "       tolm-record --list-codecs [options]\n"
+           "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
+           "  --fps N                 playback rate of the file (default 50)\n"
+           "  --mspf N                milliseconds of recording per frame (default 20)\n"
+           "  --duration SECONDS      stop by itself after this time\n"
+           "  --codec FOURCC|none     compressor, e.g. MJPG, H264, MSVC (default MJPG); see --list-codecs\n"
+           "  --after                 record uncompressed, compress when saving\n"
+           "  --quality N             1..10000 (default 10000)\n"
+           "  --keyframes N           a key frame every N frames (default 300)\n"
+           "  --yes                   accept the default compressor when the chosen one cannot be used\n"
+           "  --no-frame              no blinking frame round the area\n"
+           "  --follow-mouse WxH      an area of that size that follows the pointer\n"
+           "Area and picture:\n"
+           "  --area X,Y,W,H          the rectangle to grab (default: the whole of monitor 1)\n"
            "  --full-screen           the whole monitor (see --monitor) or desktop (--all-monitors)\n"
            "  --monitor N             1-based monitor for --full-screen (default 1)\n"
            "  --all-monitors          --full-screen takes every monitor\n"
@@ -155,13 +168,70 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             if (!value(v) || !ParseEffect(v, options, error)) return false;
         } else if (arg == "--rotate") {
             if (!value(v) || !ParseRotate(v, options, error)) return false;
+        } else if (arg == "--follow-mouse") {
+            if (!value(v)) return false;
+            const std::size_t x = v.find('x');
+            if (x == std::string::npos || !ParseInts(v.substr(0, x) + "," + v.substr(x + 1), ints, 2) || ints[0] <= 0 ||
+                ints[1] <= 0) {
+                error = "--follow-mouse takes a size WxH, as in --follow-mouse 640x480.";
+                return false;
+            }
+            options.followMouse = Size{ints[0], ints[1]};
+        } else if (arg == "--fps" || arg == "--mspf" || arg == "--duration" || arg == "--quality" ||
+                   arg == "--keyframes") {
+            if (!value(v)) return false;
+            const struct {
+                const char* name;
+                std::optional<int>* target;
+                int low, high;
+            } ranges[] = {{"--fps", &options.fps, 1, 1000},
+                          {"--mspf", &options.mspf, 1, 1000},
+                          {"--duration", &options.durationSeconds, 1, 255 * 3600 + 59 * 60 + 59},
+                          {"--quality", &options.quality, 1, 10000},
+                          {"--keyframes", &options.keyFrames, 1, 1000000}};
+            for (const auto& r : ranges) {
+                if (arg != r.name) continue;
+                if (!ParseInts(v, ints, 1) || ints[0] < r.low || ints[0] > r.high) {
+                    error = arg + " takes a number from " + std::to_string(r.low) + " to " + std::to_string(r.high) + ".";
+                    return false;
+                }
+                *r.target = ints[0];
+            }
+        } else if (arg == "--codec") {
+            if (!value(options.codec)) return false;
+            if (options.codec != "none" && options.codec.size() != 4) {
+                error = "--codec takes a four-character code such as MJPG or H264, or none.";
+                return false;
+            }
+        } else if (arg == "--after") {
+            options.compressAfter = true;
+        } else if (arg == "--yes") {
+            options.answerYes = true;
+        } else if (arg == "--no-frame") {
+            options.frame = false;
+        } else if (arg == "--list-codecs") {
+            options.listCodecs = true;
+        } else if (!arg.empty() && arg[0] != '-' && options.outputFile.empty()) {
+            options.outputFile = arg;
         } else {
             error = "Unknown argument '" + arg + "'.";
             return false;
         }
     }
-    if (!options.help && options.snapshotFile.empty()) {
-        error = "Nothing to do: give --snapshot FILE.bmp.";
+    if (!options.help && options.snapshotFile.empty() && options.outputFile.empty() && !options.listCodecs) {
+        error = "Nothing to do: give an output file, --snapshot FILE.bmp or --list-codecs.";
+        return false;
+    }
+    if (!options.snapshotFile.empty() && !options.outputFile.empty()) {
+        error = "Give either an output file or --snapshot, not both.";
+        return false;
+    }
+    if (options.compressAfter && options.codec == "none") {
+        error = "--after needs a compressor to compress with.";
+        return false;
+    }
+    if (options.followMouse && (options.area || options.fullScreen)) {
+        error = "--follow-mouse excludes --area and --full-screen.";
         return false;
     }
     if (options.effects.Contains(TUseFilter::UseColorNoise) && options.effects.Contains(TUseFilter::UseMonoNoise)) {
@@ -186,7 +256,29 @@ void ApplyToCamera(const Options& options, TScreenCamera& camera) {
     } else if (options.area) {
         camera.ScreenArea().SetScreenRegion(TScreenRegion::FixedStable);
         camera.ScreenArea().SetBounds(*options.area);
+    } else if (options.followMouse) {
+        camera.ScreenArea().SetScreenRegion(TScreenRegion::FixedMoving);
+        camera.ScreenArea().SetScreenWidth(options.followMouse->width);
+        camera.ScreenArea().SetScreenHeight(options.followMouse->height);
+    } else {
+        camera.ScreenArea().SetScreenRegion(TScreenRegion::FullScreen);
+        camera.SetFullScreenArea();
     }
+    if (options.fps) camera.SetPlayBack_FPS(*options.fps);
+    if (options.mspf) camera.SetRecord_MSPF(*options.mspf);
+    if (options.quality) camera.SetCompressionQuality(*options.quality);
+    if (options.keyFrames) camera.SetKeyFramesEvery(*options.keyFrames);
+    if (options.durationSeconds) {
+        const int s = *options.durationSeconds;
+        camera.SetRecordingDuration(TRecordingDuration{true, static_cast<std::uint8_t>(s / 3600),
+                                                       static_cast<std::uint8_t>(s / 60 % 60),
+                                                       static_cast<std::uint8_t>(s % 60)});
+    }
+    camera.SetDrawAreaCapture(options.frame);
+    camera.SetMinimizeAppOnStart(false);
+    camera.SetRecordType(options.codec == "none"  ? TTypeRecord::NoCompress
+                         : options.compressAfter ? TTypeRecord::CompressAfterRecord
+                                                 : TTypeRecord::CompressOnFly);
     for (const Options::IndexedValue& v : options.values) camera.FilterValues().SetIndexedValue(v.index, v.value);
     TUseFilters effects = options.effects;
     if (options.rotate) {

@@ -26,6 +26,20 @@ struct Options {
     };
     std::vector<IndexedValue> values;  // for TFilterValues::SetIndexedValue
     std::optional<TScreenRotate> rotate;
+
+    // Recording
+    std::string outputFile;            // record into this AVI file
+    std::optional<Size> followMouse;   // an area of this size that follows the pointer
+    std::optional<int> fps;            // playback rate of the file
+    std::optional<int> mspf;           // milliseconds of recording per frame
+    std::optional<int> durationSeconds;
+    std::string codec;                 // four-character code, "none" for no compression, empty: the default
+    bool compressAfter = false;
+    std::optional<int> quality;
+    std::optional<int> keyFrames;
+    bool answerYes = false;            // accept the default compressor when asked
+    bool frame = true;                 // the blinking frame round the area
+    bool listCodecs = false;
 };
 
 // Parses the arguments (without the program name). Returns false with a message naming the bad argument.

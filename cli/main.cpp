@@ -3,13 +3,10 @@
 #include <vector>
 
 #include "capture/ScreenCamera.h"
+#include "cli/Backends.h"
 #include "cli/CommandLine.h"
-#include "cli/ConsoleHost.h"
+#include "cli/RecordCommand.h"
 #include "imaging/BmpFile.h"
-#include "platform/Clock.h"
-#include "platform/EventLoop.h"
-#include "platform/ffmpeg/FfmpegVideo.h"
-#include "platform/x11/X11ScreenSource.h"
 
 namespace {
 
@@ -20,21 +17,10 @@ int Fail(const std::string& message) {
 
 int Snapshot(const tolm::cli::Options& options) {
     std::string error;
-    std::unique_ptr<tolm::ScreenSource> screen = tolm::CreateX11ScreenSource(options.display, error);
-    if (!screen) return Fail(error);
-
-    tolm::SteadyClock clock;
-    tolm::cli::ConsoleHost host;
-    std::unique_ptr<tolm::CompressorManager> compressors = tolm::CreateFfmpegCompressorManager();
-    std::unique_ptr<tolm::AviLibrary> avi = tolm::CreateFfmpegAviLibrary(*compressors);
-    tolm::EventLoop loop;
-    tolm::TScreenCamera camera({*screen, clock, host, *compressors, *avi, loop});
+    std::unique_ptr<tolm::cli::Session> session = tolm::cli::Session::Open(options, error);
+    if (!session) return Fail(error);
+    tolm::TScreenCamera& camera = session->Camera();
     camera.OnError = [](tolm::TScreenCamera&, const std::string& text) { Fail(text); };
-    if (options.monitor > camera.MonitorCount())
-        return Fail("There is no monitor " + std::to_string(options.monitor) + "; this display has " +
-                    std::to_string(camera.MonitorCount()) + ".");
-    tolm::cli::ApplyToCamera(options, camera);
-
     const tolm::Rect area = camera.ScreenArea().Bounds();
     const bool invert = camera.UseFilters().Contains(tolm::TUseFilter::UseReverseColor);
     std::optional<tolm::PackedDib> dib = camera.CaptureFrame(tolm::TCaptureMode::cmDib, nullptr, area.left, area.top,
@@ -64,7 +50,9 @@ int main(int argc, char** argv) {
             std::fputs(tolm::cli::UsageText(), stdout);
             return 0;
         }
-        return Snapshot(options);
+        if (options.listCodecs) return tolm::cli::ListCodecsCommand(options);
+        if (!options.snapshotFile.empty()) return Snapshot(options);
+        return tolm::cli::RecordCommand(options);
     } catch (const std::exception& e) {
         return Fail(e.what());
     }

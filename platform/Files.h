@@ -10,6 +10,14 @@ namespace tolm {
 // user can plant or read our files.
 std::string PrivateTempFolder(std::string& error);
 
+// The folder this process keeps its temporary recording files in: the private folder itself for the first
+// recorder of the user (it holds the folder's instance lock until it exits), a private subfolder of it for
+// every further recorder running at the same time, so that their files never collide.
+std::string InstanceTempFolder(std::string& error);
+
+// Removes the folder if it is a per-process subfolder made by InstanceTempFolder and is empty.
+void ReleaseInstanceTempFolder(const std::string& folder);
+
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 

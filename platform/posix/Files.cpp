@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -93,6 +94,36 @@ std::string PrivateTempFolder(std::string& error) {
     }
     if (!CheckOwnFolder(base, error)) return {};
     return base;
+}
+
+std::string InstanceTempFolder(std::string& error) {
+    const std::string base = PrivateTempFolder(error);
+    if (base.empty()) return {};
+    // Held for the whole life of the process; the system drops it when the process ends, however it ends.
+    static std::mutex mutex;
+    static std::map<std::string, int> locks;  // base folder -> lock descriptor (-1: held by another process)
+    std::lock_guard lock(mutex);
+    auto it = locks.find(base);
+    if (it == locks.end()) {
+        int fd = ::open((base + "/instance.lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            fd = -1;
+        }
+        it = locks.emplace(base, fd).first;
+    }
+    if (it->second >= 0) return base;
+    const std::string own = base + "/instance-" + std::to_string(::getpid());
+    if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "Cannot create the folder " + own + ": " + std::strerror(errno);
+        return {};
+    }
+    if (!CheckOwnFolder(own, error)) return {};
+    return own;
+}
+
+void ReleaseInstanceTempFolder(const std::string& folder) {
+    if (folder.find("/instance-") != std::string::npos) ::rmdir(folder.c_str());
 }
 
 bool FileExists(const std::string& path) {

@@ -3,3 +3,7 @@
 if(tolm_x11desktop_tests_TESTS)
     set_tests_properties(${tolm_x11desktop_tests_TESTS} PROPERTIES RUN_SERIAL TRUE)
 endif()
+# tolm-record grabs the same keys and records the shared screen.
+if(tolm_cli_integration_tests_TESTS)
+    set_tests_properties(${tolm_cli_integration_tests_TESTS} PROPERTIES RUN_SERIAL TRUE)
+endif()

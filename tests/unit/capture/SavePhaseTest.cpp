@@ -150,6 +150,18 @@ TEST_F(SavePhase, OutputThatCannotBeWrittenIsAMessage) {
     EXPECT_FALSE(Globals().SaveSucceeded);
 }
 
+TEST_F(SavePhase, VanishedTemporaryFileIsReported) {
+    camera->RecordAVI(output, [](RecordingSession&) {
+        RemoveFile(Globals().TempVideoFile());
+        Globals().StopReason = TStopReason::StopAndSave;
+    });
+    EXPECT_FALSE(Globals().SaveSucceeded);
+    ASSERT_FALSE(events.empty());
+    EXPECT_NE(std::find_if(events.begin(), events.end(),
+                           [](const std::string& e) { return e.find("is gone; nothing was saved.") != std::string::npos; }),
+              events.end());
+}
+
 TEST_F(SavePhase, SaveFailureRaisesStopAgain) {
     avi.saveResult = AviError(0x80044076);
     RecordAndSave({0});

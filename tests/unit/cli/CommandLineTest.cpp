@@ -34,6 +34,15 @@ TEST(CommandLine, RejectsBadArgumentsWithAMessage) {
         {"--snapshot", "a.bmp", "--area", "0,0,5,5", "--full-screen"},
         {"--snapshot", "a.bmp", "--monitor", "0"},
         {"--snapshot", "a.bmp", "--frobnicate"},
+        {"--snapshot", "a.bmp", "out.avi"},
+        {"out.avi", "--fps", "0"},
+        {"out.avi", "--mspf", "1001"},
+        {"out.avi", "--duration", "x"},
+        {"out.avi", "--codec", "MJPEG"},
+        {"out.avi", "--codec", "none", "--after"},
+        {"out.avi", "--follow-mouse", "640"},
+        {"out.avi", "--follow-mouse", "640x480", "--area", "0,0,1,1"},
+        {"out.avi", "second.avi"},
     };
     for (const auto& args : bad) {
         Options options;
@@ -70,6 +79,38 @@ TEST(CommandLine, AppliesAreaDepthAndEffectsToTheEngine) {
     EXPECT_EQ(camera.FilterValues().TypeScreenRotate(), TScreenRotate::RVertical);
     EXPECT_EQ(camera.UseFilters(), (TUseFilters{TUseFilter::UseBrightness, TUseFilter::UseColorAdjust,
                                                 TUseFilter::UseReverseColor, TUseFilter::UseRotateImage}));
+}
+
+TEST(CommandLine, RecordingOptionsReachTheEngine) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--follow-mouse", "640x480", "--fps", "25", "--mspf", "40", "--duration", "3725", "--codec", "H264",
+                       "--after", "--quality", "5000", "--keyframes", "50", "--no-frame", "clip.avi"},
+                      options, error))
+        << error;
+    EXPECT_EQ(options.outputFile, "clip.avi");
+    FakeScreen screen;
+    ManualClock clock;
+    FakeHost host;
+    FakeCompressorManager compressors;
+    FakeAviLibrary avi;
+    EventLoop loop;
+    TScreenCamera camera({screen, clock, host, compressors, avi, loop});
+    ApplyToCamera(options, camera);
+    EXPECT_EQ(camera.ScreenArea().ScreenRegion(), TScreenRegion::FixedMoving);
+    EXPECT_EQ(camera.ScreenArea().ScreenWidth(), 640);
+    EXPECT_EQ(camera.PlayBack_FPS(), 25);
+    EXPECT_EQ(camera.Record_MSPF(), 40);
+    const TRecordingDuration d = camera.RecordingDuration();
+    EXPECT_TRUE(d.Enabled);
+    EXPECT_EQ(d.Hours, 1);
+    EXPECT_EQ(d.Minutes, 2);
+    EXPECT_EQ(d.Seconds, 5);
+    EXPECT_EQ(camera.RecordType(), TTypeRecord::CompressAfterRecord);
+    EXPECT_EQ(camera.CompressionQuality(), 5000);
+    EXPECT_EQ(camera.KeyFramesEvery(), 50);
+    EXPECT_FALSE(camera.DrawAreaCapture());
+    EXPECT_FALSE(camera.MinimizeAppOnStart());
 }
 
 TEST(CommandLine, FullScreenTakesTheChosenMonitor) {

@@ -1,6 +1,8 @@
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +70,29 @@ TEST(FolderOf, SplitsAtTheLastSlash) {
 TEST(FileInUse, MissingFileIsNotInUse) {
     EXPECT_FALSE(FileInUse("/nonexistent/tolm/file.avi"));
     EXPECT_FALSE(FileExists("/nonexistent/tolm/file.avi"));
+}
+
+}  // namespace
+}  // namespace tolm
+
+namespace tolm {
+namespace {
+
+TEST(InstanceFolder, FirstRecorderUsesThePrivateFolderOthersASubfolder) {
+    const std::string base = ::testing::TempDir() + "tolm-instance";
+    std::filesystem::remove_all(base);
+    std::filesystem::create_directories(base);
+    setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
+    std::string error;
+    const std::string folder = InstanceTempFolder(error);
+    ASSERT_FALSE(folder.empty()) << error;
+    // This process holds the lock now (or another test process does); a second claim from elsewhere fails.
+    const int fd = ::open((base + "/tolm-screen-capture/instance.lock").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+    ReleaseInstanceTempFolder(folder);
+    std::filesystem::remove_all(base);
 }
 
 }  // namespace

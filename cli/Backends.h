@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "capture/ScreenCamera.h"
+#include "cli/CommandLine.h"
+#include "cli/ConsoleHost.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+#include "platform/x11/X11Desktop.h"
+
+namespace tolm::cli {
+
+// The real services of this machine and an engine over them, with the command line applied.
+class Session {
+public:
+    // Null with `error` set when the display cannot be used.
+    static std::unique_ptr<Session> Open(const Options& options, std::string& error);
+
+    TScreenCamera& Camera() { return *camera_; }
+    EventLoop& Loop() { return loop_; }
+    bool HasDesktop() const { return desktop_ != nullptr; }
+
+    // Selects the compressor with this four-character code; false when this machine has none that takes the
+    // area's frames, even after the engine's size adjustment.
+    bool SelectCompressor(const std::string& fourcc);
+
+    Session() = default;
+
+private:
+    EventLoop loop_;
+    SteadyClock clock_;
+    std::unique_ptr<ConsoleHost> host_;
+    std::unique_ptr<ScreenSource> screen_;
+    std::unique_ptr<X11Desktop> desktop_;
+    std::unique_ptr<CompressorManager> compressors_;
+    std::unique_ptr<AviLibrary> avi_;
+    std::unique_ptr<TScreenCamera> camera_;
+};
+
+}  // namespace tolm::cli

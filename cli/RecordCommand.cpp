@@ -1,0 +1,172 @@
+#include "cli/RecordCommand.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "capture/CaptureGlobals.h"
+#include "cli/Backends.h"
+#include "platform/ThreadPriority.h"
+
+namespace tolm::cli {
+namespace {
+
+// SIGINT and SIGTERM are taken by one thread with sigwait, so nothing async-signal-unsafe runs in a handler:
+// the first stops and saves, the second cancels. SIGUSR1 only ends the thread.
+class SignalWatcher {
+public:
+    explicit SignalWatcher(std::function<void(int count)> onSignal) : onSignal_(std::move(onSignal)) {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        sigaddset(&set_, SIGUSR1);
+        pthread_sigmask(SIG_BLOCK, &set_, nullptr);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~SignalWatcher() {
+        pthread_kill(thread_.native_handle(), SIGUSR1);
+        thread_.join();
+    }
+    SignalWatcher(const SignalWatcher&) = delete;
+    SignalWatcher& operator=(const SignalWatcher&) = delete;
+
+private:
+    void Run() {
+        SetCurrentThreadName("tolm-signals");
+        for (int count = 1;; ++count) {
+            int signal = 0;
+            if (sigwait(&set_, &signal) != 0 || signal == SIGUSR1) return;
+            onSignal_(count);
+        }
+    }
+
+    sigset_t set_{};
+    std::function<void(int)> onSignal_;
+    std::thread thread_;
+};
+
+// One status line, rewritten in place; messages print on lines of their own.
+class StatusLine {
+public:
+    void Show(const std::string& text) {
+        std::lock_guard lock(mutex_);
+        std::fprintf(stderr, "\r%-78s", text.c_str());
+        std::fflush(stderr);
+        open_ = true;
+    }
+    void Message(const std::string& text) {
+        std::lock_guard lock(mutex_);
+        std::fprintf(stderr, "%s%s\n", open_ ? "\n" : "", text.c_str());
+        open_ = false;
+    }
+    void End() {
+        std::lock_guard lock(mutex_);
+        if (open_) std::fputc('\n', stderr);
+        open_ = false;
+    }
+
+private:
+    std::mutex mutex_;
+    bool open_ = false;
+};
+
+std::string Absolute(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+
+bool PrepareCompressor(const Options& options, Session& session, std::string& error) {
+    if (options.codec == "none") return true;
+    const std::string fourcc = options.codec.empty() ? "MJPG" : options.codec;
+    if (session.SelectCompressor(fourcc)) return true;
+    error = "No compressor " + fourcc + " on this machine takes these frames. Try --list-codecs.";
+    return false;
+}
+
+}  // namespace
+
+int ListCodecsCommand(const Options& options) {
+    std::string error;
+    std::unique_ptr<Session> session = Session::Open(options, error);
+    if (!session) {
+        std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
+        return 1;
+    }
+    TScreenCamera& camera = session->Camera();
+    const Rect area = camera.ScreenArea().Bounds();
+    camera.GetVideoCodecList();
+    std::printf("Compressors for %dx%d frames at %d bits:\n", area.width, area.height, camera.BitCount());
+    for (int i = 0; i < camera.CompressorCount(); ++i) {
+        const CompressorInfo info = camera.CompressorInfos(i);
+        std::printf("  %s  %-16s %s\n", FourCCToString(info.fccHandler).c_str(), info.szName.c_str(),
+                    info.szDescription.c_str());
+    }
+    return 0;
+}
+
+int RecordCommand(const Options& options) {
+    // Before any thread starts, so that every thread inherits the blocked signals.
+    StatusLine status;
+    std::atomic<Session*> active{nullptr};
+    SignalWatcher signals([&](int count) {
+        Session* s = active.load();
+        if (!s) return;
+        s->Loop().Post([s, count] { s->Camera().HotKeyPressed(count == 1 ? HotKey::ShiftEscape : HotKey::Escape); });
+        if (count == 1) std::fprintf(stderr, "\nStopping; interrupt again to cancel without saving.\n");
+    });
+
+    std::string error;
+    std::unique_ptr<Session> session = Session::Open(options, error);
+    if (!session) {
+        std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
+        return 1;
+    }
+    if (!PrepareCompressor(options, *session, error)) {
+        std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
+        return 2;
+    }
+    TScreenCamera& camera = session->Camera();
+    camera.OnError = [&](TScreenCamera&, const std::string& text) { status.Message("tolm-record: " + text); };
+    camera.OnUpdate = [&](TScreenCamera& c) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%s  %d frames, %d dropped, %.1f fps (loop %.1f/s)%s", c.ElapsedTimeText().c_str(),
+                      c.CapturedFrames(), c.DroppedFrames(), c.CurrentFPS(), c.RealFPS(), c.Paused() ? "  paused" : "");
+        status.Show(line);
+    };
+    camera.OnStart = [&](TScreenCamera& c) {
+        const Rect a = c.ScreenArea().Bounds();
+        status.Message("Recording " + std::to_string(a.width) + "x" + std::to_string(a.height) + " at (" +
+                       std::to_string(a.left) + "," + std::to_string(a.top) + ") with " + c.VideoCodecName() +
+                       (session->HasDesktop() ? "; Shift+Esc or Ctrl+C stops, Esc cancels, Pause pauses." : "; Ctrl+C stops."));
+    };
+    camera.OnPause = [&](TScreenCamera&) { status.Show("Paused (Pause key resumes)"); };
+    camera.OnSaving = [&](TScreenCamera&, int percent, const std::string& caption, bool&) {
+        if (percent % 10 == 0) status.Show(caption + " " + std::to_string(percent) + "%");
+    };
+
+    const std::string output = Absolute(options.outputFile);
+    active = session.get();
+    if (!camera.StartRecording(output)) {
+        active = nullptr;
+        std::fprintf(stderr, "tolm-record: the recording could not start.\n");
+        return 1;
+    }
+    while (camera.WorkerRunning()) session->Loop().RunUntil([&] { return !camera.WorkerRunning(); }, std::chrono::hours(1));
+    active = nullptr;
+    status.End();
+    if (!Globals().SaveSucceeded) {
+        std::fprintf(stderr, "tolm-record: nothing was saved.\n");
+        return 1;
+    }
+    std::printf("Saved %s (%d frames, %d dropped)\n", output.c_str(), camera.CapturedFrames(), camera.DroppedFrames());
+    return 0;
+}
+
+}  // namespace tolm::cli

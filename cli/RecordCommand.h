@@ -1,0 +1,13 @@
+#pragma once
+
+#include "cli/CommandLine.h"
+
+namespace tolm::cli {
+
+// Records into options.outputFile until the duration, a stop key or a signal; 0 when the file was saved.
+int RecordCommand(const Options& options);
+
+// Prints the compressors that take frames of the chosen area.
+int ListCodecsCommand(const Options& options);
+
+}  // namespace tolm::cli
