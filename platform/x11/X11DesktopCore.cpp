@@ -9,30 +9,12 @@
 
 #include "platform/x11/SigPipeGuard.h"
 #include "platform/x11/X11OverlayWindow.h"
+#include "platform/x11/XcbConnect.h"
 
 namespace tolm::x11 {
 namespace {
 
 constexpr char kCaptionFont[] = "fixed";  // every X server has it, built in if need be
-
-std::string ConnectProblem(int code) {
-    switch (code) {
-        case XCB_CONN_CLOSED_PARSE_ERR:
-            return "it is not a valid display name";
-        case XCB_CONN_CLOSED_INVALID_SCREEN:
-            return "the display has no such screen";
-        case XCB_CONN_CLOSED_MEM_INSUFFICIENT:
-            return "out of memory";
-        default:
-            return "no X server answers there, or it refused the connection";
-    }
-}
-
-const xcb_screen_t* ScreenOf(const xcb_setup_t* setup, int number) {
-    auto it = xcb_setup_roots_iterator(setup);
-    for (int i = 0; i < number && it.rem; ++i) xcb_screen_next(&it);
-    return it.rem ? it.data : nullptr;
-}
 
 const xcb_visualtype_t* FindVisual(const xcb_screen_t& screen, xcb_visualid_t id) {
     for (auto depths = xcb_screen_allowed_depths_iterator(&screen); depths.rem; xcb_depth_next(&depths)) {
@@ -56,25 +38,12 @@ std::uint32_t Channel(std::uint32_t value, std::uint32_t mask) {
 
 std::shared_ptr<DesktopCore> DesktopCore::Connect(const std::string& displayName, std::string& error) {
     SigPipeGuard pipeGuard;
-    const char* environmentName = std::getenv("DISPLAY");
-    const std::string shownName = !displayName.empty() ? displayName : environmentName ? environmentName : "";
-    if (shownName.empty()) {
-        error = "Cannot open the X display: DISPLAY is not set.";
-        return nullptr;
-    }
-    int screenNumber = 0;
-    XcbConnection connection(xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), &screenNumber));
-    xcb_connection_t* c = connection.get();
-    if (c == nullptr || xcb_connection_has_error(c)) {
-        const int code = c == nullptr ? XCB_CONN_ERROR : xcb_connection_has_error(c);
-        error = "Cannot open display " + shownName + " (" + ConnectProblem(code) + ").";
-        return nullptr;
-    }
-    const xcb_screen_t* screen = ScreenOf(xcb_get_setup(c), screenNumber);
-    if (screen == nullptr) {
-        error = "Cannot open display " + shownName + " (" + ConnectProblem(XCB_CONN_CLOSED_INVALID_SCREEN) + ").";
-        return nullptr;
-    }
+    DisplayConnection display = ConnectToDisplay(displayName, error);
+    if (!display.connection) return nullptr;
+    xcb_connection_t* c = display.connection.get();
+    const xcb_screen_t* screen = display.screen;
+    const std::string shownName = display.shownName;
+    XcbConnection connection = std::move(display.connection);
     xcb_prefetch_extension_data(c, &xcb_shape_id);
     auto core = std::make_shared<DesktopCore>(Key{}, std::move(connection), screen, shownName);
 

@@ -18,6 +18,7 @@
 #include "platform/x11/X11Cursor.h"
 #include "platform/x11/X11Monitors.h"
 #include "platform/x11/X11RootFormat.h"
+#include "platform/x11/XcbConnect.h"
 #include "platform/x11/XcbHandles.h"
 
 namespace tolm {
@@ -114,25 +115,6 @@ std::optional<Rect> QueryRootRect(xcb_connection_t* connection, xcb_window_t roo
     return Rect{0, 0, geometry->width, geometry->height};
 }
 
-std::string ConnectProblem(int code) {
-    switch (code) {
-        case XCB_CONN_CLOSED_PARSE_ERR:
-            return "it is not a valid display name";
-        case XCB_CONN_CLOSED_INVALID_SCREEN:
-            return "the display has no such screen";
-        case XCB_CONN_CLOSED_MEM_INSUFFICIENT:
-            return "out of memory";
-        default:
-            return "no X server answers there, or it refused the connection";
-    }
-}
-
-const xcb_screen_t* ScreenOf(const xcb_setup_t* setup, int number) {
-    auto it = xcb_setup_roots_iterator(setup);
-    for (int i = 0; i < number && it.rem; ++i) xcb_screen_next(&it);
-    return it.rem ? it.data : nullptr;
-}
-
 bool SharedMemoryDisabledByEnvironment() {
     const char* value = std::getenv("TOLM_X11_NO_SHM");
     return value != nullptr && std::strcmp(value, "1") == 0;
@@ -143,28 +125,14 @@ bool SharedMemoryDisabledByEnvironment() {
 std::unique_ptr<ScreenSource> CreateX11ScreenSource(const std::string& displayName, std::string& error,
                                                     X11GrabMethod method) {
     x11::SigPipeGuard pipeGuard;
-    const char* environmentName = std::getenv("DISPLAY");
-    const std::string shownName = !displayName.empty() ? displayName : environmentName ? environmentName : "";
-    if (shownName.empty()) {
-        error = "Cannot open the X display: DISPLAY is not set.";
-        return nullptr;
-    }
-
+    x11::DisplayConnection display = x11::ConnectToDisplay(displayName, error);
+    if (!display.connection) return nullptr;
     auto state = std::make_unique<X11ScreenSource::State>();
-    int screenNumber = 0;
-    state->connection.reset(xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), &screenNumber));
+    const std::string shownName = display.shownName;
+    const xcb_screen_t* screen = display.screen;
+    state->connection = std::move(display.connection);
     xcb_connection_t* c = state->connection.get();
-    if (c == nullptr || xcb_connection_has_error(c)) {
-        const int code = c == nullptr ? XCB_CONN_ERROR : xcb_connection_has_error(c);
-        error = "Cannot open display " + shownName + " (" + ConnectProblem(code) + ").";
-        return nullptr;
-    }
     const xcb_setup_t* setup = xcb_get_setup(c);
-    const xcb_screen_t* screen = ScreenOf(setup, screenNumber);
-    if (screen == nullptr) {
-        error = "Cannot open display " + shownName + " (" + ConnectProblem(XCB_CONN_CLOSED_INVALID_SCREEN) + ").";
-        return nullptr;
-    }
     state->displayName = shownName;
     state->root = screen->root;
     state->knownRoot = Rect{0, 0, screen->width_in_pixels, screen->height_in_pixels};

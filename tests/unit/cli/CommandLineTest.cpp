@@ -12,6 +12,18 @@
 namespace tolm::cli {
 namespace {
 
+// An engine on the fakes, for checking what the command line puts into it.
+struct FakeEngine {
+    explicit FakeEngine(std::vector<Rect> monitors = {Rect{0, 0, 1920, 1080}}) { screen.SetMonitors(std::move(monitors)); }
+    FakeScreen screen;
+    ManualClock clock;
+    FakeHost host;
+    FakeCompressorManager compressors;
+    FakeAviLibrary avi;
+    EventLoop loop;
+    TScreenCamera camera{EngineServices{screen, clock, host, compressors, avi, loop}};
+};
+
 bool Parse(std::vector<std::string> args, Options& options, std::string& error) {
     return ParseCommandLine(args, options, error);
 }
@@ -60,13 +72,8 @@ TEST(CommandLine, AppliesAreaDepthAndEffectsToTheEngine) {
                       options, error))
         << error;
 
-    FakeScreen screen;
-    ManualClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
-    EventLoop loop;
-    TScreenCamera camera({screen, clock, host, compressors, avi, loop});
+    FakeEngine engine;
+    TScreenCamera& camera = engine.camera;
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().Bounds(), (Rect{-5, 7, 64, 48}));
     EXPECT_EQ(camera.ScreenArea().ScreenRegion(), TScreenRegion::FixedStable);
@@ -89,13 +96,8 @@ TEST(CommandLine, RecordingOptionsReachTheEngine) {
                       options, error))
         << error;
     EXPECT_EQ(options.outputFile, "clip.avi");
-    FakeScreen screen;
-    ManualClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
-    EventLoop loop;
-    TScreenCamera camera({screen, clock, host, compressors, avi, loop});
+    FakeEngine engine;
+    TScreenCamera& camera = engine.camera;
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().ScreenRegion(), TScreenRegion::FixedMoving);
     EXPECT_EQ(camera.ScreenArea().ScreenWidth(), 640);
@@ -117,14 +119,8 @@ TEST(CommandLine, FullScreenTakesTheChosenMonitor) {
     Options options;
     std::string error;
     ASSERT_TRUE(Parse({"--snapshot", "a.bmp", "--full-screen", "--monitor", "2"}, options, error)) << error;
-    FakeScreen screen;
-    screen.SetMonitors({Rect{0, 0, 1920, 1080}, Rect{1920, 0, 1280, 1024}});
-    ManualClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
-    EventLoop loop;
-    TScreenCamera camera({screen, clock, host, compressors, avi, loop});
+    FakeEngine engine({Rect{0, 0, 1920, 1080}, Rect{1920, 0, 1280, 1024}});
+    TScreenCamera& camera = engine.camera;
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().Bounds(), (Rect{1920, 0, 1280, 1024}));
 }
