@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QImage>
+#include <QRegion>
+#include <QWidget>
+
+namespace tolm {
+
+class Bitmap;
+class MainThread;
+class TFreeHandWindow;
+
+// The free-hand picker on screen: a frameless, topmost window over the desktop from its origin, showing the
+// still picture, the picker's guide lines and its hint by the pointer, and feeding the mouse (in screen
+// coordinates) into the picker. The picker decides everything; this window only shows it.
+class FreeHandPickerWindow final : public QWidget {
+    Q_OBJECT
+
+  public:
+    FreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still);
+    ~FreeHandPickerWindow() override;
+
+    // Where the hint box is drawn for the picker's current hint (empty without a hint).
+    QRect HintBox() const;
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    // Everything drawn over the still picture: the visible guide lines and the hint box.
+    QRegion Overlay() const;
+    void Refresh();
+
+    TFreeHandWindow& picker_;
+    QImage still_;
+    QRegion overlay_;  // as last drawn, to be repainted from the picture when it moves
+};
+
+// Shows the picker's window, serves the main thread until the picker has a modal result and closes the window.
+// When the loop ends without one (the application quits) the picker is left cancelled. Main thread.
+void RunFreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still, MainThread& mainThread);
+
+}  // namespace tolm
