@@ -111,9 +111,12 @@ TEST_P(TolmRecordCodecs, ThreeSecondsPlayForThreeSeconds) {
     EXPECT_EQ(video.at("width"), "640");
     EXPECT_EQ(video.at("height"), "480");
     EXPECT_EQ(video.at("r_frame_rate"), "50/1");
+    // The recording stops at the first pass whose elapsed time reaches 3 s; on a loaded machine with a slow
+    // encoder that pass can come a few frames late, never early.
     const int positions = std::stoi(video.at("nb_frames"));
-    EXPECT_NEAR(positions, 150, 1);
-    EXPECT_NEAR(std::stod(video.at("duration")), 3.0, 0.021);
+    EXPECT_GE(positions, 149);
+    EXPECT_LE(positions, 155);
+    EXPECT_NEAR(std::stod(video.at("duration")), positions / 50.0, 0.021);
     // The scene's colour bars are there: the top-left bar is white, the second yellow.
     const auto frames = testing::DecodeFrames(out, 640, 480, 50);
     ASSERT_FALSE(frames.empty());
