@@ -116,6 +116,16 @@ AviResult AviMuxer::Fail(int error, AviResult fallback) {
 
 AviResult AviMuxer::Write(int index, std::int64_t start, std::int64_t samples, const void* data, std::size_t size,
                           std::uint32_t flags) {
+    return WriteSamples(index, start, samples, data, size, flags, nullptr);
+}
+
+AviResult AviMuxer::WriteFrameInPlace(int index, std::int64_t start, std::uint8_t* data, std::size_t size,
+                                      std::uint32_t flags) {
+    return WriteSamples(index, start, 1, data, size, flags, data);
+}
+
+AviResult AviMuxer::WriteSamples(int index, std::int64_t start, std::int64_t samples, const void* data,
+                                 std::size_t size, std::uint32_t flags, std::uint8_t* writable) {
     std::lock_guard lock(mutex_);
     if (index < 0 || index >= static_cast<int>(streams_.size()) || finished_) return AVIERR_BADHANDLE;
     if (failure_ != AVIERR_OK) return failure_;
@@ -145,9 +155,13 @@ AviResult AviMuxer::Write(int index, std::int64_t start, std::int64_t samples, c
         if (stream.raw && stream.raw->bits == 32 && size > 0) {
             // The fourth byte of a 32-bit DIB pixel is unused; readers take it for alpha, so it is stored
             // opaque (and cleared again when read back).
-            stream.scratch.assign(bytes, bytes + size);
-            for (std::size_t i = 3; i < size; i += 4) stream.scratch[i] = 0xFF;
-            bytes = stream.scratch.data();
+            std::uint8_t* opaque = writable;
+            if (!opaque) {
+                stream.scratch.assign(bytes, bytes + size);
+                opaque = stream.scratch.data();
+            }
+            for (std::size_t i = 3; i < size; i += 4) opaque[i] = 0xFF;
+            bytes = opaque;
         }
     }
     return WritePacket(index, start, samples, bytes, size, (flags & AVIIF_KEYFRAME) != 0);
@@ -173,7 +187,26 @@ AviResult AviMuxer::WritePacket(int index, std::int64_t position, std::int64_t s
     return AVIERR_OK;
 }
 
+void AviMuxer::WaitBeforeFinish(std::weak_ptr<PendingWrites> pending) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(pending_, [](const std::weak_ptr<PendingWrites>& p) { return p.expired(); });
+    pending_.push_back(std::move(pending));
+}
+
+void AviMuxer::MarkFailed(AviResult result) {
+    std::lock_guard lock(mutex_);
+    if (result != AVIERR_OK && failure_ == AVIERR_OK && !finished_) failure_ = result;
+}
+
 AviResult AviMuxer::Finish() {
+    std::vector<std::weak_ptr<PendingWrites>> pending;
+    {
+        std::lock_guard lock(mutex_);
+        pending = pending_;
+    }
+    // Without the lock: the writers need it to get their frames in.
+    for (const auto& weak : pending)
+        if (const auto p = weak.lock()) p->CloseAfterWriting();
     std::lock_guard lock(mutex_);
     if (finished_) return finishResult_;
     finished_ = true;

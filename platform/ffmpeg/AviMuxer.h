@@ -14,6 +14,14 @@
 
 namespace tolm::ffmpeg {
 
+// Frames a stream still has on their way to the muxer.
+class PendingWrites {
+  public:
+    virtual ~PendingWrites() = default;
+    // Waits until they are written and takes no more: the file is about to be finished.
+    virtual void CloseAfterWriting() = 0;
+};
+
 // An AVI file being written through libavformat's muxer, shared by the file object and its streams.
 // The header goes out with the first sample, once every stream has its format; the muxer switches to
 // OpenDML by itself past 1 GB. Thread-safe.
@@ -34,8 +42,16 @@ class AviMuxer {
     // `samples` samples at `start`; video takes one frame per call and leaves skipped positions empty.
     AviResult Write(int index, std::int64_t start, std::int64_t samples, const void* data, std::size_t size,
                     std::uint32_t flags);
+    // The same for one frame whose bytes the muxer may change while writing them (saves a copy).
+    AviResult WriteFrameInPlace(int index, std::int64_t start, std::uint8_t* data, std::size_t size,
+                                std::uint32_t flags);
 
-    // Writes the index and the final header and closes the file: whether the file is whole.
+    // Finish waits for these first (while they live), so nothing queued for the file is lost.
+    void WaitBeforeFinish(std::weak_ptr<PendingWrites> pending);
+    // A sample meant for the file was lost on its way (e.g. it could not be encoded): the file is not whole.
+    void MarkFailed(AviResult result);
+
+    // Writes what is pending, the index and the final header and closes the file: whether the file is whole.
     AviResult Finish();
     // Closes without completing; for a file about to be deleted.
     void Abandon();
@@ -52,6 +68,8 @@ class AviMuxer {
         std::vector<std::uint8_t> scratch;
     };
 
+    AviResult WriteSamples(int index, std::int64_t start, std::int64_t samples, const void* data, std::size_t size,
+                           std::uint32_t flags, std::uint8_t* writable);
     AviResult Start();  // with the lock held
     AviResult WritePacket(int index, std::int64_t position, std::int64_t samples, const std::uint8_t* data,
                           std::size_t size, bool key);  // with the lock held
@@ -61,6 +79,7 @@ class AviMuxer {
     AvOutputContextPtr ctx_;
     AvPacketPtr packet_;
     std::vector<Stream> streams_;
+    std::vector<std::weak_ptr<PendingWrites>> pending_;
     bool started_ = false;
     bool finished_ = false;
     AviResult failure_ = AVIERR_OK;  // the first failed write; the file is not whole after it

@@ -25,6 +25,11 @@ AviResult AviWriteStream::Write(std::int32_t start, std::int32_t samples, const 
     return muxer_->Write(index_, start, samples, data, size, flags);
 }
 
+AviResult AviWriteStream::WriteInPlace(std::int32_t start, std::uint8_t* data, std::size_t size, std::uint32_t flags) {
+    if (start < 0) return AVIERR_BADPARAM;
+    return muxer_->WriteFrameInPlace(index_, start, data, size, flags);
+}
+
 AviResult AviWriteStream::Read(std::int32_t, std::vector<std::uint8_t>& data, std::uint32_t& flags) {
     data.clear();
     flags = 0;

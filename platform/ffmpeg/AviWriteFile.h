@@ -22,6 +22,10 @@ class AviWriteStream final : public AviStream {
                     std::uint32_t flags) override;
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) override;
 
+    const std::shared_ptr<AviMuxer>& Muxer() const { return muxer_; }
+    // A frame whose bytes the file may change while writing them.
+    AviResult WriteInPlace(std::int32_t start, std::uint8_t* data, std::size_t size, std::uint32_t flags);
+
   private:
     std::shared_ptr<AviMuxer> muxer_;
     int index_;

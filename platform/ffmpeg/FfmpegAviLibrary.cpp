@@ -6,6 +6,7 @@
 #include "platform/ffmpeg/AviSave.h"
 #include "platform/ffmpeg/AviWriteFile.h"
 #include "platform/ffmpeg/CompressedStream.h"
+#include "platform/ffmpeg/QueuedStream.h"
 
 namespace tolm::ffmpeg {
 
@@ -25,14 +26,23 @@ AviResult FfmpegAviLibrary::OpenFile(const std::string& path, AviOpenMode mode, 
 AviResult FfmpegAviLibrary::MakeCompressedStream(std::shared_ptr<AviStream> target, const AviCompressOptions& options,
                                                  std::shared_ptr<AviStream>& compressed) {
     if (!target) return AVIERR_BADPARAM;
-    if (options.fccHandler == 0) {
-        compressed = std::move(target);  // nothing to compress: frames go straight to the file
+    const bool video = target->Info().fccType == streamtypeVIDEO;
+    if (options.fccHandler == 0 && !video) {
+        compressed = std::move(target);  // nothing to compress or to wait for
         return AVIERR_OK;
     }
-    if (target->Info().fccType != streamtypeVIDEO) return AVIERR_UNSUPPORTED;
-    const CatalogEntry* entry = FindCompressor(options.fccHandler);
-    if (!entry || !registry_) return AVIERR_NOCOMPRESSOR;
-    compressed = std::make_shared<CompressedStream>(std::move(target), options, *entry, registry_);
+    if (!video) return AVIERR_UNSUPPORTED;
+    // Encoding and disk writes run on the stream's own thread, so the caller's timeline is not held up.
+    const auto* file = dynamic_cast<const AviWriteStream*>(target.get());
+    std::shared_ptr<AviMuxer> muxer = file ? file->Muxer() : nullptr;
+    std::shared_ptr<AviStream> inner = std::move(target);
+    const bool encodes = options.fccHandler != 0;
+    if (encodes) {
+        const CatalogEntry* entry = FindCompressor(options.fccHandler);
+        if (!entry || !registry_) return AVIERR_NOCOMPRESSOR;
+        inner = std::make_shared<CompressedStream>(std::move(inner), options, *entry, registry_);
+    }
+    compressed = std::make_shared<QueuedStream>(std::move(inner), std::move(muxer), encodes);
     return AVIERR_OK;
 }
 
