@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "integration/DisplayRequirement.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 
 namespace tolm {
@@ -24,10 +25,7 @@ const std::string kBin = TOLM_BIN_DIR;
 class TolmRecord : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) {
-            if (std::getenv("TOLM_REQUIRE_DISPLAY")) GTEST_FAIL() << "DISPLAY is not set";
-            GTEST_SKIP() << "no DISPLAY";
-        }
+        TOLM_SKIP_WITHOUT_DISPLAY();
         scene_ = Spawn({kBin + "/tolm-scene", "--fps", "50"});
         std::this_thread::sleep_for(300ms);  // the scene's first exposure; it only has to be on screen
     }

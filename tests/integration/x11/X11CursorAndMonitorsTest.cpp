@@ -12,10 +12,7 @@ namespace {
 class X11DesktopTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!HaveDisplay()) {
-            if (DisplayRequired()) FAIL() << "DISPLAY is not set but TOLM_REQUIRE_DISPLAY=1";
-            GTEST_SKIP() << "DISPLAY is not set";
-        }
+        TOLM_SKIP_WITHOUT_DISPLAY();
         ASSERT_TRUE(client_.Connected());
         std::string error;
         source_ = CreateX11ScreenSource("", error);

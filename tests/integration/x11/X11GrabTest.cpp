@@ -26,10 +26,7 @@ namespace {
 class X11GrabTest : public ::testing::TestWithParam<X11GrabMethod> {
   protected:
     void SetUp() override {
-        if (!HaveDisplay()) {
-            if (DisplayRequired()) FAIL() << "DISPLAY is not set but TOLM_REQUIRE_DISPLAY=1";
-            GTEST_SKIP() << "DISPLAY is not set";
-        }
+        TOLM_SKIP_WITHOUT_DISPLAY();
         ASSERT_TRUE(client_.Connected());
         std::string error;
         source_ = CreateX11ScreenSource("", error, GetParam());
@@ -158,10 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Methods, X11GrabTest, ::testing::Values(X11GrabMethod::
 class X11GrabPathTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!HaveDisplay()) {
-            if (DisplayRequired()) FAIL() << "DISPLAY is not set but TOLM_REQUIRE_DISPLAY=1";
-            GTEST_SKIP() << "DISPLAY is not set";
-        }
+        TOLM_SKIP_WITHOUT_DISPLAY();
         ASSERT_TRUE(client_.Connected());
     }
 

@@ -9,16 +9,6 @@
 
 namespace tolm::testing {
 
-bool DisplayRequired() {
-    const char* value = std::getenv("TOLM_REQUIRE_DISPLAY");
-    return value != nullptr && std::strcmp(value, "1") == 0;
-}
-
-bool HaveDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
-}
-
 std::uint32_t BlockWindow::ColourAt(int x, int y) const {
     const int column = x - origin.x < kWidth / 2 ? 0 : 1;
     const int row = y - origin.y < kHeight / 2 ? 0 : 1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "integration/DisplayRequirement.h"
+
 #include <xcb/xcb.h>
 
 #include <array>
@@ -15,9 +17,6 @@
 
 namespace tolm::testing {
 
-// Where the X11 tests get their display: $DISPLAY, or a skip (a failure when TOLM_REQUIRE_DISPLAY=1).
-bool DisplayRequired();
-bool HaveDisplay();
 
 // A window of four coloured quadrants shown by a second client, so the grabbed pixels have a known source.
 struct BlockWindow {

@@ -18,10 +18,7 @@ namespace tolm::testing {
 class DesktopFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!HaveDisplay()) {
-            if (DisplayRequired()) FAIL() << "DISPLAY is not set but TOLM_REQUIRE_DISPLAY=1";
-            GTEST_SKIP() << "DISPLAY is not set";
-        }
+        TOLM_SKIP_WITHOUT_DISPLAY();
         ASSERT_TRUE(client_.Connected());
         std::string error;
         desktop_ = X11Desktop::Create("", loop_, error);

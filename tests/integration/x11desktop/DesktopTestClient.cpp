@@ -36,16 +36,6 @@ Mapping ReadMapping(xcb_connection_t* c) {
 
 }  // namespace
 
-bool DisplayRequired() {
-    const char* value = std::getenv("TOLM_REQUIRE_DISPLAY");
-    return value != nullptr && std::strcmp(value, "1") == 0;
-}
-
-bool HaveDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
-}
-
 DesktopTestClient::DesktopTestClient() {
     int screenNumber = 0;
     connection_.reset(xcb_connect(nullptr, &screenNumber));

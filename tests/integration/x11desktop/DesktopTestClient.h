@@ -1,5 +1,7 @@
 #pragma once
 
+#include "integration/DisplayRequirement.h"
+
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -26,9 +28,6 @@ inline constexpr xcb_keysym_t kControlL = 0xFFE3;
 inline constexpr xcb_keysym_t kNumLock = 0xFF7F;
 inline constexpr xcb_keysym_t kCapsLock = 0xFFE5;
 
-// Where the tests get their display: $DISPLAY, or a skip (a failure when TOLM_REQUIRE_DISPLAY=1).
-bool DisplayRequired();
-bool HaveDisplay();
 
 // A second client of $DISPLAY that plays the rest of the desktop: windows of known colours, the pointer and
 // the keyboard through XTEST, the input focus, and key grabs of another program.
