@@ -1,13 +1,8 @@
 #include "capture/CaptureGlobals.h"
+#include "capture/CompressorTexts.h"
 #include "capture/ScreenCamera.h"
 
 namespace tolm {
-namespace {
-
-constexpr const char* kDefaultCompressorName = "MS Video Codec";
-
-}  // namespace
-
 void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     auto fail = [&](const std::string& text, AviResult code) {
         session.firstFrame.reset();
@@ -91,8 +86,7 @@ int TScreenCamera::RecordingResult(RecordingSession& session) {
         return 1;
     }
     if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != kDefaultCompressor) {
-        if (services_.host.AskYesNo("Notice",
-                                    "Error: Not recording AVI file using current compressor.\r\nUse default compressor?")) {
+        if (services_.host.AskYesNo("Notice", kUseDefaultCompressorQuestion)) {
             currentCompressor_ = kDefaultCompressor;
             SetVideoCodecName(kDefaultCompressorName);
             Globals().StopReason = TStopReason::Cancel;

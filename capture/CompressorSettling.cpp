@@ -1,11 +1,10 @@
 #include "capture/CaptureGlobals.h"
+#include "capture/CompressorTexts.h"
 #include "capture/ScreenCamera.h"
 
 namespace tolm {
 namespace {
 
-constexpr const char* kDefaultCompressorName = "MS Video Codec";
-constexpr const char* kCompressorFailed = "Error: Not recording AVI file using current compressor.\r\nUse default compressor?";
 constexpr const char* kNoCompressorSelected = "You no selected compressor, use default compressor?";
 constexpr const char* kCannotAdjust =
     "Error: This compressor cann`t work if the dimensions is adjusted slightly\r\nUse default compressor?";
@@ -70,7 +69,7 @@ TScreenCamera::Settled TScreenCamera::SettleCompressor(RecordingSession& session
         const CompressorInfo info = CompressorInfos(selected);
         session.compressor = services_.compressors.Open(info.fccType, info.fccHandler);
         if (!session.compressor) {
-            if (!services_.host.AskYesNo("Notice", kCompressorFailed)) return AbortRecording(session);
+            if (!services_.host.AskYesNo("Notice", kUseDefaultCompressorQuestion)) return AbortRecording(session);
             ChooseDefaultCompressor(session);
             return Settled::create;
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "capture/CameraTypes.h"
+#include "capture/CompressorTexts.h"
 #include "capture/RecordingSession.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
@@ -306,7 +307,7 @@ private:
     mutable std::mutex textMutex_;  // guards the strings and the duration below
     TRecordingDuration recordingDuration_;
     std::string elapsedTimeText_;
-    std::string videoCodecName_ = "MS Video Codec";
+    std::string videoCodecName_ = kDefaultCompressorName;
     std::string lastGrabError_;
 
     mutable std::mutex compressorMutex_;  // guards the compressor table
