@@ -16,6 +16,7 @@
 
 namespace tolm {
 
+class AudioConverter;
 class WaveChunkWriter;
 class StreamChannel;
 
@@ -80,6 +81,10 @@ class TWaveStreamAdapter {
     // adapter's format, and ranges end at the data's end. Each succeeds when the whole result was written.
     virtual bool ReverseAudio();
     virtual bool ScaleVolume(int percent);
+    // Rewrites the audio in `format` through `converter`, directly or through a PCM format with this audio's
+    // channels and rate. True at once when the container already has that format; on failure the container
+    // is left as it was.
+    virtual bool ConvertTo(const WaveFormatBlock& format, AudioConverter& converter);
     // Replaces this container by the source's range [start, start + length) in the source's format.
     virtual bool CopyRange(TWaveStreamAdapter& source, std::uint32_t startMs, std::uint32_t lengthMs);
     virtual bool KeepRange(std::uint32_t startMs, std::uint32_t lengthMs);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "audio/WaveFormat.h"
 
@@ -52,5 +53,12 @@ bool ScaleSamples(void* buffer, std::size_t count, const WAVEFORMATEX& format, i
 // False for an empty input list.
 bool MixSamples(std::span<const std::span<const std::uint8_t>> inputs, const WAVEFORMATEX& format,
                 std::size_t outputCount, void* output);
+
+class AudioConverter;
+
+// Converts the whole of `data` from `source` to `target` in one pass into `output` (replaced). False when the
+// converter fails; `output` then holds what was produced, possibly nothing.
+bool ConvertWithACM(AudioConverter& converter, const WaveFormatBlock& source, std::span<const std::uint8_t> data,
+                    const WaveFormatBlock& target, std::vector<std::uint8_t>& output);
 
 }  // namespace tolm

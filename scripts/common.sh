@@ -56,3 +56,47 @@ tolm_stop_xvfb() {
         TOLM_XVFB_PID=""
     fi
 }
+
+# Starts a private PulseAudio server in its own runtime folder and exports what clients need to reach it
+# (XDG_RUNTIME_DIR, PULSE_SERVER); tolm_stop_pulse ends it. It has a 440 Hz sine source, which hands out its
+# sound in 2-second bursts, and a null sink to which a low-latency client plays a 440 Hz tone; the null sink's
+# monitor is the default source, so recordings get sound at the pace of a real sound card.
+TOLM_PULSE_PID=""
+TOLM_PULSE_DIR=""
+tolm_start_pulse() {
+    TOLM_PULSE_DIR=$(mktemp -d /tmp/tolm-pulse.XXXXXX)
+    chmod 700 "$TOLM_PULSE_DIR"
+    export XDG_RUNTIME_DIR="$TOLM_PULSE_DIR"
+    export PULSE_RUNTIME_PATH="$TOLM_PULSE_DIR/pulse"
+    export PULSE_SERVER="unix:$TOLM_PULSE_DIR/pulse/native"
+    pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$TOLM_PULSE_DIR/pulse/native" \
+        --load="module-null-sink sink_name=nullsink" \
+        --load="module-sine-source frequency=440 source_name=sine440" >"$TOLM_PULSE_DIR/log" 2>&1 &
+    TOLM_PULSE_PID=$!
+    local i
+    for i in $(seq 1 100); do
+        if pactl info >/dev/null 2>&1; then
+            # The tone ends with the server (the player's connection goes, then the generator's pipe).
+            (ffmpeg -loglevel quiet -f lavfi -i sine=frequency=440:sample_rate=44100 -f s16le -ac 2 - |
+                pacat --latency-msec=20 -d nullsink --format=s16le --rate=44100 --channels=2 --raw) \
+                >/dev/null 2>&1 &
+            pactl set-default-source nullsink.monitor >/dev/null 2>&1 || true
+            tolm_log "private PulseAudio at $PULSE_SERVER"
+            return 0
+        fi
+        sleep 0.1
+    done
+    tolm_log "PulseAudio did not start: $(tail -3 "$TOLM_PULSE_DIR/log" 2>/dev/null)"
+    return 1
+}
+
+tolm_stop_pulse() {
+    if [ -n "$TOLM_PULSE_PID" ]; then
+        kill "$TOLM_PULSE_PID" 2>/dev/null || true
+        wait "$TOLM_PULSE_PID" 2>/dev/null || true
+        TOLM_PULSE_PID=""
+    fi
+    [ -n "$TOLM_PULSE_DIR" ] && rm -rf "$TOLM_PULSE_DIR"
+    TOLM_PULSE_DIR=""
+}

@@ -7,3 +7,7 @@ endif()
 if(tolm_cli_integration_tests_TESTS)
     set_tests_properties(${tolm_cli_integration_tests_TESTS} PROPERTIES RUN_SERIAL TRUE)
 endif()
+# The sound server tests switch the server's default source, change volumes and add sources for a moment.
+if(tolm_pulse_tests_TESTS)
+    set_tests_properties(${tolm_pulse_tests_TESTS} PROPERTIES RUN_SERIAL TRUE)
+endif()

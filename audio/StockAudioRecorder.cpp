@@ -1,0 +1,166 @@
+#include <utility>
+
+#include "audio/scWaveRecorders.h"
+
+namespace tolm {
+
+// The stream of a storage item, reached through this link so that a storage destroyed during a recording
+// cuts the link instead of leaving the container writing into freed memory.
+class StockItemStream final : public ByteStream {
+  public:
+    explicit StockItemStream(ByteStream& item) : item_(&item) {}
+
+    void Detach() { item_ = nullptr; }
+
+    std::size_t Read(void* buffer, std::size_t count) override { return Item().Read(buffer, count); }
+    void Write(const void* buffer, std::size_t count) override { Item().Write(buffer, count); }
+    std::uint64_t Seek(std::int64_t offset, TSeekOrigin origin) override { return Item().Seek(offset, origin); }
+    std::uint64_t Size() override { return Item().Size(); }
+    void SetSize(std::uint64_t size) override { Item().SetSize(size); }
+
+  private:
+    ByteStream& Item() {
+        if (item_ == nullptr) throw EStreamError("the wave storage holding this item has been destroyed");
+        return *item_;
+    }
+
+    ByteStream* item_;
+};
+
+TStockAudioRecorder::TStockAudioRecorder(WaveInService* service) : TWaveAudioIn(service) {}
+
+TStockAudioRecorder::~TStockAudioRecorder() {
+    Shutdown();
+    SetStock(nullptr);
+    auto guard = Lock();
+    if (adapter_) FinishAdapter();
+}
+
+void TStockAudioRecorder::SetStock(TCustomWaveStorage* stock) {
+    auto guard = Lock();
+    if (stock == stock_) return;
+    if (stock_ != nullptr) stock_->RemoveFreeNotification(stockNotification_);
+    stock_ = stock;
+    stockNotification_ = 0;
+    if (stock_ != nullptr) {
+        stockNotification_ = stock_->FreeNotification([this](TCustomWaveStorage& storage) { StockDestroyed(storage); });
+    }
+}
+
+void TStockAudioRecorder::StockDestroyed(TCustomWaveStorage& storage) {
+    auto guard = Lock();
+    if (stock_ != &storage) return;
+    stock_ = nullptr;
+    stockNotification_ = 0;
+    if (stockItem_ == nullptr) return;
+    // The item's stream went with its storage: nothing more can be written, so the recording ends.
+    stockItem_->Detach();
+    try {
+        if (Active() && !Closing()) CloseDevice();
+    } catch (const std::exception& e) {
+        ShowWaveException(e.what());
+    }
+}
+
+void TStockAudioRecorder::SetActive(bool value) {
+    if (value == Active()) return;
+    if (value) {
+        RecordToStock(0);
+    } else {
+        Stop();
+    }
+}
+
+bool TStockAudioRecorder::RecordToFile(const std::string& fileName) {
+    return RecordToAdapter(
+        std::make_unique<TWaveStreamAdapter>(std::make_unique<FileStream>(fileName, TFileMode::fmCreate)), nullptr);
+}
+
+bool TStockAudioRecorder::RecordToStock(int index) {
+    ByteStream* item = nullptr;
+    {
+        auto guard = Lock();
+        if (stock_ == nullptr) throw EWaveAudioInvalidOperation("Stock property is not assigned");
+        item = stock_->GetWaveStream(index);
+    }
+    if (item == nullptr) throw EWaveAudioInvalidOperation("Stock has no wave item " + std::to_string(index));
+    auto link = std::make_unique<StockItemStream>(*item);
+    StockItemStream* stockItem = link.get();
+    return RecordToAdapter(std::make_unique<TWaveStreamAdapter>(std::move(link)), stockItem);
+}
+
+bool TStockAudioRecorder::RecordToStream(ByteStream& stream) {
+    return RecordToAdapter(std::make_unique<TWaveStreamAdapter>(stream), nullptr);
+}
+
+bool TStockAudioRecorder::RecordToStream(std::unique_ptr<ByteStream> stream) {
+    return RecordToAdapter(std::make_unique<TWaveStreamAdapter>(std::move(stream)), nullptr);
+}
+
+bool TStockAudioRecorder::RecordToAdapter(std::unique_ptr<TWaveStreamAdapter> adapter, StockItemStream* stockItem) {
+    // The running recording's container is finished by its own close before the next one starts.
+    if (Active()) {
+        SetActive(false);
+        WaitWhileClosing();
+    }
+    {
+        auto guard = Lock();
+        if (Active()) throw EWaveAudioInvalidOperation("Device is aleardy open");
+        if (adapter_) FinishAdapter();
+        adapter_ = std::move(adapter);
+        stockItem_ = stockItem;
+    }
+    bool opened = false;
+    try {
+        opened = OpenDevice();
+    } catch (...) {
+        auto guard = Lock();
+        if (adapter_) FinishAdapter();
+        throw;
+    }
+    if (!opened) {
+        auto guard = Lock();
+        if (adapter_) FinishAdapter();
+    }
+    return opened;
+}
+
+bool TStockAudioRecorder::Stop() {
+    // Under the lock, so a close finishing on the buffer thread cannot turn this into a wrong-state error.
+    auto guard = Lock();
+    if (!Active()) return false;
+    return CloseDevice();
+}
+
+void TStockAudioRecorder::GetWaveFormat(std::optional<WaveFormatBlock>& format) {
+    TWaveAudioIn::GetWaveFormat(format);
+    // The header goes out before the device is even asked, so a refused format leaves a header-only file.
+    if (format && adapter_ && !adapter_->StartWriting(*format)) throw EWaveAudioError(adapter_->LastErrorText());
+}
+
+void TStockAudioRecorder::ProcessData(const std::uint8_t* buffer, std::uint32_t count, bool& /*FreeIt*/) {
+    if (!adapter_) return;
+    const std::int64_t written = adapter_->WriteData(buffer, count);
+    if (written < static_cast<std::int64_t>(count)) CheckResult(MMSYSERR_ERROR);
+}
+
+void TStockAudioRecorder::HandleInputClosed() {
+    const bool finished = !adapter_ || FinishAdapter();
+    TWaveAudioIn::HandleInputClosed();
+    // A container whose sizes could not be fixed is an error of the recording, not a quiet success.
+    if (!finished) CheckResult(MMSYSERR_ERROR);
+}
+
+void TStockAudioRecorder::DoError() {
+    if (!Active() && adapter_) FinishAdapter();
+    TWaveAudioIn::DoError();
+}
+
+bool TStockAudioRecorder::FinishAdapter() {
+    const bool finished = adapter_->State() != TWaveStreamState::wssWriting || adapter_->FinishWriting();
+    adapter_.reset();
+    stockItem_ = nullptr;
+    return finished;
+}
+
+}  // namespace tolm

@@ -1,0 +1,65 @@
+#pragma once
+
+// Unit scWaveRecorders: the recorder that writes what it records into a wave container.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "audio/ByteStream.h"
+#include "audio/CustomWaveStorage.h"
+#include "audio/WaveStreamAdapter.h"
+#include "audio/scWaveIn.h"
+
+namespace tolm {
+
+class StockItemStream;
+
+// Records into a wave container over a file it creates, a stream it is given, or an item of a wave storage
+// (Stock). The container's header is written when the device is opened and its sizes are fixed when the
+// device has closed, after the last buffer was written.
+class TStockAudioRecorder : public TWaveAudioIn {
+  public:
+    explicit TStockAudioRecorder(WaveInService* service);
+    // Stops a recording and waits until the device has closed, so the container is complete afterwards.
+    ~TStockAudioRecorder() override;
+
+    TCustomWaveStorage* Stock() const { return stock_; }
+    // Not owned; cleared when the storage is destroyed.
+    void SetStock(TCustomWaveStorage* stock);
+
+    // True records into item 0 of Stock, false stops.
+    void SetActive(bool value) override;
+
+    // Creates or empties the file and records into it. Raises EStreamError when the file cannot be created.
+    bool RecordToFile(const std::string& fileName);
+    // Raises EWaveAudioInvalidOperation without Stock or when Stock has no such item.
+    bool RecordToStock(int index);
+    // Records into a stream the caller keeps alive until the recording has closed.
+    bool RecordToStream(ByteStream& stream);
+    bool RecordToStream(std::unique_ptr<ByteStream> stream);
+    // Closes the device; the container is finished once the buffers still out have come back and been
+    // written. False when there is no recording to stop or the device refuses.
+    bool Stop();
+
+  protected:
+    void HandleInputClosed() override;
+    void GetWaveFormat(std::optional<WaveFormatBlock>& format) override;
+    void DoError() override;
+    void ProcessData(const std::uint8_t* buffer, std::uint32_t count, bool& FreeIt) override;
+
+    // Ends a running recording, then records into the container `adapter` lays over its stream.
+    virtual bool RecordToAdapter(std::unique_ptr<TWaveStreamAdapter> adapter, StockItemStream* stockItem);
+
+  private:
+    // Finishes and frees the container; false when its sizes could not be fixed.
+    bool FinishAdapter();
+    void StockDestroyed(TCustomWaveStorage& storage);
+
+    std::unique_ptr<TWaveStreamAdapter> adapter_;  // while a recording is open
+    StockItemStream* stockItem_ = nullptr;         // the adapter's stream when it records into Stock
+    TCustomWaveStorage* stock_ = nullptr;
+    int stockNotification_ = 0;
+};
+
+}  // namespace tolm

@@ -1,0 +1,20 @@
+#pragma once
+
+// The sound backends over a PulseAudio server (PulseAudio itself or PipeWire's pulse service).
+
+#include <memory>
+#include <string>
+
+#include "platform/AudioMixer.h"
+#include "platform/WaveInput.h"
+
+namespace tolm {
+
+// Wave input devices: one per server source. The service connects when first asked and again after the server
+// went away; `clientName` is how the server lists this program.
+std::unique_ptr<WaveInService> CreatePulseWaveInService(const std::string& clientName);
+
+// One mixer whose destination "Recording Control" lists the server's sources; without a server, no mixer.
+std::unique_ptr<MixerService> CreatePulseMixerService(const std::string& clientName);
+
+}  // namespace tolm

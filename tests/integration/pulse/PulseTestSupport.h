@@ -1,0 +1,106 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "audio/WaveFormat.h"
+
+namespace tolm::testing {
+
+// The test server's sources (scripts/test): a 440 Hz sine, the default, and the null sink's monitor.
+inline constexpr const char* kSineSource = "sine440";
+inline constexpr const char* kSineDescription = "Sine source at 440 Hz";
+inline constexpr const char* kMonitorSource = "nullsink.monitor";
+inline constexpr const char* kMonitorDescription = "Monitor of Null Output";
+
+// pactl's standard output for `arguments`; `ok` tells whether it exited with 0.
+std::string Pactl(const std::string& arguments, bool* ok = nullptr);
+// The first percentage `pactl get-source-volume` shows for `source`; -1 when there is none.
+int SourceVolumePercent(const std::string& source);
+// pactl's answer without the line end.
+std::string DefaultSourceName();
+// Whether the server has both test sources.
+bool HaveTestSources();
+// Back to what every test expects: the sine as default source, both sources at 100 % and not muted.
+void RestoreServerState();
+// The index pactl lists for the client named `clientName`, -1 when there is none.
+int ClientIndex(const std::string& clientName);
+
+// A sound server of the test's own, with one 440 Hz source named "private_sine", so a test can kill it.
+class PrivatePulseServer {
+  public:
+    PrivatePulseServer();  // Started() tells whether it answers
+    ~PrivatePulseServer();
+    PrivatePulseServer(const PrivatePulseServer&) = delete;
+    PrivatePulseServer& operator=(const PrivatePulseServer&) = delete;
+
+    bool Started() const { return started_; }
+    // The value for PULSE_SERVER.
+    std::string Address() const { return "unix:" + dir_ + "/native"; }
+    // Ends the server at once, the way a crash would.
+    void Kill();
+
+  private:
+    std::string dir_;
+    int pid_ = -1;
+    bool started_ = false;
+};
+
+// Sets an environment variable for a scope, restoring the old value after.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(const char* name, const std::string& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    std::string name_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+WaveFormatBlock PcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
+
+// Frequency of a 16-bit mono signal by its rising zero crossings.
+double ZeroCrossingFrequency(const std::vector<std::int16_t>& samples, unsigned rate);
+
+// Messages handed from a device's thread to the test's thread.
+template <class T>
+class Inbox {
+  public:
+    void Push(T item) {
+        {
+            std::lock_guard lock(mutex_);
+            items_.push_back(std::move(item));
+        }
+        changed_.notify_all();
+    }
+
+    // The next message, or false when none came within the time.
+    bool Pop(T& item, int timeoutMs = 5000) {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !items_.empty(); }))
+            return false;
+        item = std::move(items_.front());
+        items_.pop_front();
+        return true;
+    }
+
+    std::size_t Size() {
+        std::lock_guard lock(mutex_);
+        return items_.size();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<T> items_;
+};
+
+}  // namespace tolm::testing
