@@ -85,6 +85,8 @@ int TScreenCamera::RecordingResult(RecordingSession& session) {
         usingDefaultCompressor_ = false;
         return 1;
     }
+    // Another compressor would not bring the sound back.
+    if (session.audioFailed) return WindDown();
     if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != kDefaultCompressor) {
         if (services_.host.AskYesNo("Notice", kUseDefaultCompressorQuestion)) {
             currentCompressor_ = kDefaultCompressor;
@@ -107,13 +109,20 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
     CreateTempAvi(session);
     if (!session.failure) {
         Raise(OnStart);
+        StartAudio(session);
+    }
+    if (!session.failure) {
         capturedFrames_ = 0;
         droppedFrames_ = 0;
         realFps_ = 0;
         if (loop) loop(session);
+        // The sound ends with the last picture; releasing the video can take a while (queued frames are
+        // still being written), and sound recorded meanwhile would have no picture.
+        if (session.recorder && session.recorder->Active()) session.recorder->SetPaused(true);
     }
     Raise(OnStop);
     ReleaseVideo(session);
+    StopAudio(session);
     if (restoreAppOnStop_) services_.host.RestoreApplication();
     if (!session.failure && Globals().StopReason == TStopReason::StopAndSave) SaveRecording();
     return RecordingResult(session);

@@ -19,6 +19,8 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
     }
     // Files an earlier run could not delete (held by another program then) go now.
     RunDeletionsAtStart();
+    GetAudioFormatList();
+    GetAudioInputList();
     if (services_.hotKeys) {
         services_.hotKeys->SetHandler([this](HotKey key) { HotKeyPressed(key); });
         for (HotKey key : {HotKey::ShiftEscape, HotKey::Escape, HotKey::CtrlReturn, HotKey::Pause})

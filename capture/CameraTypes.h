@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "imaging/Bitmap.h"
 #include "imaging/Color.h"
@@ -29,6 +30,14 @@ struct TRecordingDuration {
     std::uint8_t Minutes = 0;
     std::uint8_t Seconds = 0;
 };
+
+// One line of the recording mixer: Volume is 0..100, or -1 when the line has none or it cannot be read.
+struct AudioInfo {
+    std::string LineName;
+    int Volume = -1;
+    bool HasVolume = false;
+};
+using TGetAudioInfo = std::vector<AudioInfo>;
 
 // What CaptureFrame delivers: the frame in a bitmap, as a packed DIB, or both.
 enum class TCaptureMode : std::uint8_t { cmBitmap = 0, cmDib = 1, cmBitmapAndDib = 2 };

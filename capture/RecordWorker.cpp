@@ -56,9 +56,12 @@ void TScreenCamera::WorkerFinished() {
     workerRunning_ = false;
 }
 
-void TScreenCamera::WaitWhilePaused(double& pausedTotal) {
+void TScreenCamera::WaitWhilePaused(RecordingSession& session, double& pausedTotal) {
     if (!paused_) return;
     Raise(OnPause);
+    // The sound pauses with the picture, or it would run ahead of it by the length of every pause.
+    TStockAudioRecorder* recorder = session.recorder && session.recorder->Active() ? session.recorder.get() : nullptr;
+    if (recorder) recorder->SetPaused(true);
     const double pausedAt = services_.clock.NowMs();
     {
         // Woken by every change of the flags instead of spinning on them; which positions are written does not
@@ -67,6 +70,7 @@ void TScreenCamera::WaitWhilePaused(double& pausedTotal) {
         stateChanged_.wait(lock, [this] { return !recording_ || !paused_; });
     }
     pausedTotal += services_.clock.NowMs() - pausedAt;
+    if (recorder) recorder->SetPaused(false);
     Raise(OnResume);
 }
 
@@ -83,7 +87,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
 
     while (recording_) {
-        WaitWhilePaused(pausedTotal);
+        WaitWhilePaused(session, pausedTotal);
         bool frameWritten = false;
         const double elapsed = services_.clock.NowMs() - (start + pausedTotal);
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "audio/scWaveRecorders.h"
 #include "imaging/PackedDib.h"
 #include "platform/AviLibrary.h"
 #include "platform/VideoCompressors.h"
@@ -20,6 +21,10 @@ struct RecordingSession {
     bool optionsBuilt = false;
     // Set by a failed step; it prevents the save and leads to the compressor question.
     std::optional<AviResult> failure;
+    // The sound of the recording, from the audio start to the audio stop.
+    std::unique_ptr<TStockAudioRecorder> recorder;
+    // The sound could not be started: the recording ends without the compressor question.
+    bool audioFailed = false;
 };
 
 }  // namespace tolm

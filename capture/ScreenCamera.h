@@ -19,6 +19,7 @@
 #include "effects/FilterValues.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
+#include "platform/AudioMixer.h"
 #include "platform/AviLibrary.h"
 #include "platform/Clock.h"
 #include "platform/HotKeys.h"
@@ -28,6 +29,7 @@
 #include "platform/WindowLocator.h"
 #include "platform/ScreenSource.h"
 #include "platform/VideoCompressors.h"
+#include "platform/WaveInput.h"
 #include "selection/FlashingWnd.h"
 #include "selection/FreeHandWnd.h"
 #include "selection/HighTimer.h"
@@ -47,6 +49,9 @@ struct EngineServices {
     GlobalHotKeys* hotKeys = nullptr;
     std::function<std::unique_ptr<OverlayWindow>()> createOverlayWindow;
     WindowLocator* windowLocator = nullptr;
+    // Without these the machine has no sound: no inputs, no mixer, and a recording with sound fails to start.
+    WaveInService* waveIn = nullptr;
+    MixerService* mixers = nullptr;
 };
 
 // The four numbers of an elapsed time.
@@ -210,6 +215,24 @@ public:
     CompressorFeatures GetCompressorFeatures(int index);
     std::uint32_t CurrentCompressor() const { return currentCompressor_; }
 
+    // --- Sound (main thread) -------------------------------------------------------------------------------
+    // Rebuilds the texts of the twenty stock formats; the first call chooses the recorder's default format.
+    std::vector<std::string> GetAudioFormatList();
+    std::vector<std::string> AudioFormatList() const;
+    // The stock format of the next recording's sound, minus 1 (0..19).
+    int AudioFormatIndex() const { return audioFormatIndex_; }
+    void SetAudioFormatIndex(int v);
+    // Rebuilds the inputs of the recording mixer: its source lines, then its destination line.
+    std::vector<std::string> GetAudioInputList();
+    std::vector<std::string> AudioInputList() const;
+    TGetAudioInfo AudioInputLines() const;
+    // The selected source line, -1 when the mixer reports none.
+    int AudioInputIndex() const;
+    // Makes the named source line the one recorded.
+    void SelectAudioInput(const std::string& lineName);
+    // Sets the named line's volume in percent (clamped to 0..100).
+    void SetAudioInputVolume(const std::string& lineName, int volume);
+
     // --- Recording into the temporary AVI file and the save (recording worker) ----------------------------
     // One recording into `outputFile`: settles the compressor, creates the temporary file, runs `loop`,
     // releases the video objects and saves. 1 success, 0 failure, -1 run again with the default compressor.
@@ -243,7 +266,12 @@ private:
     void Execute();
     void WorkerFinished();
     void RunCaptureLoop(RecordingSession& session);
-    void WaitWhilePaused(double& pausedTotal);
+    void WaitWhilePaused(RecordingSession& session, double& pausedTotal);
+    // Sound
+    void StartAudio(RecordingSession& session);
+    void StopAudio(RecordingSession& session);
+    template <typename Action>
+    void ForEachRecordingLine(const std::string& lineName, Action action);
     void StoreElapsed(double elapsedMs);
 
     enum class Settled { create, ended };
@@ -317,6 +345,13 @@ private:
     static constexpr std::uint32_t kDefaultCompressor = MakeFourCC('M', 'S', 'V', 'C');
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
+
+    mutable std::mutex audioMutex_;  // guards the audio lists
+    std::vector<std::string> audioFormatList_;
+    std::atomic<int> audioFormatIndex_{-1};
+    std::vector<std::string> audioInputList_;
+    TGetAudioInfo audioInputLines_;
+    int audioInputIndex_ = -1;
 
     // Frames handed to the stream come back here when their owner is done with them.
     std::shared_ptr<BufferPool> dibPool_ = BufferPool::Create(3);

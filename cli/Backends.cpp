@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "audio/MessageQueue.h"
 #include "platform/ffmpeg/FfmpegVideo.h"
+#include "platform/pulse/PulseAudio.h"
 #include "platform/x11/X11ScreenSource.h"
 
 namespace tolm::cli {
@@ -18,7 +20,15 @@ std::unique_ptr<Session> Session::Open(const Options& options, std::string& erro
     s->host_ = std::make_unique<ConsoleHost>(options.answerYes);
     s->compressors_ = CreateFfmpegCompressorManager();
     s->avi_ = CreateFfmpegAviLibrary(*s->compressors_);
+    s->waveIn_ = CreatePulseWaveInService("TOLM Screen Capture");
+    s->mixers_ = CreatePulseMixerService("TOLM Screen Capture");
+    // Mixer notifications for this thread are served by its event loop.
+    EventLoop* loop = &s->loop_;
+    MessageQueue::OfCurrentThread()->SetWakeHandler(
+        [loop] { loop->Post([] { MessageQueue::OfCurrentThread()->DispatchPending(); }); });
     EngineServices services{*s->screen_, s->clock_, *s->host_, *s->compressors_, *s->avi_, s->loop_};
+    services.waveIn = s->waveIn_.get();
+    services.mixers = s->mixers_.get();
     if (s->desktop_) {
         services.hotKeys = &s->desktop_->HotKeys();
         services.windowLocator = &s->desktop_->Locator();
@@ -33,6 +43,11 @@ std::unique_ptr<Session> Session::Open(const Options& options, std::string& erro
     }
     ApplyToCamera(options, *s->camera_);
     return s;
+}
+
+Session::~Session() {
+    camera_.reset();
+    MessageQueue::OfCurrentThread()->SetWakeHandler(nullptr);
 }
 
 bool Session::SelectCompressor(const std::string& fourcc) {

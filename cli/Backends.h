@@ -27,6 +27,9 @@ public:
     bool SelectCompressor(const std::string& fourcc);
 
     Session() = default;
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
 private:
     EventLoop loop_;
@@ -36,6 +39,8 @@ private:
     std::unique_ptr<X11Desktop> desktop_;
     std::unique_ptr<CompressorManager> compressors_;
     std::unique_ptr<AviLibrary> avi_;
+    std::unique_ptr<WaveInService> waveIn_;
+    std::unique_ptr<MixerService> mixers_;
     std::unique_ptr<TScreenCamera> camera_;
 };
 

@@ -92,7 +92,7 @@ bool ParseRotate(const std::string& text, Options& options, std::string& error) 
 const char* UsageText() {
     return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
-           "       tolm-record --list-codecs [options]\n"
+           "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs [options]\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
            "  --fps N                 playback rate of the file (default 50)\n"
            "  --mspf N                milliseconds of recording per frame (default 20)\n"
@@ -104,6 +104,10 @@ const char* UsageText() {
            "  --yes                   accept the default compressor when the chosen one cannot be used\n"
            "  --no-frame              no blinking frame round the area\n"
            "  --follow-mouse WxH      an area of that size that follows the pointer\n"
+           "Sound:\n"
+           "  --audio                 record sound from the recording input as a second stream\n"
+           "  --audio-format N        1..20, see --list-audio-formats (default 16: 44.1 kHz, 16 bit, stereo)\n"
+           "  --audio-input NAME      make this line of --list-audio-inputs the recording input\n"
            "Area and picture:\n"
            "  --area X,Y,W,H          the rectangle to grab (default: the whole of monitor 1)\n"
            "  --full-screen           the whole monitor (see --monitor) or desktop (--all-monitors)\n"
@@ -211,6 +215,21 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             options.frame = false;
         } else if (arg == "--list-codecs") {
             options.listCodecs = true;
+        } else if (arg == "--audio") {
+            options.audio = true;
+        } else if (arg == "--audio-format") {
+            if (!value(v)) return false;
+            if (!ParseInts(v, ints, 1) || ints[0] < 1 || ints[0] > kStockPCMFormatCount) {
+                error = "--audio-format takes a number from 1 to 20; see --list-audio-formats.";
+                return false;
+            }
+            options.audioFormat = ints[0];
+        } else if (arg == "--audio-input") {
+            if (!value(options.audioInput)) return false;
+        } else if (arg == "--list-audio-inputs") {
+            options.listAudioInputs = true;
+        } else if (arg == "--list-audio-formats") {
+            options.listAudioFormats = true;
         } else if (!arg.empty() && arg[0] != '-' && options.outputFile.empty()) {
             options.outputFile = arg;
         } else {
@@ -218,8 +237,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             return false;
         }
     }
-    if (!options.help && options.snapshotFile.empty() && options.outputFile.empty() && !options.listCodecs) {
-        error = "Nothing to do: give an output file, --snapshot FILE.bmp or --list-codecs.";
+    const bool listing = options.listCodecs || options.listAudioInputs || options.listAudioFormats;
+    if (!options.help && options.snapshotFile.empty() && options.outputFile.empty() && !listing) {
+        error = "Nothing to do: give an output file, --snapshot FILE.bmp or a --list option.";
         return false;
     }
     if (!options.snapshotFile.empty() && !options.outputFile.empty()) {
@@ -275,6 +295,8 @@ void ApplyToCamera(const Options& options, TScreenCamera& camera) {
                                                        static_cast<std::uint8_t>(s % 60)});
     }
     camera.SetDrawAreaCapture(options.frame);
+    camera.SetUseAudioRecord(options.audio);
+    camera.SetAudioFormatIndex(options.audioFormat.value_or(kDefaultAudioFormat) - 1);
     camera.SetMinimizeAppOnStart(false);
     camera.SetRecordType(options.codec == "none"  ? TTypeRecord::NoCompress
                          : options.compressAfter ? TTypeRecord::CompressAfterRecord

@@ -40,7 +40,17 @@ struct Options {
     bool answerYes = false;            // accept the default compressor when asked
     bool frame = true;                 // the blinking frame round the area
     bool listCodecs = false;
+
+    // Sound
+    bool audio = false;
+    std::optional<int> audioFormat;    // stock format 1..20; with --audio the default is 16 (44.1 kHz 16 bit stereo)
+    std::string audioInput;            // a line of --list-audio-inputs to record from
+    bool listAudioInputs = false;
+    bool listAudioFormats = false;
 };
+
+// The stock format tolm-record records sound in unless told otherwise: CD quality.
+inline constexpr int kDefaultAudioFormat = 16;
 
 // Parses the arguments (without the program name). Returns false with a message naming the bad argument.
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);

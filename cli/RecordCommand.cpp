@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "capture/CaptureGlobals.h"
+#include "cli/AudioCommands.h"
 #include "cli/Backends.h"
 #include "platform/ThreadPriority.h"
 
@@ -133,6 +134,10 @@ int RecordCommand(const Options& options) {
         return 2;
     }
     TScreenCamera& camera = session->Camera();
+    if (!SelectAudioInput(options, camera, error)) {
+        std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
+        return 2;
+    }
     camera.OnError = [&](TScreenCamera&, const std::string& text) { status.Message("tolm-record: " + text); };
     camera.OnUpdate = [&](TScreenCamera& c) {
         char line[160];
@@ -144,6 +149,7 @@ int RecordCommand(const Options& options) {
         const Rect a = c.ScreenArea().Bounds();
         status.Message("Recording " + std::to_string(a.width) + "x" + std::to_string(a.height) + " at (" +
                        std::to_string(a.left) + "," + std::to_string(a.top) + ") with " + c.VideoCodecName() +
+                       (c.UseAudioRecord() ? " and sound (" + c.AudioFormatList()[c.AudioFormatIndex()] + ")" : "") +
                        (session->HasDesktop() ? "; Shift+Esc or Ctrl+C stops, Esc cancels, Pause pauses." : "; Ctrl+C stops."));
     };
     camera.OnPause = [&](TScreenCamera&) { status.Show("Paused (Pause key resumes)"); };

@@ -5,6 +5,7 @@
 #include "capture/ScreenCamera.h"
 #include "cli/Backends.h"
 #include "cli/CommandLine.h"
+#include "cli/AudioCommands.h"
 #include "cli/RecordCommand.h"
 #include "imaging/BmpFile.h"
 
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (options.listCodecs) return tolm::cli::ListCodecsCommand(options);
+        if (options.listAudioFormats) return tolm::cli::ListAudioFormatsCommand(options);
+        if (options.listAudioInputs) return tolm::cli::ListAudioInputsCommand(options);
         if (!options.snapshotFile.empty()) return Snapshot(options);
         return tolm::cli::RecordCommand(options);
     } catch (const std::exception& e) {

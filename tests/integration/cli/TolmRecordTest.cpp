@@ -162,6 +162,64 @@ TEST_F(TolmRecord, InterruptStopsAndSaves) {
     EXPECT_TRUE(std::filesystem::exists(out));
 }
 
+// The sound tests need the sound server scripts/test starts; elsewhere they are skipped without one.
+bool HaveSoundServer() {
+    int status = 0;
+    testing::RunCommand("pactl info", status);
+    if (status == 0) return true;
+    const char* required = std::getenv("TOLM_REQUIRE_PULSE");
+    if (required != nullptr && std::string(required) == "1") ADD_FAILURE() << "no sound server but TOLM_REQUIRE_PULSE=1";
+    return false;
+}
+
+TEST_F(TolmRecord, SoundIsTheSecondStreamAndAsLongAsThePicture) {
+    if (!HaveSoundServer()) GTEST_SKIP() << "no sound server";
+    const std::string out = folder.Path("sound.avi");
+    const std::string log = folder.Path("log.txt");
+    ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--duration", "5", "--codec", "MJPG",
+                          "--audio", out},
+                         log)),
+              0)
+        << Slurp(log);
+    ASSERT_EQ(testing::ProbeStreamCount(out), 2);
+    const auto video = testing::ProbeStream(out, 0);
+    const auto sound = testing::ProbeStream(out, 1);
+    EXPECT_EQ(video.at("codec_type"), "video");
+    EXPECT_EQ(sound.at("codec_name"), "pcm_s16le");
+    EXPECT_EQ(sound.at("sample_rate"), "44100");
+    EXPECT_EQ(sound.at("channels"), "2");
+    // AVI files keep no duration for PCM; the decoded bytes tell it (176400 a second).
+    int status = 0;
+    const std::string bytes =
+        testing::RunCommand("ffmpeg -v error -i " + testing::Quote(out) + " -map 0:1 -f s16le - | wc -c", status);
+    EXPECT_NEAR(std::stod(bytes) / 176400.0, std::stod(video.at("duration")), 0.060) << Slurp(log);
+}
+
+TEST_F(TolmRecord, SoundWithoutAServerFailsAndLeavesNoFile) {
+    const std::string out = folder.Path("nosound.avi");
+    const std::string log = folder.Path("log.txt");
+    const char* saved = std::getenv("PULSE_SERVER");
+    const std::string previous = saved ? saved : "";
+    ::setenv("PULSE_SERVER", ("unix:" + folder.Path("no-such-socket")).c_str(), 1);
+    const pid_t pid =
+        Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--duration", "2", "--audio", out}, log);
+    if (saved) ::setenv("PULSE_SERVER", previous.c_str(), 1); else ::unsetenv("PULSE_SERVER");
+    EXPECT_NE(Wait(pid), 0);
+    EXPECT_NE(Slurp(log).find("Can not record sound: "), std::string::npos) << Slurp(log);
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(TolmRecord, AudioInputsAreListedAndAnUnknownOneIsRefused) {
+    if (!HaveSoundServer()) GTEST_SKIP() << "no sound server";
+    const std::string log = folder.Path("log.txt");
+    ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--list-audio-inputs"}, log)), 0) << Slurp(log);
+    EXPECT_NE(Slurp(log).find("volume "), std::string::npos) << Slurp(log);
+    EXPECT_EQ(Wait(Spawn({kBin + "/tolm-record", "--audio", "--audio-input", "No Such Input", folder.Path("x.avi")},
+                         log)),
+              2);
+    EXPECT_NE(Slurp(log).find("No sound input is named"), std::string::npos) << Slurp(log);
+}
+
 TEST_F(TolmRecord, MissingFolderFailsWithItsMessage) {
     const std::string log = folder.Path("log.txt");
     EXPECT_NE(Wait(Spawn({kBin + "/tolm-record", "--duration", "1", "/nonexistent-tolm-folder/x.avi"}, log)), 0);

@@ -12,6 +12,7 @@
 #include "platform/EventLoop.h"
 #include "platform/fake/FakeHost.h"
 #include "platform/fake/FakeScreen.h"
+#include "platform/fake/FakeWaveIn.h"
 #include "platform/fake/ManualClock.h"
 #include "platform/ffmpeg/FfmpegVideo.h"
 
@@ -41,7 +42,9 @@ protected:
         setenv("XDG_RUNTIME_DIR", folder.Dir().c_str(), 1);
         compressors = CreateFfmpegCompressorManager();
         avi = CreateFfmpegAviLibrary(*compressors);
-        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, *compressors, *avi, loop});
+        EngineServices services{screen, clock, host, *compressors, *avi, loop};
+        services.waveIn = &waveIn;
+        camera = std::make_unique<TScreenCamera>(services);
         camera->SetRecordCursor(false);
         camera->ScreenArea().SetBounds(kArea);
         camera->OnError = [this](TScreenCamera&, const std::string& text) { errors.push_back(text); };
@@ -56,9 +59,14 @@ protected:
         ASSERT_NE(camera->SelectedCompressor(), -1) << handler << " is not offered";
     }
 
-    // Frames at positions 0, 2, 4 and 7, each showing its own colour, then a stop for saving.
-    int Record(const std::string& output) {
-        return camera->RecordAVI(output, [this](RecordingSession& session) {
+    // Frames at positions 0, 2, 4 and 7, each showing its own colour, then a stop for saving. With sound, the
+    // input hands over `soundBytes` bytes of it first.
+    int Record(const std::string& output, std::size_t soundBytes = 0) {
+        return camera->RecordAVI(output, [this, soundBytes](RecordingSession& session) {
+            if (soundBytes > 0) {
+                ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
+                ASSERT_EQ(waveIn.Feed(soundBytes, 0x40), soundBytes);
+            }
             for (int p : {0, 2, 4, 7}) {
                 screen.FillRect(kArea, kColours[p]);
                 std::optional<PackedDib> dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, kArea.left, kArea.top,
@@ -88,6 +96,7 @@ protected:
     FakeHost host;
     std::unique_ptr<CompressorManager> compressors;
     std::unique_ptr<AviLibrary> avi;
+    FakeWaveInService waveIn;
     std::unique_ptr<TScreenCamera> camera;
     std::vector<std::string> errors;
 };
@@ -152,13 +161,18 @@ using EngineSave = EngineRecording;
 TEST_F(EngineSave, SoundFromTheWaveFileIsTheSecondStream) {
     camera->SetRecordType(TTypeRecord::NoCompress);
     camera->SetUseAudioRecord(true);
-    WriteWave(Globals().TempAudioFile(), 1280);  // 0.16 s, the length of the 8 video positions
+    WriteWave(Globals().TempAudioFile(), 4000);  // an old recording's sound: replaced, never joined
     const std::string output = folder.Path("with-sound.avi");
-    ASSERT_EQ(Record(output), 1) << ::testing::PrintToString(errors);
+    ASSERT_EQ(Record(output, 2560), 1) << ::testing::PrintToString(errors);  // 0.16 s of 8 kHz 16-bit mono
     ASSERT_EQ(ProbeStreamCount(output), 2);
     EXPECT_EQ(ProbeStream(output, 0).at("codec_type"), "video");
-    EXPECT_EQ(ProbeStream(output, 1).at("codec_type"), "audio");
-    EXPECT_EQ(ProbeStream(output, 1).at("codec_name"), "pcm_s16le");
+    const auto sound = ProbeStream(output, 1);
+    EXPECT_EQ(sound.at("codec_name"), "pcm_s16le");
+    EXPECT_EQ(sound.at("sample_rate"), "8000");
+    int status = 0;
+    const std::string bytes = testing::RunCommand(
+        "ffmpeg -v error -i " + testing::Quote(output) + " -map 0:1 -f s16le - | wc -c", status);
+    EXPECT_EQ(std::stoul(bytes), 2560u);
 }
 
 TEST_F(EngineSave, ExistingOutputIsReplacedAndTheOldOneIsGone) {

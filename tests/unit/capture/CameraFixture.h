@@ -15,6 +15,7 @@
 #include "platform/fake/FakeCompressors.h"
 #include "platform/fake/FakeHost.h"
 #include "platform/fake/FakeScreen.h"
+#include "platform/fake/FakeWaveIn.h"
 #include "platform/fake/ManualClock.h"
 
 namespace tolm {
@@ -29,9 +30,15 @@ protected:
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, compressors, avi, loop});
+        camera = std::make_unique<TScreenCamera>(Services());
         camera->OnError = [this](TScreenCamera&, const std::string& text) { events.push_back("error:" + text); };
         camera->OnStop = [this](TScreenCamera&) { events.push_back("stop"); };
+    }
+
+    EngineServices Services() {
+        EngineServices services{screen, clock, host, compressors, avi, loop};
+        services.waveIn = &waveIn;
+        return services;
     }
 
     // Grabs a frame as the capture loop does and returns it as a bitmap in the engine's colour format.
@@ -54,6 +61,7 @@ protected:
     FakeHost host;
     FakeCompressorManager compressors;
     FakeAviLibrary avi;
+    FakeWaveInService waveIn;
     std::unique_ptr<TScreenCamera> camera;
     std::vector<std::string> events;
 };
