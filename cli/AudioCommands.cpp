@@ -7,12 +7,8 @@
 namespace tolm::cli {
 
 int ListAudioFormatsCommand(const Options& options) {
-    std::string error;
-    std::unique_ptr<Session> session = Session::Open(options, error);
-    if (!session) {
-        std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
-        return 1;
-    }
+    std::unique_ptr<Session> session = Session::OpenOrReport(options);
+    if (!session) return 1;
     const std::vector<std::string> formats = session->Camera().GetAudioFormatList();
     std::printf("Sound formats (--audio-format N):\n");
     for (std::size_t i = 0; i < formats.size(); ++i)
@@ -22,12 +18,8 @@ int ListAudioFormatsCommand(const Options& options) {
 }
 
 int ListAudioInputsCommand(const Options& options) {
-    std::string error;
-    std::unique_ptr<Session> session = Session::Open(options, error);
-    if (!session) {
-        std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
-        return 1;
-    }
+    std::unique_ptr<Session> session = Session::OpenOrReport(options);
+    if (!session) return 1;
     TScreenCamera& camera = session->Camera();
     camera.GetAudioInputList();
     const TGetAudioInfo lines = camera.AudioInputLines();

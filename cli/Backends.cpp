@@ -45,6 +45,13 @@ std::unique_ptr<Session> Session::Open(const Options& options, std::string& erro
     return s;
 }
 
+std::unique_ptr<Session> Session::OpenOrReport(const Options& options) {
+    std::string error;
+    std::unique_ptr<Session> session = Open(options, error);
+    if (!session) std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
+    return session;
+}
+
 Session::~Session() {
     camera_.reset();
     MessageQueue::OfCurrentThread()->SetWakeHandler(nullptr);

@@ -17,6 +17,8 @@ class Session {
 public:
     // Null with `error` set when the display cannot be used.
     static std::unique_ptr<Session> Open(const Options& options, std::string& error);
+    // The same, telling the user why there is none.
+    static std::unique_ptr<Session> OpenOrReport(const Options& options);
 
     TScreenCamera& Camera() { return *camera_; }
     EventLoop& Loop() { return loop_; }

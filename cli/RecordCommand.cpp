@@ -94,12 +94,8 @@ bool PrepareCompressor(const Options& options, Session& session, std::string& er
 }  // namespace
 
 int ListCodecsCommand(const Options& options) {
-    std::string error;
-    std::unique_ptr<Session> session = Session::Open(options, error);
-    if (!session) {
-        std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
-        return 1;
-    }
+    std::unique_ptr<Session> session = Session::OpenOrReport(options);
+    if (!session) return 1;
     TScreenCamera& camera = session->Camera();
     const Rect area = camera.ScreenArea().Bounds();
     camera.GetVideoCodecList();
@@ -123,12 +119,9 @@ int RecordCommand(const Options& options) {
         if (count == 1) std::fprintf(stderr, "\nStopping; interrupt again to cancel without saving.\n");
     });
 
+    std::unique_ptr<Session> session = Session::OpenOrReport(options);
+    if (!session) return 1;
     std::string error;
-    std::unique_ptr<Session> session = Session::Open(options, error);
-    if (!session) {
-        std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
-        return 1;
-    }
     if (!PrepareCompressor(options, *session, error)) {
         std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
         return 2;

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "integration/DisplayRequirement.h"
+#include "integration/Requirements.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 
 namespace tolm {
@@ -162,18 +162,8 @@ TEST_F(TolmRecord, InterruptStopsAndSaves) {
     EXPECT_TRUE(std::filesystem::exists(out));
 }
 
-// The sound tests need the sound server scripts/test starts; elsewhere they are skipped without one.
-bool HaveSoundServer() {
-    int status = 0;
-    testing::RunCommand("pactl info", status);
-    if (status == 0) return true;
-    const char* required = std::getenv("TOLM_REQUIRE_PULSE");
-    if (required != nullptr && std::string(required) == "1") ADD_FAILURE() << "no sound server but TOLM_REQUIRE_PULSE=1";
-    return false;
-}
-
 TEST_F(TolmRecord, SoundIsTheSecondStreamAndAsLongAsThePicture) {
-    if (!HaveSoundServer()) GTEST_SKIP() << "no sound server";
+    TOLM_SKIP_WITHOUT_PULSE();
     const std::string out = folder.Path("sound.avi");
     const std::string log = folder.Path("log.txt");
     ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--duration", "5", "--codec", "MJPG",
@@ -210,7 +200,7 @@ TEST_F(TolmRecord, SoundWithoutAServerFailsAndLeavesNoFile) {
 }
 
 TEST_F(TolmRecord, AudioInputsAreListedAndAnUnknownOneIsRefused) {
-    if (!HaveSoundServer()) GTEST_SKIP() << "no sound server";
+    TOLM_SKIP_WITHOUT_PULSE();
     const std::string log = folder.Path("log.txt");
     ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--list-audio-inputs"}, log)), 0) << Slurp(log);
     EXPECT_NE(Slurp(log).find("volume "), std::string::npos) << Slurp(log);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "PulseRequirement.h"
+#include "integration/Requirements.h"
 #include "PulseTestSupport.h"
 #include "platform/pulse/PulseAudio.h"
 
@@ -21,7 +21,7 @@ class PulseMixerTest : public ::testing::Test {
     void SetUp() override {
         TOLM_SKIP_WITHOUT_PULSE();
         if (!HaveTestSources()) {
-            if (PulseRequired()) FAIL() << "the server lacks the test sources";
+            if (Required("TOLM_REQUIRE_PULSE")) FAIL() << "the server lacks the test sources";
             GTEST_SKIP() << "the server lacks the test sources";
         }
         RestoreServerState();

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "PulseRequirement.h"
+#include "integration/Requirements.h"
 #include "PulseTestSupport.h"
 #include "platform/pulse/PulseAudio.h"
 

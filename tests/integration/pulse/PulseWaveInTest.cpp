@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "PulseRequirement.h"
+#include "integration/Requirements.h"
 #include "PulseTestSupport.h"
 #include "platform/pulse/PulseAudio.h"
 
@@ -36,7 +36,7 @@ class PulseWaveInTest : public ::testing::Test {
     void SetUp() override {
         TOLM_SKIP_WITHOUT_PULSE();
         if (!HaveTestSources()) {
-            if (PulseRequired())
+            if (Required("TOLM_REQUIRE_PULSE"))
                 FAIL() << "the server lacks the test sources " << kSineSource << ", " << kMonitorSource;
             GTEST_SKIP() << "the server lacks the test sources";
         }

@@ -14,7 +14,7 @@ namespace {
 // These need the Xvfb program, not $DISPLAY; without it they skip unless a display is required.
 #define START_PRIVATE_SERVER(server)                         \
     if (!(server).Running()) {                               \
-        if (DisplayRequired()) FAIL() << (server).Problem(); \
+        if (Required("TOLM_REQUIRE_DISPLAY")) FAIL() << (server).Problem(); \
         GTEST_SKIP() << (server).Problem();                  \
     }
 

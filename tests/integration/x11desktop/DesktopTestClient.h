@@ -1,6 +1,6 @@
 #pragma once
 
-#include "integration/DisplayRequirement.h"
+#include "integration/Requirements.h"
 
 #include <xcb/xcb.h>
 

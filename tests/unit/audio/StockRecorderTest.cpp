@@ -63,19 +63,7 @@ class FailingStream : public MemoryStream {
     }
 };
 
-class StockRecorderTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        previous_ = SetWaveExceptionDisplay([this](const std::string& text) { shown.push_back(text); });
-    }
-    void TearDown() override { SetWaveExceptionDisplay(previous_); }
-
-    FakeWaveInService fake;
-    std::vector<std::string> shown;
-
-  private:
-    TWaveExceptionDisplay previous_;
-};
+class StockRecorderTest : public WaveDeviceTest {};
 
 TEST_F(StockRecorderTest, FileHoldsHeaderAndEveryRecordedByteIncludingThePartialBuffer) {
     TempFile file("partial.wav");

@@ -50,19 +50,7 @@ class Probe : public TWaveAudioIn {
     void BlockKept(std::vector<std::uint8_t>&& block) override { kept.push_back(std::move(block)); }
 };
 
-class WaveAudioInTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        previous_ = SetWaveExceptionDisplay([this](const std::string& text) { shown.push_back(text); });
-    }
-    void TearDown() override { SetWaveExceptionDisplay(previous_); }
-
-    FakeWaveInService fake;
-    std::vector<std::string> shown;
-
-  private:
-    TWaveExceptionDisplay previous_;
-};
+class WaveAudioInTest : public WaveDeviceTest {};
 
 TEST_F(WaveAudioInTest, DefaultsAndSetterRules) {
     TWaveAudioIn in(&fake);

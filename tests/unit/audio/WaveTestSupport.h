@@ -13,7 +13,9 @@
 #include "audio/ByteStream.h"
 #include "audio/LittleEndian.h"
 #include "audio/WaveStreamAdapter.h"
+#include "audio/scWaveIO.h"
 #include "audio/scWaveUtils.h"
+#include "platform/fake/FakeWaveIn.h"
 
 namespace tolm::test {
 
@@ -93,6 +95,21 @@ class TempFile {
 
   private:
     std::filesystem::path path_;
+};
+
+// A scripted input device; what the components would show the user is collected in `shown`.
+class WaveDeviceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previous_ = SetWaveExceptionDisplay([this](const std::string& text) { shown.push_back(text); });
+    }
+    void TearDown() override { SetWaveExceptionDisplay(previous_); }
+
+    FakeWaveInService fake;
+    std::vector<std::string> shown;
+
+  private:
+    TWaveExceptionDisplay previous_;
 };
 
 }  // namespace tolm::test
