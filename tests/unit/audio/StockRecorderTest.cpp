@@ -89,7 +89,7 @@ TEST_F(StockRecorderTest, DestroyingAnAsyncRecorderFinishesTheFile) {
         Configure(recorder);
         recorder.SetAsync(true);
         ASSERT_TRUE(recorder.RecordToFile(file.Path()));
-        ASSERT_TRUE(fake.WaitForQueued(2, 5000));
+        ASSERT_TRUE(fake.WaitForRecording(2, 5000));
         ASSERT_EQ(fake.Feed(audio), audio.size());
     }
     EXPECT_FALSE(fake.IsOpen());

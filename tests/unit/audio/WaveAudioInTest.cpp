@@ -351,7 +351,7 @@ TEST_F(WaveAudioInTest, AsyncDeliversOnTheBufferThread) {
     in.OnData = [&](TWaveAudioIO&, const std::uint8_t*, std::uint32_t) { dataThread = std::this_thread::get_id(); };
     in.OnDeactivate = [&](TWaveAudioIO&) { ++deactivated; };
     ASSERT_TRUE(in.OpenDevice());
-    ASSERT_TRUE(fake.WaitForQueued(2, 5000));
+    ASSERT_TRUE(fake.WaitForRecording(2, 5000));
     EXPECT_EQ(fake.Feed(Ramp(100)), 100u);
     ASSERT_TRUE(in.CloseDevice());
     in.WaitWhileClosing();
