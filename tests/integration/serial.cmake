@@ -11,3 +11,7 @@ endif()
 if(tolm_pulse_tests_TESTS)
     set_tests_properties(${tolm_pulse_tests_TESTS} PROPERTIES RUN_SERIAL TRUE)
 endif()
+# The window program takes the shared display's pointer, keys and focus.
+if(tolm_gui_integration_tests_TESTS)
+    set_tests_properties(${tolm_gui_integration_tests_TESTS} PROPERTIES RUN_SERIAL TRUE)
+endif()

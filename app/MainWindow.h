@@ -1,0 +1,218 @@
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "app/OverlayPicture.h"
+#include "capture/CameraTypes.h"
+#include "capture/ScreenArea.h"
+#include "capture/ScreenCamera.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+
+namespace tolm {
+
+class PictureButton;
+class TBackdrop;
+class TUpDown;
+
+// The one window from which the user drives the recorder. It owns the capture engine `ScrCamera`, writes the
+// controls' settings into it and shows what it reports. Engine events from the recording worker reach the
+// widgets on the window's thread only.
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit TfrmMain(EngineServices services, QWidget* parent = nullptr);
+    // Waits for a running recording worker (cancelling its recording) before the engine goes.
+    ~TfrmMain() override;
+
+    TScreenCamera& Camera() { return *ScrCamera; }
+
+    static constexpr int kCompactWidth = 590;
+    static constexpr int kWideWidth = 900;
+    static constexpr int kClientHeight = 660;
+    static constexpr QRect kPreviewHome{18, 273, 554, 300};
+
+    // Where a frame of `frame` size shows when the preview box currently is `box`: shrunk to fit with its
+    // aspect kept (never enlarged) and centred on the home box's centre.
+    static QRect FitPreview(QSize frame, QRect box);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // --- Creation and layout (MainWindow.cpp, MainWindowLayout.cpp) ---
+    void ConfigureEngine();
+    void FormCreate();
+    void FormShow();
+    void BuildLeftPanel();
+    void BuildRightPanel();
+    void BuildHiddenControls();
+    void BuildHelpMenu();
+    void ConnectSettingHandlers();
+    QLabel* AddLabel(const QString& text, const QRect& geometry, const char* name = nullptr);
+    QLineEdit* AddNumberEdit(const char* name, const QRect& geometry, TUpDown*& upDown, const char* upDownName);
+    PictureButton* AddButton(const char* name, const char* icon, const QColor& accent, const QRect& geometry,
+                             const QString& hint = QString());
+    QCheckBox* AddCheckBox(const char* name, const QString& text, const QPoint& at, bool checked);
+    QComboBox* AddList(const char* name, const QStringList& items, const QRect& geometry);
+
+    // --- Settings (MainWindowSettings.cpp) ---
+    void RegSelectChange();  // apply all
+    void ApplyRegion();
+    void AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenArea::*write)(int));
+    void SetAreaBounds();
+    void EditLeftChange();
+    void EditTopChange();
+    void EditWidthChange();
+    void EditHeightChange();
+    void EditHourChange();
+    void CheckBoxRecordingDurClick();
+    void EditUpdateChange();
+    void CheckBoxRecordfromallmonitorsClick();
+    void ComboBoxCurrentMonitorChange();
+    void ComboBoxVideoPriorityChange();
+    void ComboBoxColorModeChange();
+    void ComboBoxRecTypeChange();
+    void RebuildRecordingDuration();
+    // The edit's number; an empty edit first becomes "0", a number above `max` becomes `max`. False (after
+    // the error box) when the text is not a whole number.
+    bool ReadEditNumber(QLineEdit* edit, int max, int& value);
+    void SetEditText(QLineEdit* edit, const QString& text);
+    void btnPreviewClick();
+    void btnAudioRecordClick();
+    void btnRecordCursorClick();
+    void ImageMainMouseDown(const QPoint& pos);
+    void btnMoreInfoClick();
+    void btnChooseSaveFileClick();
+    void BtnOpenSaveFolderClick();
+    void btnChooseOverlayFileClick();
+    void AudVidOptButClick();
+    void FilterEffectsButClick();
+    void ButtonHelpClick();
+    void menuAboutClick();
+    // Runs a handler, showing any exception in the error box instead of letting it escape into the toolkit.
+    void Guarded(const std::function<void()>& handler);
+    void ShowErrorBox(const QString& text);
+
+    // --- Recording control and engine events (MainWindowRecording.cpp) ---
+    void BindEngineEvents();
+    void RecButClick();
+    void PauseButClick();
+    void StopButClick();
+    void ExitButClick();
+    void BCancelClick();
+    bool FormCloseQuery() const { return FCanClose; }
+    void SetRecordingControls(bool recording);
+    void ScrCameraStart();
+    void ScrCameraStop();
+    void ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview, bool recording);
+    // Sets a state line and, when its text changes, writes it to standard error too, so a log (or a test
+    // driving the window) can follow what the window shows.
+    void ShowState(QLabel* label, const QString& text);
+    void ScrCameraUpdate();
+    // The saving and deleting progress; answers whether the engine goes on with the step.
+    bool ScrCameraSaving(int percent, const QString& statusCaption);
+    void ScrCameraOverlay(Bitmap& frame);
+    void ScrCameraError(const QString& errorMessage);
+    // Runs fn on the window's thread: at once when already there, else queued (dropped with the window).
+    void OnWindowThread(std::function<void()> fn);
+    bool AnswerSaveReport(int percent, const std::string& caption);
+    void WaitForWorker();
+
+    MainThread& mainThread_;
+    std::unique_ptr<TScreenCamera> ScrCamera;
+
+    TRecordingDuration RecordingDuration;
+    bool FCanClose = true;
+    bool FCancelSave = false;
+    // Set when the window starts going: engine events then touch no widget.
+    std::atomic<bool> closing_{false};
+    bool shown_ = false;
+    bool applying_ = false;
+    TOverlayPicture overlay_;
+
+    TBackdrop* ImageMain = nullptr;
+    QComboBox* RegSelect = nullptr;
+    QLineEdit* EditLeft = nullptr;
+    QLineEdit* EditTop = nullptr;
+    QLineEdit* EditWidth = nullptr;
+    QLineEdit* EditHeight = nullptr;
+    TUpDown* UpDownLeft = nullptr;
+    TUpDown* UpDownTop = nullptr;
+    TUpDown* UpDownWidth = nullptr;
+    TUpDown* UpDownHeight = nullptr;
+    QLineEdit* EditOutputDir = nullptr;
+    PictureButton* BtnOpenSaveFolder = nullptr;
+    PictureButton* btnChooseSaveFile = nullptr;
+    PictureButton* RecBut = nullptr;
+    PictureButton* PauseBut = nullptr;
+    PictureButton* StopBut = nullptr;
+    PictureButton* AudVidOptBut = nullptr;
+    PictureButton* FilterEffectsBut = nullptr;
+    PictureButton* btnPreview = nullptr;
+    PictureButton* btnAudioRecord = nullptr;
+    PictureButton* btnRecordCursor = nullptr;
+    PictureButton* btnMoreInfo = nullptr;
+    PictureButton* ButtonHelp = nullptr;
+    PictureButton* BCancel = nullptr;
+    PictureButton* ExitBut = nullptr;
+    QLabel* LabelPreview = nullptr;
+    QLabel* ImagePreview = nullptr;
+    QLabel* LStatus = nullptr;
+    QProgressBar* Progress = nullptr;
+    QMenu* menuHelp = nullptr;
+
+    QCheckBox* CheckBoxAddFilterToOverlay = nullptr;
+    QCheckBox* CheckBoxAddOverlayImage = nullptr;
+    QLineEdit* EditOverlayFile = nullptr;
+    PictureButton* btnChooseOverlayFile = nullptr;
+    QCheckBox* CheckBoxRecordingDur = nullptr;
+    QLineEdit* EditHour = nullptr;
+    QLineEdit* EditMin = nullptr;
+    QLineEdit* EditSec = nullptr;
+    TUpDown* UpDownHour = nullptr;
+    TUpDown* UpDownMin = nullptr;
+    TUpDown* UpDownSec = nullptr;
+    QLabel* LabelHour = nullptr;
+    QLabel* LabelMin = nullptr;
+    QLabel* LabelSec = nullptr;
+    QCheckBox* CheckBoxRegRect = nullptr;
+    QCheckBox* CheckBoxRegCorn = nullptr;
+    QCheckBox* CheckBoxMinApp = nullptr;
+    QCheckBox* CheckBoxRestoreApp = nullptr;
+    QComboBox* ComboBoxVideoPriority = nullptr;
+    QComboBox* ComboBoxColorMode = nullptr;
+    QComboBox* ComboBoxRecType = nullptr;
+    QLabel* VideoCodecValue = nullptr;
+    QLabel* ElapsedTimeValue = nullptr;
+    QLabel* RealCapturingValue = nullptr;
+    QLabel* CurrentCapturedValue = nullptr;
+    QLabel* FramesCapturedValue = nullptr;
+    QLabel* DropedFramesValue = nullptr;
+
+    QCheckBox* CheckBoxRecordfromallmonitors = nullptr;
+    QComboBox* ComboBoxCurrentMonitor = nullptr;
+    QLabel* LabeCurrentMonitor = nullptr;
+    QGroupBox* GroupInformation = nullptr;
+    QLineEdit* EditUpdate = nullptr;
+    TUpDown* UpDownUpdate = nullptr;
+};
+
+}  // namespace tolm

@@ -1,0 +1,260 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/MainWindow.h"
+
+#include <cstdio>
+#include "app/PictureButton.h"
+#include "app/QtConvert.h"
+#include "app/UpDown.h"
+
+namespace tolm {
+
+namespace {
+
+// Centre of the preview box's home rectangle.
+constexpr int kPreviewCentreX = 295;
+constexpr int kPreviewCentreY = 423;
+
+}  // namespace
+
+void TfrmMain::BindEngineEvents() {
+    TScreenCamera& c = *ScrCamera;
+    // Each handler may run on the recording worker; widgets are touched on the window's thread only.
+    c.OnError = [this](TScreenCamera&, const std::string& message) {
+        const QString text = QString::fromStdString(message);
+        OnWindowThread([this, text] { ScrCameraError(text); });
+    };
+    c.OnUpdate = [this](TScreenCamera&) { OnWindowThread([this] { ScrCameraUpdate(); }); };
+    c.OnStart = [this](TScreenCamera&) { OnWindowThread([this] { ScrCameraStart(); }); };
+    c.OnStop = [this](TScreenCamera&) { OnWindowThread([this] { ScrCameraStop(); }); };
+    // Pause and resume need no handler: the state line follows from the next preview event.
+    c.OnPreview = [this](TScreenCamera&, const Bitmap* bitmap, bool preview, bool recording) {
+        if (closing_) return;
+        // The bitmap lives only for this call; the copy travels to the window's thread.
+        const bool hasFrame = bitmap != nullptr && !bitmap->Empty();
+        QImage frame = hasFrame ? ToQImage(*bitmap) : QImage();
+        OnWindowThread([this, frame = std::move(frame), hasFrame, preview, recording] {
+            ScrCameraPreview(frame, hasFrame, preview, recording);
+        });
+    };
+    const TSaveEvent progress = [this](TScreenCamera&, int percent, const std::string& caption, bool& go) {
+        go = AnswerSaveReport(percent, caption);
+    };
+    c.OnSaving = progress;
+    c.OnDeleting = progress;
+    c.OnOverlay = [this](TScreenCamera&, Bitmap& frame, int, int) { ScrCameraOverlay(frame); };
+}
+
+void TfrmMain::OnWindowThread(std::function<void()> fn) {
+    if (closing_) return;
+    if (QThread::currentThread() == thread()) {
+        Guarded(fn);
+        return;
+    }
+    // Queued work is dropped with the window.
+    QMetaObject::invokeMethod(
+        this,
+        [this, fn = std::move(fn)] {
+            if (!closing_) Guarded(fn);
+        },
+        Qt::QueuedConnection);
+}
+
+// The engine's worker waits for the answer, so the report runs on the window's thread while it waits.
+bool TfrmMain::AnswerSaveReport(int percent, const std::string& caption) {
+    if (closing_) return true;
+    const QString text = QString::fromStdString(caption);
+    if (QThread::currentThread() == thread()) return ScrCameraSaving(percent, text);
+    bool answer = true;
+    // A main thread that has stopped serving work cannot show progress; the step then simply goes on.
+    mainThread_.Invoke([this, percent, &text, &answer] {
+        if (!closing_) answer = ScrCameraSaving(percent, text);
+    });
+    return answer;
+}
+
+void TfrmMain::WaitForWorker() {
+    if (!ScrCamera->WorkerRunning()) return;
+    if (ScrCamera->Recording()) ScrCamera->HotKeyPressed(HotKey::Escape);
+    // The worker's last reports and its end are served from here; a stopped main thread returns at once and
+    // the engine's destructor then joins the worker.
+    mainThread_.RunModal([this] { return !ScrCamera->WorkerRunning(); });
+}
+
+void TfrmMain::RecButClick() {
+    const QString file = EditOutputDir->text();
+    if (file.isEmpty()) return;
+    overlay_.RearmReport();
+    ScrCamera->StartRecording(file.toStdString());
+}
+
+void TfrmMain::PauseButClick() {
+    if (!ScrCamera->Recording()) return;
+    if (ScrCamera->Paused())
+        ScrCamera->ResumeRecording();
+    else
+        ScrCamera->PauseRecording();
+}
+
+void TfrmMain::StopButClick() {
+    if (ScrCamera->Recording()) ScrCamera->StopRecording();
+}
+
+void TfrmMain::BCancelClick() { FCancelSave = true; }
+
+void TfrmMain::ExitButClick() {
+    if (ScrCamera->Preview()) ScrCamera->SetPreview(false);
+    if (ScrCamera->Recording()) {
+        // The window stays for the save phase; its report of 100 allows the next close.
+        FCanClose = false;
+        ScrCamera->StopRecording();
+    }
+    close();
+}
+
+void TfrmMain::SetRecordingControls(bool recording) {
+    for (QWidget* w : std::initializer_list<QWidget*>{ComboBoxColorMode, ComboBoxRecType, EditOutputDir,
+                                                      btnChooseSaveFile, RecBut, AudVidOptBut, RegSelect})
+        w->setEnabled(!recording);
+    StopBut->setEnabled(recording);
+    PauseBut->setEnabled(recording);
+}
+
+void TfrmMain::ScrCameraStart() {
+    SetRecordingControls(true);
+    for (QLineEdit* edit : {EditLeft, EditTop, EditWidth, EditHeight}) edit->setEnabled(false);
+    UpDownLeft->setEnabled(EditLeft->isEnabled());
+    UpDownTop->setEnabled(EditTop->isEnabled());
+    UpDownWidth->setEnabled(EditWidth->isEnabled());
+    UpDownHeight->setEnabled(EditHeight->isEnabled());
+}
+
+void TfrmMain::ScrCameraStop() {
+    SetRecordingControls(false);
+    // Back to the listed region: while recording the engine turned a picked area into a fixed one.
+    RegSelectChange();
+}
+
+QRect TfrmMain::FitPreview(QSize frame, QRect box) {
+    const int bw = frame.width();
+    const int bh = frame.height();
+    const int W = box.width();
+    const int H = box.height();
+    int width = bw;
+    int height = bh;
+    if ((bw > W || bh > H) && bw > 0 && bh > 0) {
+        const double r = static_cast<double>(bw) / bh;
+        if (bh < bw) {
+            width = W;
+            height = static_cast<int>(std::trunc(W / r));
+            if (height > H) {
+                height = H;
+                width = static_cast<int>(std::trunc(H * r));
+            }
+        } else {
+            height = H;
+            width = static_cast<int>(std::trunc(H * r));
+            if (width > W) {
+                width = W;
+                height = static_cast<int>(std::trunc(W / r));
+            }
+        }
+    }
+    return QRect(kPreviewCentreX - width / 2, kPreviewCentreY - height / 2, width, height);
+}
+
+void TfrmMain::ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview, bool recording) {
+    if (recording) {
+        ShowState(LabelPreview, ScrCamera->Paused()
+                                    ? QStringLiteral("Paused... (Press pause key to resume)")
+                                    : QStringLiteral("Recording... (Cancel=Esc)--(Stop=Shift+Esc)--(Pause=Pause Key)"));
+    } else if (preview) {
+        ShowState(LabelPreview, QStringLiteral("Preview... (Cancel=Esc)"));
+    } else {
+        ShowState(LabelPreview, QStringLiteral("Preview Off..."));
+        ImagePreview->setGeometry(kPreviewHome);
+    }
+    if (hasFrame && !frame.isNull()) {
+        // The bound is the box's current size, so frames never grow past an earlier, smaller one.
+        ImagePreview->setGeometry(FitPreview(frame.size(), ImagePreview->geometry()));
+        ImagePreview->setPixmap(QPixmap::fromImage(frame));
+    } else {
+        ImagePreview->clear();
+    }
+    const Rect area = ScrCamera->ScreenArea().Bounds();
+    SetEditText(EditTop, QString::number(area.top));
+    SetEditText(EditLeft, QString::number(area.left));
+    SetEditText(EditWidth, QString::number(area.width));
+    SetEditText(EditHeight, QString::number(area.height));
+    if (btnPreview->isEnabled() != preview) btnPreview->setEnabled(preview);
+}
+
+void TfrmMain::ScrCameraUpdate() {
+    // The platform's decimal separator, without grouping: "1234.50", not "1,234.50".
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    VideoCodecValue->setText(QString::fromStdString(ScrCamera->VideoCodecName()));
+    ElapsedTimeValue->setText(QString::fromStdString(ScrCamera->ElapsedTimeText()));
+    RealCapturingValue->setText(locale.toString(ScrCamera->RealFPS(), 'f', 2));
+    CurrentCapturedValue->setText(locale.toString(ScrCamera->CurrentFPS(), 'f', 2));
+    FramesCapturedValue->setText(QString::number(ScrCamera->CapturedFrames()));
+    DropedFramesValue->setText(QString::number(ScrCamera->DroppedFrames()));
+}
+
+void TfrmMain::ShowState(QLabel* label, const QString& text) {
+    if (label->text() == text) return;
+    label->setText(text);
+    std::fprintf(stderr, "tolm-capture: %s\n", text.toLocal8Bit().constData());
+}
+
+bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
+    FCanClose = false;
+    const auto finish = [this] {
+        FCancelSave = false;
+        BCancel->setEnabled(false);
+        ShowState(LStatus, QStringLiteral("No Status"));
+        Progress->setValue(0);
+        FCanClose = true;
+    };
+    if (FCancelSave) {
+        finish();
+        return false;
+    }
+    if (!BCancel->isEnabled()) {
+        BCancel->setEnabled(true);
+        ShowState(LStatus, statusCaption);
+    }
+    Progress->setValue(std::clamp(percent, 0, 100));
+    if (percent == 100) finish();
+    return true;
+}
+
+// On the recording worker for every frame while the overlay is on.
+void TfrmMain::ScrCameraOverlay(Bitmap& frame) {
+    if (overlay_.Draw(frame) != TOverlayPicture::DrawResult::unreadable) return;
+    const QString text =
+        QStringLiteral("Cannot load the overlay picture \"%1\"; frames are recorded without it.").arg(overlay_.FileName());
+    OnWindowThread([this, text] { ScrCameraError(text); });
+}
+
+void TfrmMain::ScrCameraError(const QString& errorMessage) {
+    // Not waited for: the engine goes on (and may report more) while the box is up.
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("ErrorBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->show();
+}
+
+}  // namespace tolm

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/QtHost.h"
+#include "app/QtMainThread.h"
+#include "capture/ScreenCamera.h"
+#include "platform/Clock.h"
+
+namespace tolm {
+
+class X11Desktop;
+
+// The real services of this machine for the windowed program: the X screen, the desktop's keys and window
+// lookup, Qt windows for the area frame, FFmpeg's compressors and AVI files, the sound server's inputs and
+// mixer, the Qt host and main thread, and a steady clock. Created and destroyed on the main thread after the
+// QApplication; everything using Services() must be gone before it.
+class RealBackends {
+  public:
+    // Null with `error` set when the display cannot be opened.
+    static std::unique_ptr<RealBackends> Open(std::string& error);
+
+    RealBackends();
+    // Unhooks the main thread's message queue from the Qt loop.
+    ~RealBackends();
+    RealBackends(const RealBackends&) = delete;
+    RealBackends& operator=(const RealBackends&) = delete;
+
+    EngineServices Services();
+    QtHost& Host() { return *host_; }
+    QtMainThread& MainThreadOfApp() { return *mainThread_; }
+
+  private:
+    SteadyClock clock_;
+    std::unique_ptr<QtMainThread> mainThread_;
+    std::unique_ptr<QtHost> host_;
+    std::unique_ptr<ScreenSource> screen_;
+    std::unique_ptr<X11Desktop> desktop_;
+    std::unique_ptr<CompressorManager> compressors_;
+    std::unique_ptr<AviLibrary> avi_;
+    std::unique_ptr<WaveInService> waveIn_;
+    std::unique_ptr<MixerService> mixers_;
+    bool queueHooked_ = false;
+};
+
+}  // namespace tolm

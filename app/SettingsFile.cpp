@@ -1,0 +1,207 @@
+#include "app/SettingsFile.h"
+
+#include <unistd.h>
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace tolm {
+namespace {
+
+constexpr const char* kSettingsFileName = "zorovadi.dll";
+constexpr const char* kSettingsSection = "system";
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string Trim(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// CR, LF and CRLF each end a line; a break at the very end opens no further line.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
+bool ReadWholeFile(const std::string& file, std::string& content, std::string& error) {
+    auto fail = [&](int code) {
+        error = "Cannot open file \"" + file + "\". " + std::strerror(code);
+        return false;
+    };
+    errno = 0;
+    FilePtr in(std::fopen(file.c_str(), "rb"));
+    if (!in) return fail(errno);
+    char buffer[4096];
+    for (;;) {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, in.get());
+        content.append(buffer, got);
+        if (got < sizeof buffer) break;
+    }
+    // A folder opens but does not read.
+    if (std::ferror(in.get())) return fail(errno != 0 ? errno : EIO);
+    return true;
+}
+
+// The value of `key` in the first line that names it within a section `section` (both lower case); lines
+// outside every section, blank lines and ";" comments never match.
+std::string IniValue(const std::vector<std::string>& lines, const std::string& section, const std::string& key) {
+    bool inSection = false;
+    for (const std::string& raw : lines) {
+        const std::string line = Trim(raw);
+        if (line.empty() || line[0] == ';') continue;
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            inSection = Lower(Trim(line.substr(1, line.size() - 2))) == section;
+            continue;
+        }
+        if (!inSection) continue;
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        if (Lower(Trim(line.substr(0, equals))) == key) return Trim(line.substr(equals + 1));
+    }
+    return {};
+}
+
+std::string ProgramFolder() {
+    std::vector<char> path(4096);
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (length <= 0) return "./";  // no /proc: the working folder is the best guess left
+    const std::string exe(path.data(), static_cast<std::size_t>(length));
+    const std::size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
+}
+
+std::string EnvOrEmpty(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+}  // namespace
+
+TProgramSettings& ProgramSettings() {
+    static TProgramSettings settings;
+    return settings;
+}
+
+std::string GetSettingsFileName() { return AddTrailingSlash(ProgramFolder()) + kSettingsFileName; }
+
+std::string InvertText(const std::string& text) {
+    std::string inverted(text);
+    for (char& c : inverted) c = static_cast<char>(~static_cast<unsigned char>(c));
+    return inverted;
+}
+
+bool ReadSettingsFile(const std::string& file, TProgramSettings& out, std::string& error) {
+    out = TProgramSettings{};
+    std::string content;
+    if (!ReadWholeFile(file, content, error)) return false;
+    std::vector<std::string> lines = SplitLines(content);
+    for (std::string& line : lines) line = InvertText(line);
+    auto read = [&](const char* key) { return IniValue(lines, kSettingsSection, Lower(key)); };
+    out.Version = read("Version");
+    out.Copyright = read("Copyright");
+    out.HelpContectLink = read("HelpContectLink");
+    out.HelpHowTosTutorialVideosLink = read("HelpHowTosTutorialVideosLink");
+    out.HelpHomePageLink = read("HelpHomePageLink");
+    out.HelpMoreFreeToolsLink = read("HelpMoreFreeToolsLink");
+    out.HelpCheckForUpdatesLink = read("HelpCheckForUpdatesLink");
+    out.HelpSupportLink = read("HelpSupportLink");
+    return true;
+}
+
+bool ReadProgramSettings(std::string& error) { return ReadSettingsFile(GetSettingsFileName(), ProgramSettings(), error); }
+
+std::string DocumentsFolderFromUserDirs(const std::string& userDirsText, const std::string& home) {
+    std::string found;
+    for (const std::string& raw : SplitLines(userDirsText)) {
+        const std::string line = Trim(raw);
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos || Trim(line.substr(0, equals)) != "XDG_DOCUMENTS_DIR") continue;
+        std::string value = Trim(line.substr(equals + 1));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        // The file's own escapes: \" \\ \$ \`.
+        std::string unescaped;
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            if (value[i] == '\\' && i + 1 < value.size()) ++i;
+            unescaped += value[i];
+        }
+        if (unescaped.rfind("$HOME", 0) == 0 && (unescaped.size() == 5 || unescaped[5] == '/')) {
+            if (home.empty()) continue;
+            unescaped = home + unescaped.substr(5);
+        }
+        // Only absolute paths are meaningful here; the last valid line wins, as when the shell sources it.
+        if (!unescaped.empty() && unescaped[0] == '/') found = unescaped;
+    }
+    return found;
+}
+
+std::string DocumentsFolder() {
+    const std::string home = EnvOrEmpty("HOME");
+    std::string config = EnvOrEmpty("XDG_CONFIG_HOME");
+    if (config.empty() || config[0] != '/') config = home.empty() ? std::string() : home + "/.config";
+    if (!config.empty()) {
+        std::string text;
+        std::string ignored;
+        if (ReadWholeFile(config + "/user-dirs.dirs", text, ignored)) {
+            const std::string documents = DocumentsFolderFromUserDirs(text, home);
+            if (!documents.empty()) return documents;
+        }
+    }
+    return home.empty() ? std::string("/") : home;
+}
+
+std::string AddTrailingSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+std::string DefaultOutputFile() { return AddTrailingSlash(DocumentsFolder()) + "Capture.avi"; }
+
+void ShellOpen(const std::string& target) {
+    if (target.empty()) return;
+    const QString text = QString::fromStdString(target);
+    const QUrl url(text);
+    // A scheme of one letter would be a drive, not an address; anything without a scheme is a path.
+    if (url.isValid() && url.scheme().size() > 1) {
+        QDesktopServices::openUrl(url);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath()));
+}
+
+}  // namespace tolm

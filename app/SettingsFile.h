@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+
+namespace tolm {
+
+// What the read-only settings file beside the program supplies: the about box's texts and the help links.
+// Every value is empty until the file has been read, and stays empty when it cannot be.
+struct TProgramSettings {
+    std::string Version;
+    std::string Copyright;
+    std::string HelpContectLink;
+    std::string HelpHowTosTutorialVideosLink;
+    std::string HelpHomePageLink;
+    std::string HelpMoreFreeToolsLink;
+    std::string HelpCheckForUpdatesLink;
+    std::string HelpSupportLink;
+};
+
+// The values of this process, read once when the main window is created.
+TProgramSettings& ProgramSettings();
+
+// The running program's folder followed by "zorovadi.dll".
+std::string GetSettingsFileName();
+
+// Every byte complemented; the same length.
+std::string InvertText(const std::string& text);
+
+// Reads `file`: lines (CR, LF or CRLF) whose bytes are stored inverted, forming an INI text whose section
+// "SYSTEM" holds the eight values. `out` is cleared first, so a failure leaves every value empty; the failure
+// text is "Cannot open file "<file>". <reason>". Missing keys give empty values.
+bool ReadSettingsFile(const std::string& file, TProgramSettings& out, std::string& error);
+
+// ReadSettingsFile of GetSettingsFileName into ProgramSettings().
+bool ReadProgramSettings(std::string& error);
+
+// The user's documents folder: XDG_DOCUMENTS_DIR of $XDG_CONFIG_HOME/user-dirs.dirs (else
+// ~/.config/user-dirs.dirs), else $HOME, else "/".
+std::string DocumentsFolder();
+
+// XDG_DOCUMENTS_DIR of the text of a user-dirs.dirs file with $HOME expanded; empty when it has none.
+std::string DocumentsFolderFromUserDirs(const std::string& userDirsText, const std::string& home);
+
+// The text with a "/" appended unless it already ends with one.
+std::string AddTrailingSlash(std::string path);
+
+// Where a new recording goes unless the user says otherwise: Capture.avi in the documents folder.
+std::string DefaultOutputFile();
+
+// Hands a web address or a local path to the desktop's opener; the result is ignored. Empty: nothing.
+void ShellOpen(const std::string& target);
+
+}  // namespace tolm

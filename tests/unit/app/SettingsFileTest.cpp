@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/SettingsFile.h"
+
+namespace tolm {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A private folder for one test, removed with it.
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "tolm-settings-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const std::string& Path() const { return path_; }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::string file = path_ + "/" + name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        return file;
+    }
+
+  private:
+    std::string path_;
+};
+
+// Inverts each line as the settings file stores it, keeping the breaks `eol` plain.
+std::string Stored(const std::string& plain, const std::string& eol) {
+    std::string out;
+    std::string line;
+    for (char c : plain) {
+        if (c == '\n') {
+            out += InvertText(line) + eol;
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    return out + InvertText(line);
+}
+
+const std::string kAllKeys =
+    "[SYSTEM]\n"
+    "Version=1.2.3\n"
+    "Copyright=Someone\n"
+    "HelpContectLink=/doc/content.md\n"
+    "HelpHowTosTutorialVideosLink=/doc/howto.md\n"
+    "HelpHomePageLink=https://home.example/\n"
+    "HelpMoreFreeToolsLink=/doc/tools.md\n"
+    "HelpCheckForUpdatesLink=/doc/updates.md\n"
+    "HelpSupportLink=/doc/support.md";
+
+TEST(SettingsFile, InvertTextComplementsEveryByte) {
+    EXPECT_EQ(InvertText("abc"), std::string("\x9E\x9D\x9C"));
+    const std::string all = [] {
+        std::string s;
+        for (int b = 0; b < 256; ++b) s += static_cast<char>(b);
+        return s;
+    }();
+    const std::string inverted = InvertText(all);
+    ASSERT_EQ(inverted.size(), 256u);
+    for (int b = 0; b < 256; ++b) EXPECT_EQ(static_cast<unsigned char>(inverted[static_cast<std::size_t>(b)]), 255 - b);
+}
+
+TEST(SettingsFile, ReadsAllEightKeysWithEveryKindOfLineBreak) {
+    TempFolder dir;
+    for (const std::string eol : {"\n", "\r", "\r\n"}) {
+        SCOPED_TRACE(eol == "\n" ? "LF" : eol == "\r" ? "CR" : "CRLF");
+        TProgramSettings s;
+        std::string error;
+        ASSERT_TRUE(ReadSettingsFile(dir.Write("zorovadi.dll", Stored(kAllKeys, eol)), s, error)) << error;
+        EXPECT_EQ(s.Version, "1.2.3");
+        EXPECT_EQ(s.Copyright, "Someone");
+        EXPECT_EQ(s.HelpContectLink, "/doc/content.md");
+        EXPECT_EQ(s.HelpHowTosTutorialVideosLink, "/doc/howto.md");
+        EXPECT_EQ(s.HelpHomePageLink, "https://home.example/");
+        EXPECT_EQ(s.HelpMoreFreeToolsLink, "/doc/tools.md");
+        EXPECT_EQ(s.HelpCheckForUpdatesLink, "/doc/updates.md");
+        EXPECT_EQ(s.HelpSupportLink, "/doc/support.md");
+    }
+}
+
+TEST(SettingsFile, PlainTextFileGivesEightEmptyValues) {
+    TempFolder dir;
+    TProgramSettings s;
+    s.Version = "left over";
+    std::string error;
+    ASSERT_TRUE(ReadSettingsFile(dir.Write("plain.dll", kAllKeys), s, error));
+    for (const std::string* v : {&s.Version, &s.Copyright, &s.HelpContectLink, &s.HelpHowTosTutorialVideosLink,
+                                 &s.HelpHomePageLink, &s.HelpMoreFreeToolsLink, &s.HelpCheckForUpdatesLink,
+                                 &s.HelpSupportLink})
+        EXPECT_EQ(*v, "");
+}
+
+TEST(SettingsFile, SectionsAndKeysIgnoreCaseBlanksAndComments) {
+    TempFolder dir;
+    const std::string plain =
+        "Version=before any section\n"
+        "  [ system ]  \n"
+        "; Version=commented out\n"
+        "\n"
+        "   version   =   4.5 beta   \n"
+        "COPYRIGHT=a=b\n"
+        "no equals sign here\n"
+        "[Other]\n"
+        "HelpSupportLink=/not/ours\n";
+    TProgramSettings s;
+    std::string error;
+    ASSERT_TRUE(ReadSettingsFile(dir.Write("mixed.dll", Stored(plain, "\r\n")), s, error));
+    EXPECT_EQ(s.Version, "4.5 beta");
+    EXPECT_EQ(s.Copyright, "a=b");  // the value starts after the first equals sign
+    EXPECT_EQ(s.HelpSupportLink, "");
+}
+
+TEST(SettingsFile, MissingFileNamesTheFileAndTheReasonAndClearsValues) {
+    TempFolder dir;
+    const std::string missing = dir.Path() + "/zorovadi.dll";
+    TProgramSettings s;
+    s.HelpHomePageLink = "stale";
+    std::string error;
+    EXPECT_FALSE(ReadSettingsFile(missing, s, error));
+    EXPECT_EQ(error, "Cannot open file \"" + missing + "\". No such file or directory");
+    EXPECT_EQ(s.HelpHomePageLink, "");
+}
+
+TEST(SettingsFile, FolderInsteadOfAFileFailsWithItsReason) {
+    TempFolder dir;
+    TProgramSettings s;
+    std::string error;
+    EXPECT_FALSE(ReadSettingsFile(dir.Path(), s, error));
+    EXPECT_EQ(error, "Cannot open file \"" + dir.Path() + "\". Is a directory");
+}
+
+TEST(SettingsFile, SettingsFileNameIsBesideTheProgram) {
+    const std::string name = GetSettingsFileName();
+    const std::string exe = fs::read_symlink("/proc/self/exe").string();
+    EXPECT_EQ(name, exe.substr(0, exe.rfind('/') + 1) + "zorovadi.dll");
+}
+
+TEST(SettingsFile, TrailingSlashIsAddedOnce) {
+    EXPECT_EQ(AddTrailingSlash("/home/me/Documents"), "/home/me/Documents/");
+    EXPECT_EQ(AddTrailingSlash("/home/me/Documents/"), "/home/me/Documents/");
+    EXPECT_EQ(AddTrailingSlash(""), "/");
+}
+
+TEST(DocumentsFolder, UserDirsEntryWithHomeExpanded) {
+    const std::string text =
+        "# written by the desktop\n"
+        "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+        "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n";
+    EXPECT_EQ(DocumentsFolderFromUserDirs(text, "/home/me"), "/home/me/My \"Docs\"");
+    EXPECT_EQ(DocumentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=\"/srv/docs\"\r\n", "/home/me"), "/srv/docs");
+    EXPECT_EQ(DocumentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=\"$HOME/\"", "/home/me"), "/home/me/");
+    // $HOMEWORK is not $HOME; relative paths and other keys do not count.
+    EXPECT_EQ(DocumentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=\"$HOMEWORK/x\"", "/home/me"), "");
+    EXPECT_EQ(DocumentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=\"Docs\"\nXDG_MUSIC_DIR=\"/m\"", "/h"), "");
+}
+
+// Restores an environment variable when the test ends.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+            had_ = true;
+        }
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (had_)
+            ::setenv(name_, old_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+TEST(DocumentsFolder, ReadsTheUserDirsFileElseHome) {
+    TempFolder dir;
+    ScopedEnv home("HOME", dir.Path() + "/home");
+    ScopedEnv config("XDG_CONFIG_HOME", dir.Path());
+    EXPECT_EQ(DocumentsFolder(), dir.Path() + "/home");
+    dir.Write("user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papers/\"\n");
+    EXPECT_EQ(DocumentsFolder(), dir.Path() + "/home/Papers/");
+    EXPECT_EQ(DefaultOutputFile(), dir.Path() + "/home/Papers/Capture.avi");
+}
+
+TEST(DocumentsFolder, NothingKnownGivesTheRoot) {
+    TempFolder dir;
+    ScopedEnv config("XDG_CONFIG_HOME", dir.Path());
+    ScopedEnv home("HOME", "");
+    EXPECT_EQ(DocumentsFolder(), "/");
+    EXPECT_EQ(DefaultOutputFile(), "/Capture.avi");
+}
+
+}  // namespace
+}  // namespace tolm
