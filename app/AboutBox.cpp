@@ -40,10 +40,10 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     setObjectName("TFormAbout");
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    // Its own look, whatever the window it opens over has set for its children.
+    setStyleSheet(QStringLiteral("QDialog#TFormAbout { background: white; }"
+                                 "QLabel { color: black; background: transparent; }"
+                                 "QLabel#LabelWeb { color: blue; text-decoration: underline; }"));
 
     ImageIcon = MakeLabel(this, "ImageIcon", QRect(12, 12, kIconSize, kIconSize));
     LabelAppName = MakeLabel(this, "LabelAppName", QRect(kTextLeft, 10, 370, 24));
@@ -52,18 +52,15 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     bold.setPointSize(12);
     LabelAppName->setFont(bold);
     LabelVersion = MakeLabel(this, "LabelVersion", QRect(kTextLeft, 36, 370, 16));
-    LabelCopyRight = MakeLabel(this, "LabelCopyRight", QRect(kTextLeft, 54, 370, 16));
-    LabelWarning = MakeLabel(this, "LabelWarning", QRect(22, 82, 401, 56));
+    // The owner text is the settings file's, so its line may need two.
+    LabelCopyRight = MakeLabel(this, "LabelCopyRight", QRect(kTextLeft, 54, 375, 32));
+    LabelCopyRight->setWordWrap(true);
+    LabelCopyRight->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LabelWarning = MakeLabel(this, "LabelWarning", QRect(22, 90, 401, 60));
     LabelWarning->setWordWrap(true);
     LabelWarning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LabelWarning->setText(QString::fromUtf8(kWarning));
-    LabelWeb = MakeLabel(this, "LabelWeb", QRect(22, 146, 401, 16));
-    QPalette blue = LabelWeb->palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    LabelWeb->setPalette(blue);
-    QFont underlined = LabelWeb->font();
-    underlined.setUnderline(true);
-    LabelWeb->setFont(underlined);
+    LabelWeb = MakeLabel(this, "LabelWeb", QRect(22, 154, 401, 18));
     LabelWeb->setCursor(Qt::PointingHandCursor);
     LabelWeb->installEventFilter(this);
 

@@ -14,6 +14,13 @@ namespace tolm {
 
 RealBackends::RealBackends() = default;
 
+bool RealBackends::CanOpenDisplay(std::string& error) {
+    std::string screenError;
+    if (CreateX11ScreenSource("", screenError)) return true;
+    error = "Cannot open the X display: " + screenError;
+    return false;
+}
+
 std::unique_ptr<RealBackends> RealBackends::Open(std::string& error) {
     auto b = std::make_unique<RealBackends>();
     std::string screenError;

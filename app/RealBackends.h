@@ -20,6 +20,8 @@ class RealBackends {
   public:
     // Null with `error` set when the display cannot be opened.
     static std::unique_ptr<RealBackends> Open(std::string& error);
+    // Whether $DISPLAY can be opened; callable before the QApplication, which would abort the process instead.
+    static bool CanOpenDisplay(std::string& error);
 
     RealBackends();
     // Unhooks the main thread's message queue from the Qt loop.

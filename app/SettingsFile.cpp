@@ -143,7 +143,9 @@ bool ReadSettingsFile(const std::string& file, TProgramSettings& out, std::strin
     return true;
 }
 
-bool ReadProgramSettings(std::string& error) { return ReadSettingsFile(GetSettingsFileName(), ProgramSettings(), error); }
+bool ReadProgramSettings(std::string& error) {
+    return ReadSettingsFile(GetSettingsFileName(), ProgramSettings(), error);
+}
 
 std::string DocumentsFolderFromUserDirs(const std::string& userDirsText, const std::string& home) {
     std::string found;

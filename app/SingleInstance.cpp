@@ -41,6 +41,10 @@ std::string DefaultLockFolder(std::string& error) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     struct stat st {};
     if (runtime && *runtime && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode)) return runtime;
+    // Where the session's runtime folder usually is, so a start without the variable still finds the lock.
+    const std::string session = "/run/user/" + std::to_string(::getuid());
+    std::string ignored;
+    if (::stat(session.c_str(), &st) == 0 && PrivateFolder(session, ignored)) return session;
     const std::string folder = "/tmp/tolm-" + std::to_string(::getuid());
     return PrivateFolder(folder, error) ? folder : std::string();
 }

@@ -22,7 +22,8 @@ class TSingleInstance {
   public:
     enum class Result { owned, heldElsewhere, failed };
 
-    // `folder` empty: $XDG_RUNTIME_DIR, else /tmp/tolm-<uid> (created 0700, refused unless it is ours).
+    // `folder` empty: $XDG_RUNTIME_DIR, else /run/user/<uid> when it is ours, else /tmp/tolm-<uid> (created 0700,
+    // refused unless it is ours).
     explicit TSingleInstance(const std::string& name, const std::string& folder = {});
     ~TSingleInstance();
     TSingleInstance(const TSingleInstance&) = delete;

@@ -63,6 +63,11 @@ int main(int argc, char** argv) {
                              "virtual one: Xvfb :5 & DISPLAY=:5 tolm-capture\n");
         return 1;
     }
+    // Qt ends the process without a word of ours when it cannot reach the display.
+    if (std::string error; std::getenv("DISPLAY") && !tolm::RealBackends::CanOpenDisplay(error)) {
+        std::fprintf(stderr, "tolm-capture: %s\n", error.c_str());
+        return 1;
+    }
     const std::string programPath = tolm::RunningProgramPath(argc > 0 ? argv[0] : "tolm-capture");
     // Held until the process ends; the system releases it however the process ends.
     const tolm::TSingleInstance instance(tolm::InstanceLockName(programPath));
