@@ -215,7 +215,7 @@ void TfrmMain::ScrCameraUpdate() {
 void TfrmMain::ShowState(QLabel* label, const QString& text) {
     if (label->text() == text) return;
     label->setText(text);
-    std::fprintf(stderr, "tolm-capture: %s\n", text.toLocal8Bit().constData());
+    if (!text.isEmpty()) std::fprintf(stderr, "tolm-capture: %s\n", text.toLocal8Bit().constData());
 }
 
 bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
