@@ -29,6 +29,7 @@ void TScreenCamera::Execute() {
     workerThreadId_ = CurrentSystemThreadId();
     SetThreadPriority(workerThreadId_, videoPriority_);
     Globals().SaveSucceeded = false;
+    saveFailed_ = false;
     const std::string output = Globals().OutputFile();
     const std::string folder = FolderOf(output);
     if (!folder.empty() && DirectoryExists(folder)) {
@@ -40,8 +41,10 @@ void TScreenCamera::Execute() {
     } else if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError) {
         camera->OnError(*camera, "Not exist file path.");
     }
-    DeleteTempFile(Globals().TempVideoFile());
-    DeleteTempFile(Globals().TempAudioFile());
+    if (!saveFailed_ || !KeepTempFilesForRecovery()) {
+        DeleteTempFile(Globals().TempVideoFile());
+        DeleteTempFile(Globals().TempAudioFile());
+    }
     workerThreadId_ = 0;
     std::weak_ptr<int> alive = lifeToken_;
     services_.mainThread.Post([this, alive] {

@@ -3,6 +3,9 @@
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
 
+#include <ctime>
+#include <filesystem>
+
 namespace tolm {
 namespace {
 
@@ -33,6 +36,8 @@ void TScreenCamera::SaveRecording() {
         // Without this the recording would be lost without a word (the file vanished or could not be read).
         if (!FileExists(Globals().TempVideoFile()))
             ReportError("The recording's temporary file " + Globals().TempVideoFile() + " is gone; nothing was saved.");
+        else
+            saveFailed_ = true;  // unreadable now, but it is all there is of the recording
         return;
     }
     std::vector<std::shared_ptr<AviStream>> streams{video};
@@ -53,6 +58,7 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
     }
     if (!DeleteTempFile(fileName)) {
         ReportError("Can not delete existing video file.");
+        saveFailed_ = true;
         return false;
     }
     services_.host.SetBusyCursor(true);
@@ -60,6 +66,8 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
     services_.host.SetBusyCursor(false);
     if (r == AVIERR_OK) return true;
     ReportError(SaveErrorText(r));
+    // What the user cancelled goes; anything else keeps the only copy of the recording.
+    if (r != AVIERR_USERABORT) saveFailed_ = true;
     Raise(OnStop);
     return false;
 }
@@ -84,6 +92,30 @@ bool TScreenCamera::ReportDeleting(int percent, const std::string& caption) {
     bool continueDeleting = true;
     if (camera && camera->OnDeleting) camera->OnDeleting(*camera, percent, caption, continueDeleting);
     return continueDeleting;
+}
+
+bool TScreenCamera::KeepTempFilesForRecovery() {
+    // New names, so that neither the next recording nor the engine's clean-up removes them.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::vector<std::string> kept;
+    for (const std::string& file : {Globals().TempVideoFile(), useAudioRecord_ ? Globals().TempAudioFile() : ""}) {
+        if (file.empty() || !FileExists(file)) continue;
+        const std::filesystem::path from(file);
+        const std::filesystem::path to =
+            from.parent_path() / (std::string("unsaved-") + stamp + "-" + from.filename().string());
+        std::error_code ec;
+        std::filesystem::rename(from, to, ec);
+        kept.push_back(ec ? from.string() : to.string());
+    }
+    if (kept.empty()) return false;
+    std::string text = "The recording was not saved; it is kept in " + kept.front();
+    if (kept.size() > 1) text += " and " + kept.back();
+    ReportError(text + ".");
+    return true;
 }
 
 bool TScreenCamera::DeleteTempFile(const std::string& fileName) {

@@ -241,6 +241,9 @@ public:
     bool WriteFrame(RecordingSession& session, int position, const PackedDib& dib);
     // Deletes a file with retries, reporting through OnDeleting; true when the file is gone.
     bool DeleteTempFile(const std::string& fileName);
+    // After a save that failed (not one the user cancelled): renames the temporary files so nothing deletes
+    // them and tells the user where they are. False when there was nothing to keep.
+    bool KeepTempFilesForRecovery();
     // Joins the temporary streams into the output file (the save of a recording ended for saving).
     void SaveRecording();
     // Tells OnSaving that the last save succeeded ("Saving Success..."), when it did.
@@ -345,6 +348,7 @@ private:
     static constexpr std::uint32_t kDefaultCompressor = MakeFourCC('M', 'S', 'V', 'C');
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
+    std::atomic<bool> saveFailed_{false};  // the last save failed for a reason other than the user's cancel
 
     mutable std::mutex audioMutex_;  // guards the audio lists
     std::vector<std::string> audioFormatList_;

@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 
 #include "CameraFixture.h"
 #include "platform/Files.h"
@@ -238,6 +241,60 @@ TEST_F(AreaTracking, CancelledPickAbandonsTheStart) {
     camera->AreaTimerTick();  // the fake picker is cancelled
     EXPECT_FALSE(camera->Recording());
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 300, 300}));
+}
+
+}  // namespace
+}  // namespace tolm
+
+namespace tolm {
+namespace {
+
+// The temporary file is a real one here, as the AVI library makes it, so what the worker does with it shows.
+class FailedSave : public Recording {
+protected:
+    void RecordWithFileOnDisk() {
+        const int base = screen.GrabCount();
+        const double start = clock.NowMs();
+        screen.SetGrabHook([this, base, start](int count) {
+            const int grab = count - base;  // grab 1 settles the compressor, grab 2 is the first pass
+            if (grab == 2) std::ofstream(Globals().TempVideoFile()) << "the recording";
+            if (grab == 2 || grab == 3) clock.Set(start + 20 * (grab - 1));
+            if (grab == 4) {
+                Globals().StopReason = TStopReason::StopAndSave;
+                loop.Post([this] { camera->HotKeyPressed(HotKey::ShiftEscape); });
+            }
+        });
+        ASSERT_TRUE(camera->StartRecording(output));
+        ASSERT_TRUE(WaitForWorker());
+    }
+    std::vector<std::string> Unsaved() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(FolderOf(Globals().TempVideoFile())))
+            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) names.push_back(entry.path().string());
+        return names;
+    }
+};
+
+TEST_F(FailedSave, KeepsTheRecordingUnderANameNothingDeletesAndSaysWhere) {
+    avi.saveResult = AVIERR_FILEWRITE;
+    RecordWithFileOnDisk();
+    const std::vector<std::string> kept = Unsaved();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    EXPECT_NE(std::find(events.begin(), events.end(),
+                        "error:The recording was not saved; it is kept in " + kept.front() + "."),
+              events.end());
+    // The next recording starts from a fresh temporary file and leaves the kept one alone.
+    avi.saveResult = AVIERR_OK;
+    RecordWithFileOnDisk();
+    EXPECT_EQ(Unsaved(), kept);
+}
+
+TEST_F(FailedSave, ACancelledSaveKeepsNothing) {
+    avi.saveResult = AVIERR_USERABORT;
+    RecordWithFileOnDisk();
+    EXPECT_TRUE(Unsaved().empty());
+    EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
 }
 
 }  // namespace
