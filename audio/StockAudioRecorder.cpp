@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <utility>
 
 #include "audio/scWaveRecorders.h"
@@ -136,12 +137,21 @@ void TStockAudioRecorder::GetWaveFormat(std::optional<WaveFormatBlock>& format) 
     TWaveAudioIn::GetWaveFormat(format);
     // The header goes out before the device is even asked, so a refused format leaves a header-only file.
     if (format && adapter_ && !adapter_->StartWriting(*format)) throw EWaveAudioError(adapter_->LastErrorText());
+    if (format) sizeUpdateBytes_ = std::max<std::uint64_t>(format->Record().nAvgBytesPerSec, 1);
+    bytesSinceSizeUpdate_ = 0;
 }
 
 void TStockAudioRecorder::ProcessData(const std::uint8_t* buffer, std::uint32_t count, bool& /*FreeIt*/) {
     if (!adapter_) return;
     const std::int64_t written = adapter_->WriteData(buffer, count);
-    if (written < static_cast<std::int64_t>(count)) CheckResult(MMSYSERR_ERROR);
+    if (written < static_cast<std::int64_t>(count)) {
+        CheckResult(MMSYSERR_ERROR);
+        return;
+    }
+    bytesSinceSizeUpdate_ += count;
+    if (bytesSinceSizeUpdate_ < sizeUpdateBytes_) return;
+    bytesSinceSizeUpdate_ = 0;
+    if (!adapter_->UpdateSizes()) CheckResult(MMSYSERR_ERROR);
 }
 
 void TStockAudioRecorder::HandleInputClosed() {

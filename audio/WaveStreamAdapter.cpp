@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "audio/LittleEndian.h"
 #include "audio/StreamChannel.h"
 #include "audio/WaveContainer.h"
 #include "audio/scWaveUtils.h"
@@ -296,6 +297,28 @@ std::int64_t TWaveStreamAdapter::WriteData(const void* buffer, std::size_t count
         lastError_ = "cannot write audio: " + writer_->LastError();
     }
     return written;
+}
+
+bool TWaveStreamAdapter::UpdateSizes() {
+    if (state_ != TWaveStreamState::wssWriting) return Fail("cannot update the sizes: no write is in progress");
+    const std::uint64_t dataSize = writer_->DataBytesWritten();
+    // WaveChunkWriter::Write keeps the audio within what the RIFF size field can count.
+    const std::uint64_t riffSize = writer_->DataOffset() - 8 + dataSize;
+    if (riffSize > 0xFFFFFFFFu) return Fail("cannot update the sizes: the container is larger than 4 GiB");
+    std::uint8_t field[4];
+    try {
+        const std::uint64_t position = stream_->Position();
+        PutLE32(field, static_cast<std::uint32_t>(riffSize));
+        stream_->Seek(4, TSeekOrigin::soBeginning);
+        stream_->Write(field, sizeof field);
+        PutLE32(field, static_cast<std::uint32_t>(dataSize));
+        stream_->Seek(static_cast<std::int64_t>(writer_->DataOffset() - 4), TSeekOrigin::soBeginning);
+        stream_->Write(field, sizeof field);
+        stream_->Seek(static_cast<std::int64_t>(position), TSeekOrigin::soBeginning);
+    } catch (const EStreamError& e) {
+        return Fail(std::string("cannot update the sizes: ") + e.what());
+    }
+    return true;
 }
 
 bool TWaveStreamAdapter::StartReading() {

@@ -106,6 +106,10 @@ class TWaveStreamAdapter {
     virtual bool StartWriting(const WaveFormatBlock& format);
     virtual bool FinishWriting();
     virtual std::int64_t WriteData(const void* buffer, std::size_t count);
+    // While writing: brings the RIFF and data sizes in the header up to the audio written so far, so a reader
+    // (or whoever finds the file after a crash) sees a valid container; the pad byte is left to FinishWriting.
+    // The stream's position is restored. False when not writing or the stream fails.
+    bool UpdateSizes();
     // Reading the audio from its first byte; ReadData stops at the end of the data chunk (0), -1 when not
     // reading or when the stream fails.
     virtual bool StartReading();

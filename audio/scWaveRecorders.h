@@ -16,8 +16,8 @@ namespace tolm {
 class StockItemStream;
 
 // Records into a wave container over a file it creates, a stream it is given, or an item of a wave storage
-// (Stock). The container's header is written when the device is opened and its sizes are fixed when the
-// device has closed, after the last buffer was written.
+// (Stock). The container's header is written when the device is opened, its sizes are brought up to date
+// about every second while recording and fixed when the device has closed, after the last buffer was written.
 class TStockAudioRecorder : public TWaveAudioIn {
   public:
     explicit TStockAudioRecorder(WaveInService* service);
@@ -58,6 +58,10 @@ class TStockAudioRecorder : public TWaveAudioIn {
 
     std::unique_ptr<TWaveStreamAdapter> adapter_;  // while a recording is open
     StockItemStream* stockItem_ = nullptr;         // the adapter's stream when it records into Stock
+    // The header's sizes are brought up to date after about every second of audio, so a killed recorder
+    // leaves a readable file.
+    std::uint64_t sizeUpdateBytes_ = 1;
+    std::uint64_t bytesSinceSizeUpdate_ = 0;
     TCustomWaveStorage* stock_ = nullptr;
     int stockNotification_ = 0;
 };

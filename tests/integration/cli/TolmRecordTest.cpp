@@ -9,83 +9,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "audio/WaveStreamAdapter.h"
 #include "integration/Requirements.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
+
+#include "TolmRecordFixture.h"
 
 namespace tolm {
 namespace {
 
+using testing::TolmRecord;
+using testing::kBin;
 using namespace std::chrono_literals;
-
-const std::string kBin = TOLM_BIN_DIR;
-
-class TolmRecord : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TOLM_SKIP_WITHOUT_DISPLAY();
-        scene_ = Spawn({kBin + "/tolm-scene", "--fps", "50"});
-        std::this_thread::sleep_for(300ms);  // the scene's first exposure; it only has to be on screen
-    }
-    void TearDown() override {
-        if (scene_ > 0) {
-            ::kill(scene_, SIGTERM);
-            ::waitpid(scene_, nullptr, 0);
-        }
-    }
-
-    static pid_t Spawn(std::vector<std::string> args, const std::string& log = "/dev/null") {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            std::freopen(log.c_str(), "w", stdout);
-            std::freopen(log.c_str(), "a", stderr);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        return pid;
-    }
-    // The exit status; a recorder still running after the timeout is killed and counts as a failure.
-    static int Wait(pid_t pid, std::chrono::seconds timeout = 60s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &status, 0);
-                ADD_FAILURE() << "the recorder did not end in time";
-                return 128;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    }
-    // Waits until the recorder says it records (its keys are grabbed by then).
-    static bool WaitForRecording(const std::string& log) {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (Slurp(log).find("Recording ") != std::string::npos) return true;
-            std::this_thread::sleep_for(50ms);
-        }
-        return false;
-    }
-    static std::string Slurp(const std::string& path) {
-        int status = 0;
-        return testing::RunCommand("cat " + testing::Quote(path), status);
-    }
-    static void Key(const std::string& keys) {
-        int status = 0;
-        testing::RunCommand("xdotool key " + keys, status);
-        EXPECT_EQ(status, 0) << "xdotool key " << keys;
-    }
-
-    testing::TempFolder folder;
-    pid_t scene_ = -1;
-};
 
 struct Codec {
     const char* option;
@@ -197,6 +136,44 @@ TEST_F(TolmRecord, SoundWithoutAServerFailsAndLeavesNoFile) {
     EXPECT_NE(Wait(pid), 0);
     EXPECT_NE(Slurp(log).find("Can not record sound: "), std::string::npos) << Slurp(log);
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(TolmRecord, KilledRecorderLeavesAReadableTemporaryWave) {
+    TOLM_SKIP_WITHOUT_PULSE();
+    const std::string out = folder.Path("killed.avi");
+    const std::string log = folder.Path("log.txt");
+    const std::string runtime = folder.Path("runtime");
+    std::filesystem::create_directory(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    // The engine keeps its temporary files under $XDG_RUNTIME_DIR; the sound server is reached by PULSE_SERVER.
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string previous = saved ? saved : "";
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const pid_t pid = Spawn({kBin + "/tolm-record", "--audio", "--area", "0,0,320,240", "--codec", "MJPG", out}, log);
+    if (saved) ::setenv("XDG_RUNTIME_DIR", previous.c_str(), 1); else ::unsetenv("XDG_RUNTIME_DIR");
+    const bool recording = WaitForRecording(log);
+    if (recording) std::this_thread::sleep_for(4000ms);
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(recording) << Slurp(log);
+
+    std::string wave;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(runtime)) {
+        if (entry.path().filename() == "tmpAudioStream.wav") wave = entry.path().string();
+    }
+    ASSERT_FALSE(wave.empty()) << "no temporary wave under " << runtime;
+    const auto sound = testing::ProbeStream(wave, 0);
+    EXPECT_EQ(sound.at("codec_name"), "pcm_s16le");
+    // The header covers all but the last second or two of the 4 s recorded.
+    int status = 0;
+    const std::string bytes =
+        testing::RunCommand("ffmpeg -v error -i " + testing::Quote(wave) + " -f s16le - | wc -c", status);
+    const double perSecond = std::stod(sound.at("sample_rate")) * std::stod(sound.at("channels")) * 2;
+    EXPECT_GE(std::stod(bytes) / perSecond, 2.0) << Slurp(log);
+    // ffmpeg reads a data chunk of size 0 up to the end of the file; our reader goes by the sizes alone.
+    TWaveStreamAdapter reader(std::make_unique<FileStream>(wave, TFileMode::fmOpenRead));
+    ASSERT_TRUE(reader.Valid()) << reader.LastErrorText();
+    EXPECT_GE(reader.DataSize(), 2 * perSecond);
 }
 
 TEST_F(TolmRecord, AudioInputsAreListedAndAnUnknownOneIsRefused) {

@@ -1,0 +1,89 @@
+#pragma once
+
+// tolm-record run as a user runs it, beside a moving scene on the display in $DISPLAY.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "integration/Requirements.h"
+#include "integration/ffmpeg/FfmpegTestSupport.h"
+
+namespace tolm::testing {
+
+using namespace std::chrono_literals;
+
+inline const std::string kBin = TOLM_BIN_DIR;
+
+class TolmRecord : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TOLM_SKIP_WITHOUT_DISPLAY();
+        scene_ = Spawn({kBin + "/tolm-scene", "--fps", "50"});
+        std::this_thread::sleep_for(300ms);  // the scene's first exposure; it only has to be on screen
+    }
+    void TearDown() override {
+        if (scene_ > 0) {
+            ::kill(scene_, SIGTERM);
+            ::waitpid(scene_, nullptr, 0);
+        }
+    }
+
+    static pid_t Spawn(std::vector<std::string> args, const std::string& log = "/dev/null") {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            std::freopen(log.c_str(), "w", stdout);
+            std::freopen(log.c_str(), "a", stderr);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        return pid;
+    }
+    // The exit status; a recorder still running after the timeout is killed and counts as a failure.
+    static int Wait(pid_t pid, std::chrono::seconds timeout = 60s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                ADD_FAILURE() << "the recorder did not end in time";
+                return 128;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    }
+    // Waits until the recorder says it records (its keys are grabbed by then).
+    static bool WaitForRecording(const std::string& log) {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (Slurp(log).find("Recording ") != std::string::npos) return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+    static std::string Slurp(const std::string& path) {
+        int status = 0;
+        return testing::RunCommand("cat " + testing::Quote(path), status);
+    }
+    static void Key(const std::string& keys) {
+        int status = 0;
+        testing::RunCommand("xdotool key " + keys, status);
+        EXPECT_EQ(status, 0) << "xdotool key " << keys;
+    }
+
+    testing::TempFolder folder;
+    pid_t scene_ = -1;
+};
+
+}  // namespace tolm::testing
