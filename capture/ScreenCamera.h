@@ -246,6 +246,12 @@ public:
     bool KeepTempFilesForRecovery();
     // Joins the temporary streams into the output file (the save of a recording ended for saving).
     void SaveRecording();
+    // Whether a recording that was killed left its temporary files, with "<size> MB, about <seconds> s".
+    bool HasLeftoverRecording(std::string& description);
+    // Saves such leftovers into `outputFile` as the save phase does, the sound joined when it was recorded,
+    // and deletes them once saved. False when there was nothing to recover; Globals().SaveSucceeded tells
+    // whether the save succeeded.
+    bool RecoverRecording(const std::string& outputFile);
     // Tells OnSaving that the last save succeeded ("Saving Success..."), when it did.
     void ReportSaveSuccess();
 

@@ -92,6 +92,7 @@ bool ParseRotate(const std::string& text, Options& options, std::string& error) 
 const char* UsageText() {
     return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
+           "       tolm-record --recover OUTPUT.avi            saves the recording a killed tolm-record left\n"
            "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs [options]\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
            "  --fps N                 playback rate of the file (default 50)\n"
@@ -140,6 +141,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             options.help = true;
         } else if (arg == "--snapshot") {
             if (!value(options.snapshotFile)) return false;
+        } else if (arg == "--recover") {
+            options.recover = true;
         } else if (arg == "--display") {
             if (!value(options.display)) return false;
         } else if (arg == "--area") {
@@ -245,6 +248,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
     }
     if (!options.snapshotFile.empty() && !options.outputFile.empty()) {
         error = "Give either an output file or --snapshot, not both.";
+        return false;
+    }
+    if (options.recover && (options.outputFile.empty() || !options.snapshotFile.empty() || listing)) {
+        error = "--recover needs the output file to save into, and nothing else to do.";
         return false;
     }
     if (options.compressAfter && options.codec == "none") {

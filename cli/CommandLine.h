@@ -40,6 +40,7 @@ struct Options {
     bool answerYes = false;            // accept the default compressor when asked
     bool frame = true;                 // the blinking frame round the area
     bool listCodecs = false;
+    bool recover = false;              // save a killed recording's leftovers into outputFile instead of recording
 
     // Sound
     bool audio = false;

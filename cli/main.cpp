@@ -7,6 +7,7 @@
 #include "cli/CommandLine.h"
 #include "cli/AudioCommands.h"
 #include "cli/RecordCommand.h"
+#include "cli/RecoverCommand.h"
 #include "imaging/BmpFile.h"
 
 namespace {
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
         if (options.listAudioFormats) return tolm::cli::ListAudioFormatsCommand(options);
         if (options.listAudioInputs) return tolm::cli::ListAudioInputsCommand(options);
         if (!options.snapshotFile.empty()) return Snapshot(options);
+        if (options.recover) return tolm::cli::RecoverCommand(options);
         return tolm::cli::RecordCommand(options);
     } catch (const std::exception& e) {
         return Fail(e.what());

@@ -1,5 +1,6 @@
 #include "platform/ffmpeg/AviMuxer.h"
 
+#include <algorithm>
 #include <cstring>
 
 extern "C" {
@@ -105,6 +106,7 @@ AviResult AviMuxer::Start() {
     options.reset(raw);
     if (rc < 0) return Fail(rc, AVIERR_BADFORMAT);
     started_ = true;
+    lastFlush_ = std::chrono::steady_clock::now();
     return AVIERR_OK;
 }
 
@@ -184,7 +186,19 @@ AviResult AviMuxer::WritePacket(int index, std::int64_t position, std::int64_t s
     av_packet_unref(pkt);
     if (rc < 0) return Fail(rc, AVIERR_FILEWRITE);
     stream.next = position + samples;
+    writtenSeconds_ = std::max(writtenSeconds_, av_q2d(stream.timeline) * static_cast<double>(stream.next));
+    FlushNowAndThen();
     return AVIERR_OK;
+}
+
+void AviMuxer::FlushNowAndThen() {
+    // A recorder killed mid-recording leaves only what reached the file: what the AVIO buffer holds goes out
+    // once a second of wall time or of media, so a reader finds all but the last moment of the recording.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastFlush_ < std::chrono::seconds(1) && writtenSeconds_ - flushedSeconds_ < 1.0) return;
+    avio_flush(ctx_->pb);
+    lastFlush_ = now;
+    flushedSeconds_ = writtenSeconds_;
 }
 
 void AviMuxer::WaitBeforeFinish(std::weak_ptr<PendingWrites> pending) {

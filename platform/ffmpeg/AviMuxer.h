@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -74,6 +75,7 @@ class AviMuxer {
     AviResult WritePacket(int index, std::int64_t position, std::int64_t samples, const std::uint8_t* data,
                           std::size_t size, bool key);  // with the lock held
     AviResult Fail(int error, AviResult fallback);
+    void FlushNowAndThen();  // with the lock held
 
     mutable std::mutex mutex_;
     AvOutputContextPtr ctx_;
@@ -84,6 +86,9 @@ class AviMuxer {
     bool finished_ = false;
     AviResult failure_ = AVIERR_OK;  // the first failed write; the file is not whole after it
     AviResult finishResult_ = AVIERR_OK;
+    std::chrono::steady_clock::time_point lastFlush_{};
+    double flushedSeconds_ = 0;  // media time of the furthest packet at the last flush
+    double writtenSeconds_ = 0;  // media time of the furthest packet written
 };
 
 }  // namespace tolm::ffmpeg

@@ -89,10 +89,41 @@ AviResult AviReadStream::Prepare() {
     } else {
         return AVIERR_UNSUPPORTED;
     }
-    info_.dwLength = static_cast<std::uint32_t>(std::max<std::int64_t>(length_, 0));
     info_.dwQuality = 0xFFFFFFFFu;
     if (const AVDictionaryEntry* title = av_dict_get(st->metadata, "title", nullptr, 0))
         info_.szName = std::string(title->value).substr(0, 64);
+    if (length_ <= 0) {
+        const AviResult rc = MeasureByReading();  // replaces the demuxer: `st` is gone after it
+        if (rc != AVIERR_OK) return rc;
+    }
+    info_.dwLength = static_cast<std::uint32_t>(std::max<std::int64_t>(length_, 0));
+    return AVIERR_OK;
+}
+
+AviResult AviReadStream::MeasureByReading() {
+    // A file whose writer was killed has no index and 0 for every length in its header: the stream ends where
+    // its last whole packet ends, which only reading them all tells.
+    std::int64_t end = 0;
+    for (;;) {
+        const AviResult rc = ReadNext();
+        if (rc == AVIERR_NODATA) break;
+        if (rc != AVIERR_OK) return rc;
+        end = std::max(end, pendingStart_ + pendingCount_);
+    }
+    length_ = end;
+    return Reopen();
+}
+
+AviResult AviReadStream::Reopen() {
+    av_packet_unref(packet_.get());
+    pending_ = false;
+    passed_ = 0;
+    AvInputContextPtr fresh;
+    const AviResult rc = OpenInput(path_, fresh);
+    if (rc != AVIERR_OK) return rc;
+    if (fresh->nb_streams != ctx_->nb_streams) return AVIERR_BADFORMAT;
+    ctx_ = std::move(fresh);
+    DiscardOthers();
     return AVIERR_OK;
 }
 
@@ -127,13 +158,7 @@ AviResult AviReadStream::Seek(std::int64_t position) {
     const std::int64_t ts = av_rescale_q(position, positions_, st->time_base);
     if (av_seek_frame(ctx_.get(), index_, ts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) >= 0) return AVIERR_OK;
     // No index to seek by: read again from the start.
-    AvInputContextPtr fresh;
-    const AviResult rc = OpenInput(path_, fresh);
-    if (rc != AVIERR_OK) return rc;
-    if (fresh->nb_streams != ctx_->nb_streams) return AVIERR_BADFORMAT;
-    ctx_ = std::move(fresh);
-    DiscardOthers();
-    return AVIERR_OK;
+    return Reopen();
 }
 
 AviResult AviReadStream::ReadNext() {
@@ -144,6 +169,8 @@ AviResult AviReadStream::ReadNext() {
         if (rc == AVERROR_EOF) return AVIERR_NODATA;
         if (rc < 0) return ToAviResult(rc, AVIERR_FILEREAD);
         if (packet_->stream_index != index_) continue;
+        // A frame cut short by the end of the file (its writer was killed) is not a whole frame: the end.
+        if (!audio_ && (packet_->flags & AV_PKT_FLAG_CORRUPT)) return AVIERR_NODATA;
         const std::int64_t ts = packet_->pts != AV_NOPTS_VALUE ? packet_->pts : packet_->dts;
         pendingStart_ = ts != AV_NOPTS_VALUE ? av_rescale_q(ts, st->time_base, positions_) : passed_;
         pendingCount_ = audio_ ? packet_->size / blockAlign_ : 1;

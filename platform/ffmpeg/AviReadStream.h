@@ -38,6 +38,8 @@ class AviReadStream final : public AviStream {
 
   private:
     AviResult Prepare();  // stream description, after the context is set
+    AviResult MeasureByReading();
+    AviResult Reopen();
     void DiscardOthers();
     AviResult Seek(std::int64_t position);
     AviResult ReadNext();  // the next packet of this stream into packet_

@@ -1,0 +1,49 @@
+#include "cli/RecoverCommand.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "capture/CaptureGlobals.h"
+#include "cli/Backends.h"
+
+namespace tolm::cli {
+
+int RecoverCommand(const Options& options) {
+    std::unique_ptr<Session> session = Session::OpenOrReport(options);
+    if (!session) return 1;
+    TScreenCamera& camera = session->Camera();
+    std::string description;
+    if (!camera.HasLeftoverRecording(description)) {
+        std::fprintf(stderr, "Nothing to recover.\n");
+        return 1;
+    }
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(options.outputFile, ec);
+    const std::string output = ec ? options.outputFile : absolute.lexically_normal().string();
+    std::printf("Recovering %s into %s\n", description.c_str(), output.c_str());
+    std::fflush(stdout);
+
+    bool lineOpen = false;
+    camera.OnError = [&](TScreenCamera&, const std::string& text) {
+        std::fprintf(stderr, "%stolm-record: %s\n", lineOpen ? "\n" : "", text.c_str());
+        lineOpen = false;
+    };
+    camera.OnSaving = [&](TScreenCamera&, int percent, const std::string& caption, bool&) {
+        if (percent % 10 != 0) return;
+        std::fprintf(stderr, "\r%-40s", (caption + " " + std::to_string(percent) + "%").c_str());
+        std::fflush(stderr);
+        lineOpen = true;
+    };
+    camera.OnDeleting = nullptr;
+    camera.RecoverRecording(output);
+    if (lineOpen) std::fputc('\n', stderr);
+    if (!Globals().SaveSucceeded) {
+        std::fprintf(stderr, "tolm-record: nothing was saved.\n");
+        return 1;
+    }
+    std::printf("Saved %s\n", output.c_str());
+    return 0;
+}
+
+}  // namespace tolm::cli
