@@ -46,8 +46,10 @@ TScreenCamera::~TScreenCamera() {
             services_.hotKeys->Unregister(key);
         services_.hotKeys->SetHandler(nullptr);
     }
-    for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()})
-        if (!file.empty()) DeleteTempFile(file);
+    // Files another run left (a killed recorder's) are not this engine's to delete: they wait for recovery.
+    if (recordedHere_)
+        for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()})
+            if (!file.empty()) DeleteTempFile(file);
     ReleaseInstanceTempFolder(FolderOf(Globals().TempVideoFile()));
 }
 

@@ -102,6 +102,8 @@ bool TScreenCamera::StartRecording(const std::string& fileName) {
         return false;
     }
     Globals().StartPending = false;
+    // What an interrupted run left would be overwritten by this recording: it is put aside first.
+    if (!recordedHere_.exchange(true)) KeepTempFilesForRecovery("An interrupted recording was left");
     if (followFullScreen_) SetFullScreenArea();
     SetRecordingFlag(true);
     workerRunning_ = true;

@@ -94,7 +94,7 @@ bool TScreenCamera::ReportDeleting(int percent, const std::string& caption) {
     return continueDeleting;
 }
 
-bool TScreenCamera::KeepTempFilesForRecovery() {
+bool TScreenCamera::KeepTempFilesForRecovery(const std::string& reason) {
     // New names, so that neither the next recording nor the engine's clean-up removes them.
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -102,8 +102,9 @@ bool TScreenCamera::KeepTempFilesForRecovery() {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     std::vector<std::string> kept;
-    for (const std::string& file : {Globals().TempVideoFile(), useAudioRecord_ ? Globals().TempAudioFile() : ""}) {
-        if (file.empty() || !FileExists(file)) continue;
+    for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()}) {
+        std::error_code sizeError;
+        if (file.empty() || !FileExists(file) || std::filesystem::file_size(file, sizeError) == 0) continue;
         const std::filesystem::path from(file);
         const std::filesystem::path to =
             from.parent_path() / (std::string("unsaved-") + stamp + "-" + from.filename().string());
@@ -112,7 +113,7 @@ bool TScreenCamera::KeepTempFilesForRecovery() {
         kept.push_back(ec ? from.string() : to.string());
     }
     if (kept.empty()) return false;
-    std::string text = "The recording was not saved; it is kept in " + kept.front();
+    std::string text = reason + "; it is kept in " + kept.front();
     if (kept.size() > 1) text += " and " + kept.back();
     ReportError(text + ".");
     return true;

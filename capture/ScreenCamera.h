@@ -243,7 +243,7 @@ public:
     bool DeleteTempFile(const std::string& fileName);
     // After a save that failed (not one the user cancelled): renames the temporary files so nothing deletes
     // them and tells the user where they are. False when there was nothing to keep.
-    bool KeepTempFilesForRecovery();
+    bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
     // Joins the temporary streams into the output file (the save of a recording ended for saving).
     void SaveRecording();
     // Whether a recording that was killed left its temporary files, with "<size> MB, about <seconds> s".
@@ -354,7 +354,9 @@ private:
     static constexpr std::uint32_t kDefaultCompressor = MakeFourCC('M', 'S', 'V', 'C');
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
-    std::atomic<bool> saveFailed_{false};  // the last save failed for a reason other than the user's cancel
+    std::atomic<bool> saveFailed_{false};
+    // Set once this engine has started a recording: only then are the temporary files its own to delete.
+    std::atomic<bool> recordedHere_{false};  // the last save failed for a reason other than the user's cancel
 
     mutable std::mutex audioMutex_;  // guards the audio lists
     std::vector<std::string> audioFormatList_;

@@ -299,3 +299,27 @@ TEST_F(FailedSave, ACancelledSaveKeepsNothing) {
 
 }  // namespace
 }  // namespace tolm
+
+namespace tolm {
+namespace {
+
+TEST_F(FailedSave, WhatAKilledRunLeftIsPutAsideNotOverwrittenNorDeleted) {
+    std::ofstream(Globals().TempVideoFile()) << "a killed recorder's frames";
+    std::ofstream(Globals().TempAudioFile()) << "and its sound";
+    // An engine that never records leaves them for recovery.
+    camera.reset();
+    camera = std::make_unique<TScreenCamera>(Services());
+    camera->OnError = [this](TScreenCamera&, const std::string& text) { events.push_back("error:" + text); };
+    camera->SetRecordType(TTypeRecord::NoCompress);
+    camera->ScreenArea().SetScreenRegion(TScreenRegion::FixedStable);
+    camera->ScreenArea().SetBounds(Rect{0, 0, 32, 16});
+    EXPECT_TRUE(FileExists(Globals().TempVideoFile()));
+    // The first recording puts them aside under names nothing deletes, and says where.
+    RecordWithFileOnDisk();
+    EXPECT_EQ(Unsaved().size(), 2u);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().rfind("error:An interrupted recording was left; it is kept in ", 0), 0u) << events.front();
+}
+
+}  // namespace
+}  // namespace tolm
