@@ -53,16 +53,6 @@ class MemoryWaveStorage : public TCustomWaveStorage {
     std::map<int, MemoryStream> items_;
 };
 
-// A stream whose writes fail on request, as on a full disk.
-class FailingStream : public MemoryStream {
-  public:
-    bool failWrites = false;
-    void Write(const void* buffer, std::size_t count) override {
-        if (failWrites) throw EStreamError("disk full");
-        MemoryStream::Write(buffer, count);
-    }
-};
-
 class StockRecorderTest : public WaveDeviceTest {};
 
 TEST_F(StockRecorderTest, FileHoldsHeaderAndEveryRecordedByteIncludingThePartialBuffer) {

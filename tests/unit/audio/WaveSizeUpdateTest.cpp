@@ -17,16 +17,6 @@ Bytes Pattern(std::size_t count, std::uint8_t seed) {
     return bytes;
 }
 
-// A stream whose writes fail on request, as on a full disk.
-class FailingStream : public MemoryStream {
-  public:
-    bool failWrites = false;
-    void Write(const void* buffer, std::size_t count) override {
-        if (failWrites) throw EStreamError("disk full");
-        MemoryStream::Write(buffer, count);
-    }
-};
-
 TEST(WaveSizeUpdateTest, UpdatedHeaderCoversTheAudioSoFarAndFinishingIsUnchanged) {
     const WAVEFORMATEX format = Stock(TPCMFormat::Mono8Bit8000Hz);
     // Odd, so the pad byte that only finishing writes would show up as a difference.

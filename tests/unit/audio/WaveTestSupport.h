@@ -97,6 +97,16 @@ class TempFile {
     std::filesystem::path path_;
 };
 
+// A stream whose writes fail on request, as on a full disk.
+class FailingStream : public MemoryStream {
+  public:
+    bool failWrites = false;
+    void Write(const void* buffer, std::size_t count) override {
+        if (failWrites) throw EStreamError("disk full");
+        MemoryStream::Write(buffer, count);
+    }
+};
+
 // A scripted input device; what the components would show the user is collected in `shown`.
 class WaveDeviceTest : public ::testing::Test {
   protected:
