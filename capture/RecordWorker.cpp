@@ -32,7 +32,9 @@ void TScreenCamera::Execute() {
     saveFailed_ = false;
     const std::string output = Globals().OutputFile();
     const std::string folder = FolderOf(output);
-    if (!folder.empty() && DirectoryExists(folder)) {
+    if (!folder.empty() && DirectoryExists(folder) && !EnoughDiskSpace(folder)) {
+        // Reported; nothing started, nothing to save.
+    } else if (!folder.empty() && DirectoryExists(folder)) {
         int result;
         do {
             result = RecordAVI(output, [this](RecordingSession& session) { RunCaptureLoop(session); });
@@ -50,6 +52,20 @@ void TScreenCamera::Execute() {
     services_.mainThread.Post([this, alive] {
         if (alive.lock()) WorkerFinished();
     });
+}
+
+bool TScreenCamera::EnoughDiskSpace(const std::string& outputFolder) {
+    const int minimumMb = minimumFreeDiskMb_;
+    if (minimumMb <= 0) return true;
+    for (const std::string& folder : {FolderOf(Globals().TempVideoFile()), outputFolder}) {
+        if (folder.empty()) continue;
+        const std::optional<std::uint64_t> free = FreeDiskBytes(folder);
+        if (!free || *free >= static_cast<std::uint64_t>(minimumMb) * 1024 * 1024) continue;
+        ReportError("Not enough disk space: " + std::to_string(*free / (1024 * 1024)) + " MB free in " + folder +
+                    ", at least " + std::to_string(minimumMb) + " MB are needed to start a recording.");
+        return false;
+    }
+    return true;
 }
 
 // On the main thread once the worker's routine has returned.

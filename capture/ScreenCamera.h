@@ -118,6 +118,9 @@ public:
     TThreadPriority VideoPriority() const { return videoPriority_; }
     // A running recording worker takes the new priority at once.
     void SetVideoPriority(TThreadPriority v);
+    // A recording starts only with this much free space (MB) in the output and temporary folders; 0: no check.
+    int MinimumFreeDiskMB() const { return minimumFreeDiskMb_; }
+    void SetMinimumFreeDiskMB(int v) { minimumFreeDiskMb_ = v < 0 ? 0 : v; }
     bool OvelayDrawing() const { return ovelayDrawing_; }
     void SetOvelayDrawing(bool v) { ovelayDrawing_ = v; }
     bool EffectToOvelayDraw() const { return effectToOvelayDraw_; }
@@ -275,6 +278,8 @@ private:
     void Execute();
     void WorkerFinished();
     void RunCaptureLoop(RecordingSession& session);
+    // False, with the reason reported, when the output or temporary folder is nearly full.
+    bool EnoughDiskSpace(const std::string& outputFolder);
     void WaitWhilePaused(RecordingSession& session, double& pausedTotal);
     // Sound
     void StartAudio(RecordingSession& session);
@@ -327,6 +332,7 @@ private:
     std::atomic<bool> restoreAppOnStop_{true};
     std::atomic<TThreadPriority> videoPriority_{TThreadPriority::tpNormal};
     std::atomic<bool> ovelayDrawing_{false};
+    std::atomic<int> minimumFreeDiskMb_{100};
     std::atomic<bool> effectToOvelayDraw_{false};
     TScreenArea screenArea_;
     TFilterValues filterValues_;

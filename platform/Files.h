@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tolm {
@@ -20,6 +22,10 @@ void ReleaseInstanceTempFolder(const std::string& folder);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+
+// Bytes an unprivileged program may still write on the file system that holds `folder`; nothing when that
+// cannot be asked.
+std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder);
 
 // True when the file exists and cannot be opened for reading and writing with an exclusive advisory lock:
 // another program (or another part of this one) holds it.

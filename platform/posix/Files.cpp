@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -134,6 +135,12 @@ bool FileExists(const std::string& path) {
 bool DirectoryExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder) {
+    struct statvfs fs {};
+    if (::statvfs(folder.c_str(), &fs) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
 bool FileInUse(const std::string& path) {

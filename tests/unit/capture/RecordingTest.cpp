@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "CameraFixture.h"
 #include "platform/Files.h"
@@ -319,6 +320,30 @@ TEST_F(FailedSave, WhatAKilledRunLeftIsPutAsideNotOverwrittenNorDeleted) {
     EXPECT_EQ(Unsaved().size(), 2u);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front().rfind("error:An interrupted recording was left; it is kept in ", 0), 0u) << events.front();
+}
+
+}  // namespace
+}  // namespace tolm
+
+namespace tolm {
+namespace {
+
+TEST_F(Recording, ANearlyFullDiskRefusesToStartAndSaysHowMuchIsFree) {
+    camera->SetMinimumFreeDiskMB(std::numeric_limits<int>::max());  // more than any disk holds
+    ScriptPasses({20});
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().rfind("error:Not enough disk space: ", 0), 0u) << events.front();
+    EXPECT_NE(events.front().find(" MB are needed to start a recording."), std::string::npos);
+    EXPECT_EQ(screen.GrabCount(), 0);
+    EXPECT_EQ(avi.File(output), nullptr);
+    // With room (the default minimum) the same recording runs.
+    camera->SetMinimumFreeDiskMB(0);
+    ScriptPasses({20});
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_NE(avi.File(output), nullptr);
 }
 
 }  // namespace
