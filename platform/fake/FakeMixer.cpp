@@ -92,10 +92,10 @@ std::uint32_t FakeMixer::LineId(std::uint32_t destination, int source) {
     return (static_cast<std::uint32_t>(source) << 16) | destination;
 }
 
-unsigned FakeMixer::AddDevice(const FakeMixerSpec& spec) {
+unsigned FakeMixer::AddDevice(const FakeMixerLayout& layout) {
     std::lock_guard lock(mutex_);
     Device device;
-    device.productName = spec.productName;
+    device.productName = layout.productName;
     std::uint32_t nextControl = 1;
     auto build = [&nextControl](const FakeMixerLine& from, std::uint32_t destination, int source) {
         Line line;
@@ -122,8 +122,8 @@ unsigned FakeMixer::AddDevice(const FakeMixerSpec& spec) {
         }
         return line;
     };
-    for (std::uint32_t d = 0; d < spec.destinations.size(); ++d) {
-        const FakeMixerDestination& from = spec.destinations[d];
+    for (std::uint32_t d = 0; d < layout.destinations.size(); ++d) {
+        const FakeMixerDestination& from = layout.destinations[d];
         Destination destination;
         destination.line = build(from.line, d, -1);
         destination.line.info.cConnections = static_cast<std::uint32_t>(from.sources.size());

@@ -36,7 +36,7 @@ struct FakeMixerDestination {
     std::vector<FakeMixerLine> sources;
 };
 
-struct FakeMixerSpec {
+struct FakeMixerLayout {
     std::string productName;
     std::vector<FakeMixerDestination> destinations;
 };
@@ -53,7 +53,7 @@ inline constexpr std::size_t kFakeMixerCallCount = 7;
 class FakeMixer final : public MixerService {
   public:
     // Adds a mixer device; its mixer id.
-    unsigned AddDevice(const FakeMixerSpec& spec);
+    unsigned AddDevice(const FakeMixerLayout& layout);
 
     unsigned DeviceCount() override;
     int GetCaps(unsigned mixerId, MixerCaps& caps) override;

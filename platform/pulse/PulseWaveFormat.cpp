@@ -12,11 +12,11 @@ bool IsRecordableFormat(const WAVEFORMATEX& format) {
 }
 
 pa_sample_spec SampleSpecOf(const WAVEFORMATEX& format) {
-    pa_sample_spec spec{};
-    spec.format = format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = format.nSamplesPerSec;
-    spec.channels = static_cast<std::uint8_t>(format.nChannels);
-    return spec;
+    pa_sample_spec sample{};
+    sample.format = format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    sample.rate = format.nSamplesPerSec;
+    sample.channels = static_cast<std::uint8_t>(format.nChannels);
+    return sample;
 }
 
 pa_channel_map ChannelMapOf(const WAVEFORMATEX& format) {

@@ -11,7 +11,7 @@ namespace tolm::pulse {
 // channels, 1000 to 192000 samples per second, with the block align and byte rate those imply.
 bool IsRecordableFormat(const WAVEFORMATEX& format);
 
-// The server's sample spec of a recordable format; the server converts from the source's own.
+// The server's sample format for a recordable format; the server converts from the source's own.
 pa_sample_spec SampleSpecOf(const WAVEFORMATEX& format);
 
 // Channels in the order wave files store them.

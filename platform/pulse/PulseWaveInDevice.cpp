@@ -50,9 +50,9 @@ PulseWaveInDevice::~PulseWaveInDevice() {
 }
 
 int PulseWaveInDevice::Connect(const std::string& sourceName) {
-    const pa_sample_spec spec = SampleSpecOf(format_);
+    const pa_sample_spec sample = SampleSpecOf(format_);
     const pa_channel_map map = ChannelMapOf(format_);
-    stream_.reset(pa_stream_new(connection_->Context(), "Sound track", &spec, &map));
+    stream_.reset(pa_stream_new(connection_->Context(), "Sound track", &sample, &map));
     if (!stream_) return connection_->LastError();
     pa_stream_set_state_callback(stream_.get(), &OnStreamState, this);
     pa_stream_set_read_callback(stream_.get(), &OnStreamRead, this);
@@ -60,7 +60,7 @@ int PulseWaveInDevice::Connect(const std::string& sourceName) {
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
-    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sample));
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_record(stream_.get(), sourceName.empty() ? nullptr : sourceName.c_str(), &attr, flags) < 0)
         return connection_->LastError();

@@ -32,7 +32,7 @@ class OptionsDialog : public CameraTest {
         compressors.Add(about);
         compressors.Add(configure);
         card = mixer.AddDevice(
-            FakeMixerSpec{"Card",
+            FakeMixerLayout{"Card",
                           {{{"Recording Control", {C::Volume(100, 80), C::Mux({"CD", "Mic", "Line"}, {0})}},
                             {{"Line", {C::Volume(100, 60)}}, {"Mic", {C::Volume(100, 25)}}, {"CD", {}}}}}});
         camera.reset();

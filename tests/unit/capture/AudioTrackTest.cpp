@@ -18,7 +18,7 @@ protected:
     }
     // A card whose recording destination selects one of three inputs; the CD line has no volume.
     unsigned AddCard(const std::string& destination, std::uint32_t selected) {
-        return mixer.AddDevice(FakeMixerSpec{
+        return mixer.AddDevice(FakeMixerLayout{
             "Card", {{{destination, {C::Volume(100, 80), C::Mux({"CD", "Mic", "Line"}, {selected})}},
                       {{"Line", {C::Volume(200, 100)}}, {"Mic", {C::Volume(100, 25)}}, {"CD", {}}}}}});
     }
@@ -44,7 +44,7 @@ TEST_F(AudioTrack, WithoutAMixerThereAreNoInputs) {
 }
 
 TEST_F(AudioTrack, TheLastRecordingMixerGivesSourcesThenItsDestination) {
-    mixer.AddDevice(FakeMixerSpec{"Playback", {{{"Speakers", {}}, {{"Wave", {C::Volume(100, 10)}}}}}});
+    mixer.AddDevice(FakeMixerLayout{"Playback", {{{"Speakers", {}}, {{"Wave", {C::Volume(100, 10)}}}}}});
     AddCard("Recording Control", 0);
     AddCard("RECORDING CONTROL", 1);  // read in lower case, so the later card wins
     Remake();
