@@ -7,10 +7,9 @@
 #include "app/QtMainThread.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Clock.h"
+#include "platform/desktop/MachineServices.h"
 
 namespace tolm {
-
-class X11Desktop;
 
 // The real services of this machine for the windowed program: the X screen, the desktop's keys and window
 // lookup, Qt windows for the area frame, FFmpeg's compressors and AVI files, the sound server's inputs and
@@ -24,7 +23,6 @@ class RealBackends {
     static bool CanOpenDisplay(std::string& error);
 
     RealBackends();
-    // Unhooks the main thread's message queue from the Qt loop.
     ~RealBackends();
     RealBackends(const RealBackends&) = delete;
     RealBackends& operator=(const RealBackends&) = delete;
@@ -37,13 +35,7 @@ class RealBackends {
     SteadyClock clock_;
     std::unique_ptr<QtMainThread> mainThread_;
     std::unique_ptr<QtHost> host_;
-    std::unique_ptr<ScreenSource> screen_;
-    std::unique_ptr<X11Desktop> desktop_;
-    std::unique_ptr<CompressorManager> compressors_;
-    std::unique_ptr<AviLibrary> avi_;
-    std::unique_ptr<WaveInService> waveIn_;
-    std::unique_ptr<MixerService> mixers_;
-    bool queueHooked_ = false;
+    std::unique_ptr<MachineServices> machine_;
 };
 
 }  // namespace tolm

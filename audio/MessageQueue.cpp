@@ -94,6 +94,16 @@ bool MessageQueue::ServeUntil(const std::function<bool()>& done, int timeoutMs) 
     }
 }
 
+void ScopedQueueServing::ServeThrough(MainThread& mainThread) {
+    queue_ = MessageQueue::OfCurrentThread();
+    MainThread* loop = &mainThread;
+    queue_->SetWakeHandler([loop] { loop->Post([] { MessageQueue::OfCurrentThread()->DispatchPending(); }); });
+}
+
+ScopedQueueServing::~ScopedQueueServing() {
+    if (queue_) queue_->SetWakeHandler(nullptr);
+}
+
 void WaitableEvent::Set() {
     std::lock_guard lock(mutex_);
     set_ = true;

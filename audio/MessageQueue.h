@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/MainThread.h"
+
 namespace tolm {
 
 // A thread's queue of messages: work posted from any thread runs on the owning thread while it serves the
@@ -42,6 +44,20 @@ private:
     std::condition_variable changed_;
     std::deque<Item> items_;
     std::function<void()> wake_;
+};
+
+// While it lives, work posted to the creating thread's queue is served by `mainThread`'s loop (the creating
+// thread must be that main thread).
+class ScopedQueueServing {
+public:
+    ScopedQueueServing() = default;
+    ~ScopedQueueServing();
+    ScopedQueueServing(const ScopedQueueServing&) = delete;
+    ScopedQueueServing& operator=(const ScopedQueueServing&) = delete;
+    void ServeThrough(MainThread& mainThread);
+
+private:
+    std::shared_ptr<MessageQueue> queue_;
 };
 
 // A manual- or auto-reset event, waitable with WaitWithMessages.

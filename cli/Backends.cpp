@@ -2,39 +2,19 @@
 
 #include <cstdio>
 
-#include "audio/MessageQueue.h"
-#include "platform/ffmpeg/FfmpegVideo.h"
-#include "platform/pulse/PulseAudio.h"
-#include "platform/x11/X11ScreenSource.h"
 
 namespace tolm::cli {
 
 std::unique_ptr<Session> Session::Open(const Options& options, std::string& error) {
     auto s = std::make_unique<Session>();
-    s->screen_ = CreateX11ScreenSource(options.display, error);
-    if (!s->screen_) return nullptr;
-    std::string desktopError;
-    s->desktop_ = X11Desktop::Create(options.display, s->loop_, desktopError);
-    if (!s->desktop_)
-        std::fprintf(stderr, "tolm-record: no hot keys and no area frame: %s\n", desktopError.c_str());
+    s->machine_ = MachineServices::Open(options.display, s->loop_, "tolm-record", error);
+    if (!s->machine_) return nullptr;
     s->host_ = std::make_unique<ConsoleHost>(options.answerYes);
-    s->compressors_ = CreateFfmpegCompressorManager();
-    s->avi_ = CreateFfmpegAviLibrary(*s->compressors_);
-    s->waveIn_ = CreatePulseWaveInService("TOLM Screen Capture");
-    s->mixers_ = CreatePulseMixerService("TOLM Screen Capture");
-    // Mixer notifications for this thread are served by its event loop.
-    EventLoop* loop = &s->loop_;
-    MessageQueue::OfCurrentThread()->SetWakeHandler(
-        [loop] { loop->Post([] { MessageQueue::OfCurrentThread()->DispatchPending(); }); });
-    EngineServices services{*s->screen_, s->clock_, *s->host_, *s->compressors_, *s->avi_, s->loop_};
-    services.waveIn = s->waveIn_.get();
-    services.mixers = s->mixers_.get();
-    if (s->desktop_) {
-        services.hotKeys = &s->desktop_->HotKeys();
-        services.windowLocator = &s->desktop_->Locator();
-        X11Desktop* desktop = s->desktop_.get();
+    MachineServices& m = *s->machine_;
+    EngineServices services{m.Screen(), s->clock_, *s->host_, m.Compressors(), m.Avi(), s->loop_};
+    m.Complete(services);
+    if (X11Desktop* desktop = m.Desktop())
         services.createOverlayWindow = [desktop] { return desktop->CreateOverlayWindow(); };
-    }
     s->camera_ = std::make_unique<TScreenCamera>(services);
     if (options.monitor > s->camera_->MonitorCount()) {
         error = "There is no monitor " + std::to_string(options.monitor) + "; this display has " +
@@ -54,7 +34,6 @@ std::unique_ptr<Session> Session::OpenOrReport(const Options& options) {
 
 Session::~Session() {
     camera_.reset();
-    MessageQueue::OfCurrentThread()->SetWakeHandler(nullptr);
 }
 
 bool Session::SelectCompressor(const std::string& fourcc) {

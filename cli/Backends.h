@@ -8,7 +8,7 @@
 #include "cli/ConsoleHost.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
-#include "platform/x11/X11Desktop.h"
+#include "platform/desktop/MachineServices.h"
 
 namespace tolm::cli {
 
@@ -22,7 +22,7 @@ public:
 
     TScreenCamera& Camera() { return *camera_; }
     EventLoop& Loop() { return loop_; }
-    bool HasDesktop() const { return desktop_ != nullptr; }
+    bool HasDesktop() const { return machine_->Desktop() != nullptr; }
 
     // Selects the compressor with this four-character code; false when this machine has none that takes the
     // area's frames, even after the engine's size adjustment.
@@ -37,12 +37,7 @@ private:
     EventLoop loop_;
     SteadyClock clock_;
     std::unique_ptr<ConsoleHost> host_;
-    std::unique_ptr<ScreenSource> screen_;
-    std::unique_ptr<X11Desktop> desktop_;
-    std::unique_ptr<CompressorManager> compressors_;
-    std::unique_ptr<AviLibrary> avi_;
-    std::unique_ptr<WaveInService> waveIn_;
-    std::unique_ptr<MixerService> mixers_;
+    std::unique_ptr<MachineServices> machine_;
     std::unique_ptr<TScreenCamera> camera_;
 };
 
