@@ -16,15 +16,11 @@ struct MixerMessage {
     std::uint32_t id = 0;
 };
 
-class PulseMixerTest : public ::testing::Test {
+class PulseMixerTest : public PulseServerTest {
   protected:
     void SetUp() override {
-        TOLM_SKIP_WITHOUT_PULSE();
-        if (!HaveTestSources()) {
-            if (Required("TOLM_REQUIRE_PULSE")) FAIL() << "the server lacks the test sources";
-            GTEST_SKIP() << "the server lacks the test sources";
-        }
-        RestoreServerState();
+        PulseServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         service_ = CreatePulseMixerService("tolm-pulse-tests");
         ASSERT_EQ(service_->DeviceCount(), 1u);
         ASSERT_EQ(service_->Open(
@@ -39,7 +35,7 @@ class PulseMixerTest : public ::testing::Test {
 
     void TearDown() override {
         mixer_.reset();
-        if (HavePulseServer()) RestoreServerState();
+        PulseServerTest::TearDown();
     }
 
     // The source line whose name is `description`, by walking the destination's connections.

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include "integration/Requirements.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -30,6 +34,20 @@ bool HaveTestSources();
 void RestoreServerState();
 // The index pactl lists for the client named `clientName`, -1 when there is none.
 int ClientIndex(const std::string& clientName);
+
+// Tests on the shared server's test sources: skipped without them (failed when TOLM_REQUIRE_PULSE=1), and the
+// server's state restored before and after.
+class PulseServerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TOLM_SKIP_WITHOUT_PULSE();
+        TOLM_SKIP_UNLESS(HaveTestSources(), "TOLM_REQUIRE_PULSE", "the server lacks the test sources");
+        RestoreServerState();
+    }
+    void TearDown() override {
+        if (HavePulseServer()) RestoreServerState();
+    }
+};
 
 // A sound server of the test's own, with one 440 Hz source named "private_sine", so a test can kill it.
 class PrivatePulseServer {

@@ -9,15 +9,11 @@
 namespace tolm::testing {
 namespace {
 
-class PulseWaveInCapsTest : public ::testing::Test {
+class PulseWaveInCapsTest : public PulseServerTest {
   protected:
     void SetUp() override {
-        TOLM_SKIP_WITHOUT_PULSE();
-        if (!HaveTestSources()) {
-            if (Required("TOLM_REQUIRE_PULSE")) FAIL() << "the server lacks the test sources";
-            GTEST_SKIP() << "the server lacks the test sources";
-        }
-        RestoreServerState();
+        PulseServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         service_ = CreatePulseWaveInService("tolm-pulse-tests");
     }
 

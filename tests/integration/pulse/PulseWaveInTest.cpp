@@ -31,22 +31,14 @@ struct Buffer {
     WAVEHDR header;
 };
 
-class PulseWaveInTest : public ::testing::Test {
+class PulseWaveInTest : public PulseServerTest {
   protected:
     void SetUp() override {
-        TOLM_SKIP_WITHOUT_PULSE();
-        if (!HaveTestSources()) {
-            if (Required("TOLM_REQUIRE_PULSE"))
-                FAIL() << "the server lacks the test sources " << kSineSource << ", " << kMonitorSource;
-            GTEST_SKIP() << "the server lacks the test sources";
-        }
-        RestoreServerState();
+        PulseServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         service_ = CreatePulseWaveInService("tolm-pulse-tests");
     }
 
-    void TearDown() override {
-        if (HavePulseServer()) RestoreServerState();
-    }
 
     WaveInCallback Callback() {
         return [this](std::uint32_t message, WAVEHDR* header) { inbox_.Push({message, header}); };
