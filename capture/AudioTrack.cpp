@@ -37,6 +37,22 @@ AudioInfo InfoOf(TAudioMixerLine& line) {
     return info;
 }
 
+// Walks the recording mixer's source lines as the list builder does; `action` gets (mixer, source index or -1
+// for the destination line) for the first line named `lineName`.
+template <typename Action>
+void ForEachRecordingLine(MixerService* mixers, const std::string& lineName, Action action) {
+    TAudioMixer mixer(mixers);
+    if (!SelectRecordingMixer(mixer)) return;
+    const int n = mixer.LineCount();
+    for (int i = 0; i < n; ++i) {
+        mixer.SetDestinationID(static_cast<std::uint32_t>(i));
+        if (mixer.Lines(i).Name() == lineName) return action(mixer, i, n);
+        if (mixer.DestinationLine().Name() == lineName) return action(mixer, -1, n);
+    }
+    // A mixer without source lines still has its destination.
+    if (n == 0 && mixer.DestinationLine().Name() == lineName) action(mixer, -1, n);
+}
+
 }  // namespace
 
 std::vector<std::string> TScreenCamera::GetAudioFormatList() {
@@ -103,24 +119,8 @@ int TScreenCamera::AudioInputIndex() const {
     return audioInputIndex_;
 }
 
-// Walks the recording mixer's source lines as the list builder does; `action` gets (mixer, source index or -1
-// for the destination line) for the first line named `lineName`.
-template <typename Action>
-void TScreenCamera::ForEachRecordingLine(const std::string& lineName, Action action) {
-    TAudioMixer mixer(services_.mixers);
-    if (!SelectRecordingMixer(mixer)) return;
-    const int n = mixer.LineCount();
-    for (int i = 0; i < n; ++i) {
-        mixer.SetDestinationID(static_cast<std::uint32_t>(i));
-        if (mixer.Lines(i).Name() == lineName) return action(mixer, i, n);
-        if (mixer.DestinationLine().Name() == lineName) return action(mixer, -1, n);
-    }
-    // A mixer without source lines still has its destination.
-    if (n == 0 && mixer.DestinationLine().Name() == lineName) action(mixer, -1, n);
-}
-
 void TScreenCamera::SelectAudioInput(const std::string& lineName) {
-    ForEachRecordingLine(lineName, [this](TAudioMixer& mixer, int source, int) {
+    ForEachRecordingLine(services_.mixers, lineName, [this](TAudioMixer& mixer, int source, int) {
         // The destination itself is no source of its own; choosing it keeps the current source.
         if (source < 0) return;
         mixer.DestinationLine().SetSelectedLine(source);
@@ -131,7 +131,7 @@ void TScreenCamera::SelectAudioInput(const std::string& lineName) {
 
 void TScreenCamera::SetAudioInputVolume(const std::string& lineName, int volume) {
     volume = std::clamp(volume, 0, 100);
-    ForEachRecordingLine(lineName, [this, volume](TAudioMixer& mixer, int source, int n) {
+    ForEachRecordingLine(services_.mixers, lineName, [this, volume](TAudioMixer& mixer, int source, int n) {
         TAudioMixerLine& line = source < 0 ? mixer.DestinationLine() : mixer.Lines(source);
         line.SetVolume(volume);
         const std::size_t entry = static_cast<std::size_t>(source < 0 ? n : source);

@@ -284,8 +284,6 @@ private:
     // Sound
     void StartAudio(RecordingSession& session);
     void StopAudio(RecordingSession& session);
-    template <typename Action>
-    void ForEachRecordingLine(const std::string& lineName, Action action);
     void StoreElapsed(double elapsedMs);
 
     enum class Settled { create, ended };
