@@ -32,10 +32,6 @@ std::unique_ptr<Session> Session::OpenOrReport(const Options& options) {
     return session;
 }
 
-Session::~Session() {
-    camera_.reset();
-}
-
 bool Session::SelectCompressor(const std::string& fourcc) {
     const std::uint32_t handler = MakeFourCC(fourcc[0], fourcc[1], fourcc[2], fourcc[3]);
     auto find = [&] {

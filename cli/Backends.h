@@ -29,7 +29,6 @@ public:
     bool SelectCompressor(const std::string& fourcc);
 
     Session() = default;
-    ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
