@@ -30,6 +30,11 @@ public:
     // Reads the sample at `position` of a stream opened for reading; an empty sample (a skipped video
     // position) gives no bytes. AVIERR_NODATA past the end.
     virtual AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) = 0;
+
+    // Ends the writes to a stream that hands them on later (a compressing stream's queue): what it still holds is
+    // written within the stream's time limits, and no write is taken after it. Returns how many frames at the end
+    // were left out because the compressor did not keep up; 0 for a stream that writes at once.
+    virtual std::int64_t FinishWrites() { return 0; }
 };
 
 // An open AVI file.

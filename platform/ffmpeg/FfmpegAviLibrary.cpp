@@ -6,12 +6,11 @@
 #include "platform/ffmpeg/AviSave.h"
 #include "platform/ffmpeg/AviWriteFile.h"
 #include "platform/ffmpeg/CompressedStream.h"
-#include "platform/ffmpeg/QueuedStream.h"
 
 namespace tolm::ffmpeg {
 
-FfmpegAviLibrary::FfmpegAviLibrary(std::shared_ptr<const CompressorRegistry> registry)
-    : registry_(std::move(registry)) {}
+FfmpegAviLibrary::FfmpegAviLibrary(std::shared_ptr<const CompressorRegistry> registry, const QueueOptions& queue)
+    : registry_(std::move(registry)), queue_(queue) {}
 
 // 1.10: files beyond 1 GB (OpenDML) and compressed streams.
 std::uint32_t FfmpegAviLibrary::Version() const {
@@ -42,7 +41,7 @@ AviResult FfmpegAviLibrary::MakeCompressedStream(std::shared_ptr<AviStream> targ
         if (!entry || !registry_) return AVIERR_NOCOMPRESSOR;
         inner = std::make_shared<CompressedStream>(std::move(inner), options, *entry, registry_);
     }
-    compressed = std::make_shared<QueuedStream>(std::move(inner), std::move(muxer), encodes);
+    compressed = std::make_shared<QueuedStream>(std::move(inner), std::move(muxer), encodes, queue_);
     return AVIERR_OK;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/AviLibrary.h"
 #include "platform/ffmpeg/CompressorRegistry.h"
+#include "platform/ffmpeg/QueuedStream.h"
 
 namespace tolm::ffmpeg {
 
@@ -11,8 +12,9 @@ namespace tolm::ffmpeg {
 // objects that may be used on separate threads.
 class FfmpegAviLibrary final : public AviLibrary {
   public:
-    // Without a registry (the compressor manager is not ours) nothing can be compressed.
-    explicit FfmpegAviLibrary(std::shared_ptr<const CompressorRegistry> registry);
+    // Without a registry (the compressor manager is not ours) nothing can be compressed. `queue`: how the
+    // compressed streams' queues behave (tests make their encoders slow with it).
+    explicit FfmpegAviLibrary(std::shared_ptr<const CompressorRegistry> registry, const QueueOptions& queue = {});
 
     std::uint32_t Version() const override;
     AviResult OpenFile(const std::string& path, AviOpenMode mode, std::unique_ptr<AviFile>& file) override;
@@ -23,6 +25,7 @@ class FfmpegAviLibrary final : public AviLibrary {
 
   private:
     std::shared_ptr<const CompressorRegistry> registry_;
+    QueueOptions queue_;
 };
 
 }  // namespace tolm::ffmpeg

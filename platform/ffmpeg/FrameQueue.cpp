@@ -1,14 +1,45 @@
 #include "platform/ffmpeg/FrameQueue.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tolm::ffmpeg {
 
-FrameQueue::FrameQueue(std::size_t capacity) : capacity_(capacity > 0 ? capacity : 1) {}
+FrameQueue::FrameQueue(std::size_t capacity, WriterLimits limits)
+    : capacity_(capacity > 0 ? capacity : 1), limits_(limits), lastProgress_(Clock::now()) {}
+
+bool FrameQueue::WaitForWriter(std::unique_lock<std::mutex>& lock, Clock::time_point deadline,
+                               const std::function<bool()>& done) {
+    while (!done()) {
+        if (abandoned_) return false;
+        // Progress, not the whole wait, is what is limited: a slow writer that keeps finishing frames is
+        // waited for, up to the deadline.
+        const Clock::time_point until = std::min(deadline, lastProgress_ + limits_.stall);
+        if (Clock::now() >= until) return false;
+        changed_.wait_until(lock, until);
+    }
+    return true;
+}
+
+void FrameQueue::Abandon() {
+    dropped_ += frames_.size();
+    frames_.clear();
+    abandoned_ = true;
+    closed_ = true;
+}
 
 AviResult FrameQueue::Reserve(std::vector<std::uint8_t>& buffer) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return closed_ || failure_ != AVIERR_OK || frames_.size() < capacity_; });
+    const bool room = WaitForWriter(lock, Clock::time_point::max(),
+                                    [&] { return closed_ || failure_ != AVIERR_OK || frames_.size() < capacity_; });
+    if (!room) {
+        // A recording whose encoder does not move cannot go on; its caller must be free to stop it.
+        Abandon();
+        if (failure_ == AVIERR_OK) failure_ = AVIERR_COMPRESSOR;
+        lock.unlock();
+        changed_.notify_all();
+        return AVIERR_COMPRESSOR;
+    }
     if (failure_ != AVIERR_OK) return failure_;
     if (closed_) return AVIERR_BADHANDLE;
     if (!pool_.empty()) {
@@ -21,6 +52,12 @@ AviResult FrameQueue::Reserve(std::vector<std::uint8_t>& buffer) {
 void FrameQueue::Push(QueuedFrame frame) {
     {
         std::lock_guard lock(mutex_);
+        if (closed_) {
+            ++dropped_;  // the queue closed while the frame was being filled
+            return;
+        }
+        // An idle writer's clock starts with the work, not with its last frame long ago.
+        if (frames_.empty() && !busy_) lastProgress_ = Clock::now();
         frames_.push_back(std::move(frame));
     }
     changed_.notify_all();
@@ -33,6 +70,7 @@ bool FrameQueue::Pop(QueuedFrame& frame) {
     frame = std::move(frames_.front());
     frames_.pop_front();
     busy_ = true;
+    lastProgress_ = Clock::now();
     lock.unlock();
     changed_.notify_all();  // room for a waiting producer
     return true;
@@ -42,11 +80,17 @@ void FrameQueue::Done(std::vector<std::uint8_t> buffer, AviResult result) {
     {
         std::lock_guard lock(mutex_);
         busy_ = false;
+        lastProgress_ = Clock::now();
         if (result != AVIERR_OK && failure_ == AVIERR_OK) failure_ = result;
         // At most one buffer per slot plus the writer's stays around.
         if (pool_.size() <= capacity_) pool_.push_back(std::move(buffer));
     }
     changed_.notify_all();
+}
+
+void FrameQueue::Delay(std::chrono::milliseconds delay) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, delay, [&] { return abandoned_; });
 }
 
 AviResult FrameQueue::Failure() const {
@@ -56,24 +100,29 @@ AviResult FrameQueue::Failure() const {
 
 AviResult FrameQueue::Drain() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return frames_.empty() && !busy_; });
+    if (!WaitForWriter(lock, Clock::time_point::max(), [&] { return frames_.empty() && !busy_; }) && !abandoned_) {
+        Abandon();
+        if (failure_ == AVIERR_OK) failure_ = AVIERR_COMPRESSOR;
+        const AviResult failure = failure_;
+        lock.unlock();
+        changed_.notify_all();
+        return failure;
+    }
     return failure_;
 }
 
-void FrameQueue::CloseAfterWriting() {
+std::size_t FrameQueue::Finish() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return frames_.empty() && !busy_; });
+    if (!WaitForWriter(lock, Clock::now() + limits_.drain, [&] { return frames_.empty() && !busy_; })) Abandon();
     closed_ = true;
+    const std::size_t dropped = dropped_;
     lock.unlock();
     changed_.notify_all();
+    return dropped;
 }
 
-void FrameQueue::Close() {
-    {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-    }
-    changed_.notify_all();
+void FrameQueue::CloseAfterWriting() {
+    Finish();
 }
 
 }  // namespace tolm::ffmpeg

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -20,38 +22,61 @@ struct QueuedFrame {
     std::vector<std::uint8_t> bytes;
 };
 
+// How long the producer's side waits for the writer thread before it takes the encoder for stuck.
+struct WriterLimits {
+    // The writer has held one frame this long without finishing it.
+    std::chrono::milliseconds stall{10000};
+    // Writing what is still queued when the writes end takes at most this long in all.
+    std::chrono::milliseconds drain{30000};
+};
+
 // A bounded first-in first-out queue of frames between one producer and one writer thread, with the
-// frame buffers recycled and the writer's first failure kept. Thread-safe.
+// frame buffers recycled and the writer's first failure kept. No wait of the producer's side outlasts the
+// limits: a writer past them is abandoned, the frames still queued are dropped and counted, and the writer
+// sees the queue closed before its next frame. Thread-safe.
 class FrameQueue final : public PendingWrites {
   public:
-    explicit FrameQueue(std::size_t capacity);
+    explicit FrameQueue(std::size_t capacity, WriterLimits limits = {});
 
     // Waits for room, then hands out a pooled buffer to fill: AVIERR_OK, else the kept failure, or
-    // AVIERR_BADHANDLE once closed.
+    // AVIERR_BADHANDLE once closed. A stalled writer is abandoned: AVIERR_COMPRESSOR, kept as the failure.
     AviResult Reserve(std::vector<std::uint8_t>& buffer);
     void Push(QueuedFrame frame);
 
-    // The writer's side: the next frame, or false once closed and empty.
+    // The writer's side: the next frame, or false once closed and empty (at once when abandoned).
     bool Pop(QueuedFrame& frame);
     // The popped frame is through; its buffer returns to the pool.
     void Done(std::vector<std::uint8_t> buffer, AviResult result);
+    // Sleeps for `delay`, less once the queue is abandoned: an encoder made slow on purpose.
+    void Delay(std::chrono::milliseconds delay);
 
     AviResult Failure() const;
-    // Waits until every pushed frame is through: the kept failure.
+    // Waits until every pushed frame is through: the kept failure (AVIERR_COMPRESSOR for a stalled writer).
     AviResult Drain();
+    // No more frames: waits within the limits until what is queued is written, then closes. The number of
+    // frames dropped because the writer did not keep up.
+    std::size_t Finish();
     void CloseAfterWriting() override;
 
-    // No more frames: the writer finishes what is queued, waiting producers give up.
-    void Close();
-
   private:
+    using Clock = std::chrono::steady_clock;
+
+    // Waits until `done` or until the writer stalls or `deadline` passes: whether `done` came.
+    bool WaitForWriter(std::unique_lock<std::mutex>& lock, Clock::time_point deadline,
+                       const std::function<bool()>& done);
+    void Abandon();  // with the lock held
+
     const std::size_t capacity_;
+    const WriterLimits limits_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<QueuedFrame> frames_;
     std::vector<std::vector<std::uint8_t>> pool_;
     bool busy_ = false;  // the writer holds a popped frame
     bool closed_ = false;
+    bool abandoned_ = false;
+    std::size_t dropped_ = 0;
+    Clock::time_point lastProgress_;  // the writer last took up or finished a frame, or got work when idle
     AviResult failure_ = AVIERR_OK;
 };
 

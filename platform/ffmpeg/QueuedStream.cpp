@@ -11,19 +11,26 @@
 namespace tolm::ffmpeg {
 
 QueuedStream::QueuedStream(std::shared_ptr<AviStream> target, std::shared_ptr<AviMuxer> file, bool encodes,
-                           std::size_t depth)
+                           const QueueOptions& options)
     : target_(std::move(target)),
       file_(std::move(file)),
-      queue_(std::make_shared<FrameQueue>(depth)),
-      encodes_(encodes) {
+      queue_(std::make_shared<FrameQueue>(options.depth, options.limits)),
+      encodes_(encodes),
+      frameDelay_(options.frameDelay) {
     if (file_) file_->WaitBeforeFinish(queue_);
     fileStream_ = dynamic_cast<AviWriteStream*>(target_.get());
     writer_ = std::thread([this] { Run(); });
 }
 
 QueuedStream::~QueuedStream() {
-    queue_->Close();
+    queue_->Finish();
+    // Even an abandoned writer is waited for: it stops before its next frame. (A libavcodec call that never
+    // returns would hold this; nothing can interrupt one.)
     writer_.join();
+}
+
+std::int64_t QueuedStream::FinishWrites() {
+    return static_cast<std::int64_t>(queue_->Finish());
 }
 
 AviStreamInfo QueuedStream::Info() const {
@@ -98,6 +105,7 @@ void QueuedStream::Run() {
         AviResult rc = AVIERR_OK;
         // After a failure the file is not whole; the frames behind it are let go unwritten.
         if (queue_->Failure() == AVIERR_OK) {
+            if (frameDelay_.count() > 0) queue_->Delay(frameDelay_);
             try {
                 if (fileStream_ && !frame.bytes.empty()) {
                     // The buffer is ours: the file may touch up the bytes in it instead of copying them.
