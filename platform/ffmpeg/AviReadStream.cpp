@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 extern "C" {
@@ -15,6 +16,15 @@ extern "C" {
 #include "platform/ffmpeg/VideoFormat.h"
 
 namespace tolm::ffmpeg {
+namespace {
+
+// How many empty positions from `position` up to `end` one read covers: a video frame at a time, but a gap in
+// the sound up to `maxSamples` at once, so a long one is not walked block by block.
+std::int64_t SkippedRun(bool audio, std::int64_t position, std::int64_t end, std::int64_t maxSamples) {
+    return audio ? std::clamp<std::int64_t>(end - position, 1, maxSamples) : 1;
+}
+
+}  // namespace
 
 AviResult OpenInput(const std::string& path, AvInputContextPtr& ctx) {
     struct stat sb {};
@@ -75,8 +85,13 @@ AviResult AviReadStream::Prepare() {
         info_.rcFrame = FrameRect{0, 0, par.width, par.height};
     } else if (par.codec_type == AVMEDIA_TYPE_AUDIO && par.sample_rate > 0) {
         audio_ = true;
-        blockAlign_ = par.block_align > 0 ? par.block_align
-                                          : std::max(1, par.ch_layout.nb_channels * par.bits_per_coded_sample / 8);
+        // Counted wide: a damaged header's channels times bits overflows an int. A block a wave format cannot
+        // describe (over 65535 bytes) is no sound this program wrote or can copy.
+        const std::int64_t bytes = par.block_align > 0
+                                       ? par.block_align
+                                       : std::int64_t{par.ch_layout.nb_channels} * par.bits_per_coded_sample / 8;
+        if (bytes > 0xFFFF) return AVIERR_BADFORMAT;
+        blockAlign_ = static_cast<int>(std::max<std::int64_t>(1, bytes));
         positions_ = AVRational{1, par.sample_rate};
         // WAVE gives a duration; AVI gives the header's length, in blocks of the stream's time base.
         const std::int64_t span = st->duration > 0 ? st->duration : st->nb_frames;
@@ -92,9 +107,18 @@ AviResult AviReadStream::Prepare() {
     info_.dwQuality = 0xFFFFFFFFu;
     if (const AVDictionaryEntry* title = av_dict_get(st->metadata, "title", nullptr, 0))
         info_.szName = std::string(title->value).substr(0, 64);
+    // Every position takes file space: a video frame, even a skipped one, is a chunk of at least 8 bytes, an
+    // audio block its block's bytes. A header that counts more than the file can hold is damaged (or the file
+    // was cut short): only the packets tell the length, and trusting it would have the save walk billions of
+    // positions that are not there.
+    const std::int64_t fileSize = ctx_->pb ? avio_size(ctx_->pb) : -1;
+    const std::int64_t most = fileSize >= 0 ? fileSize / (audio_ ? blockAlign_ : 8) : INT64_MAX;
+    if (length_ > most) length_ = 0;
     if (length_ <= 0) {
         const AviResult rc = MeasureByReading();  // replaces the demuxer: `st` is gone after it
         if (rc != AVIERR_OK) return rc;
+        // The packets' timestamps can be as damaged as the header (a start billions of positions late).
+        length_ = std::min(length_, most);
     }
     info_.dwLength = static_cast<std::uint32_t>(std::max<std::int64_t>(length_, 0));
     return AVIERR_OK;
@@ -217,13 +241,13 @@ AviResult AviReadStream::ReadChunk(std::int64_t position, std::int64_t maxSample
         if (!pending_) {
             const AviResult rc = ReadNext();
             if (rc == AVIERR_NODATA && position < length_) {
-                samples = 1;  // skipped positions at the end of the stream
+                samples = SkippedRun(audio_, position, length_, maxSamples);  // skipped positions at the end
                 return AVIERR_OK;
             }
             if (rc != AVIERR_OK) return rc;
         }
         if (position < pendingStart_) {
-            samples = 1;  // a skipped position: no bytes
+            samples = SkippedRun(audio_, position, pendingStart_, maxSamples);  // skipped positions: no bytes
             return AVIERR_OK;
         }
         if (position < pendingStart_ + pendingCount_) {
