@@ -152,6 +152,14 @@ void TScreenCamera::StartAudio(RecordingSession& session) {
         session.failure = 1;
         return;
     }
+    // A device that breaks off later (its server died, the input went away) says so here, on its own thread,
+    // instead of raising there; the capture loop tells the user and the picture goes on.
+    recorder.OnError = [&session](TWaveAudioIO& sender) {
+        const std::string text = sender.GetErrorText(sender.LastError());
+        std::lock_guard lock(session.audioLossMutex);
+        if (session.audioLossReason.empty()) session.audioLossReason = text;
+        session.audioLost = true;
+    };
     // A device that cannot record must not leave a recording without the sound the user asked for.
     std::string reason;
     try {
@@ -160,6 +168,12 @@ void TScreenCamera::StartAudio(RecordingSession& session) {
         reason = e.what();
     }
     if (recorder.Active() && reason.empty()) return;
+    {
+        // A failure of the start is this start's, not a loss during the recording.
+        std::lock_guard lock(session.audioLossMutex);
+        session.audioLost = false;
+        session.audioLossReason.clear();
+    }
     if (reason.empty()) reason = "The sound input did not start.";
     session.recorder.reset();
     ReportError("Can not record sound: " + reason);
@@ -169,6 +183,9 @@ void TScreenCamera::StartAudio(RecordingSession& session) {
 
 void TScreenCamera::StopAudio(RecordingSession& session) {
     if (!session.recorder) return;
+    // A loss the capture loop had no pass left to report.
+    if (session.audioLost) ReportAudioLoss(session);
+    const bool lostBefore = session.audioLost;
     try {
         if (useAudioRecord_ && session.recorder->Active()) {
             session.recorder->SetActive(false);
@@ -177,8 +194,28 @@ void TScreenCamera::StopAudio(RecordingSession& session) {
     } catch (const std::exception& e) {
         ReportError(std::string("Error on stop audio recording: ") + e.what());
     }
-    // Freeing the recorder waits until the wave file is complete.
+    // Freeing the recorder waits (within its time limit) until the wave file is complete.
     session.recorder.reset();
+    if (session.audioLost && !lostBefore) {
+        std::string reason;
+        {
+            std::lock_guard lock(session.audioLossMutex);
+            reason = session.audioLossReason;
+        }
+        ReportError("Error on stop audio recording: " + reason);
+    }
+}
+
+void TScreenCamera::ReportAudioLoss(RecordingSession& session) {
+    if (session.audioLossReported) return;
+    session.audioLossReported = true;
+    std::string reason;
+    {
+        std::lock_guard lock(session.audioLossMutex);
+        reason = session.audioLossReason;
+    }
+    ReportError("The sound input was lost; the recording goes on without sound." +
+                (reason.empty() ? std::string() : " " + reason));
 }
 
 }  // namespace tolm

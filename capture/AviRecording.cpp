@@ -1,6 +1,7 @@
 #include "capture/CaptureGlobals.h"
 #include "capture/CompressorTexts.h"
 #include "capture/ScreenCamera.h"
+#include "platform/Files.h"
 
 namespace tolm {
 void TScreenCamera::CreateTempAvi(RecordingSession& session) {
@@ -46,24 +47,65 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
 }
 
 bool TScreenCamera::WriteFrame(RecordingSession& session, int position, const PackedDib& dib) {
-    if (!session.compressed) return false;
+    if (!session.compressed || session.writeFailed) return false;
     const AviResult r = session.compressed->Write(position, 1, dib.Bits(), dib.Header().biSizeImage, AVIIF_KEYFRAME);
     if (r == AVIERR_OK) return true;
+    // Frames already in the file are the user's recording and are kept; a failure before the first one
+    // points at the compressor, and the question about another one follows.
+    if (FileHoldsFrames(session)) {
+        EndAfterWriteFailure(session, r);
+        return false;
+    }
     ReportError("Error on write data to AVI stream.");
     session.failure = r;
     return false;
 }
 
+bool TScreenCamera::FileHoldsFrames(const RecordingSession& session) {
+    return session.stream && session.stream->Info().dwLength > 0;
+}
+
+void TScreenCamera::EndAfterWriteFailure(RecordingSession& session, AviResult result) {
+    session.writeFailed = true;
+    if (recording_) StopRecording();
+    // The file keeps what reached it (the reader takes a file that was never finished); the save makes a
+    // whole one of it.
+    const std::string folder = FolderOf(Globals().TempVideoFile());
+    const std::optional<std::uint64_t> room = RoomForRecording(folder);
+    if (result == AVIERR_FILEWRITE && room && *room < TDiskWatch::kMinimumReserve) {
+        if (session.diskFullReported) return;
+        session.diskFullReported = true;
+        ReportError("Not enough disk space: the recording was stopped with " + std::to_string(*room / TDiskWatch::kMB) +
+                    " MB left in " + folder + ".");
+    } else if (result == AVIERR_COMPRESSOR) {
+        ReportError("The compressor stopped working; the recording was stopped and what was written is saved.");
+    } else {
+        ReportError("Error on write data to AVI stream; the recording was stopped and what was written is saved.");
+    }
+}
+
 void TScreenCamera::ReleaseVideo(RecordingSession& session) {
     session.optionsBuilt = false;
+    if (session.compressed && !session.failure && !session.writeFailed) {
+        // An encoder that falls behind at the end costs the frames it still holds, not the stop or the file.
+        const std::int64_t leftOut = session.compressed->FinishWrites();
+        if (leftOut > 0)
+            ReportError("The compressor did not keep up; " + std::to_string(leftOut) +
+                        (leftOut == 1 ? " frame at the end was left out." : " frames at the end were left out."));
+    }
     session.compressed.reset();
+    const bool holdsFrames = FileHoldsFrames(session);
     session.stream.reset();
     if (session.file) {
-        // A file that cannot be completed holds no usable recording: treat it like a failed write.
         const AviResult r = session.file->Finish();
-        if (r != AVIERR_OK && !session.failure) {
-            ReportError("Error on write data to AVI stream.");
-            session.failure = r;
+        if (r != AVIERR_OK && !session.failure && !session.writeFailed) {
+            if (holdsFrames) {
+                EndAfterWriteFailure(session, r);
+            } else {
+                // Nothing recorded reached the file: nothing to save.
+                ReportError("Error on write data to AVI stream.");
+                session.failure = r;
+            }
         }
         session.file.reset();
     }
@@ -118,7 +160,7 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
         if (loop) loop(session);
         // The sound ends with the last picture; releasing the video can take a while (queued frames are
         // still being written), and sound recorded meanwhile would have no picture.
-        if (session.recorder && session.recorder->Active()) session.recorder->SetPaused(true);
+        if (session.recorder && session.recorder->Active() && !session.audioLost) session.recorder->SetPaused(true);
     }
     Raise(OnStop);
     ReleaseVideo(session);

@@ -34,9 +34,10 @@ TScreenCamera::~TScreenCamera() {
         Globals().StopReason = TStopReason::Cancel;
         SetRecordingFlag(false);
     }
-    // Nothing handed to the main thread from here on may reach this engine.
-    lifeToken_.reset();
     if (worker_.joinable()) worker_.join();
+    // Nothing handed to the main thread from here on may reach this engine. Only after the join: the worker
+    // reads the token, and no handed-over work runs while this thread is in here.
+    lifeToken_.reset();
     TScreenCamera* self = this;
     Globals().ActiveCamera.compare_exchange_strong(self, nullptr);
     areaTimer_.reset();

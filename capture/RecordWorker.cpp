@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "capture/CaptureGlobals.h"
@@ -5,6 +6,12 @@
 #include "platform/Files.h"
 
 namespace tolm {
+namespace {
+
+// The disk is looked at once a second of recording: a statvfs and two stats, cheap at that pace.
+constexpr double kDiskCheckMs = 1000;
+
+}  // namespace
 
 ElapsedSplit TScreenCamera::SplitElapsedTime(double t) {
     ElapsedSplit s;
@@ -32,9 +39,10 @@ void TScreenCamera::Execute() {
     saveFailed_ = false;
     const std::string output = Globals().OutputFile();
     const std::string folder = FolderOf(output);
-    if (!folder.empty() && DirectoryExists(folder) && !EnoughDiskSpace(folder)) {
+    const bool folderExists = !folder.empty() && DirectoryExists(folder);
+    if (folderExists && (!OutputUsable(output) || !EnoughDiskSpace(folder))) {
         // Reported; nothing started, nothing to save.
-    } else if (!folder.empty() && DirectoryExists(folder)) {
+    } else if (folderExists) {
         int result;
         do {
             result = RecordAVI(output, [this](RecordingSession& session) { RunCaptureLoop(session); });
@@ -54,12 +62,64 @@ void TScreenCamera::Execute() {
     });
 }
 
+bool TScreenCamera::OutputUsable(const std::string& output) {
+    // Found out now rather than at the save, an hour of recording later.
+    const std::string folder = FolderOf(output);
+    std::string problem;
+    if (!FolderWritable(folder, problem)) {
+        ReportError("The folder " + folder + " cannot be written (" + problem + "); the recording was not started.");
+        return false;
+    }
+    if (FileLocked(output)) {
+        ReportError("The file " + output + " is in use by another program; the recording was not started.");
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> TScreenCamera::RoomForRecording(const std::string& folder) {
+    std::optional<std::uint64_t> room =
+        services_.freeDiskBytes ? services_.freeDiskBytes(folder) : FreeDiskBytes(folder);
+    // A file-size limit ends the larger file's writes as a full disk would.
+    if (const std::optional<std::uint64_t> limit = FileSizeLimitBytes()) {
+        const std::uint64_t largest =
+            std::max(FileSize(Globals().TempVideoFile()), FileSize(Globals().TempAudioFile()));
+        const std::uint64_t left = *limit > largest ? *limit - largest : 0;
+        if (!room || left < *room) room = left;
+    }
+    return room;
+}
+
+void TScreenCamera::WatchDisk(RecordingSession& session, TDiskWatch& watch, double elapsedMs) {
+    const std::string folder = FolderOf(Globals().TempVideoFile());
+    if (folder.empty()) return;
+    const std::uint64_t recorded =
+        FileSize(Globals().TempVideoFile()) + (useAudioRecord_ ? FileSize(Globals().TempAudioFile()) : 0);
+    // The index has an entry for every position up to the last one, written or skipped.
+    watch.Sample(elapsedMs, recorded, frameIndex_ + 1, RoomForRecording(folder));
+    freeDiskMb_ = watch.FreeMB();
+    secondsLeft_ = watch.SecondsLeft();
+    if (!watch.TooFull() || !recording_) return;
+    session.diskFullReported = true;
+    ReportError("Not enough disk space: the recording was stopped with " + std::to_string(watch.FreeMB()) +
+                " MB left in " + folder + ".");
+    StopRecording();
+}
+
 bool TScreenCamera::EnoughDiskSpace(const std::string& outputFolder) {
+    const std::string tempFolder = FolderOf(Globals().TempVideoFile());
+    const auto freeBytes = [this](const std::string& folder) {
+        return services_.freeDiskBytes ? services_.freeDiskBytes(folder) : FreeDiskBytes(folder);
+    };
+    if (!tempFolder.empty()) {
+        const std::optional<std::uint64_t> free = freeBytes(tempFolder);
+        freeDiskMb_ = free ? static_cast<std::int64_t>(*free / TDiskWatch::kMB) : -1;
+    }
     const int minimumMb = minimumFreeDiskMb_;
     if (minimumMb <= 0) return true;
-    for (const std::string& folder : {FolderOf(Globals().TempVideoFile()), outputFolder}) {
+    for (const std::string& folder : {tempFolder, outputFolder}) {
         if (folder.empty()) continue;
-        const std::optional<std::uint64_t> free = FreeDiskBytes(folder);
+        const std::optional<std::uint64_t> free = freeBytes(folder);
         if (!free || *free >= static_cast<std::uint64_t>(minimumMb) * 1024 * 1024) continue;
         ReportError("Not enough disk space: " + std::to_string(*free / (1024 * 1024)) + " MB free in " + folder +
                     ", at least " + std::to_string(minimumMb) + " MB are needed to start a recording.");
@@ -80,6 +140,7 @@ void TScreenCamera::WaitWhilePaused(RecordingSession& session, double& pausedTot
     Raise(OnPause);
     // The sound pauses with the picture, or it would run ahead of it by the length of every pause.
     TStockAudioRecorder* recorder = session.recorder && session.recorder->Active() ? session.recorder.get() : nullptr;
+    if (recorder && session.audioLost) recorder = nullptr;  // a lost input has nothing to pause
     if (recorder) recorder->SetPaused(true);
     const double pausedAt = services_.clock.NowMs();
     {
@@ -104,6 +165,8 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     double lastUpdate = 0;
     double rate = 0;
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
+    TDiskWatch disk;
+    double lastDiskCheck = -kDiskCheckMs;
 
     while (recording_) {
         WaitWhilePaused(session, pausedTotal);
@@ -115,7 +178,18 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         std::optional<PackedDib> dib =
             CaptureFrame(TCaptureMode::cmBitmapAndDib, &preview, area.left, area.top, area.width, area.height, invert);
         if (!dib) {
-            ReportError("Error capturing a frame from screen.");
+            // The display's reason (a lost connection) tells the user more than the failure alone.
+            const std::string detail = LastGrabError();
+            std::string text = "Error capturing a frame from screen." + (detail.empty() ? "" : " " + detail);
+            if (capturedFrames_ > 0) {
+                // What was captured until now is the user's recording: it ends here and is saved, as a stop
+                // would save it (a stop or cancel of the user's that came first stands).
+                text += " The recording was stopped; what was captured until then is saved.";
+                if (recording_) StopRecording();
+            } else {
+                Globals().StopReason = TStopReason::Cancel;  // nothing to save
+            }
+            ReportError(text);
             break;
         }
 
@@ -139,6 +213,12 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
         dib.reset();
 
+        if (session.audioLost) ReportAudioLoss(session);
+        if (elapsed - lastDiskCheck >= kDiskCheckMs) {
+            lastDiskCheck = elapsed;
+            WatchDisk(session, disk, elapsed);
+        }
+
         StoreElapsed(elapsed);
         const TRecordingDuration duration = RecordingDuration();
         if (duration.Enabled && (duration.Hours || duration.Minutes || duration.Seconds)) {
@@ -157,6 +237,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
             Raise(OnUpdate);
         }
     }
+    secondsLeft_ = -1;
 }
 
 }  // namespace tolm

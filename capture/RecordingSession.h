@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
 
 #include "audio/scWaveRecorders.h"
 #include "imaging/PackedDib.h"
@@ -21,6 +24,17 @@ struct RecordingSession {
     bool optionsBuilt = false;
     // Set by a failed step; it prevents the save and leads to the compressor question.
     std::optional<AviResult> failure;
+    // A write failed once frames were in the file: the recording ended there, reported, and is saved from
+    // what the file holds.
+    bool writeFailed = false;
+    // The user was told that the disk is full; a write that fails for it afterwards needs no second word.
+    bool diskFullReported = false;
+    // The sound input broke off during the recording (set on the device's thread, with the device's reason);
+    // the picture goes on. Before the recorder, which reports into them until it is gone.
+    std::atomic<bool> audioLost{false};
+    std::mutex audioLossMutex;
+    std::string audioLossReason;
+    bool audioLossReported = false;
     // The sound of the recording, from the audio start to the audio stop.
     std::unique_ptr<TStockAudioRecorder> recorder;
     // The sound could not be started: the recording ends without the compressor question.

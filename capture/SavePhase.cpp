@@ -56,18 +56,37 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
         videoOptions.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
         options[0] = &videoOptions;
     }
-    if (!DeleteTempFile(fileName)) {
+    // A file another program holds is not replaced: that would pull it from under the program, and its
+    // deletion at the next start would then take this recording. The temporary files stay instead.
+    if (FileLocked(fileName)) {
+        ReportError("The file " + fileName + " is in use by another program; the recording was not saved into it.");
+        saveFailed_ = true;
+        return false;
+    }
+    // One that cannot even be opened would only be listed for deletion at the next start, which would then
+    // take the new recording: the save's own rename replaces it instead.
+    if (!FileInUse(fileName) && !DeleteTempFile(fileName)) {
         ReportError("Can not delete existing video file.");
         saveFailed_ = true;
         return false;
     }
+    // Asked before the save: a save that fails removes what it wrote, and the space with it.
+    const std::string folder = FolderOf(fileName);
+    const std::optional<std::uint64_t> room = RoomForRecording(folder);
+    const std::uint64_t needed = FileSize(Globals().TempVideoFile()) + FileSize(Globals().TempAudioFile());
     services_.host.SetBusyCursor(true);
     const AviResult r = services_.avi.Save(fileName, streams, options, [this](int percent) { return SaveProgress(percent); });
     services_.host.SetBusyCursor(false);
     if (r == AVIERR_OK) return true;
-    ReportError(SaveErrorText(r));
     // What the user cancelled goes; anything else keeps the only copy of the recording.
     if (r != AVIERR_USERABORT) saveFailed_ = true;
+    if (r == AVIERR_FILEWRITE && room && *room < needed + TDiskWatch::kMinimumReserve) {
+        ReportError("Not enough disk space: the recording could not be saved in " + folder + " (" +
+                    std::to_string(*room / TDiskWatch::kMB) + " MB free, about " +
+                    std::to_string(needed / TDiskWatch::kMB + 1) + " MB needed).");
+    } else {
+        ReportError(SaveErrorText(r));
+    }
     Raise(OnStop);
     return false;
 }
@@ -101,16 +120,30 @@ bool TScreenCamera::KeepTempFilesForRecovery(const std::string& reason) {
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::vector<std::string> kept;
+    std::vector<std::filesystem::path> sources;
     for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()}) {
         std::error_code sizeError;
         if (file.empty() || !FileExists(file) || std::filesystem::file_size(file, sizeError) == 0) continue;
-        const std::filesystem::path from(file);
-        const std::filesystem::path to =
-            from.parent_path() / (std::string("unsaved-") + stamp + "-" + from.filename().string());
+        sources.emplace_back(file);
+    }
+    // Both files of the pair share one prefix, and a pair put aside earlier in the same second keeps its own.
+    std::string prefix;
+    for (int n = 1; prefix.empty() && n < 1000; ++n) {
+        std::string candidate = "unsaved-";
+        candidate += stamp;
+        if (n > 1) candidate.append("-").append(std::to_string(n));
+        candidate += '-';
+        bool free = true;
+        for (const std::filesystem::path& from : sources)
+            if (FileExists((from.parent_path() / (candidate + from.filename().string())).string())) free = false;
+        if (free) prefix = candidate;
+    }
+    std::vector<std::string> kept;
+    for (const std::filesystem::path& from : sources) {
+        const std::filesystem::path to = from.parent_path() / (prefix + from.filename().string());
         std::error_code ec;
-        std::filesystem::rename(from, to, ec);
-        kept.push_back(ec ? from.string() : to.string());
+        if (!prefix.empty()) std::filesystem::rename(from, to, ec);
+        kept.push_back(ec || prefix.empty() ? from.string() : to.string());
     }
     if (kept.empty()) return false;
     std::string text = reason + "; it is kept in " + kept.front();

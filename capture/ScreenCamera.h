@@ -13,6 +13,7 @@
 
 #include "capture/CameraTypes.h"
 #include "capture/CompressorTexts.h"
+#include "capture/DiskWatch.h"
 #include "capture/RecordingSession.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
@@ -52,6 +53,8 @@ struct EngineServices {
     // Without these the machine has no sound: no inputs, no mixer, and a recording with sound fails to start.
     WaveInService* waveIn = nullptr;
     MixerService* mixers = nullptr;
+    // The free space of a folder's file system; empty: the system is asked (FreeDiskBytes).
+    std::function<std::optional<std::uint64_t>(const std::string& folder)> freeDiskBytes;
 };
 
 // The four numbers of an elapsed time.
@@ -179,6 +182,12 @@ public:
     double RealFPS() const { return realFps_; }
     std::string ElapsedTimeText() const;
     std::string VideoCodecName() const;
+    // The room left for the recording's files in the temporary folder, in MB, measured once a second while
+    // recording (and at the start); -1 when unknown.
+    std::int64_t FreeDiskMB() const { return freeDiskMb_; }
+    // Seconds of recording at the current pace before the recording stops for lack of disk space; -1 when
+    // unknown or when no recording runs.
+    std::int64_t RecordingSecondsLeft() const { return secondsLeft_; }
 
     // --- Monitors -----------------------------------------------------------------------------------------
     int MonitorCount() const;
@@ -249,12 +258,25 @@ public:
     bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
     // Joins the temporary streams into the output file (the save of a recording ended for saving).
     void SaveRecording();
-    // Whether a recording that was killed left its temporary files, with "<size> MB, about <seconds> s".
-    bool HasLeftoverRecording(std::string& description);
-    // Saves such leftovers into `outputFile` as the save phase does, the sound joined when it was recorded,
-    // and deletes them once saved. False when there was nothing to recover; Globals().SaveSucceeded tells
-    // whether the save succeeded.
-    bool RecoverRecording(const std::string& outputFile);
+    // What an interrupted recording left in the temporary folder: the files of a killed recorder, or a pair put
+    // aside ("unsaved-...") after a failed save. Either file may be missing.
+    struct LeftoverRecording {
+        std::string videoFile;  // empty: only the sound is left
+        std::string audioFile;  // empty: no sound
+        std::uint64_t bytes = 0;
+        double seconds = -1;    // the picture's length, else the sound's; -1 when neither can be read
+        std::int64_t time = 0;  // last written, seconds since the epoch
+        // "12.3 MB, about 42 s, with sound, last written 2024-05-01 14:03"
+        std::string Description() const;
+    };
+    // Every interrupted recording in the temporary folder, newest first; never this engine's own.
+    std::vector<LeftoverRecording> LeftoverRecordings();
+    // Saves one into `outputFile` (replacing it), picture and sound joined as they were recorded, and deletes
+    // its files once saved; a part that cannot be read is left out, kept and reported. False, with the reason
+    // reported and every file kept, when nothing was saved; Globals().SaveSucceeded tells the same.
+    bool RecoverLeftover(const LeftoverRecording& leftover, const std::string& outputFile);
+    // Deletes its files as the clean-up after a recording does; true when they are gone.
+    bool DiscardLeftover(const LeftoverRecording& leftover);
     // Tells OnSaving that the last save succeeded ("Saving Success..."), when it did.
     void ReportSaveSuccess();
 
@@ -280,6 +302,16 @@ private:
     void RunCaptureLoop(RecordingSession& session);
     // False, with the reason reported, when the output or temporary folder is nearly full.
     bool EnoughDiskSpace(const std::string& outputFolder);
+    // False, with the reason reported, when the output folder cannot be written or the output file is held
+    // by another program: found out before anything is recorded.
+    bool OutputUsable(const std::string& output);
+    // Bytes that can still be written for the recording into `folder`: its free space, less when the
+    // process's file-size limit is nearer for the larger temporary file.
+    std::optional<std::uint64_t> RoomForRecording(const std::string& folder);
+    // The once-a-second look at the disk during a recording: statistics, and the stop when it is too full.
+    void WatchDisk(RecordingSession& session, TDiskWatch& watch, double elapsedMs);
+    // Reports a sound input that broke off, once.
+    void ReportAudioLoss(RecordingSession& session);
     void WaitWhilePaused(RecordingSession& session, double& pausedTotal);
     // Sound
     void StartAudio(RecordingSession& session);
@@ -294,6 +326,9 @@ private:
     Settled EndSettling(const std::string& error);
     void CreateTempAvi(RecordingSession& session);
     void ReleaseVideo(RecordingSession& session);
+    // A write that failed once frames were in the file: the recording ends and is saved from what was written.
+    void EndAfterWriteFailure(RecordingSession& session, AviResult result);
+    static bool FileHoldsFrames(const RecordingSession& session);
     int RecordingResult(RecordingSession& session);
     int WindDown();
     void OpenTempStream(const std::string& fileName, std::shared_ptr<AviStream>& slot);
@@ -344,6 +379,8 @@ private:
     std::atomic<int> frameIndex_{0};
     std::atomic<double> currentFps_{0};
     std::atomic<double> realFps_{0};
+    std::atomic<std::int64_t> freeDiskMb_{-1};
+    std::atomic<std::int64_t> secondsLeft_{-1};
 
     mutable std::mutex textMutex_;  // guards the strings and the duration below
     TRecordingDuration recordingDuration_;

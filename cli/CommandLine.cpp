@@ -92,7 +92,8 @@ bool ParseRotate(const std::string& text, Options& options, std::string& error) 
 const char* UsageText() {
     return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
-           "       tolm-record --recover OUTPUT.avi            saves the recording a killed tolm-record left\n"
+           "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, or\n"
+           "                                                   not saved); run it again for each older one\n"
            "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs [options]\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
            "  --fps N                 playback rate of the file (default 50)\n"
@@ -121,7 +122,9 @@ const char* UsageText() {
            "                          darkness=V, saturation=V, color-noise=N, mono-noise=N, posterize=P,\n"
            "                          color-adjust=R,G,B\n"
            "  --rotate KIND           left, right, reverse, horizontal or vertical\n"
-           "  --display NAME          X display to grab (default: $DISPLAY)\n";
+           "  --display NAME          X display to grab (default: $DISPLAY)\n"
+           "Exit status: 0 saved as asked; 3 saved, but a fault (lost display, full disk, lost sound input)\n"
+           "cut it short or took its sound; 1 nothing saved; 2 bad command line.\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error) {

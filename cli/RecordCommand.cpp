@@ -5,9 +5,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "capture/CaptureGlobals.h"
@@ -77,10 +80,69 @@ private:
     bool open_ = false;
 };
 
+// A recording stuck where nothing can interrupt it (a display that is frozen rather than gone keeps a grab,
+// and the main thread's frame drawing, waiting for ever) must not hold the user: once cancelled it gets a
+// while to end, then the program leaves it. Its temporary files are brought up to date every second, so
+// --recover saves what was recorded. Watched from a thread of its own, as the main thread may be the stuck one.
+class CancelWatchdog {
+public:
+    static constexpr std::chrono::seconds kLimit{10};
+
+    CancelWatchdog() : thread_([this] { Run(); }) {}
+    ~CancelWatchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    CancelWatchdog(const CancelWatchdog&) = delete;
+    CancelWatchdog& operator=(const CancelWatchdog&) = delete;
+
+    void Cancelled() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!deadline_) deadline_ = std::chrono::steady_clock::now() + kLimit;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    void Run() {
+        SetCurrentThreadName("tolm-watchdog");
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return done_ || deadline_; });
+        if (done_ || changed_.wait_until(lock, *deadline_, [this] { return done_; })) return;
+        std::fprintf(stderr, "\ntolm-record: The recording does not end (a display, device or disk does not answer); "
+                             "leaving it. What was recorded stays for tolm-record --recover.\n");
+        // The worker cannot be joined nor its objects released while it waits inside them.
+        std::_Exit(1);
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::thread thread_;  // last: starts once the rest is set up
+};
+
 std::string Absolute(const std::string& path) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     return ec ? path : absolute.lexically_normal().string();
+}
+
+// "  812 MB free, 14 min left": the room for the recording and how long it lasts at the current pace.
+std::string DiskText(const TScreenCamera& camera) {
+    const std::int64_t mb = camera.FreeDiskMB();
+    if (mb < 0) return {};
+    std::string text = "  " + (mb >= 10240 ? std::to_string(mb / 1024) + " GB" : std::to_string(mb) + " MB") + " free";
+    const std::int64_t s = camera.RecordingSecondsLeft();
+    if (s < 0) return text;
+    if (s < 60) return text + ", " + std::to_string(s) + " s left";
+    if (s < 3600) return text + ", " + std::to_string(s / 60) + " min left";
+    return text + ", " + std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min left";
 }
 
 bool PrepareCompressor(const Options& options, Session& session, std::string& error) {
@@ -112,12 +174,17 @@ int RecordCommand(const Options& options) {
     // Before any thread starts, so that every thread inherits the blocked signals.
     StatusLine status;
     std::atomic<Session*> active{nullptr};
+    // Made once the signals are blocked, like every thread; the signal thread finds it through `watching`.
+    std::optional<CancelWatchdog> watchdog;
+    std::atomic<CancelWatchdog*> watching{nullptr};
     SignalWatcher signals([&](int count) {
+        if (CancelWatchdog* w = watching.load(); w && count >= 2) w->Cancelled();
         Session* s = active.load();
         if (!s) return;
         s->Loop().Post([s, count] { s->Camera().HotKeyPressed(count == 1 ? HotKey::ShiftEscape : HotKey::Escape); });
         if (count == 1) std::fprintf(stderr, "\nStopping; interrupt again to cancel without saving.\n");
     });
+    watching = &watchdog.emplace();
 
     std::unique_ptr<Session> session = Session::OpenOrReport(options);
     if (!session) return 1;
@@ -131,14 +198,22 @@ int RecordCommand(const Options& options) {
         std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
         return 2;
     }
-    camera.OnError = [&](TScreenCamera&, const std::string& text) { status.Message("tolm-record: " + text); };
+    // Messages of a recording that was saved all the same mean it is not what was asked for (cut short by a
+    // fault, without its sound from some point): such a run ends with 3 instead of 0.
+    std::atomic<int> messages{0};
+    std::atomic<bool> started{false};
+    camera.OnError = [&](TScreenCamera&, const std::string& text) {
+        if (started) ++messages;  // not the notices before it (a leftover recording put aside)
+        status.Message("tolm-record: " + text);
+    };
     camera.OnUpdate = [&](TScreenCamera& c) {
         char line[160];
         std::snprintf(line, sizeof line, "%s  %d frames, %d dropped, %.1f fps (loop %.1f/s)%s", c.ElapsedTimeText().c_str(),
                       c.CapturedFrames(), c.DroppedFrames(), c.CurrentFPS(), c.RealFPS(), c.Paused() ? "  paused" : "");
-        status.Show(line);
+        status.Show(line + DiskText(c));
     };
     camera.OnStart = [&](TScreenCamera& c) {
+        started = true;
         const Rect a = c.ScreenArea().Bounds();
         status.Message("Recording " + std::to_string(a.width) + "x" + std::to_string(a.height) + " at (" +
                        std::to_string(a.left) + "," + std::to_string(a.top) + ") with " + c.VideoCodecName() +
@@ -161,11 +236,12 @@ int RecordCommand(const Options& options) {
     active = nullptr;
     status.End();
     if (!Globals().SaveSucceeded) {
-        std::fprintf(stderr, "tolm-record: nothing was saved.\n");
+        // A recording refused before its start has said why already; nothing was recorded to lose.
+        if (started) std::fprintf(stderr, "tolm-record: nothing was saved.\n");
         return 1;
     }
     std::printf("Saved %s (%d frames, %d dropped)\n", output.c_str(), camera.CapturedFrames(), camera.DroppedFrames());
-    return 0;
+    return messages > 0 ? 3 : 0;
 }
 
 }  // namespace tolm::cli

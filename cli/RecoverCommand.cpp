@@ -3,25 +3,36 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "capture/CaptureGlobals.h"
 #include "cli/Backends.h"
 
 namespace tolm::cli {
+namespace {
+
+void SayWhatRemains(std::size_t remaining) {
+    if (remaining == 0) return;
+    std::printf("%zu more interrupted recording%s left; run tolm-record --recover again to save the next newest.\n",
+                remaining, remaining == 1 ? " is" : "s are");
+}
+
+}  // namespace
 
 int RecoverCommand(const Options& options) {
     std::unique_ptr<Session> session = Session::OpenOrReport(options);
     if (!session) return 1;
     TScreenCamera& camera = session->Camera();
-    std::string description;
-    if (!camera.HasLeftoverRecording(description)) {
+    const std::vector<TScreenCamera::LeftoverRecording> leftovers = camera.LeftoverRecordings();
+    if (leftovers.empty()) {
         std::fprintf(stderr, "Nothing to recover.\n");
         return 1;
     }
+    const TScreenCamera::LeftoverRecording& newest = leftovers.front();
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(options.outputFile, ec);
     const std::string output = ec ? options.outputFile : absolute.lexically_normal().string();
-    std::printf("Recovering %s into %s\n", description.c_str(), output.c_str());
+    std::printf("Recovering %s into %s\n", newest.Description().c_str(), output.c_str());
     std::fflush(stdout);
 
     bool lineOpen = false;
@@ -36,13 +47,15 @@ int RecoverCommand(const Options& options) {
         lineOpen = true;
     };
     camera.OnDeleting = nullptr;
-    camera.RecoverRecording(output);
+    const bool saved = camera.RecoverLeftover(newest, output);
     if (lineOpen) std::fputc('\n', stderr);
-    if (!Globals().SaveSucceeded) {
+    if (!saved) {
         std::fprintf(stderr, "tolm-record: nothing was saved.\n");
+        SayWhatRemains(leftovers.size() - 1);
         return 1;
     }
     std::printf("Saved %s\n", output.c_str());
+    SayWhatRemains(leftovers.size() - 1);
     return 0;
 }
 

@@ -21,15 +21,29 @@ std::string InstanceTempFolder(std::string& error);
 void ReleaseInstanceTempFolder(const std::string& folder);
 
 bool FileExists(const std::string& path);
+// The size of a file in bytes; 0 when it is missing or cannot be asked.
+std::uint64_t FileSize(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
 // Bytes an unprivileged program may still write on the file system that holds `folder`; nothing when that
 // cannot be asked.
 std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder);
 
+// The largest file this process may write (its file-size limit); nothing when there is no limit.
+std::optional<std::uint64_t> FileSizeLimitBytes();
+
+// Whether a new file can be made in `folder`, found by making one and removing it again: neither the mode bits
+// nor access() tell for every case (a read-only mount seen by a privileged user, ACLs, no inodes left). On
+// false `problem` says why.
+bool FolderWritable(const std::string& folder, std::string& problem);
+
 // True when the file exists and cannot be opened for reading and writing with an exclusive advisory lock:
 // another program (or another part of this one) holds it.
 bool FileInUse(const std::string& path);
+
+// True when the file opens but another open of it holds an advisory lock (flock) that excludes ours: a
+// program is working on it. A file that cannot be opened at all is not counted as locked.
+bool FileLocked(const std::string& path);
 
 bool RemoveFile(const std::string& path);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 #include "platform/Files.h"
 
@@ -9,8 +10,9 @@ namespace tolm {
 
 class FakeAviStream final : public AviStream {
 public:
-    FakeAviStream(FakeAviLibrary& library, std::shared_ptr<FakeAviLibrary::StreamData> data)
-        : library_(library), data_(std::move(data)) {}
+    // `diskPath`: the file a written stream's bytes also go to, so that it grows on disk as a real one does.
+    FakeAviStream(FakeAviLibrary& library, std::shared_ptr<FakeAviLibrary::StreamData> data, std::string diskPath = {})
+        : library_(library), data_(std::move(data)), diskPath_(std::move(diskPath)) {}
 
     AviStreamInfo Info() const override {
         std::lock_guard lock(library_.mutex_);
@@ -33,6 +35,10 @@ public:
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         data_->samples[start] = FakeAviLibrary::Sample{{bytes, bytes + size}, flags};
         data_->info.dwLength = std::max<std::uint32_t>(data_->info.dwLength, static_cast<std::uint32_t>(start) + 1);
+        if (!diskPath_.empty() && size > 0) {
+            std::ofstream(diskPath_, std::ios::binary | std::ios::app).write(static_cast<const char*>(data),
+                                                                             static_cast<std::streamsize>(size));
+        }
         return AVIERR_OK;
     }
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& bytes, std::uint32_t& flags) override {
@@ -48,6 +54,7 @@ public:
 private:
     FakeAviLibrary& library_;
     std::shared_ptr<FakeAviLibrary::StreamData> data_;
+    std::string diskPath_;
 };
 
 namespace {
@@ -55,8 +62,8 @@ namespace {
 // Writes through to the target stream, marking what it wrote with its handler.
 class FakeCompressedStream final : public AviStream {
 public:
-    FakeCompressedStream(std::shared_ptr<AviStream> target, std::uint32_t handler)
-        : target_(std::move(target)), handler_(handler) {}
+    FakeCompressedStream(std::shared_ptr<AviStream> target, std::uint32_t handler, std::int64_t leftOut)
+        : target_(std::move(target)), handler_(handler), leftOut_(leftOut) {}
     AviStreamInfo Info() const override { return target_->Info(); }
     AviResult SetFormat(std::int32_t position, const void* format, std::size_t size) override {
         return target_->SetFormat(position, format, size);
@@ -70,10 +77,12 @@ public:
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) override {
         return target_->Read(position, data, flags);
     }
+    std::int64_t FinishWrites() override { return std::exchange(leftOut_, 0); }
 
 private:
     std::shared_ptr<AviStream> target_;
     std::uint32_t handler_;
+    std::int64_t leftOut_;
 };
 
 bool TouchFile(const std::string& path) {
@@ -85,8 +94,8 @@ bool TouchFile(const std::string& path) {
 
 class FakeAviFile final : public AviFile {
 public:
-    FakeAviFile(FakeAviLibrary& library, std::shared_ptr<FakeAviLibrary::FileData> data)
-        : library_(library), data_(std::move(data)) {}
+    FakeAviFile(FakeAviLibrary& library, std::shared_ptr<FakeAviLibrary::FileData> data, std::string diskPath = {})
+        : library_(library), data_(std::move(data)), diskPath_(std::move(diskPath)) {}
 
     AviResult CreateStream(const AviStreamInfo& info, std::shared_ptr<AviStream>& stream) override {
         if (library_.createStreamResult != AVIERR_OK) return library_.createStreamResult;
@@ -96,7 +105,7 @@ public:
             std::lock_guard lock(library_.mutex_);
             data_->streams.push_back(streamData);
         }
-        stream = std::make_shared<FakeAviStream>(library_, streamData);
+        stream = std::make_shared<FakeAviStream>(library_, streamData, diskPath_);
         return AVIERR_OK;
     }
     AviResult GetStream(std::uint32_t fccType, std::int32_t index, std::shared_ptr<AviStream>& stream) override {
@@ -121,6 +130,7 @@ public:
 private:
     FakeAviLibrary& library_;
     std::shared_ptr<FakeAviLibrary::FileData> data_;
+    std::string diskPath_;  // set for a file being written
 };
 
 AviResult FakeAviLibrary::OpenFile(const std::string& path, AviOpenMode mode, std::unique_ptr<AviFile>& file) {
@@ -129,7 +139,7 @@ AviResult FakeAviLibrary::OpenFile(const std::string& path, AviOpenMode mode, st
         auto data = std::make_shared<FileData>();
         std::lock_guard lock(mutex_);
         files_[path] = data;
-        file = std::make_unique<FakeAviFile>(*this, data);
+        file = std::make_unique<FakeAviFile>(*this, data, path);
         return AVIERR_OK;
     }
     if (!FileExists(path)) return AVIERR_FILEOPEN;
@@ -143,7 +153,7 @@ AviResult FakeAviLibrary::OpenFile(const std::string& path, AviOpenMode mode, st
 AviResult FakeAviLibrary::MakeCompressedStream(std::shared_ptr<AviStream> target, const AviCompressOptions& options,
                                                std::shared_ptr<AviStream>& compressed) {
     if (compressResult != AVIERR_OK) return compressResult;
-    compressed = std::make_shared<FakeCompressedStream>(std::move(target), options.fccHandler);
+    compressed = std::make_shared<FakeCompressedStream>(std::move(target), options.fccHandler, leftOutAtFinish);
     return AVIERR_OK;
 }
 

@@ -10,8 +10,9 @@
 
 namespace tolm {
 
-// AVI services that keep the streams in memory, with failures on request. Files are still created (empty)
-// on disk, so the engine's file handling (deletion, existence, permissions) meets real files.
+// AVI services that keep the streams in memory, with failures on request. Files are still created on disk,
+// and a file being written grows by the bytes written to it, so the engine's file handling (deletion,
+// existence, permissions, sizes) meets real files.
 class FakeAviLibrary final : public AviLibrary {
 public:
     struct Sample {
@@ -50,6 +51,8 @@ public:
     AviResult finishResult = AVIERR_OK;
     std::int32_t failWriteAt = -1;  // position whose write fails with AVIERR_FILEWRITE
     AviResult saveResult = AVIERR_OK;
+    // Frames the next compressed stream says it left out when its writes are finished (an encoder too slow).
+    std::int64_t leftOutAtFinish = 0;
     std::vector<int> progressSteps{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
 
 private:

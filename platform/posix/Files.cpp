@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -132,6 +133,11 @@ bool FileExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+std::uint64_t FileSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
 bool DirectoryExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -143,10 +149,37 @@ std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder) {
     return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
+std::optional<std::uint64_t> FileSizeLimitBytes() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+    return static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+bool FolderWritable(const std::string& folder, std::string& problem) {
+    const std::string probe = folder + "/.tolm-write-check-" + std::to_string(::getpid());
+    auto create = [&] { return ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600); };
+    int raw = create();
+    // Left by a process of the same number that died between the two steps.
+    if (raw < 0 && errno == EEXIST && ::unlink(probe.c_str()) == 0) raw = create();
+    const FileDescriptor fd(raw);
+    if (fd.Get() < 0) {
+        problem = std::strerror(errno);
+        return false;
+    }
+    ::unlink(probe.c_str());
+    return true;
+}
+
 bool FileInUse(const std::string& path) {
     const FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     if (fd.Get() < 0) return errno != ENOENT;
     return ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0;
+}
+
+bool FileLocked(const std::string& path) {
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.Get() < 0) return false;
+    return ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

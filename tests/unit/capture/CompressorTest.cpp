@@ -141,7 +141,7 @@ TEST_F(Compressors, FailedWriteOffersTheDefaultThenNamesIt) {
     compressors.Add(FakeCompressorManager::Codec("AAAA"));
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);
-    avi.failWriteAt = 1;
+    avi.failWriteAt = 0;  // before any frame reached the file: the compressor is the suspect
     host.QueueAnswers({true});
     EXPECT_EQ(Record({0, 1}), -1);
     EXPECT_EQ(camera->CurrentCompressor(), MakeFourCC('M', 'S', 'V', 'C'));

@@ -1,0 +1,193 @@
+// tolm-record when the disk fills or the output cannot be had: the disk-space stop keeps a playable file, a
+// held output keeps the recording for --recover, a folder that cannot be written is refused before recording.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "integration/cli/PrivateServers.h"
+#include "integration/cli/TolmRecordFixture.h"
+
+namespace tolm::testing {
+namespace {
+
+const std::string kRecorder = kBin + "/tolm-record";
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+double Seconds(const std::string& file) {
+    const auto video = ProbeStream(file, 0);
+    const auto frames = video.find("nb_frames");
+    return frames == video.end() ? 0 : std::stod(frames->second) / 50.0;
+}
+
+// The recorders' temporary folder is the test's: a plain folder, or a small file system mounted there.
+class OutputFaults : public TolmRecord {
+protected:
+    void TearDown() override {
+        runtimeEnv_.reset();
+        mount_.reset();
+        TolmRecord::TearDown();
+    }
+    void UseRuntime(const std::string& runtime) {
+        runtime_ = runtime;
+        runtimeEnv_.emplace("XDG_RUNTIME_DIR", runtime);
+    }
+    void UsePlainRuntime() {
+        ASSERT_EQ(::mkdir(folder.Path("run").c_str(), 0700), 0);
+        UseRuntime(folder.Path("run"));
+    }
+    // False (the test skipped) where mounting is not allowed.
+    bool UseSmallRuntime() {
+        mount_.emplace(folder.Path("small"), "size=128m,mode=700");
+        if (!mount_->Mounted()) return false;
+        UseRuntime(folder.Path("small"));
+        return true;
+    }
+    std::string Leftovers() const { return runtime_ + "/tolm-screen-capture"; }
+    std::vector<std::string> Kept() const {
+        std::vector<std::string> kept;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(Leftovers(), ec))
+            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) kept.push_back(entry.path().string());
+        return kept;
+    }
+    // As Spawn, with a file-size limit: past it writes fail with EFBIG instead of the signal ending the process.
+    static pid_t SpawnWithFileSizeLimit(std::vector<std::string> args, const std::string& log, rlim_t limit) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const rlimit fileSize{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
+            ::signal(SIGXFSZ, SIG_IGN);
+            std::freopen(log.c_str(), "w", stdout);
+            std::freopen(log.c_str(), "a", stderr);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        return pid;
+    }
+    void ExpectStoppedForSpace(const std::string& out, const std::string& log, double atLeastSeconds) {
+        const std::string text = Slurp(log);
+        EXPECT_EQ(Count(text, "tolm-record: "), 1) << text;
+        EXPECT_EQ(Count(text, "tolm-record: Not enough disk space: the recording was stopped with "), 1) << text;
+        EXPECT_NE(text.find("Saved " + out), std::string::npos) << text;
+        EXPECT_GE(Seconds(out), atLeastSeconds);
+    }
+
+    std::string runtime_;
+    std::optional<ScopedTmpfs> mount_;
+    std::optional<ScopedEnv> runtimeEnv_;
+};
+
+TEST_F(OutputFaults, FillingDiskStopsWhileTheFilesCanStillBeFinished) {
+    if (!UseSmallRuntime()) GTEST_SKIP() << mount_->Problem() << "; the file-size limit test stands in";
+    const std::string out = folder.Path("raw.avi");
+    const std::string log = folder.Path("raw.txt");
+    // Uncompressed frames fill the 128 MB in a few seconds.
+    EXPECT_EQ(Wait(Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "none", "--duration", "30", out}, log)), 3)
+        << Slurp(log);
+    ExpectStoppedForSpace(out, log, 1.0);
+}
+
+TEST_F(OutputFaults, DiskFilledAtOnceKeepsWhatWasWrittenAndSaysSoOnce) {
+    if (!UseSmallRuntime()) GTEST_SKIP() << mount_->Problem() << "; the file-size limit test stands in";
+    const std::string out = folder.Path("full.avi");
+    const std::string log = folder.Path("full.txt");
+    const pid_t recorder = Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", "--duration", "30", out}, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    std::this_thread::sleep_for(2000ms);
+    {
+        // Another program takes every byte left; the recorder's next writes fail with ENOSPC.
+        const int fd = ::open((runtime_ + "/filler").c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        const std::vector<char> block(1 << 20, 'x');
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        ::close(fd);
+    }
+    EXPECT_EQ(Wait(recorder), 3) << Slurp(log);
+    ExpectStoppedForSpace(out, log, 1.0);
+}
+
+TEST_F(OutputFaults, FileSizeLimitStopsLikeAFullDisk) {
+    UsePlainRuntime();
+    const std::string out = folder.Path("limited.avi");
+    const std::string log = folder.Path("limited.txt");
+    const pid_t recorder = SpawnWithFileSizeLimit(
+        {kRecorder, "--area", "0,0,320,240", "--codec", "none", "--duration", "30", out}, log, 40 << 20);
+    EXPECT_EQ(Wait(recorder), 3) << Slurp(log);
+    ExpectStoppedForSpace(out, log, 1.0);
+}
+
+TEST_F(OutputFaults, HeldOutputKeepsTheRecordingForRecoverAndRefusesTheNextStart) {
+    UsePlainRuntime();
+    const std::string out = folder.Path("held.avi");
+    const std::string log = folder.Path("held.txt");
+    const pid_t recorder = Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", out}, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    std::this_thread::sleep_for(1000ms);
+    int fd = ::open(out.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    std::this_thread::sleep_for(1500ms);
+    ::kill(recorder, SIGINT);
+    EXPECT_EQ(Wait(recorder), 1) << Slurp(log);
+    const std::string text = Slurp(log);
+    EXPECT_EQ(Count(text, "tolm-record: The file " + out +
+                              " is in use by another program; the recording was not saved into it."),
+              1)
+        << text;
+    EXPECT_EQ(Count(text, "tolm-record: The recording was not saved; it is kept in " + Leftovers() + "/unsaved-"), 1)
+        << text;
+    EXPECT_EQ(Kept().size(), 1u);
+    EXPECT_EQ(std::filesystem::file_size(out), 0u);  // the other program's file is as it was
+
+    // While it is held, no recording starts into it.
+    const std::string refusedLog = folder.Path("refused.txt");
+    EXPECT_EQ(Wait(Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", out}, refusedLog)), 1);
+    const std::string refused = Slurp(refusedLog);
+    EXPECT_NE(refused.find("tolm-record: The file " + out +
+                           " is in use by another program; the recording was not started."),
+              std::string::npos)
+        << refused;
+    EXPECT_EQ(refused.find("Recording "), std::string::npos) << refused;
+
+    // Once it is free, the kept recording is saved into it.
+    ::close(fd);
+    const std::string recoverLog = folder.Path("recover.txt");
+    EXPECT_EQ(Wait(Spawn({kRecorder, "--recover", out}, recoverLog)), 0) << Slurp(recoverLog);
+    EXPECT_GE(Seconds(out), 2.0);
+    EXPECT_TRUE(Kept().empty());
+}
+
+TEST_F(OutputFaults, FolderThatCannotBeWrittenIsRefusedBeforeRecording) {
+    UsePlainRuntime();
+    // Root writes through permission bits; a read-only file system stops everyone.
+    const ScopedTmpfs readOnly(folder.Path("ro"), "size=1m", true);
+    if (!readOnly.Mounted()) GTEST_SKIP() << readOnly.Problem();
+    const std::string log = folder.Path("ro.txt");
+    EXPECT_EQ(Wait(Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", folder.Path("ro/x.avi")}, log)), 1);
+    const std::string text = Slurp(log);
+    EXPECT_EQ(text, "tolm-record: The folder " + folder.Path("ro") +
+                        " cannot be written (Read-only file system); the recording was not started.\n");
+}
+
+}  // namespace
+}  // namespace tolm::testing

@@ -1,0 +1,86 @@
+// Two interrupted recordings: a killed recorder's, and the one it had put aside from an earlier kill. Each
+// tolm-record --recover saves the newest that is left and says how many remain.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "integration/Requirements.h"
+#include "integration/cli/TolmRecordFixture.h"
+
+namespace tolm::testing {
+namespace {
+
+const std::string kRecorder = kBin + "/tolm-record";
+
+class RecoverSeveral : public TolmRecord {
+protected:
+    void SetUp() override {
+        TolmRecord::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        runtime_ = folder.Path("run");
+        ASSERT_EQ(::mkdir(runtime_.c_str(), 0700), 0);
+        const char* saved = std::getenv("XDG_RUNTIME_DIR");
+        savedRuntime_ = saved ? std::optional<std::string>(saved) : std::nullopt;
+        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedRuntime_)
+            ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
+        else if (!runtime_.empty())
+            ::unsetenv("XDG_RUNTIME_DIR");
+        TolmRecord::TearDown();
+    }
+
+    // A picture-only recording of the given area killed after `seconds`.
+    void RecordAndKill(const std::string& area, std::chrono::seconds seconds, const std::string& log) {
+        const pid_t recorder = Spawn({kRecorder, "--area", area, "--codec", "MJPG", folder.Path("never.avi")}, log);
+        ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+        std::this_thread::sleep_for(seconds);
+        ::kill(recorder, SIGKILL);
+        Wait(recorder);
+    }
+    std::string Recover(const std::string& output, int expectedStatus) {
+        const std::string log = output + ".txt";
+        EXPECT_EQ(Wait(Spawn({kRecorder, "--recover", output}, log)), expectedStatus) << Slurp(log);
+        return Slurp(log);
+    }
+
+    std::string runtime_;
+    std::optional<std::string> savedRuntime_;
+};
+
+TEST_F(RecoverSeveral, TheNewestFirstThenTheOlderOneThenNothing) {
+    RecordAndKill("0,0,320,240", 3s, folder.Path("first.txt"));
+    // The next recording puts the first one aside before it records, and says where.
+    const std::string second = folder.Path("second.txt");
+    RecordAndKill("0,0,160,120", 3s, second);
+    EXPECT_NE(Slurp(second).find("An interrupted recording was left; it is kept in "), std::string::npos)
+        << Slurp(second);
+
+    const std::string newest = Recover(folder.Path("newest.avi"), 0);
+    EXPECT_NE(newest.find("1 more interrupted recording is left; run tolm-record --recover again"), std::string::npos)
+        << newest;
+    EXPECT_EQ(ProbeStream(folder.Path("newest.avi"), 0).at("width"), "160");
+
+    const std::string older = Recover(folder.Path("older.avi"), 0);
+    EXPECT_EQ(older.find("more interrupted"), std::string::npos) << older;
+    EXPECT_EQ(ProbeStream(folder.Path("older.avi"), 0).at("width"), "320");
+    EXPECT_GE(std::stod(ProbeStream(folder.Path("older.avi"), 0).at("duration")), 1.5);
+
+    EXPECT_NE(Recover(folder.Path("none.avi"), 1).find("Nothing to recover."), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("none.avi")));
+    // Nothing of either recording is left behind.
+    for (const auto& entry : std::filesystem::directory_iterator(runtime_ + "/tolm-screen-capture")) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find(".avi"), std::string::npos) << name;
+    }
+}
+
+}  // namespace
+}  // namespace tolm::testing

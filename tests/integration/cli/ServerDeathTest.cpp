@@ -1,0 +1,131 @@
+// tolm-record when a server it uses dies mid-recording: the X server (the recording ends and is saved up to
+// there; hot keys, frame window and area timer on the dead connection neither crash nor hang) and the sound
+// server (the picture goes on to the end, the sound stops there). Each server is the test's own.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "integration/cli/PrivateServers.h"
+#include "integration/cli/TolmRecordFixture.h"
+
+namespace tolm::testing {
+namespace {
+
+const std::string kRecorder = kBin + "/tolm-record";
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// The recorders' temporary folder is the test's.
+class ServerDeath : public TolmRecord {
+protected:
+    void SetUp() override {
+        TolmRecord::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        const std::string runtime = folder.Path("run");
+        ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
+        runtime_.emplace("XDG_RUNTIME_DIR", runtime);
+    }
+    void TearDown() override {
+        runtime_.reset();
+        TolmRecord::TearDown();
+    }
+    std::optional<ScopedEnv> runtime_;
+};
+
+TEST_F(ServerDeath, XServerKilledEndsTheRecordingWithOneMessageAndSavesIt) {
+    PrivateXvfb x;
+    ASSERT_FALSE(x.DisplayName().empty()) << "Xvfb did not start";
+    const ScopedEnv display("DISPLAY", x.DisplayName());
+    const std::string out = folder.Path("x.avi");
+    const std::string log = folder.Path("x.txt");
+    const pid_t recorder = Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", out}, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    std::this_thread::sleep_for(2500ms);
+    x.Kill();
+    // Saved, but cut short by the fault: 3.
+    EXPECT_EQ(Wait(recorder), 3) << Slurp(log);
+    const std::string text = Slurp(log);
+    // Its keys were grabbed and its frame shown on that display ("... Pause pauses." says so): they went with
+    // it quietly.
+    EXPECT_NE(text.find("Pause pauses."), std::string::npos) << text;
+    EXPECT_EQ(Count(text, "tolm-record: "), 1) << text;
+    EXPECT_EQ(Count(text, "tolm-record: Error capturing a frame from screen. Lost the connection to the X display " +
+                              x.DisplayName() + ". The recording was stopped; what was captured until then is saved."),
+              1)
+        << text;
+    EXPECT_NE(text.find("Saved " + out), std::string::npos) << text;
+    EXPECT_GE(std::stod(ProbeStream(out, 0).at("nb_frames")) / 50.0, 1.5);
+}
+
+TEST_F(ServerDeath, FrozenXServerIsLeftAfterTheCancelAndWhatWasRecordedIsRecovered) {
+    const std::string log = folder.Path("frozen.txt");
+    {
+        PrivateXvfb x;
+        ASSERT_FALSE(x.DisplayName().empty()) << "Xvfb did not start";
+        const ScopedEnv display("DISPLAY", x.DisplayName());
+        const pid_t recorder =
+            Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", folder.Path("no.avi")}, log);
+        ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+        std::this_thread::sleep_for(2500ms);
+        // A server that stops answering keeps the grab and the frame's drawing waiting for ever: the stop
+        // cannot come through, the cancel ends the program after its time limit.
+        x.Freeze();
+        std::this_thread::sleep_for(500ms);
+        ::kill(recorder, SIGINT);
+        std::this_thread::sleep_for(1000ms);
+        ::kill(recorder, SIGINT);
+        EXPECT_EQ(Wait(recorder), 1) << Slurp(log);
+    }
+    const std::string text = Slurp(log);
+    EXPECT_EQ(Count(text, "tolm-record: The recording does not end (a display, device or disk does not answer); "
+                          "leaving it. What was recorded stays for tolm-record --recover."),
+              1)
+        << text;
+    const std::string out = folder.Path("recovered.avi");
+    const std::string recoverLog = folder.Path("recover.txt");
+    EXPECT_EQ(Wait(Spawn({kRecorder, "--recover", out}, recoverLog)), 0) << Slurp(recoverLog);
+    EXPECT_GE(std::stod(ProbeStream(out, 0).at("nb_frames")) / 50.0, 1.5);
+}
+
+TEST_F(ServerDeath, SoundServerKilledLeavesThePictureToTheEndAndTheSoundCutThere) {
+    PrivatePulse pulse;
+    TOLM_SKIP_UNLESS(!pulse.Address().empty(), "TOLM_REQUIRE_PULSE", "a private PulseAudio did not start");
+    const ScopedEnv server("PULSE_SERVER", pulse.Address());
+    const std::string out = folder.Path("sound.avi");
+    const std::string log = folder.Path("sound.txt");
+    const pid_t recorder =
+        Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", "--audio", "--duration", "6", out}, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    std::this_thread::sleep_for(1500ms);
+    pulse.Kill();
+    EXPECT_EQ(Wait(recorder), 3) << Slurp(log);
+    const std::string text = Slurp(log);
+    EXPECT_EQ(Count(text, "tolm-record: "), 1) << text;
+    EXPECT_EQ(Count(text, "tolm-record: The sound input was lost; the recording goes on without sound."), 1) << text;
+    EXPECT_EQ(text.find("TOLM Screen Capture: "), std::string::npos) << text;  // nor one from the sound layer
+
+    ASSERT_EQ(ProbeStreamCount(out), 2) << text;
+    const double pictureSeconds = std::stod(ProbeStream(out, 0).at("nb_frames")) / 50.0;
+    EXPECT_GE(pictureSeconds, 5.9);
+    const auto sound = ProbeStream(out, 1);
+    ASSERT_EQ(sound.at("codec_name"), "pcm_s16le");
+    int status = 0;
+    const std::string bytes = RunCommand("ffmpeg -v error -i " + Quote(out) + " -map 0:1 -f s16le - | wc -c", status);
+    const double soundSeconds =
+        std::stod(bytes) / (std::stod(sound.at("sample_rate")) * std::stod(sound.at("channels")) * 2.0);
+    // What came before the kill is there; the source hands out sound in bursts of up to two seconds ahead.
+    EXPECT_GT(soundSeconds, 0.5);
+    EXPECT_LT(soundSeconds, pictureSeconds - 1.0);
+}
+
+}  // namespace
+}  // namespace tolm::testing
