@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 
 #include <cstdint>
 #include <exception>
@@ -25,7 +26,10 @@ static void RegisterWindowResources() { Q_INIT_RESOURCE(resources); }
 namespace tolm {
 
 TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
-    : QMainWindow(parent), mainThread_(services.mainThread), ScrCamera(std::make_unique<TScreenCamera>(services)) {
+    : QMainWindow(parent),
+      mainThread_(services.mainThread),
+      ScrCamera(std::make_unique<TScreenCamera>(services)),
+      host_(services.host) {
     RegisterWindowResources();
     setObjectName(QStringLiteral("TfrmMain"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -121,6 +125,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
     shown_ = true;
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     Guarded([this] { FormShow(); });
+    // Asked once the window is on screen, from the event loop rather than from inside its showing.
+    QTimer::singleShot(0, this, [this] { Guarded([this] { OfferLeftoverRecordings(); }); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

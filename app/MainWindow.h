@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -50,6 +51,14 @@ class TfrmMain : public QMainWindow {
     // Where a frame of `frame` size shows when the preview box currently is `box`: shrunk to fit with its
     // aspect kept (never enlarged) and centred on the home box's centre.
     static QRect FitPreview(QSize frame, QRect box);
+
+    // The statistics' texts of the free disk space (MB) and of the recording time left (s); "-" when unknown.
+    static QString FreeDiskText(std::int64_t megabytes);
+    static QString TimeLeftText(std::int64_t seconds);
+
+    // `wanted` when no file has that name, else the first free one of "<name> (recovered).<ext>",
+    // "<name> (recovered 2).<ext>", ...: a recovered recording never replaces a file.
+    static QString RecoveryFileName(const QString& wanted);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -136,8 +145,15 @@ class TfrmMain : public QMainWindow {
     bool AnswerSaveReport(int percent, const std::string& caption);
     void WaitForWorker();
 
+    // --- Interrupted recordings (MainWindowRecovery.cpp) ---
+    // Once the window is up: one question per recording an earlier run left, saved or deleted by the answer.
+    void OfferLeftoverRecordings();
+    // Saves it beside the output file with the usual progress, the window kept alive meanwhile.
+    void RecoverIntoOutputFolder(const TScreenCamera::LeftoverRecording& leftover);
+
     MainThread& mainThread_;
     std::unique_ptr<TScreenCamera> ScrCamera;
+    Host& host_;  // asks the questions about interrupted recordings
 
     TRecordingDuration RecordingDuration;
     bool FCanClose = true;
@@ -206,6 +222,8 @@ class TfrmMain : public QMainWindow {
     QLabel* CurrentCapturedValue = nullptr;
     QLabel* FramesCapturedValue = nullptr;
     QLabel* DropedFramesValue = nullptr;
+    QLabel* FreeDiskValue = nullptr;
+    QLabel* TimeLeftValue = nullptr;
 
     QCheckBox* CheckBoxRecordfromallmonitors = nullptr;
     QComboBox* ComboBoxCurrentMonitor = nullptr;

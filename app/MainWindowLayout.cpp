@@ -250,8 +250,10 @@ void TfrmMain::BuildRightPanel() {
         {"Real Capturing F/S :", "RealCapturing", "RealCapturingValue", &RealCapturingValue},
         {"Current Captured F/S :", "CurrentCaptured", "CurrentCapturedValue", &CurrentCapturedValue},
         {"Captured Frames :", "FramesCaptured", "FramesCapturedValue", &FramesCapturedValue},
-        {"Droped Frames :", "DropedFrames", "DropedFramesValue", &DropedFramesValue}};
-    for (int i = 0; i < 6; ++i) {
+        {"Droped Frames :", "DropedFrames", "DropedFramesValue", &DropedFramesValue},
+        {"Free Disk :", "FreeDisk", "FreeDiskValue", &FreeDiskValue},
+        {"Time Left :", "TimeLeft", "TimeLeftValue", &TimeLeftValue}};
+    for (int i = 0; i < 8; ++i) {
         const int y = 454 + 26 * i;
         AddLabel(QString::fromLatin1(statistics[i].caption), QRect(611, y, 134, 22), statistics[i].captionName);
         *statistics[i].value = AddLabel(QStringLiteral("-"), QRect(747, y, 150, 22), statistics[i].valueName);

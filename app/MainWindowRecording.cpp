@@ -210,6 +210,20 @@ void TfrmMain::ScrCameraUpdate() {
     CurrentCapturedValue->setText(locale.toString(ScrCamera->CurrentFPS(), 'f', 2));
     FramesCapturedValue->setText(QString::number(ScrCamera->CapturedFrames()));
     DropedFramesValue->setText(QString::number(ScrCamera->DroppedFrames()));
+    FreeDiskValue->setText(FreeDiskText(ScrCamera->FreeDiskMB()));
+    TimeLeftValue->setText(TimeLeftText(ScrCamera->RecordingSecondsLeft()));
+}
+
+QString TfrmMain::FreeDiskText(std::int64_t megabytes) {
+    return megabytes < 0 ? QStringLiteral("-") : QStringLiteral("%1 MB").arg(megabytes);
+}
+
+QString TfrmMain::TimeLeftText(std::int64_t seconds) {
+    if (seconds < 0) return QStringLiteral("-");
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 void TfrmMain::ShowState(QLabel* label, const QString& text) {
@@ -243,8 +257,8 @@ bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
 // On the recording worker for every frame while the overlay is on.
 void TfrmMain::ScrCameraOverlay(Bitmap& frame) {
     if (overlay_.Draw(frame) != TOverlayPicture::DrawResult::unreadable) return;
-    const QString text =
-        QStringLiteral("Cannot load the overlay picture \"%1\"; frames are recorded without it.").arg(overlay_.FileName());
+    const QString text = QStringLiteral("Cannot load the overlay picture \"%1\" (%2); frames are recorded without it.")
+                             .arg(overlay_.FileName(), overlay_.Problem());
     OnWindowThread([this, text] { ScrCameraError(text); });
 }
 

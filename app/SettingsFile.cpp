@@ -1,5 +1,7 @@
 #include "app/SettingsFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDesktopServices>
@@ -7,10 +9,8 @@
 #include <QUrl>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace tolm {
@@ -19,10 +19,16 @@ namespace {
 constexpr const char* kSettingsFileName = "zorovadi.dll";
 constexpr const char* kSettingsSection = "system";
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() { ::close(fd_); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+  private:
+    int fd_;
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
@@ -58,22 +64,35 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
+// Reads at most kMaxTextFileBytes: a file larger than that is refused, not read into memory.
 bool ReadWholeFile(const std::string& file, std::string& content, std::string& error) {
-    auto fail = [&](int code) {
-        error = "Cannot open file \"" + file + "\". " + std::strerror(code);
+    auto fail = [&](const std::string& reason) {
+        error = "Cannot open file \"" + file + "\". " + reason;
         return false;
     };
-    errno = 0;
-    FilePtr in(std::fopen(file.c_str(), "rb"));
-    if (!in) return fail(errno);
+    // Without waiting: a pipe of that name would otherwise hold the start-up until something writes to it.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno));
+    const Descriptor in(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return fail(std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) return fail(std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode)) return fail("It is not a regular file.");
+    const auto tooLarge = [&] {
+        return fail("It is larger than " + std::to_string(kMaxTextFileBytes / (1024 * 1024)) +
+                    " MB; a file this large is not read.");
+    };
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes) return tooLarge();
     char buffer[4096];
     for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, in.get());
-        content.append(buffer, got);
-        if (got < sizeof buffer) break;
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return fail(std::strerror(errno));
+        if (got == 0) break;
+        content.append(buffer, static_cast<std::size_t>(got));
+        // The file may have grown since it was measured.
+        if (content.size() > kMaxTextFileBytes) return tooLarge();
     }
-    // A folder opens but does not read.
-    if (std::ferror(in.get())) return fail(errno != 0 ? errno : EIO);
     return true;
 }
 

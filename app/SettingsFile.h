@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tolm {
@@ -26,9 +27,13 @@ std::string GetSettingsFileName();
 // Every byte complemented; the same length.
 std::string InvertText(const std::string& text);
 
+// The settings file and the desktop's folder list are a few lines; a file larger than this is refused.
+inline constexpr std::uint64_t kMaxTextFileBytes = 1024 * 1024;
+
 // Reads `file`: lines (CR, LF or CRLF) whose bytes are stored inverted, forming an INI text whose section
 // "SYSTEM" holds the eight values. `out` is cleared first, so a failure leaves every value empty; the failure
-// text is "Cannot open file "<file>". <reason>". Missing keys give empty values.
+// text is "Cannot open file "<file>". <reason>" (also for a file larger than kMaxTextFileBytes, or one that is no
+// regular file). Missing keys give empty values, as does content that is no settings text at all.
 bool ReadSettingsFile(const std::string& file, TProgramSettings& out, std::string& error);
 
 // ReadSettingsFile of GetSettingsFileName into ProgramSettings().

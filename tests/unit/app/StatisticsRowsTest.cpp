@@ -1,0 +1,71 @@
+// The statistics rows of the free disk space and of the recording time left.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "app/MainWindow.h"
+#include "app/QtMainThread.h"
+#include "capture/CaptureGlobals.h"
+#include "platform/Clock.h"
+#include "platform/fake/FakeAviLibrary.h"
+#include "platform/fake/FakeCompressors.h"
+#include "platform/fake/FakeHost.h"
+#include "platform/fake/FakeScreen.h"
+
+namespace tolm {
+namespace {
+
+TEST(StatisticsRows, UnknownIsADashAndTimeLeftReadsAsHoursMinutesSeconds) {
+    EXPECT_EQ(TfrmMain::FreeDiskText(-1), QStringLiteral("-"));
+    EXPECT_EQ(TfrmMain::FreeDiskText(0), QStringLiteral("0 MB"));
+    EXPECT_EQ(TfrmMain::FreeDiskText(1234567), QStringLiteral("1234567 MB"));
+    EXPECT_EQ(TfrmMain::TimeLeftText(-1), QStringLiteral("-"));
+    EXPECT_EQ(TfrmMain::TimeLeftText(0), QStringLiteral("0:00:00"));
+    EXPECT_EQ(TfrmMain::TimeLeftText(59), QStringLiteral("0:00:59"));
+    EXPECT_EQ(TfrmMain::TimeLeftText(3725), QStringLiteral("1:02:05"));
+    EXPECT_EQ(TfrmMain::TimeLeftText(360000), QStringLiteral("100:00:00"));
+}
+
+TEST(StatisticsRows, TwoMoreRowsBelowTheSixInsideTheWindowFilledWithTheRest) {
+    ResetCaptureGlobals();
+    const std::string folder = ::testing::TempDir() + "tolm-statistics-rows";
+    std::filesystem::create_directories(folder);
+    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+    FakeScreen screen;
+    SteadyClock clock;
+    FakeHost host;
+    FakeCompressorManager compressors;
+    FakeAviLibrary avi;
+    QtMainThread mainThread;
+    auto window = std::make_unique<TfrmMain>(EngineServices{screen, clock, host, compressors, avi, mainThread});
+    const auto label = [&window](const char* name) { return window->findChild<QLabel*>(QLatin1String(name)); };
+    QLabel* dropped = label("DropedFramesValue");
+    QLabel* free = label("FreeDiskValue");
+    QLabel* left = label("TimeLeftValue");
+    ASSERT_NE(dropped, nullptr);
+    ASSERT_NE(free, nullptr);
+    ASSERT_NE(left, nullptr);
+    EXPECT_EQ(free->geometry().top(), dropped->geometry().top() + 26);
+    EXPECT_EQ(left->geometry().top(), dropped->geometry().top() + 52);
+    EXPECT_LE(left->geometry().bottom(), TfrmMain::kClientHeight);
+    EXPECT_LE(left->geometry().right(), TfrmMain::kWideWidth);
+    EXPECT_EQ(label("FreeDisk")->text(), QStringLiteral("Free Disk :"));
+    EXPECT_EQ(label("TimeLeft")->text(), QStringLiteral("Time Left :"));
+
+    window->Camera().OnUpdate(window->Camera());
+    EXPECT_EQ(free->text(), TfrmMain::FreeDiskText(window->Camera().FreeDiskMB()));
+    EXPECT_EQ(left->text(), TfrmMain::TimeLeftText(window->Camera().RecordingSecondsLeft()));
+    window.reset();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w)) box->close();
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace tolm
