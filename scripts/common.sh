@@ -22,12 +22,18 @@ tolm_install_packages() {
 
 # tolm_build DIR [cmake options...]: configures (once) and builds everything into DIR.
 tolm_build() {
-    local dir=$1
-    shift
+    tolm_build_targets "$1" "all" "${@:2}"
+}
+
+# tolm_build_targets DIR "TARGET..." [cmake options...]: the same for the named targets only.
+tolm_build_targets() {
+    local dir=$1 targets=$2
+    shift 2
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S "$TOLM_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
     fi
-    cmake --build "$dir" -j "$(nproc)"
+    # shellcheck disable=SC2086 # one word per target
+    cmake --build "$dir" -j "$(nproc)" --target $targets
 }
 
 # Starts a private Xvfb on a free display number and exports DISPLAY; tolm_stop_xvfb ends it.

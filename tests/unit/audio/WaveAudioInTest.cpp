@@ -33,6 +33,8 @@ class Probe : public TWaveAudioIn {
         SetPCMFormat(TPCMFormat::Mono8Bit8000Hz);
         SetBufferLength(10);  // 80-byte buffers
     }
+    // First, as for every subclass: the buffer thread may still be calling ProcessData.
+    ~Probe() override { Shutdown(); }
     using TWaveAudioIn::CloseDevice;
     using TWaveAudioIn::OpenDevice;
 
