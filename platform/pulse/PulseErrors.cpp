@@ -13,7 +13,6 @@ bool MeansServerGone(int paError) {
         case PA_ERR_CONNECTIONREFUSED:
         case PA_ERR_CONNECTIONTERMINATED:
         case PA_ERR_INVALIDSERVER:
-        case PA_ERR_KILLED:
         case PA_ERR_TIMEOUT:
         case PA_ERR_PROTOCOL:
         case PA_ERR_VERSION:
@@ -74,6 +73,8 @@ int WaveResultOf(int paError) {
     if (paError == PA_OK) return MMSYSERR_NOERROR;
     if (MeansServerGone(paError)) return MMSYSERR_NODRIVER;
     switch (paError) {
+        // The server kills a stream whose source is removed; the server itself is still there.
+        case PA_ERR_KILLED:
         case PA_ERR_NOENTITY:
             return MMSYSERR_BADDEVICEID;
         case PA_ERR_INVALID:

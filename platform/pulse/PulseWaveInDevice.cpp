@@ -124,7 +124,7 @@ int PulseWaveInDevice::Unprepare(WAVEHDR& header) {
 int PulseWaveInDevice::AddBuffer(WAVEHDR& header) {
     std::lock_guard lock(mutex_);
     if (state_ == State::Closed) return MMSYSERR_INVALHANDLE;
-    if (state_ == State::Failed) return MMSYSERR_NODRIVER;
+    if (state_ == State::Failed) return failedResult_;
     if (!(header.dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
     if (header.dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
     if (header.lpData == nullptr || header.dwBufferLength == 0) return MMSYSERR_INVALPARAM;
@@ -140,7 +140,7 @@ int PulseWaveInDevice::Start() {
     {
         std::lock_guard lock(mutex_);
         if (state_ == State::Closed) return MMSYSERR_INVALHANDLE;
-        if (state_ == State::Failed) return MMSYSERR_NODRIVER;
+        if (state_ == State::Failed) return failedResult_;
     }
     const int error = SetCorked(false);
     return error == PA_OK ? MMSYSERR_NOERROR : Broken(error);
@@ -151,7 +151,7 @@ int PulseWaveInDevice::Stop() {
     {
         std::lock_guard lock(mutex_);
         if (state_ == State::Closed) return MMSYSERR_INVALHANDLE;
-        if (state_ == State::Failed) return MMSYSERR_NODRIVER;
+        if (state_ == State::Failed) return failedResult_;
     }
     const int error = SetCorked(true);
     if (error != PA_OK) return Broken(error);
@@ -282,11 +282,14 @@ std::vector<WAVEHDR*> PulseWaveInDevice::TakeQueue() {
 }
 
 void PulseWaveInDevice::Fail(const std::string& problem) {
+    // A stream that failed while its server still answers lost its source (the server kills such a stream).
+    const int result = connection_->Ready() ? MMSYSERR_BADDEVICEID : MMSYSERR_NODRIVER;
     std::vector<WAVEHDR*> all;
     {
         std::lock_guard lock(mutex_);
         if (state_ != State::Open) return;
         state_ = State::Failed;
+        failedResult_ = result;
         all = TakeQueue();
     }
     problems_->Set(problem);

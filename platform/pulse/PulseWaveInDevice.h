@@ -18,7 +18,8 @@ namespace tolm::pulse {
 // the order they arose. Data arriving while no buffer is queued is dropped.
 //
 // After the stream or the server failed, every queued buffer has gone back with what it held; Start, Stop and
-// AddBuffer then answer MMSYSERR_NODRIVER, while Reset and Close still succeed so the owner can close.
+// AddBuffer then answer MMSYSERR_NODRIVER (MMSYSERR_BADDEVICEID when only the source went), while Reset and
+// Close still succeed so the owner can close.
 class PulseWaveInDevice final : public WaveInDevice {
     struct Key {
         explicit Key() = default;
@@ -84,6 +85,7 @@ class PulseWaveInDevice final : public WaveInDevice {
     // the server.
     mutable std::mutex mutex_;
     State state_ = State::Open;
+    int failedResult_ = MMSYSERR_NODRIVER;  // what Start, Stop and AddBuffer answer once Failed
     std::deque<WAVEHDR*> queue_;
     std::uint64_t delivered_ = 0;
     std::uint64_t dropped_ = 0;

@@ -263,6 +263,33 @@ TEST_F(PulseWaveInTest, ServerLostWhileRecordingHandsBackBuffersAndStillCloses) 
     EXPECT_GE(service_->DeviceCount(), 2u);
 }
 
+// A source that goes while the server stays: the device says the input was removed, not that the server is gone.
+TEST_F(PulseWaveInTest, SourceRemovedWhileRecordingIsAMissingDeviceNotALostServer) {
+    PrivatePulseServer server;
+    if (!server.Started()) GTEST_SKIP() << "a private sound server could not be started";
+    ScopedEnvironment address("PULSE_SERVER", server.Address());
+    service_ = CreatePulseWaveInService("tolm-pulse-tests");
+    ASSERT_NO_FATAL_FAILURE(OpenSine(PcmFormat(1, 44100, 16)));
+    Buffer first(882000), second(882000);
+    ASSERT_NO_FATAL_FAILURE(Queue(first));
+    ASSERT_NO_FATAL_FAILURE(Queue(second));
+    ASSERT_EQ(device_->Start(), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitForPositionAbove(0));
+    bool unloaded = false;
+    Pactl("unload-module module-sine-source", &unloaded);  // its only source: the stream cannot move
+    ASSERT_TRUE(unloaded);
+
+    WaveMessage m;
+    ASSERT_TRUE(inbox_.Pop(m));
+    ASSERT_EQ(m.header, &first.header);
+    ASSERT_TRUE(inbox_.Pop(m));
+    ASSERT_EQ(m.header, &second.header);
+    EXPECT_EQ(device_->AddBuffer(first.header), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(device_->Reset(), MMSYSERR_NOERROR);
+    ASSERT_NO_FATAL_FAILURE(CloseAndExpectCloseMessage());
+    EXPECT_NE(service_->ErrorText(MMSYSERR_BADDEVICEID).find("may have been removed"), std::string::npos);
+}
+
 TEST_F(PulseWaveInTest, DestroyingAnOpenDeviceWithQueuedBuffersEnds) {
     ASSERT_NO_FATAL_FAILURE(OpenSine(PcmFormat(1, 22050, 16)));
     Buffer buffer(441000);
