@@ -75,7 +75,7 @@ TEST(OverlayFuzzRegression, PicturesOfEveryShapeAreCutToTheFrame) {
 #endif
 
 // Private writable memory of this process now, from /proc/self/status (VmData), in bytes; 0 when unknown.
-rlim_t DataInUse() {
+[[maybe_unused]] rlim_t DataInUse() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
         if (line.rfind("VmData:", 0) == 0) return static_cast<rlim_t>(std::stoull(line.substr(7))) * 1024;
