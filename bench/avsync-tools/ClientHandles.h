@@ -1,25 +1,16 @@
-// Owning handles for the C objects of the sync client.
+// Owning handles for the C objects of the sync client: the scene client's XCB handles and a sound stream.
 #pragma once
 
 #include <pulse/simple.h>
-#include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <memory>
+
+#include "../scene/XcbHandles.h"
 
 namespace tolm::avsync {
 
-struct ConnectionCloser {
-    void operator()(xcb_connection_t* c) const noexcept { xcb_disconnect(c); }
-};
-using ConnectionPtr = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
-
-// Events and replies are malloc'ed by XCB.
-struct XcbFree {
-    void operator()(void* p) const noexcept { std::free(p); }
-};
-template <typename T>
-using XcbPtr = std::unique_ptr<T, XcbFree>;
+using scene::ConnectionPtr;
+using scene::XcbPtr;
 
 struct SimpleFree {
     void operator()(pa_simple* s) const noexcept { pa_simple_free(s); }

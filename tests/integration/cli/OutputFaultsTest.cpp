@@ -23,12 +23,6 @@ namespace {
 
 const std::string kRecorder = kBin + "/tolm-record";
 
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 double Seconds(const std::string& file) {
     const auto video = ProbeStream(file, 0);
     const auto frames = video.find("nb_frames");
@@ -68,20 +62,11 @@ protected:
     }
     // As Spawn, with a file-size limit: past it writes fail with EFBIG instead of the signal ending the process.
     static pid_t SpawnWithFileSizeLimit(std::vector<std::string> args, const std::string& log, rlim_t limit) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
+        return Spawn(std::move(args), log, [limit] {
             const rlimit fileSize{limit, limit};
             ::setrlimit(RLIMIT_FSIZE, &fileSize);
             ::signal(SIGXFSZ, SIG_IGN);
-            std::freopen(log.c_str(), "w", stdout);
-            std::freopen(log.c_str(), "a", stderr);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        return pid;
+        });
     }
     void ExpectStoppedForSpace(const std::string& out, const std::string& log, double atLeastSeconds) {
         const std::string text = Slurp(log);

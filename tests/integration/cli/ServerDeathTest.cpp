@@ -18,12 +18,6 @@ namespace {
 
 const std::string kRecorder = kBin + "/tolm-record";
 
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 // The recorders' temporary folder is the test's.
 class ServerDeath : public TolmRecord {
 protected:

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -16,6 +17,13 @@
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 
 namespace tolm::testing {
+
+// How often `part` occurs in `text` (overlapping occurrences count).
+inline int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
 
 using namespace std::chrono_literals;
 
@@ -35,9 +43,12 @@ protected:
         }
     }
 
-    static pid_t Spawn(std::vector<std::string> args, const std::string& log = "/dev/null") {
+    // `inChild` runs in the child before the program starts (limits, signal dispositions).
+    static pid_t Spawn(std::vector<std::string> args, const std::string& log = "/dev/null",
+                       const std::function<void()>& inChild = {}) {
         const pid_t pid = ::fork();
         if (pid == 0) {
+            if (inChild) inChild();
             std::freopen(log.c_str(), "w", stdout);
             std::freopen(log.c_str(), "a", stderr);
             std::vector<char*> argv;
