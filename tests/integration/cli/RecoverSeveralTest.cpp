@@ -18,25 +18,8 @@ namespace {
 
 const std::string kRecorder = kBin + "/tolm-record";
 
-class RecoverSeveral : public TolmRecord {
+class RecoverSeveral : public OwnRuntime {
 protected:
-    void SetUp() override {
-        TolmRecord::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        runtime_ = folder.Path("run");
-        ASSERT_EQ(::mkdir(runtime_.c_str(), 0700), 0);
-        const char* saved = std::getenv("XDG_RUNTIME_DIR");
-        savedRuntime_ = saved ? std::optional<std::string>(saved) : std::nullopt;
-        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedRuntime_)
-            ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else if (!runtime_.empty())
-            ::unsetenv("XDG_RUNTIME_DIR");
-        TolmRecord::TearDown();
-    }
-
     // A picture-only recording of the given area killed after `seconds`.
     void RecordAndKill(const std::string& area, std::chrono::seconds seconds, const std::string& log) {
         const pid_t recorder = Spawn({kRecorder, "--area", area, "--codec", "MJPG", folder.Path("never.avi")}, log);
@@ -50,9 +33,6 @@ protected:
         EXPECT_EQ(Wait(Spawn({kRecorder, "--recover", output}, log)), expectedStatus) << Slurp(log);
         return Slurp(log);
     }
-
-    std::string runtime_;
-    std::optional<std::string> savedRuntime_;
 };
 
 TEST_F(RecoverSeveral, TheNewestFirstThenTheOlderOneThenNothing) {
@@ -76,7 +56,7 @@ TEST_F(RecoverSeveral, TheNewestFirstThenTheOlderOneThenNothing) {
     EXPECT_NE(Recover(folder.Path("none.avi"), 1).find("Nothing to recover."), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(folder.Path("none.avi")));
     // Nothing of either recording is left behind.
-    for (const auto& entry : std::filesystem::directory_iterator(runtime_ + "/tolm-screen-capture")) {
+    for (const auto& entry : std::filesystem::directory_iterator(LeftoverFolder())) {
         const std::string name = entry.path().filename().string();
         EXPECT_EQ(name.find(".avi"), std::string::npos) << name;
     }

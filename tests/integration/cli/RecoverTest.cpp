@@ -19,28 +19,7 @@ namespace {
 
 const std::string kRecorder = kBin + "/tolm-record";
 
-// Runs the recorders with their own XDG_RUNTIME_DIR, so their temporary folder is the test's.
-class Recover : public TolmRecord {
-protected:
-    void SetUp() override {
-        TolmRecord::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        runtime_ = folder.Path("run");
-        ASSERT_EQ(::mkdir(runtime_.c_str(), 0700), 0);
-        const char* saved = std::getenv("XDG_RUNTIME_DIR");
-        savedRuntime_ = saved ? std::optional<std::string>(saved) : std::nullopt;
-        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedRuntime_) ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else if (!runtime_.empty()) ::unsetenv("XDG_RUNTIME_DIR");
-        TolmRecord::TearDown();
-    }
-    std::string LeftoverFolder() const { return runtime_ + "/tolm-screen-capture"; }
-
-    std::string runtime_;
-    std::optional<std::string> savedRuntime_;
-};
+using Recover = OwnRuntime;
 
 TEST_F(Recover, AKilledRecordingIsSavedWithItsSoundAndItsLeftoversGo) {
     TOLM_SKIP_WITHOUT_PULSE();

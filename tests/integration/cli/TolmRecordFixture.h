@@ -3,11 +3,13 @@
 // tolm-record run as a user runs it, beside a moving scene on the display in $DISPLAY.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -95,6 +97,29 @@ protected:
 
     testing::TempFolder folder;
     pid_t scene_ = -1;
+};
+
+// Runs the recorders with their own XDG_RUNTIME_DIR, so their temporary folder is the test's.
+class OwnRuntime : public TolmRecord {
+protected:
+    void SetUp() override {
+        TolmRecord::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        runtime_ = folder.Path("run");
+        ASSERT_EQ(::mkdir(runtime_.c_str(), 0700), 0);
+        const char* saved = std::getenv("XDG_RUNTIME_DIR");
+        savedRuntime_ = saved ? std::optional<std::string>(saved) : std::nullopt;
+        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedRuntime_) ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
+        else if (!runtime_.empty()) ::unsetenv("XDG_RUNTIME_DIR");
+        TolmRecord::TearDown();
+    }
+    std::string LeftoverFolder() const { return runtime_ + "/tolm-screen-capture"; }
+
+    std::string runtime_;
+    std::optional<std::string> savedRuntime_;
 };
 
 }  // namespace tolm::testing
