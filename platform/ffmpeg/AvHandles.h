@@ -1,6 +1,6 @@
 #pragma once
 
-// Owners of the FFmpeg handles the FFmpeg backend keeps. Private to platform/ffmpeg and its tests.
+// Owners of the FFmpeg handles the FFmpeg backend keeps. Private to platform/ffmpeg, its tests and benchmarks.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
