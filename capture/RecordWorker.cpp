@@ -11,6 +11,11 @@ namespace {
 // The disk is looked at once a second of recording: a statvfs and two stats, cheap at that pace.
 constexpr double kDiskCheckMs = 1000;
 
+// The engine's own view of the disk when it was given one (tests), else the machine's.
+std::optional<std::uint64_t> FreeBytesIn(const EngineServices& services, const std::string& folder) {
+    return services.freeDiskBytes ? services.freeDiskBytes(folder) : FreeDiskBytes(folder);
+}
+
 }  // namespace
 
 ElapsedSplit TScreenCamera::SplitElapsedTime(double t) {
@@ -78,8 +83,7 @@ bool TScreenCamera::OutputUsable(const std::string& output) {
 }
 
 std::optional<std::uint64_t> TScreenCamera::RoomForRecording(const std::string& folder) {
-    std::optional<std::uint64_t> room =
-        services_.freeDiskBytes ? services_.freeDiskBytes(folder) : FreeDiskBytes(folder);
+    std::optional<std::uint64_t> room = FreeBytesIn(services_, folder);
     // A file-size limit ends the larger file's writes as a full disk would.
     if (const std::optional<std::uint64_t> limit = FileSizeLimitBytes()) {
         const std::uint64_t largest =
@@ -108,20 +112,16 @@ void TScreenCamera::WatchDisk(RecordingSession& session, TDiskWatch& watch, doub
 
 bool TScreenCamera::EnoughDiskSpace(const std::string& outputFolder) {
     const std::string tempFolder = FolderOf(Globals().TempVideoFile());
-    const auto freeBytes = [this](const std::string& folder) {
-        return services_.freeDiskBytes ? services_.freeDiskBytes(folder) : FreeDiskBytes(folder);
-    };
-    if (!tempFolder.empty()) {
-        const std::optional<std::uint64_t> free = freeBytes(tempFolder);
-        freeDiskMb_ = free ? static_cast<std::int64_t>(*free / TDiskWatch::kMB) : -1;
-    }
+    const std::optional<std::uint64_t> tempFree =
+        tempFolder.empty() ? std::nullopt : FreeBytesIn(services_, tempFolder);
+    if (!tempFolder.empty()) freeDiskMb_ = tempFree ? static_cast<std::int64_t>(*tempFree / TDiskWatch::kMB) : -1;
     const int minimumMb = minimumFreeDiskMb_;
     if (minimumMb <= 0) return true;
     for (const std::string& folder : {tempFolder, outputFolder}) {
         if (folder.empty()) continue;
-        const std::optional<std::uint64_t> free = freeBytes(folder);
-        if (!free || *free >= static_cast<std::uint64_t>(minimumMb) * 1024 * 1024) continue;
-        ReportError("Not enough disk space: " + std::to_string(*free / (1024 * 1024)) + " MB free in " + folder +
+        const std::optional<std::uint64_t> free = folder == tempFolder ? tempFree : FreeBytesIn(services_, folder);
+        if (!free || *free >= static_cast<std::uint64_t>(minimumMb) * TDiskWatch::kMB) continue;
+        ReportError("Not enough disk space: " + std::to_string(*free / TDiskWatch::kMB) + " MB free in " + folder +
                     ", at least " + std::to_string(minimumMb) + " MB are needed to start a recording.");
         return false;
     }
