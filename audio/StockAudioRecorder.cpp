@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <limits>
 #include <utility>
+#include <vector>
 
 #include "audio/scWaveRecorders.h"
 
@@ -28,7 +30,13 @@ class StockItemStream final : public ByteStream {
     ByteStream* item_;
 };
 
-TStockAudioRecorder::TStockAudioRecorder(WaveInService* service) : TWaveAudioIn(service) {}
+TStockAudioRecorder::TStockAudioRecorder(WaveInService* service)
+    : TWaveAudioIn(service), clockDeviationPpm_(std::numeric_limits<double>::quiet_NaN()) {}
+
+void TStockAudioRecorder::SetTimeline(std::function<TimelinePoint()> timeline) {
+    auto guard = Lock();
+    timeline_ = std::move(timeline);
+}
 
 TStockAudioRecorder::~TStockAudioRecorder() {
     Shutdown();
@@ -139,19 +147,53 @@ void TStockAudioRecorder::GetWaveFormat(std::optional<WaveFormatBlock>& format) 
     if (format && adapter_ && !adapter_->StartWriting(*format)) throw EWaveAudioError(adapter_->LastErrorText());
     if (format) sizeUpdateBytes_ = std::max<std::uint64_t>(format->Record().nAvgBytesPerSec, 1);
     bytesSinceSizeUpdate_ = 0;
+    alignment_.reset();
+    clockDeviationPpm_ = std::numeric_limits<double>::quiet_NaN();
+    if (format && timeline_ && format->Record().nBlockAlign > 0) {
+        alignment_ = std::make_unique<TSoundAlignment>(format->Record().nSamplesPerSec);
+        blockAlign_ = format->Record().nBlockAlign;
+        silence_ = format->Record().wBitsPerSample == 8 ? 0x80 : 0;
+    }
 }
 
 void TStockAudioRecorder::ProcessData(const std::uint8_t* buffer, std::uint32_t count, bool& /*FreeIt*/) {
     if (!adapter_) return;
-    const std::int64_t written = adapter_->WriteData(buffer, count);
+    std::uint32_t skip = 0;
+    if (alignment_) {
+        const std::int64_t adjust = alignment_->Adjust(count / blockAlign_, timeline_());
+        clockDeviationPpm_ = alignment_->DeviationPpm();
+        if (adjust > 0 && !WriteLeadIn(buffer, count, static_cast<std::uint64_t>(adjust))) return;
+        if (adjust < 0) skip = static_cast<std::uint32_t>(-adjust) * blockAlign_;
+    }
+    if (skip < count) WriteCounted(buffer + skip, count - skip);
+}
+
+bool TStockAudioRecorder::WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames) {
+    const std::uint64_t bytes = frames * blockAlign_;
+    // Repeating the block's start is a smaller step in the sound than a gap of silence.
+    if (bytes <= count) return WriteCounted(buffer, static_cast<std::uint32_t>(bytes));
+    constexpr std::uint64_t kChunk = 64 * 1024;
+    const std::vector<std::uint8_t> silence(static_cast<std::size_t>(std::min(bytes, kChunk)), silence_);
+    for (std::uint64_t left = bytes; left > 0;) {
+        const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, kChunk));
+        if (!WriteCounted(silence.data(), part)) return false;
+        left -= part;
+    }
+    return true;
+}
+
+bool TStockAudioRecorder::WriteCounted(const std::uint8_t* data, std::uint32_t count) {
+    const std::int64_t written = adapter_->WriteData(data, count);
     if (written < static_cast<std::int64_t>(count)) {
         CheckResult(MMSYSERR_ERROR);
-        return;
+        return false;
     }
     bytesSinceSizeUpdate_ += count;
-    if (bytesSinceSizeUpdate_ < sizeUpdateBytes_) return;
+    if (bytesSinceSizeUpdate_ < sizeUpdateBytes_) return true;
     bytesSinceSizeUpdate_ = 0;
-    if (!adapter_->UpdateSizes()) CheckResult(MMSYSERR_ERROR);
+    if (adapter_->UpdateSizes()) return true;
+    CheckResult(MMSYSERR_ERROR);
+    return false;
 }
 
 void TStockAudioRecorder::HandleInputClosed() {

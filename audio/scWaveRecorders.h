@@ -1,13 +1,16 @@
 #pragma once
 
 // Unit scWaveRecorders: the recorder that writes what it records into a wave container.
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "audio/ByteStream.h"
 #include "audio/CustomWaveStorage.h"
+#include "audio/SoundAlignment.h"
 #include "audio/WaveStreamAdapter.h"
 #include "audio/scWaveIn.h"
 
@@ -42,6 +45,12 @@ class TStockAudioRecorder : public TWaveAudioIn {
     // written. False when there is no recording to stop or the device refuses.
     bool Stop();
 
+    // Holds the sound to the picture's timeline, which `timeline` reads on the buffer thread; set before the
+    // recording opens. Without one the sound is written as the input hands it over.
+    void SetTimeline(std::function<TimelinePoint()> timeline);
+    // How far the input's clock runs from the system clock (ppm, positive: fast); NaN while unknown.
+    double ClockDeviationPpm() const { return clockDeviationPpm_.load(); }
+
   protected:
     void HandleInputClosed() override;
     void GetWaveFormat(std::optional<WaveFormatBlock>& format) override;
@@ -52,6 +61,9 @@ class TStockAudioRecorder : public TWaveAudioIn {
     virtual bool RecordToAdapter(std::unique_ptr<TWaveStreamAdapter> adapter, StockItemStream* stockItem);
 
   private:
+    // Writes `frames` frames ahead of a block: its own first frames, or silence when it holds fewer.
+    bool WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames);
+    bool WriteCounted(const std::uint8_t* data, std::uint32_t count);
     // Finishes and frees the container; false when its sizes could not be fixed.
     bool FinishAdapter();
     void StockDestroyed(TCustomWaveStorage& storage);
@@ -64,6 +76,11 @@ class TStockAudioRecorder : public TWaveAudioIn {
     std::uint64_t bytesSinceSizeUpdate_ = 0;
     TCustomWaveStorage* stock_ = nullptr;
     int stockNotification_ = 0;
+    std::function<TimelinePoint()> timeline_;
+    std::unique_ptr<TSoundAlignment> alignment_;  // for the open recording, when there is a timeline
+    std::uint16_t blockAlign_ = 0;
+    std::uint8_t silence_ = 0;
+    std::atomic<double> clockDeviationPpm_;
 };
 
 }  // namespace tolm

@@ -146,6 +146,11 @@ void TScreenCamera::StartAudio(RecordingSession& session) {
     TStockAudioRecorder& recorder = *session.recorder;
     recorder.SetPCMFormat(static_cast<TPCMFormat>(audioFormatIndex_ + 1));
     recorder.SetAsync(true);
+    // Short buffers: the sound's place against the picture is measured at every one, and the first one after a
+    // pause comes soon after it. Together they still bridge two seconds of a busy machine.
+    recorder.SetBufferLength(250);
+    recorder.SetBufferCount(8);
+    recorder.SetTimeline([&session, &clock = services_.clock] { return session.timeline.At(clock.NowMs()); });
     const std::string tempAudio = Globals().TempAudioFile();
     if (tempAudio.empty() || !DeleteTempFile(tempAudio)) {
         ReportError("Can not delete audio temp file.");

@@ -135,29 +135,30 @@ void TScreenCamera::WorkerFinished() {
     workerRunning_ = false;
 }
 
-void TScreenCamera::WaitWhilePaused(RecordingSession& session, double& pausedTotal) {
+void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
     if (!paused_) return;
     Raise(OnPause);
-    // The sound pauses with the picture, or it would run ahead of it by the length of every pause.
+    // The sound pauses with the picture, or it would run ahead of it by the length of every pause; what the
+    // input loses at the pause is made up for against the timeline.
     TStockAudioRecorder* recorder = session.recorder && session.recorder->Active() ? session.recorder.get() : nullptr;
     if (recorder && session.audioLost) recorder = nullptr;  // a lost input has nothing to pause
+    session.timeline.Pause(services_.clock.NowMs());
     if (recorder) recorder->SetPaused(true);
-    const double pausedAt = services_.clock.NowMs();
     {
         // Woken by every change of the flags instead of spinning on them; which positions are written does not
         // depend on how the wait passes its time.
         std::unique_lock lock(stateMutex_);
         stateChanged_.wait(lock, [this] { return !recording_ || !paused_; });
     }
-    pausedTotal += services_.clock.NowMs() - pausedAt;
     if (recorder) recorder->SetPaused(false);
+    session.timeline.Resume(services_.clock.NowMs());
     Raise(OnResume);
 }
 
 void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     StoreElapsed(0);
     const double start = services_.clock.NowMs();
-    double pausedTotal = 0;
+    session.timeline.Start(start);
     int lastWritten = -1;
     double lastWriteTime = start;
     double lastPassTime = start;
@@ -169,9 +170,10 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     double lastDiskCheck = -kDiskCheckMs;
 
     while (recording_) {
-        WaitWhilePaused(session, pausedTotal);
+        WaitWhilePaused(session);
         bool frameWritten = false;
-        const double elapsed = services_.clock.NowMs() - (start + pausedTotal);
+        const double elapsed = session.timeline.At(services_.clock.NowMs()).ms;
+        const double pausedTotal = session.timeline.PausedMs();
 
         Bitmap preview;
         const Rect area = screenArea_.Bounds();
@@ -199,6 +201,10 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         if (position - lastWritten - 1 > 0) droppedFrames_ += position - lastWritten - 1;
         if (position > lastWritten) {
             const double writeStart = services_.clock.NowMs();
+            // The picture was taken somewhere within the grab, and it is seen for a whole frame from its position:
+            // the sound meets it in the middle of that frame, never ahead of it by more than half a frame.
+            const double seenAt = (position + 0.5) * recordMspf_;
+            session.timeline.NoteFrame(seenAt, (elapsed + session.timeline.At(writeStart).ms) / 2);
             if (!WriteFrame(session, position, *dib)) break;
             ++capturedFrames_;
             lastWritten = position;
@@ -214,6 +220,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         dib.reset();
 
         if (session.audioLost) ReportAudioLoss(session);
+        if (session.recorder) audioClockPpm_ = session.recorder->ClockDeviationPpm();
         if (elapsed - lastDiskCheck >= kDiskCheckMs) {
             lastDiskCheck = elapsed;
             WatchDisk(session, disk, elapsed);
@@ -238,6 +245,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         }
     }
     secondsLeft_ = -1;
+    audioClockPpm_ = std::numeric_limits<double>::quiet_NaN();
 }
 
 }  // namespace tolm

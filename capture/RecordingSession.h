@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/scWaveRecorders.h"
+#include "capture/RecordingTimeline.h"
 #include "imaging/PackedDib.h"
 #include "platform/AviLibrary.h"
 #include "platform/VideoCompressors.h"
@@ -35,6 +36,8 @@ struct RecordingSession {
     std::mutex audioLossMutex;
     std::string audioLossReason;
     bool audioLossReported = false;
+    // Read by the recorder's buffer thread, so it outlives the recorder.
+    TRecordingTimeline timeline;
     // The sound of the recording, from the audio start to the audio stop.
     std::unique_ptr<TStockAudioRecorder> recorder;
     // The sound could not be started: the recording ends without the compressor question.

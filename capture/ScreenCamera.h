@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,9 @@ public:
     // Seconds of recording at the current pace before the recording stops for lack of disk space; -1 when
     // unknown or when no recording runs.
     std::int64_t RecordingSecondsLeft() const { return secondsLeft_; }
+    // How far the sound input's clock runs from the system clock while recording with sound, in parts per
+    // million (positive: fast); NaN when unknown. The sound is held to the picture either way.
+    double AudioClockPpm() const { return audioClockPpm_; }
 
     // --- Monitors -----------------------------------------------------------------------------------------
     int MonitorCount() const;
@@ -312,7 +316,7 @@ private:
     void WatchDisk(RecordingSession& session, TDiskWatch& watch, double elapsedMs);
     // Reports a sound input that broke off, once.
     void ReportAudioLoss(RecordingSession& session);
-    void WaitWhilePaused(RecordingSession& session, double& pausedTotal);
+    void WaitWhilePaused(RecordingSession& session);
     // Sound
     void StartAudio(RecordingSession& session);
     void StopAudio(RecordingSession& session);
@@ -381,6 +385,7 @@ private:
     std::atomic<double> realFps_{0};
     std::atomic<std::int64_t> freeDiskMb_{-1};
     std::atomic<std::int64_t> secondsLeft_{-1};
+    std::atomic<double> audioClockPpm_{std::numeric_limits<double>::quiet_NaN()};
 
     mutable std::mutex textMutex_;  // guards the strings and the duration below
     TRecordingDuration recordingDuration_;

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace tolm {
+
+// Where the picture's timeline stands: milliseconds recorded, pauses left out.
+struct TimelinePoint {
+    double ms = 0;
+    bool running = false;   // false before the first picture and while paused
+    unsigned segment = 0;   // counts the resumes
+    // How much later a frame is seen than the moment its picture was taken, on average; the sound is held back
+    // by as much so that it meets the picture it belongs to.
+    double pictureLagMs = 0;
+};
+
+// Holds the sound track to the picture's timeline. The picture places frames by the system clock, the input's
+// samples come at the rate of its own clock, and a paused input loses what it had not yet handed over: both
+// move the sound away from the picture. Each block the input hands over is compared with the timeline at the
+// moment it arrives; silence is put in or samples are left out at block boundaries when the sound has moved
+// away from where it stood at the start. Blocks arrive late by a varying amount, so where the sound stands is
+// read from a line fitted through the last arrivals (median slopes, which outliers do not pull), and only a move
+// larger than that noise is corrected.
+class TSoundAlignment {
+  public:
+    explicit TSoundAlignment(std::uint32_t samplesPerSec);
+
+    // For a block of `frames` sample frames arriving at `now`: how many frames to put before it (positive) or
+    // to leave out of its start (negative, never more than the block holds).
+    std::int64_t Adjust(std::uint64_t frames, const TimelinePoint& now);
+
+    // How far the input's clock runs from the system clock, in parts per million (positive: fast); NaN until
+    // enough of the recording has passed to tell.
+    double DeviationPpm() const { return deviationPpm_.load(); }
+    std::uint64_t FramesPut() const { return framesPut_; }
+    std::uint64_t FramesLeftOut() const { return framesLeftOut_; }
+
+  private:
+    struct Arrival {
+        double ms;      // on the timeline
+        double offset;  // the track's length less the timeline, ms
+    };
+    struct Line {
+        double intercept = 0;
+        double slope = 0;
+        double spread = 0;  // of the arrivals around it
+        double At(double ms) const { return intercept + slope * ms; }
+    };
+    static double Median(std::vector<double> values);
+    static Line Fit(const std::vector<Arrival>& arrivals);
+    void SetReference();
+    // Follows the clocks' slow difference and the input's steps between pauses.
+    std::int64_t Follow(const Arrival& arrival, double target, std::uint64_t frames);
+    // Applies a correction of `ms` (positive: sound later) as far as the block allows; returns frames.
+    std::int64_t Correct(double ms, std::uint64_t frames);
+
+    double framesPerMs_;
+    std::uint64_t written_ = 0;  // frames in the track, corrections included
+    std::vector<Arrival> startArrivals_;
+    bool haveReference_ = false;
+    double reference_ = 0;       // the sound's offset from the timeline at the start, ms
+    double startLagMs_ = 0;      // held back at the first block for the picture's lag
+    std::deque<Arrival> recent_;  // the last arrivals in this stretch between pauses
+    std::vector<Arrival> step_;   // arrivals off the line, in a row
+    unsigned segment_ = 0;
+    bool resumed_ = false;       // the next arrival measures what the pause moved
+    double clockCorrectionMs_ = 0;  // corrections of the clocks' difference, pauses not counted
+    std::uint64_t framesPut_ = 0;
+    std::uint64_t framesLeftOut_ = 0;
+    std::atomic<double> deviationPpm_;
+};
+
+}  // namespace tolm
