@@ -45,7 +45,7 @@ class TfrmMain : public QMainWindow {
 
     static constexpr int kCompactWidth = 590;
     static constexpr int kWideWidth = 900;
-    static constexpr int kClientHeight = 660;
+    static constexpr int kClientHeight = 686;
     static constexpr QRect kPreviewHome{18, 273, 554, 300};
 
     // Where a frame of `frame` size shows when the preview box currently is `box`: shrunk to fit with its
@@ -54,6 +54,8 @@ class TfrmMain : public QMainWindow {
 
     // The statistics' texts of the free disk space (MB) and of the recording time left (s); "-" when unknown.
     static QString FreeDiskText(std::int64_t megabytes);
+    // "+35 ppm": how far the sound input's clock runs from the system's; "-" while unknown.
+    static QString SoundClockText(double ppm);
     static QString TimeLeftText(std::int64_t seconds);
 
     // `wanted` when no file has that name, else the first free one of "<name> (recovered).<ext>",
@@ -224,6 +226,7 @@ class TfrmMain : public QMainWindow {
     QLabel* DropedFramesValue = nullptr;
     QLabel* FreeDiskValue = nullptr;
     QLabel* TimeLeftValue = nullptr;
+    QLabel* SoundClockValue = nullptr;
 
     QCheckBox* CheckBoxRecordfromallmonitors = nullptr;
     QComboBox* ComboBoxCurrentMonitor = nullptr;

@@ -252,8 +252,9 @@ void TfrmMain::BuildRightPanel() {
         {"Captured Frames :", "FramesCaptured", "FramesCapturedValue", &FramesCapturedValue},
         {"Droped Frames :", "DropedFrames", "DropedFramesValue", &DropedFramesValue},
         {"Free Disk :", "FreeDisk", "FreeDiskValue", &FreeDiskValue},
-        {"Time Left :", "TimeLeft", "TimeLeftValue", &TimeLeftValue}};
-    for (int i = 0; i < 8; ++i) {
+        {"Time Left :", "TimeLeft", "TimeLeftValue", &TimeLeftValue},
+        {"Sound Clock :", "SoundClock", "SoundClockValue", &SoundClockValue}};
+    for (int i = 0; i < 9; ++i) {
         const int y = 454 + 26 * i;
         AddLabel(QString::fromLatin1(statistics[i].caption), QRect(611, y, 134, 22), statistics[i].captionName);
         *statistics[i].value = AddLabel(QStringLiteral("-"), QRect(747, y, 150, 22), statistics[i].valueName);

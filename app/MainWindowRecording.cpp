@@ -212,6 +212,13 @@ void TfrmMain::ScrCameraUpdate() {
     DropedFramesValue->setText(QString::number(ScrCamera->DroppedFrames()));
     FreeDiskValue->setText(FreeDiskText(ScrCamera->FreeDiskMB()));
     TimeLeftValue->setText(TimeLeftText(ScrCamera->RecordingSecondsLeft()));
+    SoundClockValue->setText(SoundClockText(ScrCamera->AudioClockPpm()));
+}
+
+QString TfrmMain::SoundClockText(double ppm) {
+    if (std::isnan(ppm)) return QStringLiteral("-");
+    const long rounded = std::lround(ppm);
+    return QStringLiteral("%1%2 ppm").arg(rounded >= 0 ? QStringLiteral("+") : QString()).arg(rounded);
 }
 
 QString TfrmMain::FreeDiskText(std::int64_t megabytes) {

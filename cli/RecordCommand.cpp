@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -145,6 +146,15 @@ std::string DiskText(const TScreenCamera& camera) {
     return text + ", " + std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min left";
 }
 
+// "  sound clock +35 ppm": how far the sound input's clock runs from the system's, once it is known.
+std::string SoundClockText(const TScreenCamera& camera) {
+    const double ppm = camera.AudioClockPpm();
+    if (std::isnan(ppm)) return {};
+    char text[48];
+    std::snprintf(text, sizeof text, "  sound clock %+.0f ppm", ppm);
+    return text;
+}
+
 bool PrepareCompressor(const Options& options, Session& session, std::string& error) {
     if (options.codec == "none") return true;
     const std::string fourcc = options.codec.empty() ? "MJPG" : options.codec;
@@ -210,7 +220,7 @@ int RecordCommand(const Options& options) {
         char line[160];
         std::snprintf(line, sizeof line, "%s  %d frames, %d dropped, %.1f fps (loop %.1f/s)%s", c.ElapsedTimeText().c_str(),
                       c.CapturedFrames(), c.DroppedFrames(), c.CurrentFPS(), c.RealFPS(), c.Paused() ? "  paused" : "");
-        status.Show(line + DiskText(c));
+        status.Show(line + DiskText(c) + SoundClockText(c));
     };
     camera.OnStart = [&](TScreenCamera& c) {
         started = true;

@@ -1,10 +1,11 @@
-// The statistics rows of the free disk space and of the recording time left.
+// The statistics rows of the free disk space, the recording time left and the sound input's clock.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -30,9 +31,12 @@ TEST(StatisticsRows, UnknownIsADashAndTimeLeftReadsAsHoursMinutesSeconds) {
     EXPECT_EQ(TfrmMain::TimeLeftText(59), QStringLiteral("0:00:59"));
     EXPECT_EQ(TfrmMain::TimeLeftText(3725), QStringLiteral("1:02:05"));
     EXPECT_EQ(TfrmMain::TimeLeftText(360000), QStringLiteral("100:00:00"));
+    EXPECT_EQ(TfrmMain::SoundClockText(std::nan("")), QStringLiteral("-"));
+    EXPECT_EQ(TfrmMain::SoundClockText(0.2), QStringLiteral("+0 ppm"));
+    EXPECT_EQ(TfrmMain::SoundClockText(-412.6), QStringLiteral("-413 ppm"));
 }
 
-TEST(StatisticsRows, TwoMoreRowsBelowTheSixInsideTheWindowFilledWithTheRest) {
+TEST(StatisticsRows, ThreeMoreRowsBelowTheSixInsideTheWindowFilledWithTheRest) {
     ResetCaptureGlobals();
     const std::string folder = ::testing::TempDir() + "tolm-statistics-rows";
     std::filesystem::create_directories(folder);
@@ -48,19 +52,24 @@ TEST(StatisticsRows, TwoMoreRowsBelowTheSixInsideTheWindowFilledWithTheRest) {
     QLabel* dropped = label("DropedFramesValue");
     QLabel* free = label("FreeDiskValue");
     QLabel* left = label("TimeLeftValue");
+    QLabel* clockRow = label("SoundClockValue");
     ASSERT_NE(dropped, nullptr);
     ASSERT_NE(free, nullptr);
     ASSERT_NE(left, nullptr);
+    ASSERT_NE(clockRow, nullptr);
     EXPECT_EQ(free->geometry().top(), dropped->geometry().top() + 26);
     EXPECT_EQ(left->geometry().top(), dropped->geometry().top() + 52);
-    EXPECT_LE(left->geometry().bottom(), TfrmMain::kClientHeight);
-    EXPECT_LE(left->geometry().right(), TfrmMain::kWideWidth);
+    EXPECT_EQ(clockRow->geometry().top(), dropped->geometry().top() + 78);
+    EXPECT_LE(clockRow->geometry().bottom(), TfrmMain::kClientHeight);
+    EXPECT_LE(clockRow->geometry().right(), TfrmMain::kWideWidth);
     EXPECT_EQ(label("FreeDisk")->text(), QStringLiteral("Free Disk :"));
     EXPECT_EQ(label("TimeLeft")->text(), QStringLiteral("Time Left :"));
+    EXPECT_EQ(label("SoundClock")->text(), QStringLiteral("Sound Clock :"));
 
     window->Camera().OnUpdate(window->Camera());
     EXPECT_EQ(free->text(), TfrmMain::FreeDiskText(window->Camera().FreeDiskMB()));
     EXPECT_EQ(left->text(), TfrmMain::TimeLeftText(window->Camera().RecordingSecondsLeft()));
+    EXPECT_EQ(clockRow->text(), QStringLiteral("-"));  // no recording, no sound
     window.reset();
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* box = qobject_cast<QMessageBox*>(w)) box->close();
