@@ -1,7 +1,9 @@
 // tolm-avsync-analyse: finds the flashes and the beeps of tolm-avsync-client in a recording and prints how far
 // the sound of each pair is from its picture, their spread and the drift per 10 minutes. With the client's log
 // it also takes out how late each flash reached the screen after its beep reached the sink.
-// Usage: tolm-avsync-analyse FILE.avi [--client-log FILE] [--quiet]
+// Usage: tolm-avsync-analyse FILE.avi [--client-log FILE] [--quiet] [--max-offset MS]
+// With --max-offset it ends with 3 when a pair caught within one frame is further off than MS (after the client's
+// lag when its log is given), or when fewer than 5 such pairs were found.
 #include "ClientLog.h"
 #include "MediaReader.h"
 #include "OnsetFinder.h"
@@ -11,7 +13,9 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -30,6 +34,23 @@ void PrintSummary(const char* label, const std::vector<SyncPair>& pairs) {
                 label, s.count, s.mean, s.min, s.max, s.stddev, s.driftPer10Min, s.largestStep, s.largestStepAt);
 }
 
+constexpr std::size_t kLeastCheckedPairs = 5;
+
+// The check of --max-offset: 0 when every pair is within `limitMs`, 3 otherwise.
+int CheckOffsets(const char* label, const std::vector<SyncPair>& pairs, double limitMs) {
+    if (pairs.size() < kLeastCheckedPairs) {
+        std::printf("FAIL: only %zu %s, too few to tell\n", pairs.size(), label);
+        return 3;
+    }
+    const SyncPair* worst = &pairs.front();
+    for (const SyncPair& p : pairs)
+        if (std::abs(p.offsetMs) > std::abs(worst->offsetMs)) worst = &p;
+    const bool within = std::abs(worst->offsetMs) <= limitMs;
+    std::printf("%s: largest offset of the %zu %s is %+.1f ms at %.1f s (limit %.0f ms)\n", within ? "PASS" : "FAIL",
+                pairs.size(), label, worst->offsetMs, worst->picture, limitMs);
+    return within ? 0 : 3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,11 +58,16 @@ int main(int argc, char** argv) {
     std::string clientLog;
     bool quiet = false;
     bool usage = false;
+    double maxOffsetMs = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quiet") == 0) {
             quiet = true;
         } else if (std::strcmp(argv[i], "--client-log") == 0 && i + 1 < argc) {
             clientLog = argv[++i];
+        } else if (std::strcmp(argv[i], "--max-offset") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            maxOffsetMs = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(maxOffsetMs > 0)) usage = true;
         } else if (path.empty() && argv[i][0] != '-') {
             path = argv[i];
         } else {
@@ -49,7 +75,7 @@ int main(int argc, char** argv) {
         }
     }
     if (usage || path.empty()) {
-        std::fprintf(stderr, "Usage: tolm-avsync-analyse FILE.avi [--client-log FILE] [--quiet]\n");
+        std::fprintf(stderr, "Usage: tolm-avsync-analyse FILE.avi [--client-log FILE] [--quiet] [--max-offset MS]\n");
         return 2;
     }
     av_log_set_level(AV_LOG_ERROR);  // not a warning for every full-range MJPEG frame
@@ -110,5 +136,8 @@ int main(int argc, char** argv) {
         PrintSummary("corrected for client lag, all", corrected);
         PrintSummary("corrected for client lag, within one frame", correctedSteady);
     }
-    return 0;
+    if (maxOffsetMs < 0) return 0;
+    return clientLog.empty() ? CheckOffsets("pairs caught within one frame", steady, maxOffsetMs)
+                             : CheckOffsets("pairs caught within one frame, corrected for client lag", correctedSteady,
+                                            maxOffsetMs);
 }
