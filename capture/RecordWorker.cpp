@@ -10,6 +10,8 @@ namespace {
 
 // The disk is looked at once a second of recording: a statvfs and two stats, cheap at that pace.
 constexpr double kDiskCheckMs = 1000;
+// The most the sound is held back into a frame beyond the moment its picture was taken.
+constexpr double kSoundIntoFrameMs = 20;
 
 // The engine's own view of the disk when it was given one (tests), else the machine's.
 std::optional<std::uint64_t> FreeBytesIn(const EngineServices& services, const std::string& folder) {
@@ -202,8 +204,10 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         if (position > lastWritten) {
             const double writeStart = services_.clock.NowMs();
             // The picture was taken somewhere within the grab, and it is seen for a whole frame from its position:
-            // the sound meets it in the middle of that frame, never ahead of it by more than half a frame.
-            const double seenAt = (position + 0.5) * recordMspf_;
+            // the sound meets it half a frame in, so it is never ahead of the picture by more than that. At slow
+            // frame rates no more than kSoundIntoFrameMs, or speech would trail what the picture shows.
+            const double seenAt =
+                static_cast<double>(position) * recordMspf_ + std::min(recordMspf_ / 2.0, kSoundIntoFrameMs);
             session.timeline.NoteFrame(seenAt, (elapsed + session.timeline.At(writeStart).ms) / 2);
             if (!WriteFrame(session, position, *dib)) break;
             ++capturedFrames_;
