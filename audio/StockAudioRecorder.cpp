@@ -152,6 +152,7 @@ void TStockAudioRecorder::GetWaveFormat(std::optional<WaveFormatBlock>& format) 
     if (format && timeline_ && format->Record().nBlockAlign > 0) {
         alignment_ = std::make_unique<TSoundAlignment>(format->Record().nSamplesPerSec);
         blockAlign_ = format->Record().nBlockAlign;
+        longestRepeat_ = format->Record().nSamplesPerSec / 100;  // 10 ms
         silence_ = format->Record().wBitsPerSample == 8 ? 0x80 : 0;
     }
 }
@@ -170,8 +171,9 @@ void TStockAudioRecorder::ProcessData(const std::uint8_t* buffer, std::uint32_t 
 
 bool TStockAudioRecorder::WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames) {
     const std::uint64_t bytes = frames * blockAlign_;
-    // Repeating the block's start is a smaller step in the sound than a gap of silence.
-    if (bytes <= count) return WriteCounted(buffer, static_cast<std::uint32_t>(bytes));
+    // A few milliseconds of the block's own start are a smaller step in the sound than a gap of silence; longer
+    // repeats would be heard as an echo (after a pause, say), so they are silence.
+    if (bytes <= count && frames <= longestRepeat_) return WriteCounted(buffer, static_cast<std::uint32_t>(bytes));
     constexpr std::uint64_t kChunk = 64 * 1024;
     const std::vector<std::uint8_t> silence(static_cast<std::size_t>(std::min(bytes, kChunk)), silence_);
     for (std::uint64_t left = bytes; left > 0;) {

@@ -61,7 +61,7 @@ class TStockAudioRecorder : public TWaveAudioIn {
     virtual bool RecordToAdapter(std::unique_ptr<TWaveStreamAdapter> adapter, StockItemStream* stockItem);
 
   private:
-    // Writes `frames` frames ahead of a block: its own first frames, or silence when it holds fewer.
+    // Writes `frames` frames ahead of a block: its own first frames when few, else silence.
     bool WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames);
     bool WriteCounted(const std::uint8_t* data, std::uint32_t count);
     // Finishes and frees the container; false when its sizes could not be fixed.
@@ -79,6 +79,7 @@ class TStockAudioRecorder : public TWaveAudioIn {
     std::function<TimelinePoint()> timeline_;
     std::unique_ptr<TSoundAlignment> alignment_;  // for the open recording, when there is a timeline
     std::uint16_t blockAlign_ = 0;
+    std::uint64_t longestRepeat_ = 0;  // frames of a block repeated ahead of it at most
     std::uint8_t silence_ = 0;
     std::atomic<double> clockDeviationPpm_;
 };

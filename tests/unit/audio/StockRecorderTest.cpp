@@ -71,6 +71,40 @@ TEST_F(StockRecorderTest, FileHoldsHeaderAndEveryRecordedByteIncludingThePartial
     EXPECT_EQ(fake.OpenFormat(), WaveFormatBlock(Stock(TPCMFormat::Mono16bit8000Hz)));
 }
 
+TEST_F(StockRecorderTest, HeldToATimelineItRepeatsAFewMillisecondsAndPutsSilenceWhereAPauseLostSound) {
+    TempFile file("held.wav");
+    TStockAudioRecorder recorder(&fake);
+    Configure(recorder);
+    recorder.SetBufferLength(100);  // 1600 bytes: longer than what is put in
+    TimelinePoint now{0, true, 0, 5};  // the picture is seen 5 ms after it was taken
+    recorder.SetTimeline([&now] { return now; });
+    ASSERT_TRUE(recorder.RecordToFile(file.Path()));
+    Serve();
+    Bytes expected;
+    const auto feed = [&](int block) {
+        const Bytes audio = Pattern(1600, static_cast<std::uint8_t>(block));
+        EXPECT_EQ(fake.Feed(audio), audio.size());
+        Serve();
+        return audio;
+    };
+    for (int block = 1; block <= 10; ++block) {
+        now.ms = 100.0 * block;  // each buffer arrives as its time has passed
+        const Bytes audio = feed(block);
+        // The sound is held back 5 ms from the start: the first buffer's own first 5 ms go ahead of it.
+        if (block == 1) expected.insert(expected.end(), audio.begin(), audio.begin() + 80);
+        expected.insert(expected.end(), audio.begin(), audio.end());
+    }
+    // A pause whose cork lost 50 ms: the first buffer after it comes 50 ms later than its sound says.
+    now.segment = 1;
+    now.ms = 1100 + 50;
+    const Bytes afterPause = feed(11);
+    expected.insert(expected.end(), 800, 0);  // 50 ms of silence, not an echo of what follows
+    expected.insert(expected.end(), afterPause.begin(), afterPause.end());
+    EXPECT_TRUE(recorder.Stop());
+    Serve();
+    ExpectWave(ReadFile(file.Path()), expected);
+}
+
 TEST_F(StockRecorderTest, DestroyingAnAsyncRecorderFinishesTheFile) {
     TempFile file("destroyed.wav");
     const Bytes audio = Pattern(100, 9);
