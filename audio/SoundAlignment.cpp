@@ -10,6 +10,9 @@ namespace {
 
 // Arrivals whose median sets where the sound stands against the picture at the start.
 constexpr std::size_t kStartArrivals = 9;
+// How far from the picture the sound may stand at the start: a prompt input hands a block over within this of
+// the moment its last sample was taken (the server's fragment and the thread's wake-up).
+constexpr double kStartOffsetLimitMs = 40;
 // Arrivals the line of where the sound stands goes through; fewer than kLeastArrivals tell nothing yet, fewer
 // than kLineArrivals give their median instead of a line.
 constexpr std::size_t kRecentArrivals = 30;
@@ -121,13 +124,16 @@ std::int64_t TSoundAlignment::Adjust(std::uint64_t frames, const TimelinePoint& 
     const Arrival arrival{now.ms, static_cast<double>(written_ + frames) / framesPerMs_ - now.ms};
     std::int64_t adjusted = 0;
     if (!haveReference_) {
-        // The sound is held back for the picture from its first block on; where it stands without that is
-        // measured afterwards.
-        if (startArrivals_.empty() && now.pictureLagMs > 0) {
-            adjusted = Correct(now.pictureLagMs, frames);
-            startLagMs_ = static_cast<double>(adjusted) / framesPerMs_;
+        double heldBack = 0;  // later arrivals hold what the first one put in already
+        if (startArrivals_.empty()) {
+            // The sound is held back for the picture from its first block on. An input whose first block is far
+            // off is brought to the picture at once: a sound server that had rendered ahead before it lowered its
+            // latency hands over nothing for a while, and sound that began before the picture has none to go with.
+            const double off = std::abs(arrival.offset) > kStartOffsetLimitMs ? -arrival.offset : 0;
+            startLagMs_ = std::max(now.pictureLagMs, 0.0);
+            if (startLagMs_ + off != 0) adjusted = Correct(startLagMs_ + off, frames);
+            heldBack = static_cast<double>(adjusted) / framesPerMs_;
         }
-        const double heldBack = startArrivals_.empty() ? startLagMs_ : 0;  // later arrivals hold it already
         startArrivals_.push_back({arrival.ms, arrival.offset + heldBack});
         if (startArrivals_.size() >= kStartArrivals) SetReference();
     } else if (resumed_) {
@@ -156,7 +162,7 @@ std::int64_t TSoundAlignment::Adjust(std::uint64_t frames, const TimelinePoint& 
 void TSoundAlignment::SetReference() {
     std::vector<double> offsets;
     for (const Arrival& a : startArrivals_) offsets.push_back(a.offset);
-    reference_ = Median(offsets) - startLagMs_;
+    reference_ = std::clamp(Median(offsets) - startLagMs_, -kStartOffsetLimitMs, kStartOffsetLimitMs);
     haveReference_ = true;
     recent_.assign(startArrivals_.begin(), startArrivals_.end());
     startArrivals_.clear();

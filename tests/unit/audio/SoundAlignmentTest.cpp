@@ -78,6 +78,16 @@ TEST(SoundAlignmentTest, HoldsTheSoundBackForThePicturesLagFromTheFirstBlockOn) 
     EXPECT_NEAR(alignment.DeviationPpm(), 400, 40);
 }
 
+TEST(SoundAlignmentTest, BringsAnInputThatHandedOverNothingAtFirstToThePictureAtItsFirstBlock) {
+    TSoundAlignment alignment(kRate);
+    SimulatedInput input(0, 3);
+    input.Stall(800);  // a fresh sound server renders ahead, then hands over nothing until it catches up
+    // As if it had been prompt: the block's end where the arrival time says, the input's 20 ms latency left.
+    EXPECT_NEAR(input.Block(alignment), 20, 5);
+    EXPECT_GT(static_cast<double>(alignment.FramesPut()) / kFramesPerMs, 750);
+    for (int second = 0; second < 60; ++second) EXPECT_NEAR(input.Block(alignment), 20, 10);
+}
+
 TEST(SoundAlignmentTest, LeavesAnInputOnTheSystemClockAloneDespiteTheArrivalNoise) {
     TSoundAlignment alignment(kRate);
     SimulatedInput input(0, 10);
