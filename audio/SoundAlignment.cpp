@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace tolm {
 
@@ -43,6 +44,13 @@ double TSoundAlignment::Median(std::vector<double> values) {
     return *middle;
 }
 
+double TSoundAlignment::MedianOffset(const std::vector<Arrival>& arrivals) {
+    std::vector<double> offsets;
+    offsets.reserve(arrivals.size());
+    for (const Arrival& a : arrivals) offsets.push_back(a.offset);
+    return Median(std::move(offsets));
+}
+
 TSoundAlignment::Line TSoundAlignment::Fit(const std::vector<Arrival>& arrivals) {
     Line line;
     std::vector<double> values;
@@ -81,24 +89,28 @@ std::int64_t TSoundAlignment::Correct(double ms, std::uint64_t frames) {
 
 std::int64_t TSoundAlignment::Follow(const Arrival& arrival, double target, std::uint64_t frames) {
     if (recent_.size() >= kLeastArrivals) {
-        const Line line = Fit({recent_.begin(), recent_.end()});
+        const Line line = Fit(recent_);
         if (std::abs(arrival.offset - line.At(arrival.ms)) > std::max(kStepMs, 6 * line.spread)) {
             // Off the line: a late arrival, or the first of a step the input took (sound lost or handed over in
             // a burst). A step shows in every arrival after it.
             step_.push_back(arrival);
             if (step_.size() < kStepArrivals) return 0;
-            std::vector<double> offsets;
-            for (const Arrival& a : step_) offsets.push_back(a.offset);
-            recent_.assign(step_.begin(), step_.end());
+            const double stepped = MedianOffset(step_);
+            recent_ = std::move(step_);
             step_.clear();
-            return Correct(target - Median(offsets), frames);
+            return Correct(target - stepped, frames);
         }
     }
     step_.clear();
     recent_.push_back(arrival);
-    if (recent_.size() > kRecentArrivals) recent_.pop_front();
+    if (recent_.size() > kRecentArrivals) recent_.erase(recent_.begin());
     if (recent_.size() < kLeastArrivals) return 0;
-    const Line line = Fit({recent_.begin(), recent_.end()});
+    const Line line = Fit(recent_);
+    if (arrival.ms >= kDeviationAfterMs) {
+        // Left to itself the sound would have moved by where the line stands less what was corrected for it
+        // (holding it back for the picture's lag included, as the line includes it).
+        deviationPpm_ = (line.At(arrival.ms) - reference_ - startLagMs_ - clockCorrectionMs_) / arrival.ms * 1e6;
+    }
     const double off = line.At(arrival.ms) - target;
     if (std::abs(off) < std::max(kDriftStepMs, line.spread)) return 0;
     const std::int64_t adjusted = Correct(-off, frames);
@@ -114,18 +126,18 @@ std::int64_t TSoundAlignment::Adjust(std::uint64_t frames, const TimelinePoint& 
         return 0;
     }
     if (now.segment != segment_) {
+        // A pause before the start was measured leaves what was measured as the start.
+        if (!haveReference_ && !recent_.empty()) SetReference();
         segment_ = now.segment;
         recent_.clear();
         step_.clear();
         resumed_ = true;
-        // A pause before the start was measured leaves what was measured as the start.
-        if (!haveReference_ && !startArrivals_.empty()) SetReference();
     }
     const Arrival arrival{now.ms, static_cast<double>(written_ + frames) / framesPerMs_ - now.ms};
     std::int64_t adjusted = 0;
     if (!haveReference_) {
         double heldBack = 0;  // later arrivals hold what the first one put in already
-        if (startArrivals_.empty()) {
+        if (recent_.empty()) {
             // The sound is held back for the picture from its first block on. An input whose first block is far
             // off is brought to the picture at once: a sound server that had rendered ahead before it lowered its
             // latency hands over nothing for a while, and sound that began before the picture has none to go with.
@@ -134,8 +146,8 @@ std::int64_t TSoundAlignment::Adjust(std::uint64_t frames, const TimelinePoint& 
             if (startLagMs_ + off != 0) adjusted = Correct(startLagMs_ + off, frames);
             heldBack = static_cast<double>(adjusted) / framesPerMs_;
         }
-        startArrivals_.push_back({arrival.ms, arrival.offset + heldBack});
-        if (startArrivals_.size() >= kStartArrivals) SetReference();
+        recent_.push_back({arrival.ms, arrival.offset + heldBack});
+        if (recent_.size() >= kStartArrivals) SetReference();
     } else if (resumed_) {
         resumed_ = false;
         const double off = arrival.offset - (reference_ + now.pictureLagMs);
@@ -149,23 +161,12 @@ std::int64_t TSoundAlignment::Adjust(std::uint64_t frames, const TimelinePoint& 
     } else {
         written_ += frames - static_cast<std::uint64_t>(-adjusted);
     }
-
-    if (haveReference_ && recent_.size() >= kLeastArrivals && now.ms >= kDeviationAfterMs) {
-        // Left to itself the sound would have moved by where the line stands less what was corrected for it
-        // (holding it back for the picture's lag included, as the line includes it).
-        const Line line = Fit({recent_.begin(), recent_.end()});
-        deviationPpm_ = (line.At(now.ms) - reference_ - startLagMs_ - clockCorrectionMs_) / now.ms * 1e6;
-    }
     return adjusted;
 }
 
 void TSoundAlignment::SetReference() {
-    std::vector<double> offsets;
-    for (const Arrival& a : startArrivals_) offsets.push_back(a.offset);
-    reference_ = std::clamp(Median(offsets) - startLagMs_, -kStartOffsetLimitMs, kStartOffsetLimitMs);
+    reference_ = std::clamp(MedianOffset(recent_) - startLagMs_, -kStartOffsetLimitMs, kStartOffsetLimitMs);
     haveReference_ = true;
-    recent_.assign(startArrivals_.begin(), startArrivals_.end());
-    startArrivals_.clear();
 }
 
 }  // namespace tolm

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 namespace tolm {
@@ -34,7 +32,7 @@ class TSoundAlignment {
 
     // How far the input's clock runs from the system clock, in parts per million (positive: fast); NaN until
     // enough of the recording has passed to tell.
-    double DeviationPpm() const { return deviationPpm_.load(); }
+    double DeviationPpm() const { return deviationPpm_; }
     std::uint64_t FramesPut() const { return framesPut_; }
     std::uint64_t FramesLeftOut() const { return framesLeftOut_; }
 
@@ -50,6 +48,7 @@ class TSoundAlignment {
         double At(double ms) const { return intercept + slope * ms; }
     };
     static double Median(std::vector<double> values);
+    static double MedianOffset(const std::vector<Arrival>& arrivals);
     static Line Fit(const std::vector<Arrival>& arrivals);
     void SetReference();
     // Follows the clocks' slow difference and the input's steps between pauses.
@@ -59,18 +58,18 @@ class TSoundAlignment {
 
     double framesPerMs_;
     std::uint64_t written_ = 0;  // frames in the track, corrections included
-    std::vector<Arrival> startArrivals_;
     bool haveReference_ = false;
     double reference_ = 0;       // the sound's offset from the timeline at the start, ms
     double startLagMs_ = 0;      // held back at the first block for the picture's lag
-    std::deque<Arrival> recent_;  // the last arrivals in this stretch between pauses
+    // The last arrivals in this stretch between pauses; before the reference, the start's arrivals.
+    std::vector<Arrival> recent_;
     std::vector<Arrival> step_;   // arrivals off the line, in a row
     unsigned segment_ = 0;
     bool resumed_ = false;       // the next arrival measures what the pause moved
     double clockCorrectionMs_ = 0;  // corrections of the clocks' difference, pauses not counted
     std::uint64_t framesPut_ = 0;
     std::uint64_t framesLeftOut_ = 0;
-    std::atomic<double> deviationPpm_;
+    double deviationPpm_;
 };
 
 }  // namespace tolm

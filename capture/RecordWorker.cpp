@@ -159,11 +159,12 @@ void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
 
 void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     StoreElapsed(0);
-    const double start = services_.clock.NowMs();
-    session.timeline.Start(start);
+    session.timeline.Start(services_.clock.NowMs());
+    // Rates and positions read the timeline, so a pause counts in none of them.
+    const auto recorded = [&] { return session.timeline.At(services_.clock.NowMs()).ms; };
     int lastWritten = -1;
-    double lastWriteTime = start;
-    double lastPassTime = start;
+    double lastWriteTime = 0;
+    double lastPassTime = 0;
     double writeDuration = 10;
     double lastUpdate = 0;
     double rate = 0;
@@ -174,8 +175,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     while (recording_) {
         WaitWhilePaused(session);
         bool frameWritten = false;
-        const double elapsed = session.timeline.At(services_.clock.NowMs()).ms;
-        const double pausedTotal = session.timeline.PausedMs();
+        const double elapsed = recorded();
 
         Bitmap preview;
         const Rect area = screenArea_.Bounds();
@@ -202,29 +202,28 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         frameIndex_ = position;
         if (position - lastWritten - 1 > 0) droppedFrames_ += position - lastWritten - 1;
         if (position > lastWritten) {
-            const double writeStart = services_.clock.NowMs();
+            const double writeStart = recorded();
             // The picture was taken somewhere within the grab, and it is seen for a whole frame from its position:
             // the sound meets it half a frame in, so it is never ahead of the picture by more than that. At slow
             // frame rates no more than kSoundIntoFrameMs, or speech would trail what the picture shows.
             const double seenAt =
                 static_cast<double>(position) * recordMspf_ + std::min(recordMspf_ / 2.0, kSoundIntoFrameMs);
-            session.timeline.NoteFrame(seenAt, (elapsed + session.timeline.At(writeStart).ms) / 2);
+            session.timeline.NoteFrame(seenAt, (elapsed + writeStart) / 2);
             if (!WriteFrame(session, position, *dib)) break;
             ++capturedFrames_;
             lastWritten = position;
             frameWritten = true;
-            const double t = services_.clock.NowMs() - pausedTotal;
+            const double t = recorded();
             if (t - lastWriteTime > 0) rate = 1000.0 / (t - lastWriteTime);
             currentFps_ = std::min(rate, static_cast<double>(playbackFps_));
             lastWriteTime = t;
-            writeDuration = services_.clock.NowMs() - writeStart;
+            writeDuration = t - writeStart;
         }
 
         if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
         dib.reset();
 
         if (session.audioLost) ReportAudioLoss(session);
-        if (session.recorder) audioClockPpm_ = session.recorder->ClockDeviationPpm();
         if (elapsed - lastDiskCheck >= kDiskCheckMs) {
             lastDiskCheck = elapsed;
             WatchDisk(session, disk, elapsed);
@@ -238,13 +237,14 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
                 StopRecording();
         }
 
-        const double t = services_.clock.NowMs() - pausedTotal;
+        const double t = recorded();
         if (t - lastPassTime > 0)
             realFps_ = frameWritten ? 1000.0 / (t - lastPassTime) : 1000.0 / (t - lastPassTime + writeDuration);
         lastPassTime = t;
 
         if (elapsed > updateRate_ + lastUpdate) {
             lastUpdate = elapsed;
+            if (session.recorder) audioClockPpm_ = session.recorder->ClockDeviationPpm();  // read by the handlers
             Raise(OnUpdate);
         }
     }

@@ -49,10 +49,6 @@ class TRecordingTimeline {
         if (started_) point.ms = (paused_ ? pausedAt_ : nowMs) - startMs_ - pausedMs_;
         return point;
     }
-    double PausedMs() const {
-        std::lock_guard lock(mutex_);
-        return pausedMs_;
-    }
 
   private:
     mutable std::mutex mutex_;
