@@ -39,7 +39,6 @@ class PulseWaveInTest : public PulseServerTest {
         service_ = CreatePulseWaveInService("tolm-pulse-tests");
     }
 
-
     WaveInCallback Callback() {
         return [this](std::uint32_t message, WAVEHDR* header) { inbox_.Push({message, header}); };
     }
@@ -73,6 +72,16 @@ class PulseWaveInTest : public PulseServerTest {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return true;
+    }
+
+    // Records the sine of the server PULSE_SERVER names into two buffers until its first bytes arrived.
+    void RecordSineInto(Buffer& first, Buffer& second) {
+        service_ = CreatePulseWaveInService("tolm-pulse-tests");
+        ASSERT_NO_FATAL_FAILURE(OpenSine(PcmFormat(1, 44100, 16)));
+        ASSERT_NO_FATAL_FAILURE(Queue(first));
+        ASSERT_NO_FATAL_FAILURE(Queue(second));
+        ASSERT_EQ(device_->Start(), MMSYSERR_NOERROR);
+        ASSERT_TRUE(WaitForPositionAbove(0));
     }
 
     void CloseAndExpectCloseMessage() {
@@ -231,16 +240,11 @@ TEST_F(PulseWaveInTest, StopHandsBackOnlyThePartlyFilledBufferAndCloseWaitsForTh
 TEST_F(PulseWaveInTest, ServerLostWhileRecordingHandsBackBuffersAndStillCloses) {
     PrivatePulseServer server;
     if (!server.Started()) GTEST_SKIP() << "a private sound server could not be started";
+    Buffer first(882000), second(882000);
     {
         ScopedEnvironment address("PULSE_SERVER", server.Address());
-        service_ = CreatePulseWaveInService("tolm-pulse-tests");
-        ASSERT_NO_FATAL_FAILURE(OpenSine(PcmFormat(1, 44100, 16)));
+        ASSERT_NO_FATAL_FAILURE(RecordSineInto(first, second));
     }
-    Buffer first(882000), second(882000);
-    ASSERT_NO_FATAL_FAILURE(Queue(first));
-    ASSERT_NO_FATAL_FAILURE(Queue(second));
-    ASSERT_EQ(device_->Start(), MMSYSERR_NOERROR);
-    ASSERT_TRUE(WaitForPositionAbove(0));
     server.Kill();
 
     WaveMessage m;
@@ -267,14 +271,9 @@ TEST_F(PulseWaveInTest, ServerLostWhileRecordingHandsBackBuffersAndStillCloses) 
 TEST_F(PulseWaveInTest, SourceRemovedWhileRecordingIsAMissingDeviceNotALostServer) {
     PrivatePulseServer server;
     if (!server.Started()) GTEST_SKIP() << "a private sound server could not be started";
-    ScopedEnvironment address("PULSE_SERVER", server.Address());
-    service_ = CreatePulseWaveInService("tolm-pulse-tests");
-    ASSERT_NO_FATAL_FAILURE(OpenSine(PcmFormat(1, 44100, 16)));
+    ScopedEnvironment address("PULSE_SERVER", server.Address());  // also for the pactl below
     Buffer first(882000), second(882000);
-    ASSERT_NO_FATAL_FAILURE(Queue(first));
-    ASSERT_NO_FATAL_FAILURE(Queue(second));
-    ASSERT_EQ(device_->Start(), MMSYSERR_NOERROR);
-    ASSERT_TRUE(WaitForPositionAbove(0));
+    ASSERT_NO_FATAL_FAILURE(RecordSineInto(first, second));
     bool unloaded = false;
     Pactl("unload-module module-sine-source", &unloaded);  // its only source: the stream cannot move
     ASSERT_TRUE(unloaded);

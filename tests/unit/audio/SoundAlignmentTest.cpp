@@ -31,6 +31,12 @@ class SimulatedInput {
         track_ += static_cast<std::int64_t>(frames) + alignment.Adjust(frames, now);
         return static_cast<double>(track_) / kFramesPerMs - capturedMs_;
     }
+    // Hands over `blocks` blocks; returns the offset after the last.
+    double Blocks(TSoundAlignment& alignment, int blocks) {
+        double offset = 0;
+        for (int block = 0; block < blocks; ++block) offset = Block(alignment);
+        return offset;
+    }
     // A pause the input answers late: `lostMs` of sound before it never arrives.
     void Pause(double lostMs) {
         capturedMs_ += lostMs;
@@ -91,7 +97,7 @@ TEST(SoundAlignmentTest, BringsAnInputThatHandedOverNothingAtFirstToThePictureAt
 TEST(SoundAlignmentTest, LeavesAnInputOnTheSystemClockAloneDespiteTheArrivalNoise) {
     TSoundAlignment alignment(kRate);
     SimulatedInput input(0, 10);
-    for (int second = 0; second < 600; ++second) input.Block(alignment);
+    input.Blocks(alignment, 600);
     EXPECT_LT(static_cast<double>(alignment.FramesPut() + alignment.FramesLeftOut()) / kFramesPerMs, 15);
     EXPECT_NEAR(alignment.DeviationPpm(), 0, 30);
 }
@@ -99,8 +105,7 @@ TEST(SoundAlignmentTest, LeavesAnInputOnTheSystemClockAloneDespiteTheArrivalNois
 TEST(SoundAlignmentTest, MakesUpAtOnceForWhatAPauseLost) {
     TSoundAlignment alignment(kRate);
     SimulatedInput input(0, 3);
-    double start = 0;
-    for (int second = 0; second < 5; ++second) start = input.Block(alignment);
+    const double start = input.Blocks(alignment, 5);
     for (const double lost : {75.0, 30.0, 0.0, 60.0, 45.0}) {
         SCOPED_TRACE(lost);
         input.Pause(lost);
@@ -115,10 +120,9 @@ TEST(SoundAlignmentTest, MakesUpAtOnceForWhatAPauseLost) {
 TEST(SoundAlignmentTest, FillsAStalledInputsGapWithoutLeavingOutMoreThanABlockHolds) {
     TSoundAlignment alignment(kRate);
     SimulatedInput input(0, 3);
-    double start = 0;
-    for (int second = 0; second < 20; ++second) start = input.Block(alignment);
+    const double start = input.Blocks(alignment, 20);
     input.Stall(3000);
-    for (int second = 0; second < 12; ++second) input.Block(alignment);
+    input.Blocks(alignment, 12);
     EXPECT_NEAR(input.Block(alignment) - start, 0, 6);
     EXPECT_NEAR(static_cast<double>(alignment.FramesPut()) / kFramesPerMs, 3000, 10);
 
