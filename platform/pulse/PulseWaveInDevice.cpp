@@ -142,6 +142,10 @@ int PulseWaveInDevice::Start() {
         if (state_ == State::Closed) return MMSYSERR_INVALHANDLE;
         if (state_ == State::Failed) return failedResult_;
     }
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = false;
+    }
     const int error = SetCorked(false);
     return error == PA_OK ? MMSYSERR_NOERROR : Broken(error);
 }
@@ -160,6 +164,7 @@ int PulseWaveInDevice::Stop() {
     std::vector<WAVEHDR*> partial;
     {
         std::lock_guard lock(mutex_);
+        stopped_ = true;
         if (!queue_.empty() && queue_.front()->dwBytesRecorded > 0) {
             partial.push_back(queue_.front());
             queue_.pop_front();
@@ -247,7 +252,7 @@ void PulseWaveInDevice::ReadAvailable(bool keep) {
 }
 
 void PulseWaveInDevice::Store(const std::uint8_t* data, std::size_t size, std::vector<WAVEHDR*>& done) {
-    if (state_ != State::Open) return;
+    if (state_ != State::Open || stopped_) return;
     const std::uint8_t silence = SilenceByteOf(format_);
     while (size > 0) {
         if (queue_.empty()) {

@@ -89,6 +89,9 @@ class PulseWaveInDevice final : public WaveInDevice {
     std::deque<WAVEHDR*> queue_;
     std::uint64_t delivered_ = 0;
     std::uint64_t dropped_ = 0;
+    // Between Stop and Start: the server may still send what it had under way at the cork, and a stopped device
+    // records nothing.
+    bool stopped_ = true;
 };
 
 }  // namespace tolm::pulse
