@@ -38,6 +38,8 @@ void TScreenCamera::AreaTimerTick() {
         } else if (pickFreeHandPending_ || pickObjectPending_) {
             areaTimer_->SetEnabled(false);
             const bool picked = pickFreeHandPending_ ? PickFreeHandArea() : PickObjectArea();
+            if (!picked) Globals().StartPending = false;  // however the picker was left, the start is abandoned
+            SyncHotKeys();
             if (!picked) return;
             areaTimer_->SetEnabled(true);
         } else if (followMouse_) {

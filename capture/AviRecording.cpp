@@ -118,7 +118,7 @@ int TScreenCamera::WindDown() {
     SetRecordingFlag(false);
     Raise(OnStop);
     usingDefaultCompressor_ = false;
-    if (restoreAppOnStop_) services_.host.RestoreApplication();
+    RestoreAfterFailedStart();
     return 0;
 }
 
@@ -137,7 +137,7 @@ int TScreenCamera::RecordingResult(RecordingSession& session) {
             usingDefaultCompressor_ = true;
             return -1;
         }
-        ReportError("User aborted!");
+        if (!EndedByUser()) ReportError("User aborted!");  // else a stop or cancel key closed the question
         return WindDown();
     }
     ReportError(std::string("Error creating AVI file with \"") + kDefaultCompressorName + "\".");
@@ -148,6 +148,13 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
     Globals().SetOutputFile(outputFile);
     RecordingSession session;
     if (SettleCompressor(session) == Settled::ended) return 0;
+    if (EndedByUser()) {
+        // The worker's recording was stopped or cancelled while its compressor was settled (a key pressed while
+        // a question was open): nothing to record or save.
+        session.firstFrame.reset();
+        session.compressor.reset();
+        return WindDown();
+    }
     CreateTempAvi(session);
     if (!session.failure) {
         Raise(OnStart);
@@ -163,10 +170,12 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
         if (session.recorder && session.recorder->Active() && !session.audioLost) session.recorder->SetPaused(true);
     }
     Raise(OnStop);
+    // A stop that came before the first frame leaves nothing worth a file.
+    const bool framesRecorded = capturedFrames_ > 0 || FileHoldsFrames(session);
     ReleaseVideo(session);
     StopAudio(session);
     if (restoreAppOnStop_) services_.host.RestoreApplication();
-    if (!session.failure && Globals().StopReason == TStopReason::StopAndSave) SaveRecording();
+    if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && framesRecorded) SaveRecording();
     return RecordingResult(session);
 }
 

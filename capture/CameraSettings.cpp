@@ -21,11 +21,8 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
     RunDeletionsAtStart();
     GetAudioFormatList();
     GetAudioInputList();
-    if (services_.hotKeys) {
-        services_.hotKeys->SetHandler([this](HotKey key) { HotKeyPressed(key); });
-        for (HotKey key : {HotKey::ShiftEscape, HotKey::Escape, HotKey::CtrlReturn, HotKey::Pause})
-            services_.hotKeys->Register(key);  // a key another program holds just does nothing
-    }
+    // The keys themselves are taken only while a preview, a recording or a pick needs them (SyncHotKeys).
+    if (services_.hotKeys) services_.hotKeys->SetHandler([this](HotKey key) { HotKeyPressed(key); });
     Globals().ActiveCamera = this;
 }
 

@@ -30,7 +30,7 @@ TScreenCamera::Settled TScreenCamera::EndSettling(const std::string& error) {
     SetRecordingFlag(false);
     Raise(OnStop);
     EndAreaTracking();
-    if (restoreAppOnStop_) services_.host.RestoreApplication();
+    RestoreAfterFailedStart();
     return Settled::ended;
 }
 
@@ -43,14 +43,15 @@ void TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {
 
 TScreenCamera::Settled TScreenCamera::AbortRecording(RecordingSession& session) {
     session.firstFrame.reset();
-    ReportError("User aborted!");
+    // A stop or cancel key that closed the question needs no message: the user ended the start themselves.
+    if (!EndedByUser()) ReportError("User aborted!");
     SetRecordingFlag(false);
     Globals().StopReason = TStopReason::Cancel;
     Raise(OnStop);
     if (!preview_ && OnPreview) OnPreview(*this, nullptr, false, false);
     EndAreaTracking();
     session.compressor.reset();
-    if (restoreAppOnStop_) services_.host.RestoreApplication();
+    RestoreAfterFailedStart();
     return Settled::ended;
 }
 

@@ -48,15 +48,17 @@ void TScreenCamera::Execute() {
     const std::string folder = FolderOf(output);
     const bool folderExists = !folder.empty() && DirectoryExists(folder);
     if (folderExists && (!OutputUsable(output) || !EnoughDiskSpace(folder))) {
-        // Reported; nothing started, nothing to save.
+        RestoreAfterFailedStart();  // reported; nothing started, nothing to save
     } else if (folderExists) {
         int result;
         do {
             result = RecordAVI(output, [this](RecordingSession& session) { RunCaptureLoop(session); });
         } while (result == -1);
         ReportSaveSuccess();
-    } else if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError) {
-        camera->OnError(*camera, "Not exist file path.");
+    } else {
+        if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError)
+            camera->OnError(*camera, "Not exist file path.");
+        RestoreAfterFailedStart();
     }
     if (!saveFailed_ || !KeepTempFilesForRecovery()) {
         DeleteTempFile(Globals().TempVideoFile());
@@ -135,6 +137,8 @@ void TScreenCamera::WorkerFinished() {
     if (worker_.joinable()) worker_.join();
     SetRecordingFlag(false);
     workerRunning_ = false;
+    SyncHotKeys();
+    Raise(OnFinished);
 }
 
 void TScreenCamera::WaitWhilePaused(RecordingSession& session) {

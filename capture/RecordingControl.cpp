@@ -3,12 +3,46 @@
 
 namespace tolm {
 
+namespace {
+
+constexpr HotKey kHotKeys[] = {HotKey::ShiftEscape, HotKey::Escape, HotKey::CtrlReturn, HotKey::Pause};
+
+}  // namespace
+
 void TScreenCamera::SetRecordingFlag(bool value) {
     {
         std::lock_guard lock(stateMutex_);
         recording_ = value;
     }
     stateChanged_.notify_all();
+    if (!value) OnMainThread([this] { SyncHotKeys(); });
+}
+
+// Escape and the others are the desktop's keys: taking them for the whole run would keep them from every other
+// program, and from our own dialogs.
+void TScreenCamera::SyncHotKeys() {
+    if (!services_.hotKeys) return;
+    const bool wanted = preview_ || recording_ || Globals().StartPending || freeHandPicker_ || objectPicker_;
+    if (wanted == hotKeysHeld_) return;
+    hotKeysHeld_ = wanted;
+    for (HotKey key : kHotKeys) {
+        if (wanted)
+            services_.hotKeys->Register(key);  // a key another program holds just does nothing
+        else
+            services_.hotKeys->Unregister(key);
+    }
+}
+
+void TScreenCamera::EndRecordingByKey() {
+    if (!recording_) return;
+    SetRecordingFlag(false);
+    RewritePreview();
+    // The compressor questions come before the first frame; a stop or cancel there ends the start too.
+    services_.host.CloseQuestions();
+}
+
+void TScreenCamera::RestoreAfterFailedStart() {
+    if (minimizeAppOnStart_ || restoreAppOnStop_) services_.host.RestoreApplication();
 }
 
 void TScreenCamera::SetPausedFlag(bool value) {
@@ -77,6 +111,7 @@ void TScreenCamera::SetPreview(bool value) {
     } else if (OnPreview) {
         OnPreview(*this, nullptr, false, true);
     }
+    SyncHotKeys();
 }
 
 void TScreenCamera::SetAreaFlagsFromRegion() {
@@ -88,9 +123,9 @@ void TScreenCamera::SetAreaFlagsFromRegion() {
 }
 
 bool TScreenCamera::StartRecording(const std::string& fileName) {
-    if (recording_) return false;
-    // A worker that has ended but whose end has not been handled yet is collected now.
-    if (worker_.joinable()) worker_.join();
+    // The last recording may still be saving under its own name; waiting for it here would stall the main thread
+    // the worker reports to.
+    if (recording_ || workerRunning_) return false;
     Globals().SetOutputFile(fileName);
     if (minimizeAppOnStart_) services_.host.MinimizeApplication();
     SetAreaFlagsFromRegion();
@@ -99,6 +134,7 @@ bool TScreenCamera::StartRecording(const std::string& fileName) {
     areaTimer_->SetEnabled(true);
     if (pickFreeHandPending_ || pickObjectPending_) {
         Globals().StartPending = true;
+        SyncHotKeys();
         return false;
     }
     Globals().StartPending = false;
@@ -106,6 +142,7 @@ bool TScreenCamera::StartRecording(const std::string& fileName) {
     if (!recordedHere_.exchange(true)) KeepTempFilesForRecovery("An interrupted recording was left");
     if (followFullScreen_) SetFullScreenArea();
     SetRecordingFlag(true);
+    SyncHotKeys();
     workerRunning_ = true;
     worker_ = std::thread([this] { Execute(); });
     return true;
@@ -128,10 +165,7 @@ void TScreenCamera::HotKeyPressed(HotKey key) {
     switch (key) {
         case HotKey::ShiftEscape:
             Globals().StopReason = TStopReason::StopAndSave;
-            if (recording_) {
-                SetRecordingFlag(false);
-                RewritePreview();
-            }
+            EndRecordingByKey();
             break;
         case HotKey::Escape:
             Globals().StopReason = TStopReason::Cancel;
@@ -143,27 +177,23 @@ void TScreenCamera::HotKeyPressed(HotKey key) {
             Globals().StartPending = false;
             if ((preview_ || recording_) && restoreAppOnStop_) services_.host.RestoreApplication();
             if (preview_ && !recording_) SetPreview(false);
-            if (recording_) {
-                SetRecordingFlag(false);
-                RewritePreview();
-            }
+            EndRecordingByKey();
             break;
         case HotKey::CtrlReturn:
             if (objectPicker_) {
+                // Before the picker has found a window under the pointer there is nothing to accept: an empty
+                // area would be recorded.
+                if (objectPicker_->ObjWidth() <= 0 || objectPicker_->ObjHeight() <= 0) return;
                 if (objectPickerTimer_) objectPickerTimer_->SetEnabled(false);
-                const Rect area = screenArea_.Bounds();
-                objectPickerResult_ =
-                    area.width != 0 && area.height != 0 ? TFreeHandWindow::mrOK : TFreeHandWindow::mrCancel;
+                objectPickerResult_ = TFreeHandWindow::mrOK;
             }
-            if (recording_) {
-                SetRecordingFlag(false);
-                RewritePreview();
-            }
+            EndRecordingByKey();
             break;
         case HotKey::Pause:
             SetPausedFlag(!paused_);
             break;
     }
+    SyncHotKeys();
 }
 
 }  // namespace tolm

@@ -151,13 +151,17 @@ public:
     TSaveEvent OnSaving;
     TSaveEvent OnDeleting;
     TOverlayEvent OnOverlay;
+    // On the main thread once the recording worker has ended, its save and deletions included: from here a
+    // new recording can start.
+    TSCEvent OnFinished;
 
     // --- Recording control (main thread) -------------------------------------------------------------------
     // Starts or stops the preview: the area timer then follows the area, blinks the frame and delivers
     // preview images through OnPreview.
     void SetPreview(bool value);
-    // True when the recording worker was started now; false when a recording runs already or when the start
-    // waits for the user to pick the area (it then starts once the pick is confirmed).
+    // True when the recording worker was started now; false when a recording runs already, when the last
+    // recording's worker has not finished (OnFinished tells when it has) or when the start waits for the user to
+    // pick the area (it then starts once the pick is confirmed).
     bool StartRecording(const std::string& fileName);
     void StopRecording();
     void PauseRecording();
@@ -288,6 +292,14 @@ private:
     // Recording control
     void SetRecordingFlag(bool value);
     void SetPausedFlag(bool value);
+    // Holds the global keys exactly while something of ours acts on them: a preview, a recording or a pick.
+    void SyncHotKeys();
+    // Ends a recording from a stop or cancel key; a question still open about its start is answered no.
+    void EndRecordingByKey();
+    // A start that never came to record: the window the start minimised comes back.
+    void RestoreAfterFailedStart();
+    // The worker's recording was ended by the user's stop or cancel (a key, possibly while a question was open).
+    bool EndedByUser() const { return workerRunning_ && !recording_; }
     void RewritePreview();
     void SetAreaFlagsFromRegion();
     void EnsureAreaTimer();
@@ -435,6 +447,7 @@ private:
     TSelObjWindow* objectPicker_ = nullptr;
     THighTimer* objectPickerTimer_ = nullptr;
     int objectPickerResult_ = 0;
+    bool hotKeysHeld_ = false;
 
     // The recording worker; flags it waits on change under stateMutex_ so a paused worker wakes at once.
     std::thread worker_;

@@ -30,6 +30,10 @@ public:
     // A modal yes/no question with the warning icon; true only for yes.
     virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
 
+    // Answers "no" to the questions that are open now: the user has ended what they were about (a stop or a
+    // cancel key while a recording was being set up). Main thread. A host whose questions never wait has none.
+    virtual void CloseQuestions() {}
+
     // A modal form over `fields`; true when the user accepted it (the fields then hold the new values).
     virtual bool EditSettings(const std::string& title, std::vector<SettingField>& fields) = 0;
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ public:
     }
 
     bool AskYesNo(const std::string& title, const std::string& text) override {
+        if (whileAsking) whileAsking();
         std::lock_guard lock(mutex_);
         questions_.push_back(Notice{title, text, NoticeIcon::warning});
         if (answers_.empty()) return false;
@@ -35,6 +37,7 @@ public:
         answers_.pop_front();
         return answer;
     }
+    void CloseQuestions() override { ++closedQuestions; }
 
     bool EditSettings(const std::string& title, std::vector<SettingField>& fields) override {
         std::lock_guard lock(mutex_);
@@ -84,6 +87,9 @@ public:
     } freeHandDrag;
     int stillPictureWidth = 0;
 
+    // What the user does while a question is open, before it is answered; runs on the asking thread.
+    std::function<void()> whileAsking;
+    std::atomic<int> closedQuestions{0};
     std::atomic<int> minimized{0};
     std::atomic<int> restored{0};
     std::atomic<bool> busyCursor{false};

@@ -35,7 +35,7 @@ protected:
         camera->OnStop = [this](TScreenCamera&) { events.push_back("stop"); };
     }
 
-    EngineServices Services() {
+    virtual EngineServices Services() {
         EngineServices services{screen, clock, host, compressors, avi, loop};
         services.waveIn = &waveIn;
         return services;

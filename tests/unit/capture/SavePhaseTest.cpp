@@ -151,7 +151,8 @@ TEST_F(SavePhase, OutputThatCannotBeWrittenIsAMessage) {
 }
 
 TEST_F(SavePhase, VanishedTemporaryFileIsReported) {
-    camera->RecordAVI(output, [](RecordingSession&) {
+    camera->RecordAVI(output, [this](RecordingSession& session) {
+        camera->WriteFrame(session, 0, *camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 0, 0, 32, 16, false));
         RemoveFile(Globals().TempVideoFile());
         Globals().StopReason = TStopReason::StopAndSave;
     });
