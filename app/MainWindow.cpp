@@ -16,6 +16,7 @@
 
 #include "app/AppWindows.h"
 #include "app/Backdrop.h"
+#include "app/DialogOwner.h"
 #include "app/PictureButton.h"
 #include "app/SettingsFile.h"
 #include "app/UpDown.h"
@@ -130,7 +131,13 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    if (FormCloseQuery())
+    // The title bar's close does what Exit does: a running recording is stopped and saved, not thrown away, and
+    // the window stays until its save has finished.
+    if (ScrCamera->Recording()) {
+        FCanClose = false;
+        ScrCamera->StopRecording();
+    }
+    if (FormCloseQuery() && !ScrCamera->WorkerRunning())
         event->accept();
     else
         event->ignore();
@@ -165,9 +172,10 @@ void TfrmMain::Guarded(const std::function<void()>& handler) {
 // the window's creation, and a nested wait there would stall both.
 void TfrmMain::ShowErrorBox(const QString& text) {
     auto* box = new QMessageBox(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok,
-                                this);
+                                DialogOwner(this));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
+    KeepInSight(box);
     box->show();
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/LatestPreview.h"
 #include "app/OverlayPicture.h"
 #include "capture/CameraTypes.h"
 #include "capture/ScreenArea.h"
@@ -133,6 +134,8 @@ class TfrmMain : public QMainWindow {
     void SetRecordingControls(bool recording);
     void ScrCameraStart();
     void ScrCameraStop();
+    // The worker has ended, its save and deletions included: the window is idle again.
+    void ScrCameraFinished();
     void ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview, bool recording);
     // Sets a state line and, when its text changes, writes it to standard error too, so a log (or a test
     // driving the window) can follow what the window shows.
@@ -165,6 +168,7 @@ class TfrmMain : public QMainWindow {
     bool shown_ = false;
     bool applying_ = false;
     TOverlayPicture overlay_;
+    LatestPreview latestPreview_;
 
     TBackdrop* ImageMain = nullptr;
     QComboBox* RegSelect = nullptr;

@@ -14,6 +14,9 @@
 #include "app/MainWindow.h"
 
 #include <cstdio>
+#include <optional>
+
+#include "app/DialogOwner.h"
 #include "app/PictureButton.h"
 #include "app/QtConvert.h"
 #include "app/UpDown.h"
@@ -43,11 +46,13 @@ void TfrmMain::BindEngineEvents() {
         if (closing_) return;
         // The bitmap lives only for this call; the copy travels to the window's thread.
         const bool hasFrame = bitmap != nullptr && !bitmap->Empty();
-        QImage frame = hasFrame ? ToQImage(*bitmap) : QImage();
-        OnWindowThread([this, frame = std::move(frame), hasFrame, preview, recording] {
-            ScrCameraPreview(frame, hasFrame, preview, recording);
+        if (!latestPreview_.Put({hasFrame ? ToQImage(*bitmap) : QImage(), hasFrame, preview, recording})) return;
+        OnWindowThread([this] {
+            if (const std::optional<LatestPreview::Frame> f = latestPreview_.Take())
+                ScrCameraPreview(f->image, f->hasFrame, f->preview, f->recording);
         });
     };
+    c.OnFinished = [this](TScreenCamera&) { OnWindowThread([this] { ScrCameraFinished(); }); };
     const TSaveEvent progress = [this](TScreenCamera&, int percent, const std::string& caption, bool& go) {
         go = AnswerSaveReport(percent, caption);
     };
@@ -96,7 +101,9 @@ void TfrmMain::RecButClick() {
     const QString file = EditOutputDir->text();
     if (file.isEmpty()) return;
     overlay_.RearmReport();
-    ScrCamera->StartRecording(file.toStdString());
+    FCancelSave = false;  // a cancel meant for an earlier save must not end this one
+    // Until the worker has finished, save included, the next recording cannot start.
+    if (ScrCamera->StartRecording(file.toStdString())) RecBut->setEnabled(false);
 }
 
 void TfrmMain::PauseButClick() {
@@ -142,8 +149,21 @@ void TfrmMain::ScrCameraStart() {
 
 void TfrmMain::ScrCameraStop() {
     SetRecordingControls(false);
+    RecBut->setEnabled(!ScrCamera->WorkerRunning());  // the save follows; ScrCameraFinished enables it
     // Back to the listed region: while recording the engine turned a picked area into a fixed one.
     RegSelectChange();
+}
+
+void TfrmMain::ScrCameraFinished() {
+    // However the worker ended (saved, failed, kept for recovery, cancelled), no step of it is left to close
+    // the save's controls or to allow the window's close.
+    FCancelSave = false;
+    FCanClose = true;
+    BCancel->setEnabled(false);
+    ShowState(LStatus, QStringLiteral("No Status"));
+    Progress->setValue(0);
+    RecBut->setEnabled(true);
+    std::fprintf(stderr, "tolm-capture: Ready to record\n");
 }
 
 QRect TfrmMain::FitPreview(QSize frame, QRect box) {
@@ -270,11 +290,14 @@ void TfrmMain::ScrCameraOverlay(Bitmap& frame) {
 }
 
 void TfrmMain::ScrCameraError(const QString& errorMessage) {
+    std::fprintf(stderr, "tolm-capture: Error: %s\n", errorMessage.toLocal8Bit().constData());
     // Not waited for: the engine goes on (and may report more) while the box is up.
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage, QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage, QMessageBox::Ok, DialogOwner(this));
     box->setObjectName(QStringLiteral("ErrorBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
+    KeepInSight(box);
     box->show();
 }
 

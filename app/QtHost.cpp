@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "app/DialogOwner.h"
 #include "app/FreeHandPickerWindow.h"
 #include "platform/MainThread.h"
 #include "selection/FreeHandWnd.h"
@@ -29,7 +30,8 @@ QMessageBox::Icon ToQtIcon(NoticeIcon icon) {
 
 // The form of EditSettings: one row per field, a list where the field offers choices.
 bool RunSettingsForm(QWidget* parent, const std::string& title, std::vector<SettingField>& fields) {
-    QDialog dialog(parent);
+    QDialog dialog(DialogOwner(parent));
+    KeepInSight(&dialog);
     dialog.setWindowTitle(QString::fromStdString(title));
     auto* form = new QFormLayout(&dialog);  // owned by the dialog
     std::vector<QWidget*> editors;
@@ -78,7 +80,8 @@ void QtHost::SetMainWindow(QWidget* window) { mainWindow_ = window; }
 void QtHost::ShowNotice(const std::string& title, const std::string& text, NoticeIcon icon) {
     mainThread_.Invoke([&] {
         QMessageBox box(ToQtIcon(icon), QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok,
-                        mainWindow_.data());
+                        DialogOwner(mainWindow_.data()));
+        KeepInSight(&box);
         box.exec();
     });
 }
@@ -87,10 +90,18 @@ bool QtHost::AskYesNo(const std::string& title, const std::string& text) {
     bool yes = false;
     mainThread_.Invoke([&] {
         QMessageBox box(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text),
-                        QMessageBox::Yes | QMessageBox::No, mainWindow_.data());
+                        QMessageBox::Yes | QMessageBox::No, DialogOwner(mainWindow_.data()));
+        KeepInSight(&box);
+        questions_.emplace_back(&box);
         yes = box.exec() == QMessageBox::Yes;
+        std::erase(questions_, QPointer<QWidget>(&box));
     });
     return yes;
+}
+
+void QtHost::CloseQuestions() {
+    for (const QPointer<QWidget>& box : questions_)
+        if (auto* question = qobject_cast<QMessageBox*>(box.data())) question->done(QMessageBox::No);
 }
 
 bool QtHost::EditSettings(const std::string& title, std::vector<SettingField>& fields) {

@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <vector>
+
 #include "platform/Host.h"
 
 namespace tolm {
@@ -24,6 +26,7 @@ class QtHost final : public Host {
 
     void ShowNotice(const std::string& title, const std::string& text, NoticeIcon icon) override;
     bool AskYesNo(const std::string& title, const std::string& text) override;
+    void CloseQuestions() override;
     bool EditSettings(const std::string& title, std::vector<SettingField>& fields) override;
     void MinimizeApplication() override;
     void RestoreApplication() override;
@@ -36,6 +39,7 @@ class QtHost final : public Host {
   private:
     MainThread& mainThread_;
     QPointer<QWidget> mainWindow_;
+    std::vector<QPointer<QWidget>> questions_;  // open yes/no boxes, main thread only
     int busyCount_ = 0;  // main thread only
 };
 

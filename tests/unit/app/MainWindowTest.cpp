@@ -285,9 +285,9 @@ TEST_F(MainWindowTest, ExitDuringRecordingWaitsForTheSave) {
     const std::string output = folder + "/exit.avi";
     Edit("EditOutputDir")->setText(QString::fromStdString(output));
     Button("RecBut")->click();
-    ASSERT_TRUE(PumpUntil([this] { return !Button("RecBut")->isEnabled() && screen.GrabCount() > 2; }))
+    EXPECT_FALSE(Button("RecBut")->isEnabled());  // from the click until the worker has finished
+    ASSERT_TRUE(PumpUntil([this] { return !Find<QComboBox>("RegSelect")->isEnabled() && screen.GrabCount() > 2; }))
         << Boxes().join(QLatin1Char('\n')).toStdString();
-    EXPECT_FALSE(Find<QComboBox>("RegSelect")->isEnabled());
     EXPECT_TRUE(Button("StopBut")->isEnabled());
 
     Button("ExitBut")->click();
