@@ -1,137 +1,34 @@
-// The window program as a user drives it: on the display in $DISPLAY, with xdotool pressing its buttons at their
-// fixed places; it reports its state lines on standard error, and ffprobe reads what it saved.
-#include <gtest/gtest.h>
+// The window program as a user drives it; ffprobe reads what it saved.
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/mount.h>
 
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "integration/Requirements.h"
-#include "integration/ffmpeg/FfmpegTestSupport.h"
+#include "integration/gui/GuiDriver.h"
 
-namespace tolm {
+namespace tolm::testing {
 namespace {
 
-using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
-const std::string kBin = TOLM_BIN_DIR;
-
-// Client coordinates of the controls the tests press (the window has a fixed layout).
-struct Spot {
-    int x, y;
-};
-constexpr Spot kRegionList{200, 83};
-constexpr Spot kRecordButton{46, 226};
-constexpr Spot kStopButton{170, 226};
-
-class TolmCapture : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TOLM_SKIP_WITHOUT_DISPLAY();
-        // A home of its own: the default output lands there, and the instance lock and temporary files live in
-        // a runtime folder no other copy uses.
-        home_ = folder_.Path("home");
-        runtime_ = folder_.Path("run");
-        std::filesystem::create_directories(home_);
-        std::filesystem::create_directories(runtime_);
-        ::chmod(runtime_.c_str(), 0700);
-    }
-    void TearDown() override {
-        for (pid_t pid : started_) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
+class TolmCapture : public GuiTest {
+  protected:
+    // Clicks Record, takes the default compressor and waits until the state line says "Recording..." once more.
+    void StartRecordingFromTheWindow(const std::string& window, const std::string& log) {
+        const int before = CountText(log, kRecordingLine);
+        Click(window, kRecordButton);
+        AcceptDefaultCompressor();
+        ASSERT_TRUE(WaitForCount(log, kRecordingLine, before + 1, 30s)) << Slurp(log);
     }
 
-    pid_t Start(const std::string& log) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::setenv("HOME", home_.c_str(), 1);
-            ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
-            ::setenv("XDG_CONFIG_HOME", (home_ + "/.config").c_str(), 1);
-            std::freopen(log.c_str(), "w", stdout);
-            std::freopen(log.c_str(), "a", stderr);
-            const std::string program = kBin + "/tolm-capture";
-            ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        started_.push_back(pid);
-        return pid;
-    }
-    // The exit status once the program has ended, or -1 when it is still running after the timeout.
-    int Wait(pid_t pid, std::chrono::seconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) return -1;
-            std::this_thread::sleep_for(50ms);
-        }
-        std::erase(started_, pid);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    }
-
-    static std::string Run(const std::string& command) {
-        int status = 0;
-        return testing::RunCommand(command, status);
-    }
-    // The id of the visible window with exactly this title, or "" after the timeout.
-    static std::string FindWindow(const std::string& title, std::chrono::seconds timeout = 30s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::istringstream ids(Run("xdotool search --onlyvisible --name " + testing::Quote("^" + title + "$") +
-                                       " 2>/dev/null"));
-            std::string id;
-            if (ids >> id) return id;
-            std::this_thread::sleep_for(100ms);
-        }
-        return "";
-    }
-    // Clicks at a point of the window's client area.
-    static void Click(const std::string& window, Spot spot) {
-        Run("xdotool mousemove --window " + window + " " + std::to_string(spot.x) + " " + std::to_string(spot.y) +
-            " click 1");
-    }
-    static void Keys(const std::string& keys) { Run("xdotool key --delay 50 " + keys); }
-
-    static std::string Slurp(const std::string& path) { return Run("cat " + testing::Quote(path)); }
-    static bool WaitForText(const std::string& log, const std::string& text, std::chrono::seconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (Slurp(log).find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
-    }
-
-    // Chooses "Region stable - set values by user", the fourth of the region list's five items.
-    static void ChooseRegionSetByUser(const std::string& window) {
-        Click(window, kRegionList);
-        std::this_thread::sleep_for(300ms);
-        Keys("Home Down Down Down Return");
-    }
-    // With no compressor chosen the recorder asks whether to take the default one: yes.
-    static void AcceptDefaultCompressor() {
-        if (!FindWindow("Notice", 10s).empty()) Keys("Return");
-    }
-
-    testing::TempFolder folder_;
-    std::string home_;
-    std::string runtime_;
-    std::vector<pid_t> started_;
+    static double Duration(const std::string& file) { return std::stod(ProbeStream(file, 0).at("duration")); }
 };
 
 TEST_F(TolmCapture, RecordButtonThenStopButtonSavesThreeSecondsAndASecondCopyIsRefused) {
     const std::string log = folder_.Path("log.txt");
     const pid_t pid = Start(log);
-    const std::string window = FindWindow("TOLM Screen Capture");
+    const std::string window = FindWindow(kMainTitle);
     ASSERT_FALSE(window.empty()) << Slurp(log);
     ChooseRegionSetByUser(window);
 
@@ -144,16 +41,13 @@ TEST_F(TolmCapture, RecordButtonThenStopButtonSavesThreeSecondsAndASecondCopyIsR
     Keys("Return");
     EXPECT_EQ(Wait(second, 20s), 0) << Slurp(log2);
 
-    Click(window, kRecordButton);
-    AcceptDefaultCompressor();
-    ASSERT_TRUE(WaitForText(log, "Recording...", 30s)) << Slurp(log);
+    StartRecordingFromTheWindow(window, log);
     std::this_thread::sleep_for(3s);
     Click(window, kStopButton);
     ASSERT_TRUE(WaitForText(log, "No Status", 60s)) << Slurp(log);
 
-    const std::string output = home_ + "/Capture.avi";
-    ASSERT_TRUE(std::filesystem::exists(output)) << Slurp(log);
-    const auto video = testing::ProbeStream(output, 0);
+    ASSERT_TRUE(fs::exists(DefaultOutput())) << Slurp(log);
+    const auto video = ProbeStream(DefaultOutput(), 0);
     EXPECT_EQ(video.at("codec_type"), "video");
     EXPECT_EQ(video.at("width"), "300");
     EXPECT_GE(std::stod(video.at("duration")), 2.5);
@@ -162,20 +56,131 @@ TEST_F(TolmCapture, RecordButtonThenStopButtonSavesThreeSecondsAndASecondCopyIsR
 
 TEST_F(TolmCapture, EscapeDuringARecordingLeavesNoFile) {
     const std::string log = folder_.Path("log.txt");
-    const pid_t pid = Start(log);
-    const std::string window = FindWindow("TOLM Screen Capture");
-    ASSERT_FALSE(window.empty()) << Slurp(log);
+    const std::string window = StartAndShow(log);
     ChooseRegionSetByUser(window);
-    Click(window, kRecordButton);
-    AcceptDefaultCompressor();
-    ASSERT_TRUE(WaitForText(log, "Recording...", 30s)) << Slurp(log);
+    StartRecordingFromTheWindow(window, log);
     std::this_thread::sleep_for(1s);
     Keys("Escape");
     ASSERT_TRUE(WaitForText(log, "Preview Off...", 30s)) << Slurp(log);
     std::this_thread::sleep_for(1s);
-    EXPECT_FALSE(std::filesystem::exists(home_ + "/Capture.avi"));
-    ::kill(pid, SIGTERM);
+    EXPECT_FALSE(fs::exists(DefaultOutput()));
+}
+
+// Record clicked again and again from the stop on, while the last recording is still being finished (a full
+// screen drains the default compressor's queue for a while): the window keeps serving the save, which lands under
+// the first recording's name, and stays alive and closable.
+TEST_F(TolmCapture, RecordClickedDuringTheSaveLeavesTheWindowAliveAndTheRecordingSaved) {
+    const std::string log = folder_.Path("log.txt");
+    const pid_t pid = Start(log);
+    const std::string window = FindWindow(kMainTitle);
+    ASSERT_FALSE(window.empty()) << Slurp(log);
+    ChooseRegion(window, 4);
+    StartRecordingFromTheWindow(window, log);
+    std::this_thread::sleep_for(2s);
+    Click(window, kStopButton);
+    Run("xdotool mousemove --window " + window + " 46 226 click --repeat 20 --delay 50 1");
+    ASSERT_TRUE(WaitForText(log, "Saving Success...", 60s)) << Slurp(log);
+    ASSERT_TRUE(fs::exists(DefaultOutput())) << Slurp(log);
+    EXPECT_GE(Duration(DefaultOutput()), 1.5);
+    ASSERT_TRUE(WaitForCount(log, kReadyLine, 1, 30s)) << Slurp(log);
+    Keys("Escape");  // whatever a late click started
+    EXPECT_EQ(CloseAndWait(window, pid, 60s), 0) << Slurp(log);
+}
+
+// A save that fails for lack of space: afterwards the window can be closed, and a Cancel click then does not
+// end the next recording's save.
+TEST_F(TolmCapture, AFailedSaveLeavesTheWindowIdleAndTheNextRecordingIsSaved) {
+    // A file system of its own that fills up; let go even when the test fails.
+    struct SmallDisk {
+        std::string path;
+        ~SmallDisk() { ::umount2(path.c_str(), MNT_DETACH); }
+    };
+    const std::string disk = folder_.Path("small");
+    fs::create_directories(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=128m") != 0) GTEST_SKIP() << "cannot mount a small disk";
+    const SmallDisk mounted{disk};
+    const std::string output = disk + "/clip.avi";
+    const std::string log = folder_.Path("log.txt");
+    const pid_t pid = Start(log);
+    const std::string window = FindWindow(kMainTitle);
+    ASSERT_FALSE(window.empty()) << Slurp(log);
+    ChooseRegionSetByUser(window);
+    TypeInto(window, kOutputEdit, output);
+
+    StartRecordingFromTheWindow(window, log);
+    Run("dd if=/dev/zero of=" + Quote(disk + "/filler") + " bs=1M 2>/dev/null");  // the disk fills meanwhile
+    std::this_thread::sleep_for(2s);
+    Click(window, kStopButton);
+    ASSERT_TRUE(WaitForText(log, "could not be saved", 60s)) << Slurp(log);
+    ASSERT_TRUE(WaitForCount(log, kReadyLine, 1, 30s)) << Slurp(log);
+    DismissAll("Error");           // the failure, and where the recording was kept
+    Click(window, kCancelButton);  // still enabled, it would have cancelled the next save
+    fs::remove(disk + "/filler");
+
+    StartRecordingFromTheWindow(window, log);
+    std::this_thread::sleep_for(2s);
+    Click(window, kStopButton);
+    EXPECT_TRUE(WaitForText(log, "Saving Success...", 60s)) << Slurp(log);
+    EXPECT_TRUE(fs::exists(output)) << Slurp(log);
+    EXPECT_EQ(CloseAndWait(window, pid, 30s), 0) << Slurp(log);
+}
+
+// On a desktop the recorder minimises itself at the start; the compressor question must still be seen, and a
+// start ended there brings the window back.
+TEST_F(TolmCapture, TheQuestionOfAMinimisedStartShowsAndEscapeThereEndsTheStart) {
+    ASSERT_TRUE(StartWindowManager());
+    const std::string log = folder_.Path("log.txt");
+    const std::string window = StartAndShow(log);
+    ChooseRegionSetByUser(window);
+    Click(window, kRecordButton);
+    ASSERT_FALSE(FindWindow("Notice", 10s).empty()) << Slurp(log);
+    Keys("Escape");
+    EXPECT_TRUE(WaitForNoWindow("Notice", 10s));
+    EXPECT_FALSE(FindWindow(kMainTitle, 10s).empty());  // restored
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(fs::exists(DefaultOutput()));
+}
+
+// Shift+Esc while the question is open: no recording, no empty file, the question gone.
+TEST_F(TolmCapture, ShiftEscapeWhileTheCompressorQuestionIsOpenRecordsNothing) {
+    const std::string log = folder_.Path("log.txt");
+    const std::string window = StartAndShow(log);
+    ChooseRegionSetByUser(window);
+    Click(window, kRecordButton);
+    ASSERT_FALSE(FindWindow("Notice", 10s).empty()) << Slurp(log);
+    Keys("shift+Escape");
+    EXPECT_TRUE(WaitForNoWindow("Notice", 10s));
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(fs::exists(DefaultOutput()));
+    EXPECT_EQ(CountText(log, "Saving Success..."), 0) << Slurp(log);
+}
+
+// While idle the recorder takes no key from the desktop: Escape closes its own options dialog.
+TEST_F(TolmCapture, EscapeReachesTheOptionsDialogWhileIdle) {
+    const std::string log = folder_.Path("log.txt");
+    const std::string window = StartAndShow(log);
+    Click(window, kOptionsButton);
+    ASSERT_FALSE(FindWindow("Audio/Video Options", 10s).empty()) << Slurp(log);
+    Keys("Escape");
+    EXPECT_TRUE(WaitForNoWindow("Audio/Video Options", 10s));
+}
+
+// The title bar's close during a recording stops and saves it, as Exit does; the window goes on the next close.
+TEST_F(TolmCapture, ClosingTheWindowWhileRecordingSavesTheRecording) {
+    const std::string log = folder_.Path("log.txt");
+    const pid_t pid = Start(log);
+    const std::string window = FindWindow(kMainTitle);
+    ASSERT_FALSE(window.empty()) << Slurp(log);
+    ChooseRegionSetByUser(window);
+    StartRecordingFromTheWindow(window, log);
+    std::this_thread::sleep_for(3s);
+    AskToClose(window);
+    ASSERT_TRUE(WaitForText(log, "Saving Success...", 60s)) << Slurp(log);
+    ASSERT_TRUE(fs::exists(DefaultOutput()));
+    EXPECT_GE(Duration(DefaultOutput()), 2.5);
+    EXPECT_EQ(Wait(pid, 0s), -1);  // still there for the save
+    EXPECT_EQ(CloseAndWait(window, pid, 30s), 0) << Slurp(log);
 }
 
 }  // namespace
-}  // namespace tolm
+}  // namespace tolm::testing
