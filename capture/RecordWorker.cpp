@@ -168,7 +168,6 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     double writeDuration = 10;
     double lastUpdate = 0;
     double rate = 0;
-    const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
     TDiskWatch disk;
     double lastDiskCheck = -kDiskCheckMs;
 
@@ -179,6 +178,8 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
 
         Bitmap preview;
         const Rect area = screenArea_.Bounds();
+        // Read per frame, as every other effect is: switching it mid-recording shows from the next frame.
+        const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
         std::optional<PackedDib> dib =
             CaptureFrame(TCaptureMode::cmBitmapAndDib, &preview, area.left, area.top, area.width, area.height, invert);
         if (!dib) {

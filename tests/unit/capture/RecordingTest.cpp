@@ -122,6 +122,22 @@ TEST_F(Recording, DurationStopsAndSaves) {
     EXPECT_EQ(camera->FrameIndex(), 4500);
 }
 
+TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
+    screen.FillRect(Rect{0, 0, 32, 16}, 0x123456);
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 2) camera->SetUseFilters({TUseFilter::UseReverseColor}), clock.Advance(20);
+        if (grab == 3) loop.Post([this] { camera->StopRecording(); });
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    const auto saved = avi.File(output);
+    ASSERT_NE(saved, nullptr);
+    const auto& samples = saved->streams.front()->samples;
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_EQ(samples.at(0).bytes.at(0), 0x56);  // blue, as on the screen
+    EXPECT_EQ(samples.at(1).bytes.at(0), 0xA9);  // inverted
+}
+
 TEST_F(Recording, EscapeLeavesNoOutputAndDeletesTheTemporaryFile) {
     ScriptPasses({20}, TStopReason::Cancel);
     ASSERT_TRUE(camera->StartRecording(output));
