@@ -77,6 +77,10 @@ bool TScreenCamera::OutputUsable(const std::string& output) {
         ReportError("The folder " + folder + " cannot be written (" + problem + "); the recording was not started.");
         return false;
     }
+    if (DirectoryExists(output)) {
+        ReportError("The output file " + output + " is a folder; the recording was not started.");
+        return false;
+    }
     if (FileLocked(output)) {
         ReportError("The file " + output + " is in use by another program; the recording was not started.");
         return false;

@@ -307,7 +307,7 @@ private:
     // False, with the reason reported, when the output or temporary folder is nearly full.
     bool EnoughDiskSpace(const std::string& outputFolder);
     // False, with the reason reported, when the output folder cannot be written or the output file is held
-    // by another program: found out before anything is recorded.
+    // by another program, or when the output names a folder: found out before anything is recorded.
     bool OutputUsable(const std::string& output);
     // Bytes that can still be written for the recording into `folder`: its free space, less when the
     // process's file-size limit is nearer for the larger temporary file.

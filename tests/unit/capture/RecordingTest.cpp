@@ -168,6 +168,15 @@ TEST_F(Recording, MissingFolderIsReportedAndNothingRecorded) {
     EXPECT_EQ(screen.GrabCount(), 0);
 }
 
+TEST_F(Recording, OutputThatIsAFolderIsRefusedBeforeRecording) {
+    std::filesystem::create_directory(output);
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(events, (std::vector<std::string>{"error:The output file " + output +
+                                                " is a folder; the recording was not started."}));
+    EXPECT_EQ(screen.GrabCount(), 0);
+}
+
 TEST_F(Recording, StartingTwiceIsRefused) {
     screen.SetGrabHook([this](int grab) {
         if (grab == 5) loop.Post([this] { camera->StopRecording(); });
