@@ -316,11 +316,19 @@ TEST_F(FailedSave, KeepsTheRecordingUnderANameNothingDeletesAndSaysWhere) {
     EXPECT_EQ(Unsaved(), kept);
 }
 
-TEST_F(FailedSave, ACancelledSaveKeepsNothing) {
+TEST_F(FailedSave, ACancelledSaveKeepsTheRecordingAndSaysWhere) {
+    compressors.Add(FakeCompressorManager::Codec("AAAA"));
+    camera->GetVideoCodecList();
+    camera->SetSelectedCompressor(0);
+    camera->SetRecordType(TTypeRecord::CompressAfterRecord);
     avi.saveResult = AVIERR_USERABORT;
     RecordWithFileOnDisk();
-    EXPECT_TRUE(Unsaved().empty());
+    const std::vector<std::string> kept = Unsaved();
+    ASSERT_EQ(kept.size(), 1u);
     EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    EXPECT_NE(std::find(events.begin(), events.end(),
+                        "error:The recording was not saved; it is kept in " + kept.front() + "."),
+              events.end());
 }
 
 }  // namespace
