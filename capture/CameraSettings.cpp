@@ -21,6 +21,8 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
     RunDeletionsAtStart();
     GetAudioFormatList();
     GetAudioInputList();
+    // A client may choose a compressor by its index before anything asked for the list.
+    GetVideoCodecList();
     if (services_.hotKeys) {
         services_.hotKeys->SetHandler([this](HotKey key) { HotKeyPressed(key); });
         for (HotKey key : {HotKey::ShiftEscape, HotKey::Escape, HotKey::CtrlReturn, HotKey::Pause})

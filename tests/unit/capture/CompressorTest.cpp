@@ -47,6 +47,16 @@ TEST_F(Compressors, ListHoldsOnlyCompressorsThatAcceptTheFrame) {
     EXPECT_EQ(camera->GetVideoCodecList().size(), 3u);
 }
 
+TEST_F(Compressors, ListIsBuiltWithTheEngineSoAChoiceBeforeAnyListingHolds) {
+    compressors.Add(FakeCompressorManager::Codec("AAAA"));
+    compressors.Add(FakeCompressorManager::Codec("BBBB"));
+    camera.reset();
+    camera = std::make_unique<TScreenCamera>(Services());
+    camera->SetSelectedCompressor(1);
+    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(camera->CurrentCompressor(), MakeFourCC('B', 'B', 'B', 'B'));
+}
+
 TEST_F(Compressors, AboutAndConfigureReachOnlyListedCompressors) {
     FakeCodec configurable = FakeCompressorManager::Codec("AAAA");
     configurable.hasConfigure = true;
