@@ -323,9 +323,11 @@ private:
     void StoreElapsed(double elapsedMs);
 
     enum class Settled { create, ended };
+    enum class Fitted { accepted, refused, grabFailed };
     Settled SettleCompressor(RecordingSession& session);
     Settled AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected);
-    void ChooseDefaultCompressor(RecordingSession& session);
+    Fitted FitAreaToCompressor(RecordingSession& session);
+    Settled ChooseDefaultCompressor(RecordingSession& session);
     Settled AbortRecording(RecordingSession& session);
     Settled EndSettling(const std::string& error);
     void CreateTempAvi(RecordingSession& session);

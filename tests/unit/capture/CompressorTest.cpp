@@ -119,6 +119,28 @@ TEST_F(Compressors, SizeGrowsToTheCompressorsMultiple) {
     EXPECT_EQ(file->streams.front()->info.rcFrame.right, 304);
 }
 
+TEST_F(Compressors, TheDefaultCompressorHasTheAreaFittedToItToo) {
+    compressors.Add(FakeCompressorManager::Codec("MSVC", 4, 4));
+    camera->ScreenArea().SetBounds(Rect{0, 0, 301, 202});
+    host.QueueAnswers({true});  // none selected: the default
+    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 304, 204}));
+    const auto file = avi.File(Globals().TempVideoFile());
+    EXPECT_EQ(BitmapInfoHeader::ReadFrom(file->streams.front()->format.data()).biWidth, 304);
+
+    // Accepted after the chosen one failed: the second run fits the area to the default.
+    compressors.Add(FakeCompressorManager::Codec("AAAA"));
+    camera->ScreenArea().SetBounds(Rect{0, 0, 301, 202});
+    camera->GetVideoCodecList();
+    camera->SetSelectedCompressor(1);
+    avi.failWriteAt = 0;
+    host.QueueAnswers({true});
+    EXPECT_EQ(Record({0}), -1);
+    avi.failWriteAt = -1;
+    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 304, 204}));
+}
+
 TEST_F(Compressors, SizeShrinksAtTheDesktopEdge) {
     screen.SetMonitors({Rect{0, 0, 1366, 768}});
     ResetCaptureGlobals();
