@@ -21,6 +21,8 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
     RunDeletionsAtStart();
     GetAudioFormatList();
     GetAudioInputList();
+    // A client may choose a compressor by its index before anything asked for the list.
+    GetVideoCodecList();
     // The keys themselves are taken only while a preview, a recording or a pick needs them (SyncHotKeys).
     if (services_.hotKeys) services_.hotKeys->SetHandler([this](HotKey key) { HotKeyPressed(key); });
     Globals().ActiveCamera = this;

@@ -1,4 +1,5 @@
 #include "capture/ScreenCamera.h"
+#include "capture/SizeMultiple.h"
 
 namespace tolm {
 namespace {
@@ -11,12 +12,28 @@ std::vector<std::string> TScreenCamera::GetVideoCodecList() {
     // The compress query looks only at the frame format, which the area and colour depth decide; building
     // it directly spares a screen grab (and any notice an effect refusal would show during it).
     const Rect area = screenArea_.Bounds();
-    BitmapInfoHeader probe;
-    probe.biWidth = area.width;
-    probe.biHeight = area.height;
-    probe.biBitCount = static_cast<std::uint16_t>(BitCount());
-    probe.biSizeImage = static_cast<std::uint32_t>(RowStride(area.width, BitCount()) * area.height);
-    probe.biClrUsed = BitCount() <= 8 ? 256u : 0u;
+    const int bits = BitCount();
+    const auto takes = [bits](VideoCompressor& compressor, int width, int height) {
+        BitmapInfoHeader probe;
+        probe.biWidth = width;
+        probe.biHeight = height;
+        probe.biBitCount = static_cast<std::uint16_t>(bits);
+        probe.biSizeImage = static_cast<std::uint32_t>(RowStride(width, bits) * height);
+        probe.biClrUsed = bits <= 8 ? 256u : 0u;
+        return compressor.CompressQuery(probe);
+    };
+    // One that needs sizes in multiples of 2, 4 or 8 is offered too: the recording's start fits the area to it.
+    // Picked areas are rarely such multiples, and a list without it could not even name it.
+    const auto takesFitted = [&](VideoCompressor& compressor) {
+        int width = area.width;
+        int height = area.height;
+        for (int b = 1; b <= 8; b *= 2) {
+            width = AdjustToMultiple(width, b, desktopWidth_);
+            height = AdjustToMultiple(height, b, desktopHeight_);
+            if (takes(compressor, width, height)) return true;
+        }
+        return false;
+    };
 
     std::vector<CompressorInfo> infos(101);
     int count = 0;
@@ -24,7 +41,7 @@ std::vector<std::string> TScreenCamera::GetVideoCodecList() {
         CompressorInfo entry;
         if (!services_.compressors.Info(ICTYPE_VIDEO, i, entry)) continue;
         std::unique_ptr<VideoCompressor> compressor = services_.compressors.Open(entry.fccType, entry.fccHandler);
-        if (!compressor || !compressor->CompressQuery(probe)) continue;
+        if (!compressor || !takesFitted(*compressor)) continue;
         infos[static_cast<std::size_t>(count++)] = compressor->GetInfo();
     }
 

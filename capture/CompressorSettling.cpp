@@ -1,6 +1,7 @@
 #include "capture/CaptureGlobals.h"
 #include "capture/CompressorTexts.h"
 #include "capture/ScreenCamera.h"
+#include "capture/SizeMultiple.h"
 
 namespace tolm {
 namespace {
@@ -9,13 +10,6 @@ constexpr const char* kNoCompressorSelected = "You no selected compressor, use d
 constexpr const char* kCannotAdjust =
     "Error: This compressor cann`t work if the dimensions is adjusted slightly\r\nUse default compressor?";
 constexpr const char* kGrabFailed = "Error capturing a frame from screen.";
-
-// The size a compressor that needs multiples of `b` gets: rounded up, or down when up leaves the desktop.
-int AdjustToMultiple(int size, int b, int desktopSize) {
-    const int r = size % b;
-    if (r <= 0) return size;
-    return size + b - r > desktopSize ? size - r : size + b - r;
-}
 
 }  // namespace
 
@@ -34,11 +28,16 @@ TScreenCamera::Settled TScreenCamera::EndSettling(const std::string& error) {
     return Settled::ended;
 }
 
-void TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {
+// The default compressor has size rules of its own (MS Video 1 codes blocks of 4x4 pixels): the area is fitted
+// to it as to a chosen one. Without it, or with no size it takes, the file's creation says what is wrong.
+TScreenCamera::Settled TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {
     currentCompressor_ = kDefaultCompressor;
     SetVideoCodecName(kDefaultCompressorName);
     usingDefaultCompressor_ = true;
+    session.compressor = services_.compressors.Open(ICTYPE_VIDEO, kDefaultCompressor);
+    const Fitted fitted = session.compressor ? FitAreaToCompressor(session) : Fitted::refused;
     session.compressor.reset();
+    return fitted == Fitted::grabFailed ? EndSettling(kGrabFailed) : Settled::create;
 }
 
 TScreenCamera::Settled TScreenCamera::AbortRecording(RecordingSession& session) {
@@ -71,21 +70,19 @@ TScreenCamera::Settled TScreenCamera::SettleCompressor(RecordingSession& session
         session.compressor = services_.compressors.Open(info.fccType, info.fccHandler);
         if (!session.compressor) {
             if (!services_.host.AskYesNo("Notice", kUseDefaultCompressorQuestion)) return AbortRecording(session);
-            ChooseDefaultCompressor(session);
-            return Settled::create;
+            return ChooseDefaultCompressor(session);
         }
         return AdjustSizeForCompressor(session, info);
     }
-    if (compress && !usingDefaultCompressor_) {
-        if (!services_.host.AskYesNo("Notice", kNoCompressorSelected)) return AbortRecording(session);
-        ChooseDefaultCompressor(session);
-    }
-    return Settled::create;
+    if (compress && !usingDefaultCompressor_ && !services_.host.AskYesNo("Notice", kNoCompressorSelected))
+        return AbortRecording(session);
+    // Chosen now, or accepted after a failure earlier in this recording.
+    return compress ? ChooseDefaultCompressor(session) : Settled::create;
 }
 
 // Compressors may need sizes that are multiples of 2, 4 or 8; the area grows (or, at the desktop's edge,
-// shrinks) to the next multiple until the compressor accepts the frame.
-TScreenCamera::Settled TScreenCamera::AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected) {
+// shrinks) to the next multiple until the open compressor accepts the frame. A refusal keeps the last size.
+TScreenCamera::Fitted TScreenCamera::FitAreaToCompressor(RecordingSession& session) {
     int b = 1;
     bool accepted = session.compressor->CompressQuery(session.firstFrame->Header());
     Point noted{screenArea_.ScreenLeft(), screenArea_.ScreenTop()};
@@ -94,7 +91,7 @@ TScreenCamera::Settled TScreenCamera::AdjustSizeForCompressor(RecordingSession& 
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
     while (!accepted) {
         b *= 2;
-        if (b > 8) break;
+        if (b > 8) return Fitted::refused;
         noted = Point{screenArea_.ScreenLeft(), screenArea_.ScreenTop()};
         width = AdjustToMultiple(screenArea_.ScreenWidth(), b, desktopWidth_);
         height = AdjustToMultiple(screenArea_.ScreenHeight(), b, desktopHeight_);
@@ -102,18 +99,24 @@ TScreenCamera::Settled TScreenCamera::AdjustSizeForCompressor(RecordingSession& 
         screenArea_.SetScreenHeight(height);
         session.firstFrame.reset();
         session.firstFrame = CaptureFrame(TCaptureMode::cmDib, nullptr, noted.x, noted.y, width, height, invert);
-        if (!session.firstFrame) {
-            session.compressor.reset();
-            return EndSettling(kGrabFailed);
-        }
+        if (!session.firstFrame) return Fitted::grabFailed;
         accepted = session.compressor->CompressQuery(session.firstFrame->Header());
     }
-    if (!accepted) {
-        if (!services_.host.AskYesNo("Notice", kCannotAdjust)) return AbortRecording(session);
-        ChooseDefaultCompressor(session);
-        return Settled::create;
-    }
     if (b > 1) screenArea_.SetBounds(Rect{noted.x, noted.y, width, height});
+    return Fitted::accepted;
+}
+
+TScreenCamera::Settled TScreenCamera::AdjustSizeForCompressor(RecordingSession& session,
+                                                              const CompressorInfo& selected) {
+    const Fitted fitted = FitAreaToCompressor(session);
+    if (fitted == Fitted::grabFailed) {
+        session.compressor.reset();
+        return EndSettling(kGrabFailed);
+    }
+    if (fitted == Fitted::refused) {
+        if (!services_.host.AskYesNo("Notice", kCannotAdjust)) return AbortRecording(session);
+        return ChooseDefaultCompressor(session);
+    }
     currentCompressor_ = selected.fccHandler;
     SetVideoCodecName(selected.szName);
     session.compressor.reset();

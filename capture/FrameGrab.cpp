@@ -127,6 +127,9 @@ std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* 
         working.Draw(0, 0, frame);
         if (filters.Contains(TUseFilter::UseRotateImage)) {
             ApplyRotation(frame);
+            // The stream has one size, the area's: a turned picture that is not square is cut to it from its
+            // top-left corner, and what it does not cover is black rather than the unturned picture.
+            if (frame.Width() != working.Width() || frame.Height() != working.Height()) working.Fill(0);
             working.Draw(0, 0, frame);
         }
     }

@@ -79,6 +79,10 @@ bool TScreenCamera::OutputUsable(const std::string& output) {
         ReportError("The folder " + folder + " cannot be written (" + problem + "); the recording was not started.");
         return false;
     }
+    if (DirectoryExists(output)) {
+        ReportError("The output file " + output + " is a folder; the recording was not started.");
+        return false;
+    }
     if (FileLocked(output)) {
         ReportError("The file " + output + " is in use by another program; the recording was not started.");
         return false;
@@ -172,7 +176,6 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     double writeDuration = 10;
     double lastUpdate = 0;
     double rate = 0;
-    const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
     TDiskWatch disk;
     double lastDiskCheck = -kDiskCheckMs;
 
@@ -183,6 +186,8 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
 
         Bitmap preview;
         const Rect area = screenArea_.Bounds();
+        // Read per frame, as every other effect is: switching it mid-recording shows from the next frame.
+        const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
         std::optional<PackedDib> dib =
             CaptureFrame(TCaptureMode::cmBitmapAndDib, &preview, area.left, area.top, area.width, area.height, invert);
         if (!dib) {

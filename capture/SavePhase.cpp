@@ -78,8 +78,9 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
     const AviResult r = services_.avi.Save(fileName, streams, options, [this](int percent) { return SaveProgress(percent); });
     services_.host.SetBusyCursor(false);
     if (r == AVIERR_OK) return true;
-    // What the user cancelled goes; anything else keeps the only copy of the recording.
-    if (r != AVIERR_USERABORT) saveFailed_ = true;
+    // The temporary files are the only copy of the recording. A cancelled save keeps them as well: a user who
+    // stops a long save has not asked for the recording to go.
+    saveFailed_ = true;
     if (r == AVIERR_FILEWRITE && room && *room < needed + TDiskWatch::kMinimumReserve) {
         ReportError("Not enough disk space: the recording could not be saved in " + folder + " (" +
                     std::to_string(*room / TDiskWatch::kMB) + " MB free, about " +

@@ -261,8 +261,8 @@ public:
     bool WriteFrame(RecordingSession& session, int position, const PackedDib& dib);
     // Deletes a file with retries, reporting through OnDeleting; true when the file is gone.
     bool DeleteTempFile(const std::string& fileName);
-    // After a save that failed (not one the user cancelled): renames the temporary files so nothing deletes
-    // them and tells the user where they are. False when there was nothing to keep.
+    // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
+    // the user where they are. False when there was nothing to keep.
     bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
     // Joins the temporary streams into the output file (the save of a recording ended for saving).
     void SaveRecording();
@@ -319,7 +319,7 @@ private:
     // False, with the reason reported, when the output or temporary folder is nearly full.
     bool EnoughDiskSpace(const std::string& outputFolder);
     // False, with the reason reported, when the output folder cannot be written or the output file is held
-    // by another program: found out before anything is recorded.
+    // by another program, or when the output names a folder: found out before anything is recorded.
     bool OutputUsable(const std::string& output);
     // Bytes that can still be written for the recording into `folder`: its free space, less when the
     // process's file-size limit is nearer for the larger temporary file.
@@ -335,9 +335,11 @@ private:
     void StoreElapsed(double elapsedMs);
 
     enum class Settled { create, ended };
+    enum class Fitted { accepted, refused, grabFailed };
     Settled SettleCompressor(RecordingSession& session);
     Settled AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected);
-    void ChooseDefaultCompressor(RecordingSession& session);
+    Fitted FitAreaToCompressor(RecordingSession& session);
+    Settled ChooseDefaultCompressor(RecordingSession& session);
     Settled AbortRecording(RecordingSession& session);
     Settled EndSettling(const std::string& error);
     void CreateTempAvi(RecordingSession& session);
@@ -412,9 +414,9 @@ private:
     static constexpr std::uint32_t kDefaultCompressor = MakeFourCC('M', 'S', 'V', 'C');
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
-    std::atomic<bool> saveFailed_{false};
+    std::atomic<bool> saveFailed_{false};  // the last save did not make the output: the recording is kept
     // Set once this engine has started a recording: only then are the temporary files its own to delete.
-    std::atomic<bool> recordedHere_{false};  // the last save failed for a reason other than the user's cancel
+    std::atomic<bool> recordedHere_{false};
 
     mutable std::mutex audioMutex_;  // guards the audio lists
     std::vector<std::string> audioFormatList_;

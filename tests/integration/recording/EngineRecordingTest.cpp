@@ -183,6 +183,29 @@ TEST_F(EngineSave, ExistingOutputIsReplacedAndTheOldOneIsGone) {
     EXPECT_EQ(ProbeStream(output, 0).at("nb_frames"), "8");
 }
 
+// Picked areas are rarely multiples of what an encoder needs: the area is fitted to the compressor that records,
+// the default one included, and one chosen from a list built at the odd size.
+TEST_F(EngineSave, OddAreasAreFittedToTheCompressorThatRecords) {
+    camera->SetRecordType(TTypeRecord::CompressOnFly);
+    const CaptureLoop oneFrame = [this](RecordingSession& session) {
+        const Rect a = camera->ScreenArea().Bounds();
+        std::optional<PackedDib> dib =
+            camera->CaptureFrame(TCaptureMode::cmDib, nullptr, a.left, a.top, a.width, a.height, false);
+        ASSERT_TRUE(dib && camera->WriteFrame(session, 0, *dib));
+        Globals().StopReason = TStopReason::StopAndSave;
+    };
+    const auto recordAt = [&](const Rect& area, const char* handler) {
+        camera->ScreenArea().SetBounds(area);
+        handler ? Select(handler) : host.QueueAnswers({true});  // none chosen: the default is accepted
+        const std::string output = folder.Path("odd.avi");
+        EXPECT_EQ(camera->RecordAVI(output, oneFrame), 1) << ::testing::PrintToString(errors);
+        const auto stream = ProbeStream(output, 0);
+        return stream.at("width") + "x" + stream.at("height");
+    };
+    EXPECT_EQ(recordAt(Rect{16, 8, 301, 202}, nullptr), "304x204");  // MS Video 1: multiples of 4
+    EXPECT_EQ(recordAt(Rect{16, 8, 301, 201}, "H264"), "302x202");
+}
+
 TEST_F(EngineSave, UnwritableOutputGivesAMessage) {
     camera->SetRecordType(TTypeRecord::NoCompress);
     EXPECT_EQ(Record("/proc/tolm-cannot-write-here.avi"), 1);

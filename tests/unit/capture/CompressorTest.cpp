@@ -26,25 +26,35 @@ protected:
     }
 };
 
-TEST_F(Compressors, ListHoldsOnlyCompressorsThatAcceptTheFrame) {
+TEST_F(Compressors, ListHoldsTheCompressorsThatTakeTheFrameOnceTheStartFitsItsSize) {
     compressors.Add(FakeCompressorManager::Codec("AAAA"));
-    compressors.Add(FakeCompressorManager::Codec("BBBB", 4, 4));
-    compressors.Add(FakeCompressorManager::Codec("CCCC"));
+    compressors.Add(FakeCompressorManager::Codec("BBBB", 4, 4));   // 301x200 becomes 304x200 for it
+    compressors.Add(FakeCompressorManager::Codec("CCCC", 1, 16));  // beyond what the start adjusts
     FakeCodec closed = FakeCompressorManager::Codec("DDDD");
     closed.opens = false;
     compressors.Add(closed);
     camera->ScreenArea().SetBounds(Rect{0, 0, 301, 200});
     camera->SetColors(TPixelFormat::pf24bit);
 
-    EXPECT_EQ(camera->GetVideoCodecList(), (std::vector<std::string>{"Test codec AAAA", "Test codec CCCC"}));
+    EXPECT_EQ(camera->GetVideoCodecList(), (std::vector<std::string>{"Test codec AAAA", "Test codec BBBB"}));
     EXPECT_EQ(camera->CompressorCount(), 2);
-    EXPECT_EQ(camera->CompressorInfos(1).fccHandler, MakeFourCC('C', 'C', 'C', 'C'));
+    EXPECT_EQ(camera->CompressorInfos(1).fccHandler, MakeFourCC('B', 'B', 'B', 'B'));
     const BitmapInfoHeader probe = compressors.Queries().front();
     EXPECT_EQ(probe.biWidth, 301);
     EXPECT_EQ(probe.biBitCount, 24);
 
-    camera->ScreenArea().SetBounds(Rect{0, 0, 304, 200});
+    camera->ScreenArea().SetBounds(Rect{0, 0, 301, 208});
     EXPECT_EQ(camera->GetVideoCodecList().size(), 3u);
+}
+
+TEST_F(Compressors, ListIsBuiltWithTheEngineSoAChoiceBeforeAnyListingHolds) {
+    compressors.Add(FakeCompressorManager::Codec("AAAA"));
+    compressors.Add(FakeCompressorManager::Codec("BBBB"));
+    camera.reset();
+    camera = std::make_unique<TScreenCamera>(Services());
+    camera->SetSelectedCompressor(1);
+    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(camera->CurrentCompressor(), MakeFourCC('B', 'B', 'B', 'B'));
 }
 
 TEST_F(Compressors, AboutAndConfigureReachOnlyListedCompressors) {
@@ -94,22 +104,41 @@ TEST_F(Compressors, AcceptingTheDefaultRecordsWithIt) {
 TEST_F(Compressors, SizeGrowsToTheCompressorsMultiple) {
     compressors.Add(FakeCompressorManager::Codec("QUAD", 4, 1));
     camera->ScreenArea().SetBounds(Rect{10, 20, 301, 200});
-    camera->GetVideoCodecList();  // empty for 301 wide
-    camera->ScreenArea().SetBounds(Rect{10, 20, 304, 200});
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);
-    camera->ScreenArea().SetBounds(Rect{10, 20, 301, 200});
 
     EXPECT_EQ(Record({0}), 1);
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{10, 20, 304, 200}));
     std::vector<int> widths;
     for (const auto& q : compressors.Queries()) widths.push_back(q.biWidth);
-    EXPECT_EQ(widths, (std::vector<int>{301, 304, 301, 302, 304}));  // two list builds, then b = 1, 2, 4
+    EXPECT_EQ(widths, (std::vector<int>{301, 302, 304, 301, 302, 304}));  // the list, then the start: b = 1, 2, 4
     EXPECT_EQ(camera->VideoCodecName(), "QUAD codec");
     const auto file = avi.File(Globals().TempVideoFile());
     const BitmapInfoHeader format = BitmapInfoHeader::ReadFrom(file->streams.front()->format.data());
     EXPECT_EQ(format.biWidth, 304);
     EXPECT_EQ(file->streams.front()->info.rcFrame.right, 304);
+}
+
+TEST_F(Compressors, TheDefaultCompressorHasTheAreaFittedToItToo) {
+    compressors.Add(FakeCompressorManager::Codec("MSVC", 4, 4));
+    camera->ScreenArea().SetBounds(Rect{0, 0, 301, 202});
+    host.QueueAnswers({true});  // none selected: the default
+    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 304, 204}));
+    const auto file = avi.File(Globals().TempVideoFile());
+    EXPECT_EQ(BitmapInfoHeader::ReadFrom(file->streams.front()->format.data()).biWidth, 304);
+
+    // Accepted after the chosen one failed: the second run fits the area to the default.
+    compressors.Add(FakeCompressorManager::Codec("AAAA"));
+    camera->ScreenArea().SetBounds(Rect{0, 0, 301, 202});
+    camera->GetVideoCodecList();
+    camera->SetSelectedCompressor(1);
+    avi.failWriteAt = 0;
+    host.QueueAnswers({true});
+    EXPECT_EQ(Record({0}), -1);
+    avi.failWriteAt = -1;
+    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 304, 204}));
 }
 
 TEST_F(Compressors, SizeShrinksAtTheDesktopEdge) {

@@ -217,10 +217,11 @@ TEST_F(FrameGrab, RotationKeepsTheAreaSize) {
     const Bitmap frame = Grab(Rect{0, 0, 4, 2});
     ASSERT_EQ(frame.Width(), 4);
     ASSERT_EQ(frame.Height(), 2);
-    // The turned image is 2x4; its top 2x2 lands at the origin, the rest of the frame stays unturned.
+    // The turned image is 2x4; its top 2x2 lands at the origin, the rest of the frame is black.
     EXPECT_EQ(frame.PixelRGB(0, 0), 0x00FF00u);
-    EXPECT_EQ(frame.PixelRGB(2, 0), 0x0000FFu);
-    EXPECT_EQ(frame.PixelRGB(3, 0), 0x00FF00u);
+    EXPECT_EQ(frame.PixelRGB(1, 1), 0x0000FFu);
+    EXPECT_EQ(frame.PixelRGB(2, 0), 0u);
+    EXPECT_EQ(frame.PixelRGB(3, 1), 0u);
 }
 
 TEST_F(FrameGrab, HorizontalMirrorReversesEachRow) {

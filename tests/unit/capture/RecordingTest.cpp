@@ -122,6 +122,22 @@ TEST_F(Recording, DurationStopsAndSaves) {
     EXPECT_EQ(camera->FrameIndex(), 4500);
 }
 
+TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
+    screen.FillRect(Rect{0, 0, 32, 16}, 0x123456);
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 2) camera->SetUseFilters({TUseFilter::UseReverseColor}), clock.Advance(20);
+        if (grab == 3) loop.Post([this] { camera->StopRecording(); });
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    const auto saved = avi.File(output);
+    ASSERT_NE(saved, nullptr);
+    const auto& samples = saved->streams.front()->samples;
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_EQ(samples.at(0).bytes.at(0), 0x56);  // blue, as on the screen
+    EXPECT_EQ(samples.at(1).bytes.at(0), 0xA9);  // inverted
+}
+
 TEST_F(Recording, EscapeLeavesNoOutputAndDeletesTheTemporaryFile) {
     ScriptPasses({20}, TStopReason::Cancel);
     ASSERT_TRUE(camera->StartRecording(output));
@@ -149,6 +165,15 @@ TEST_F(Recording, MissingFolderIsReportedAndNothingRecorded) {
     ASSERT_TRUE(camera->StartRecording("/nonexistent-folder/out.avi"));
     ASSERT_TRUE(WaitForWorker());
     EXPECT_EQ(events, (std::vector<std::string>{"error:Not exist file path."}));
+    EXPECT_EQ(screen.GrabCount(), 0);
+}
+
+TEST_F(Recording, OutputThatIsAFolderIsRefusedBeforeRecording) {
+    std::filesystem::create_directory(output);
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(events, (std::vector<std::string>{"error:The output file " + output +
+                                                " is a folder; the recording was not started."}));
     EXPECT_EQ(screen.GrabCount(), 0);
 }
 
@@ -291,11 +316,19 @@ TEST_F(FailedSave, KeepsTheRecordingUnderANameNothingDeletesAndSaysWhere) {
     EXPECT_EQ(Unsaved(), kept);
 }
 
-TEST_F(FailedSave, ACancelledSaveKeepsNothing) {
+TEST_F(FailedSave, ACancelledSaveKeepsTheRecordingAndSaysWhere) {
+    compressors.Add(FakeCompressorManager::Codec("AAAA"));
+    camera->GetVideoCodecList();
+    camera->SetSelectedCompressor(0);
+    camera->SetRecordType(TTypeRecord::CompressAfterRecord);
     avi.saveResult = AVIERR_USERABORT;
     RecordWithFileOnDisk();
-    EXPECT_TRUE(Unsaved().empty());
+    const std::vector<std::string> kept = Unsaved();
+    ASSERT_EQ(kept.size(), 1u);
     EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    EXPECT_NE(std::find(events.begin(), events.end(),
+                        "error:The recording was not saved; it is kept in " + kept.front() + "."),
+              events.end());
 }
 
 }  // namespace
