@@ -161,6 +161,17 @@ TEST_F(MainWindowTest, AreaEditsHoldTheirBoundsAndFilterKeys) {
     EXPECT_EQ(Camera().ScreenArea().ScreenHeight(), 1080);
 }
 
+TEST_F(MainWindowTest, NumberEditsKeepDeleteAndTab) {
+    window->show();
+    QLineEdit* width = Edit("EditWidth");
+    width->setCursorPosition(1);
+    Type(width, Qt::Key_Delete, QStringLiteral("\x7f"));  // what Qt gives the key as text
+    EXPECT_EQ(width->text(), QStringLiteral("30"));
+    width->setFocus();
+    Type(width, Qt::Key_Tab, QStringLiteral("\t"));
+    EXPECT_NE(window->focusWidget(), width);
+}
+
 TEST_F(MainWindowTest, FullScreenChoiceKeepsTheEditsUntilTheNextPreview) {
     window->show();
     Find<QComboBox>("RegSelect")->setCurrentIndex(4);
