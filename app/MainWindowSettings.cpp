@@ -314,7 +314,11 @@ void TfrmMain::btnChooseOverlayFileClick() {
 }
 
 void TfrmMain::AudVidOptButClick() {
-    if (TfrmOption* options = AppWindows().option) options->exec();
+    TfrmOption* options = AppWindows().option;
+    if (!options) return;
+    options->exec();
+    // Its OK writes the sound setting too; the toggle shows what the engine will record.
+    btnAudioRecord->setEnabled(ScrCamera->UseAudioRecord());
 }
 
 void TfrmMain::FilterEffectsButClick() {

@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +19,9 @@
 #include <memory>
 #include <string>
 
+#include "app/AppWindows.h"
 #include "app/MainWindow.h"
+#include "app/OptionsDialog.h"
 #include "app/OverlayPicture.h"
 #include "app/PictureButton.h"
 #include "app/QtMainThread.h"
@@ -216,6 +220,22 @@ TEST_F(MainWindowTest, PressInsideAnOffToggleTurnsItOn) {
     cursor->click();
     EXPECT_FALSE(Camera().RecordCursor());
     EXPECT_EQ(cursor->CurrentLook(), PictureButton::Look::disabled);
+}
+
+TEST_F(MainWindowTest, OptionsOkKeepsTheSoundToggleInStep) {
+    window->show();
+    TfrmOption options(Camera(), window.get());
+    AppWindows() = {window.get(), &options, nullptr};
+    for (const bool sound : {true, false}) {
+        QTimer::singleShot(0, &options, [&options, sound] {
+            options.findChild<QCheckBox*>(QStringLiteral("AudioRecord"))->setChecked(sound);
+            options.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        });
+        Button("AudVidOptBut")->click();
+        EXPECT_EQ(Camera().UseAudioRecord(), sound);
+        EXPECT_EQ(Button("btnAudioRecord")->isEnabled(), sound);
+    }
+    AppWindows() = {};
 }
 
 TEST_F(MainWindowTest, DurationFollowsItsControls) {
