@@ -1,5 +1,6 @@
 #include "app/FreeHandPickerWindow.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -47,7 +48,7 @@ FreeHandPickerWindow::FreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint | Qt::Tool),
       picker_(picker),
       still_(ToQImage(still)) {
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::StrongFocus);
     // The picture covers every pixel: no background erase, so nothing flickers.
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -104,6 +105,11 @@ void FreeHandPickerWindow::mouseReleaseEvent(QMouseEvent* event) {
     Refresh();
 }
 
+void FreeHandPickerWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Escape) return QWidget::keyPressEvent(event);
+    picker_.SetModalResult(TFreeHandWindow::mrCancel);
+}
+
 void FreeHandPickerWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect dirty = event->rect();
@@ -126,7 +132,12 @@ void RunFreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still, MainT
     FreeHandPickerWindow window(picker, still);
     window.show();
     window.raise();
+    // The engine's Escape key may be held by another program; with the keyboard here the user still has one.
+    window.activateWindow();
+    window.setFocus();
+    window.grabKeyboard();
     mainThread.RunModal([&picker] { return picker.ModalResult() != TFreeHandWindow::mrNone; });
+    window.releaseKeyboard();
     window.hide();
     if (picker.ModalResult() == TFreeHandWindow::mrNone) picker.SetModalResult(TFreeHandWindow::mrCancel);
 }

@@ -12,7 +12,8 @@ class TFreeHandWindow;
 
 // The free-hand picker on screen: a frameless, topmost window over the desktop from its origin, showing the
 // still picture, the picker's guide lines and its hint by the pointer, and feeding the mouse (in screen
-// coordinates) into the picker. The picker decides everything; this window only shows it.
+// coordinates) into the picker. The picker decides everything; this window only shows it. It takes the
+// keyboard while it shows, and Escape cancels the pick, whoever else holds that key on the desktop.
 class FreeHandPickerWindow final : public QWidget {
     Q_OBJECT
 
@@ -27,6 +28,7 @@ class FreeHandPickerWindow final : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
