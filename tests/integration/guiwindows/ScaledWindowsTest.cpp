@@ -2,19 +2,25 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/FreeHandPickerWindow.h"
 #include "app/RealBackends.h"
+#include "imaging/Bitmap.h"
 #include "integration/x11desktop/DesktopTestClient.h"
 #include "platform/x11/XcbHandles.h"
 #include "selection/FlashingWnd.h"
+#include "selection/FreeHandWnd.h"
 
 namespace tolm::testing {
 namespace {
@@ -68,6 +74,29 @@ class ScaledWindows : public ::testing::Test {
         return shown;
     }
 
+    // Runs the free-hand picker's window over a still picture of the root until it has a result; `during` runs
+    // on the main thread once the window shows. False when no result came within a few seconds (the picker is
+    // then left without one).
+    bool RunFreeHandPicker(TFreeHandWindow& picker, const std::function<void(QWidget&)>& during) {
+        const Rect root = client_.RootArea();
+        QtMainThread& main = backends_->MainThreadOfApp();
+        main.Post([&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<FreeHandPickerWindow*>(w) && w->isVisible()) return during(*w);
+        });
+        bool lost = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [&] {
+            lost = picker.ModalResult() == TFreeHandWindow::mrNone;
+            if (lost) picker.SetModalResult(TFreeHandWindow::mrCancel);
+        });
+        guard.start(10000);
+        RunFreeHandPickerWindow(picker, Bitmap(root.width, root.height), main);
+        if (lost) picker.SetModalResult(TFreeHandWindow::mrNone);
+        return !lost;
+    }
+
     DesktopTestClient client_;
     std::unique_ptr<RealBackends> backends_;
     std::optional<EngineServices> services_;
@@ -87,6 +116,26 @@ TEST_F(ScaledWindows, AreaFrameLiesWhereTheEngineLaysItOutsideTheArea) {
         pixels += static_cast<long long>(r.width) * r.height;
     }
     EXPECT_EQ(pixels, frame.Region().Area());  // the whole ring and caption, in the server's pixels
+}
+
+TEST_F(ScaledWindows, FreeHandPickerCoversTheRootAndSelectsInItsPixels) {
+    const Rect root = client_.RootArea();
+    TFreeHandWindow picker(Size{root.width, root.height});
+    Rect window;
+    ASSERT_TRUE(RunFreeHandPicker(picker, [&](QWidget& w) {
+        window = Geometry(w.winId());
+        client_.MovePointer(Point{kArea.Right(), kArea.Bottom()});
+        client_.Button(1, true);
+        client_.MovePointer(Point{kArea.left, kArea.top});
+        client_.Button(1, false);
+        client_.Key(kControlL, true);
+        client_.Button(1, true);
+        client_.Button(1, false);
+        client_.Key(kControlL, false);
+    }));
+    EXPECT_EQ(window, root);
+    EXPECT_EQ(picker.ModalResult(), TFreeHandWindow::mrOK);
+    EXPECT_EQ((Rect{picker.SelLeft(), picker.SelTop(), picker.SelWidth(), picker.SelHeight()}), kArea);
 }
 
 }  // namespace
