@@ -138,5 +138,15 @@ TEST_F(ScaledWindows, FreeHandPickerCoversTheRootAndSelectsInItsPixels) {
     EXPECT_EQ((Rect{picker.SelLeft(), picker.SelTop(), picker.SelWidth(), picker.SelHeight()}), kArea);
 }
 
+TEST_F(ScaledWindows, EscapeCancelsTheFreeHandPickerWhileAnotherProgramHoldsTheKey) {
+    const xcb_keycode_t escape = client_.KeycodeOf(kEscape);
+    ASSERT_TRUE(client_.GrabKey(escape, 0));
+    const Rect root = client_.RootArea();
+    TFreeHandWindow picker(Size{root.width, root.height});
+    EXPECT_TRUE(RunFreeHandPicker(picker, [&](QWidget&) { client_.Tap(escape); }));
+    EXPECT_EQ(picker.ModalResult(), TFreeHandWindow::mrCancel);
+    EXPECT_FALSE(client_.WaitForKeyPress(escape, std::chrono::milliseconds(0)));
+}
+
 }  // namespace
 }  // namespace tolm::testing
