@@ -286,6 +286,7 @@ void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
 
 void TfrmMain::btnMoreInfoClick() {
     setFixedSize(width() == kWideWidth ? kCompactWidth : kWideWidth, kClientHeight);
+    ButtonHelp->setGeometry(HelpButtonGeometry(width()));
 }
 
 void TfrmMain::btnChooseSaveFileClick() {

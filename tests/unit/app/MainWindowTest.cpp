@@ -20,6 +20,7 @@
 #include <string>
 
 #include "app/AppWindows.h"
+#include "app/Backdrop.h"
 #include "app/MainWindow.h"
 #include "app/OptionsDialog.h"
 #include "app/OverlayPicture.h"
@@ -191,12 +192,18 @@ TEST_F(MainWindowTest, FullScreenChoiceKeepsTheEditsUntilTheNextPreview) {
     EXPECT_EQ(Edit("EditWidth")->text(), QStringLiteral("1920"));
 }
 
-TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidths) {
+TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidthsAndHelpKeepsToTheRightEnd) {
     window->show();
+    const QWidget* help = Button("ButtonHelp");
+    const auto above = [help](const QRect& card) {
+        return help->x() >= card.left() && help->geometry().right() <= card.right();
+    };
     Button("btnMoreInfo")->click();
     EXPECT_EQ(window->width(), TfrmMain::kWideWidth);
+    EXPECT_TRUE(above(TBackdrop::RightPanel(TfrmMain::kClientHeight))) << help->x();
     Button("btnMoreInfo")->click();
     EXPECT_EQ(window->width(), TfrmMain::kCompactWidth);
+    EXPECT_TRUE(above(TBackdrop::LeftPanel(TfrmMain::kClientHeight))) << help->x();
 }
 
 TEST_F(MainWindowTest, PressInsideAnOffToggleTurnsItOn) {
