@@ -28,8 +28,9 @@ void TBackdrop::paintEvent(QPaintEvent*) {
         p.setPen(QPen(QColor(255, 255, 255, 30), 1));
         p.drawPath(path);
     };
-    card(QRectF(8.5, 46.5, 573, 606));
-    card(QRectF(598.5, 46.5, 294, 606));
+    // Half-pixel insets keep the 1-pixel outline sharp.
+    card(QRectF(LeftPanel(height())).adjusted(0.5, 0.5, -0.5, -0.5));
+    card(QRectF(RightPanel(height())).adjusted(0.5, 0.5, -0.5, -0.5));
     // Frame of the preview's home box.
     p.fillRect(QRect(18, 273, 554, 300), QColor(0x0b, 0x0e, 0x14));
 }

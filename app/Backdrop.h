@@ -14,6 +14,11 @@ class TBackdrop : public QWidget {
   public:
     explicit TBackdrop(QWidget* parent = nullptr);
 
+    // The two cards the controls sit on, in a client area `height` pixels high; the right one shows in the wide
+    // layout only.
+    static QRect LeftPanel(int height) { return QRect(8, 46, 574, height - 54); }
+    static QRect RightPanel(int height) { return QRect(598, 46, 295, height - 54); }
+
     std::function<void(const QPoint& pos)> onPress;
 
   protected:

@@ -1,10 +1,12 @@
 #include "app/FreeHandPickerWindow.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/QtConvert.h"
 #include "imaging/Bitmap.h"
@@ -36,28 +38,36 @@ TFreeHandWindow::MouseButton ToPickerButton(Qt::MouseButton button) {
     }
 }
 
-Point ScreenPoint(const QMouseEvent* event) {
-    const QPoint p = event->globalPosition().toPoint();
-    return Point{p.x(), p.y()};
-}
-
 }  // namespace
 
 FreeHandPickerWindow::FreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint | Qt::Tool),
       picker_(picker),
       still_(ToQImage(still)) {
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::StrongFocus);
     // The picture covers every pixel: no background erase, so nothing flickers.
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setCursor(Qt::CrossCursor);
-    setGeometry(0, 0, std::max(1, still.Width()), std::max(1, still.Height()));
+    // Qt sizes windows in logical pixels; the picture is the root's own pixels.
+    setGeometry(ToLogical(Rect{0, 0, std::max(1, still.Width()), std::max(1, still.Height())}));
     overlay_ = Overlay();
 }
 
 FreeHandPickerWindow::~FreeHandPickerWindow() = default;
+
+QRect FreeHandPickerWindow::ToLogical(const Rect& device) const {
+    const qreal scale = devicePixelRatio();
+    return QRectF(device.left / scale, device.top / scale, device.width / scale, device.height / scale).toAlignedRect();
+}
+
+// The window lies at the root's origin, so its own device pixels are the root's. Its scene position, unlike the
+// widget position Qt rounds to whole logical pixels, keeps the pointer's exact place.
+Point FreeHandPickerWindow::ScreenPoint(const QMouseEvent* event) const {
+    const QPointF device = event->scenePosition() * devicePixelRatio();
+    return Point{static_cast<int>(std::lround(device.x())), static_cast<int>(std::lround(device.y()))};
+}
 
 QRect FreeHandPickerWindow::HintBox() const {
     const QString text = HintLines(picker_.Hint());
@@ -65,11 +75,11 @@ QRect FreeHandPickerWindow::HintBox() const {
     const QFontMetrics metrics(font());
     const QSize size = metrics.boundingRect(QRect(0, 0, 10000, 10000), Qt::AlignLeft | Qt::AlignTop, text).size() +
                        QSize(2 * kHintPadding, 2 * kHintPadding);
-    const Point at = picker_.HintPosition();
-    QPoint topLeft(at.x + kHintOffset, at.y + kHintOffset);
+    const QPoint at = ToLogical(Rect{picker_.HintPosition().x, picker_.HintPosition().y, 0, 0}).topLeft();
+    QPoint topLeft(at.x() + kHintOffset, at.y() + kHintOffset);
     // Keep the box on the window: flip it to the other side of the pointer where it would run off.
-    if (topLeft.x() + size.width() > width()) topLeft.setX(at.x - kHintOffset - size.width());
-    if (topLeft.y() + size.height() > height()) topLeft.setY(at.y - kHintOffset - size.height());
+    if (topLeft.x() + size.width() > width()) topLeft.setX(at.x() - kHintOffset - size.width());
+    if (topLeft.y() + size.height() > height()) topLeft.setY(at.y() - kHintOffset - size.height());
     return QRect(topLeft, size);
 }
 
@@ -77,7 +87,7 @@ QRegion FreeHandPickerWindow::Overlay() const {
     QRegion region;
     for (int i = 1; i <= 4; ++i) {
         const TFreeHandWindow::GuideLine& line = picker_.Shape(i);
-        if (line.visible) region += ToQRect(line.bounds);
+        if (line.visible) region += ToLogical(line.bounds);
     }
     return region + HintBox();
 }
@@ -104,15 +114,26 @@ void FreeHandPickerWindow::mouseReleaseEvent(QMouseEvent* event) {
     Refresh();
 }
 
+void FreeHandPickerWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Escape) return QWidget::keyPressEvent(event);
+    picker_.SetModalResult(TFreeHandWindow::mrCancel);
+}
+
 void FreeHandPickerWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect dirty = event->rect();
     painter.fillRect(dirty, Qt::black);  // beyond the picture, if the window is larger
-    painter.drawImage(dirty.topLeft(), still_, dirty);
+    // The picture and the guide lines in device pixels, one to one with the root's.
+    const qreal scale = devicePixelRatio();
+    painter.save();
+    painter.scale(1 / scale, 1 / scale);
+    const QRect deviceDirty = QRectF(QPointF(dirty.topLeft()) * scale, QSizeF(dirty.size()) * scale).toAlignedRect();
+    painter.drawImage(deviceDirty.topLeft(), still_, deviceDirty);
     for (int i = 1; i <= 4; ++i) {
         const TFreeHandWindow::GuideLine& line = picker_.Shape(i);
         if (line.visible) painter.fillRect(ToQRect(line.bounds), Qt::black);
     }
+    painter.restore();
     const QRect box = HintBox();
     if (box.isEmpty()) return;
     painter.fillRect(box, palette().color(QPalette::ToolTipBase));
@@ -126,7 +147,12 @@ void RunFreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still, MainT
     FreeHandPickerWindow window(picker, still);
     window.show();
     window.raise();
+    // The engine's Escape key may be held by another program; with the keyboard here the user still has one.
+    window.activateWindow();
+    window.setFocus();
+    window.grabKeyboard();
     mainThread.RunModal([&picker] { return picker.ModalResult() != TFreeHandWindow::mrNone; });
+    window.releaseKeyboard();
     window.hide();
     if (picker.ModalResult() == TFreeHandWindow::mrNone) picker.SetModalResult(TFreeHandWindow::mrCancel);
 }

@@ -4,6 +4,8 @@
 #include <QRegion>
 #include <QWidget>
 
+#include "imaging/Geometry.h"
+
 namespace tolm {
 
 class Bitmap;
@@ -11,8 +13,9 @@ class MainThread;
 class TFreeHandWindow;
 
 // The free-hand picker on screen: a frameless, topmost window over the desktop from its origin, showing the
-// still picture, the picker's guide lines and its hint by the pointer, and feeding the mouse (in screen
-// coordinates) into the picker. The picker decides everything; this window only shows it.
+// still picture, the picker's guide lines and its hint by the pointer, and feeding the mouse (in the root's
+// pixels, whatever Qt's scale) into the picker. The picker decides everything; this window only shows it. It
+// takes the keyboard while it shows, and Escape cancels the pick, whoever else holds that key on the desktop.
 class FreeHandPickerWindow final : public QWidget {
     Q_OBJECT
 
@@ -27,9 +30,13 @@ class FreeHandPickerWindow final : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // A rectangle of the root's pixels in the window's logical ones, covering every pixel it touches.
+    QRect ToLogical(const Rect& device) const;
+    Point ScreenPoint(const QMouseEvent* event) const;
     // Everything drawn over the still picture: the visible guide lines and the hint box.
     QRegion Overlay() const;
     void Refresh();

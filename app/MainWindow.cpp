@@ -143,15 +143,16 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-// Key filter of every number edit: digits and backspace pass, other typed characters are dropped. Keys that
-// type nothing (arrows, Delete) and shortcuts stay with the edit.
+// Key filter of every number edit: digits pass, other printable characters are dropped. Keys whose text is a
+// control character (backspace, Delete as U+007F, Tab, Return), keys that type nothing (arrows) and shortcuts
+// stay with the edit.
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         if (!text.isEmpty() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
             const QChar c = text.front();
-            const bool passes = c == QChar(8) || (c >= QChar('0') && c <= QChar('9'));
+            const bool passes = c.category() == QChar::Other_Control || (c >= QChar('0') && c <= QChar('9'));
             if (!passes) return true;
         }
     }

@@ -46,7 +46,7 @@ class TfrmMain : public QMainWindow {
 
     static constexpr int kCompactWidth = 590;
     static constexpr int kWideWidth = 900;
-    static constexpr int kClientHeight = 686;
+    static constexpr int kClientHeight = 660;
     static constexpr QRect kPreviewHome{18, 273, 554, 300};
 
     // Where a frame of `frame` size shows when the preview box currently is `box`: shrunk to fit with its
@@ -84,6 +84,8 @@ class TfrmMain : public QMainWindow {
                              const QString& hint = QString());
     QCheckBox* AddCheckBox(const char* name, const QString& text, const QPoint& at, bool checked);
     QComboBox* AddList(const char* name, const QStringList& items, const QRect& geometry);
+    // The help button's place at the right end of the title band of a window this wide.
+    static QRect HelpButtonGeometry(int windowWidth);
 
     // --- Settings (MainWindowSettings.cpp) ---
     void RegSelectChange();  // apply all

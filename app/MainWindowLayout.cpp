@@ -46,6 +46,12 @@ QToolTip { background: #ffffe1; color: black; border: 1px solid #696969; padding
 
 QString Icon(const char* name) { return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)); }
 
+constexpr int kHelpButtonSize = 26;
+constexpr int kHelpButtonInset = 16;  // from the window's right edge, as the cards' controls
+constexpr int kStatisticsTop = 446;
+constexpr int kStatisticsPitch = 22;
+constexpr int kStatisticsValueLeft = 755;
+
 }  // namespace
 
 QLabel* TfrmMain::AddLabel(const QString& text, const QRect& geometry, const char* name) {
@@ -93,6 +99,10 @@ QComboBox* TfrmMain::AddList(const char* name, const QStringList& items, const Q
     return list;
 }
 
+QRect TfrmMain::HelpButtonGeometry(int windowWidth) {
+    return QRect(windowWidth - kHelpButtonInset - kHelpButtonSize, 8, kHelpButtonSize, kHelpButtonSize);
+}
+
 void TfrmMain::BuildLeftPanel() {
     // On the backdrop only: boxes and dialogs parented to the window keep the desktop's look.
     ImageMain->setStyleSheet(QString::fromLatin1(kStyle));
@@ -101,7 +111,7 @@ void TfrmMain::BuildLeftPanel() {
     titleFont.setPointSize(12);
     titleFont.setBold(true);
     title->setFont(titleFont);
-    ButtonHelp = AddButton("ButtonHelp", "help", kSlate, QRect(548, 8, 26, 26), QStringLiteral("Help"));
+    ButtonHelp = AddButton("ButtonHelp", "help", kSlate, HelpButtonGeometry(kCompactWidth), QStringLiteral("Help"));
 
     AddLabel(QStringLiteral("Capture region"), QRect(20, 50, 200, 18));
     RegSelect = AddList("RegSelect",
@@ -236,7 +246,7 @@ void TfrmMain::BuildRightPanel() {
         QRect(725, 392, 150, 26));
     ComboBoxRecType->setCurrentIndex(1);
 
-    QLabel* stats = AddLabel(QStringLiteral("Statistics"), QRect(611, 430, 260, 18));
+    QLabel* stats = AddLabel(QStringLiteral("Statistics"), QRect(611, kStatisticsTop - 20, 260, 18));
     stats->setStyleSheet(QStringLiteral("color: #ff8080; font-weight: bold;"));
     struct Statistic {
         const char* caption;
@@ -254,10 +264,14 @@ void TfrmMain::BuildRightPanel() {
         {"Free Disk :", "FreeDisk", "FreeDiskValue", &FreeDiskValue},
         {"Time Left :", "TimeLeft", "TimeLeftValue", &TimeLeftValue},
         {"Sound Clock :", "SoundClock", "SoundClockValue", &SoundClockValue}};
+    // The values reach to the card's inner margin, never past its edge.
+    const int valueWidth = TBackdrop::RightPanel(kClientHeight).right() - 8 - kStatisticsValueLeft;
     for (int i = 0; i < 9; ++i) {
-        const int y = 454 + 26 * i;
-        AddLabel(QString::fromLatin1(statistics[i].caption), QRect(611, y, 134, 22), statistics[i].captionName);
-        *statistics[i].value = AddLabel(QStringLiteral("-"), QRect(747, y, 150, 22), statistics[i].valueName);
+        const int y = kStatisticsTop + kStatisticsPitch * i;
+        AddLabel(QString::fromLatin1(statistics[i].caption),
+                 QRect(611, y, kStatisticsValueLeft - 613, kStatisticsPitch), statistics[i].captionName);
+        *statistics[i].value = AddLabel(
+            QStringLiteral("-"), QRect(kStatisticsValueLeft, y, valueWidth, kStatisticsPitch), statistics[i].valueName);
     }
 }
 

@@ -286,6 +286,7 @@ void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
 
 void TfrmMain::btnMoreInfoClick() {
     setFixedSize(width() == kWideWidth ? kCompactWidth : kWideWidth, kClientHeight);
+    ButtonHelp->setGeometry(HelpButtonGeometry(width()));
 }
 
 void TfrmMain::btnChooseSaveFileClick() {
@@ -314,7 +315,11 @@ void TfrmMain::btnChooseOverlayFileClick() {
 }
 
 void TfrmMain::AudVidOptButClick() {
-    if (TfrmOption* options = AppWindows().option) options->exec();
+    TfrmOption* options = AppWindows().option;
+    if (!options) return;
+    options->exec();
+    // Its OK writes the sound setting too; the toggle shows what the engine will record.
+    btnAudioRecord->setEnabled(ScrCamera->UseAudioRecord());
 }
 
 void TfrmMain::FilterEffectsButClick() {

@@ -7,20 +7,8 @@
 
 namespace tolm {
 
-QColor ToQColor(TColor color) {
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
 QRect ToQRect(const Rect& r) {
     return QRect(r.left, r.top, r.width, r.height);
-}
-
-QRegion ToQRegion(const std::vector<Rect>& rects) {
-    QRegion region;
-    for (const Rect& r : rects)
-        if (!r.Empty()) region += ToQRect(r);
-    return region;
 }
 
 static_assert(std::endian::native == std::endian::little, "BGRX rows are read as 32-bit words");

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "app/AppWindows.h"
-#include "app/QtOverlayWindow.h"
 #include "platform/x11/X11ScreenSource.h"
 
 namespace tolm {
@@ -36,7 +35,10 @@ EngineServices RealBackends::Services() {
     MachineServices& m = *machine_;
     EngineServices services{m.Screen(), clock_, *host_, m.Compressors(), m.Avi(), *mainThread_};
     m.Complete(services);
-    services.createOverlayWindow = [] { return std::unique_ptr<OverlayWindow>(std::make_unique<QtOverlayWindow>()); };
+    // The desktop's own X windows: the engine's rectangles are root pixels, which Qt's logical coordinates
+    // cannot always express once the display is scaled.
+    if (X11Desktop* desktop = m.Desktop())
+        services.createOverlayWindow = [desktop] { return desktop->CreateOverlayWindow(); };
     return services;
 }
 

@@ -11,10 +11,10 @@
 
 namespace tolm {
 
-// The real services of this machine for the windowed program: the X screen, the desktop's keys and window
-// lookup, Qt windows for the area frame, FFmpeg's compressors and AVI files, the sound server's inputs and
-// mixer, the Qt host and main thread, and a steady clock. Created and destroyed on the main thread after the
-// QApplication; everything using Services() must be gone before it.
+// The real services of this machine for the windowed program: the X screen, the desktop's keys, window lookup
+// and overlay windows (the area frame, the object picker), FFmpeg's compressors and AVI files, the sound
+// server's inputs and mixer, the Qt host and main thread, and a steady clock. Created and destroyed on the main
+// thread after the QApplication; everything using Services() must be gone before it.
 class RealBackends {
   public:
     // Null with `error` set when the display cannot be opened.

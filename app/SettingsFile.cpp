@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <QDesktopServices>
-#include <QFileInfo>
+#include <QDir>
 #include <QUrl>
 
 #include <cerrno>
@@ -222,7 +222,9 @@ void ShellOpen(const std::string& target) {
         QDesktopServices::openUrl(url);
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath()));
+    // A relative path starts at the program's folder, wherever the program was started from.
+    const QString path = QDir(QString::fromStdString(ProgramFolder())).absoluteFilePath(text);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::cleanPath(path)));
 }
 
 }  // namespace tolm

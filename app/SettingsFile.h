@@ -52,7 +52,8 @@ std::string AddTrailingSlash(std::string path);
 // Where a new recording goes unless the user says otherwise: Capture.avi in the documents folder.
 std::string DefaultOutputFile();
 
-// Hands a web address or a local path to the desktop's opener; the result is ignored. Empty: nothing.
+// Hands a web address or a local path to the desktop's opener; the result is ignored. Empty: nothing. A relative
+// path is taken from the running program's folder, so the installed links find the pages beside it.
 void ShellOpen(const std::string& target);
 
 }  // namespace tolm

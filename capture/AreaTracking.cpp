@@ -148,8 +148,11 @@ bool TScreenCamera::PickFreeHandArea() {
     freeHandPicker_ = &picker;
     services_.host.RunFreeHandPicker(picker, still);
     freeHandPicker_ = nullptr;
-    if (picker.ModalResult() != TFreeHandWindow::mrOK) return false;
-    return FinishPick(Rect{picker.SelLeft(), picker.SelTop(), picker.SelWidth(), picker.SelHeight()});
+    if (picker.ModalResult() == TFreeHandWindow::mrOK)
+        return FinishPick(Rect{picker.SelLeft(), picker.SelTop(), picker.SelWidth(), picker.SelHeight()});
+    // Cancelled by the picker's own Escape (the global key may be another program's): the same as the key.
+    if (Globals().StartPending || preview_) HotKeyPressed(HotKey::Escape);
+    return false;
 }
 
 bool TScreenCamera::PickObjectArea() {

@@ -15,3 +15,7 @@ endif()
 if(tolm_gui_integration_tests_TESTS)
     set_tests_properties(${tolm_gui_integration_tests_TESTS} PROPERTIES RUN_SERIAL TRUE)
 endif()
+# The window program's windows take the shared display's pointer and keyboard.
+if(tolm_gui_windows_tests_TESTS)
+    set_tests_properties(${tolm_gui_windows_tests_TESTS} PROPERTIES RUN_SERIAL TRUE)
+endif()

@@ -94,6 +94,17 @@ void DesktopTestClient::MovePointer(Point to) {
     Sync();
 }
 
+void DesktopTestClient::Button(std::uint8_t button, bool down) {
+    xcb_test_fake_input(connection_.get(), down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME,
+                        XCB_NONE, 0, 0, 0);
+    Sync();
+}
+
+void DesktopTestClient::Key(xcb_keysym_t keysym, bool down) {
+    FakeKey(down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, KeycodeOf(keysym));
+    Sync();
+}
+
 xcb_window_t DesktopTestClient::TopLevelUnderPointer() {
     xcb_connection_t* c = connection_.get();
     const Reply<xcb_query_pointer_reply_t> pointer(

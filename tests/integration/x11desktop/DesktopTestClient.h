@@ -50,6 +50,9 @@ class DesktopTestClient {
     void Map(xcb_window_t window);
 
     void MovePointer(Point to);
+    // Presses (down) or releases pointer button `button`, or the key of `keysym`, and leaves it so.
+    void Button(std::uint8_t button, bool down);
+    void Key(xcb_keysym_t keysym, bool down);
     // The root's child under the pointer, as the server decides where pointer events go.
     xcb_window_t TopLevelUnderPointer();
     // The state of the modifiers and locks now.

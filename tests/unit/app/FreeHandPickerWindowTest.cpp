@@ -4,8 +4,10 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/FreeHandPickerWindow.h"
 #include "app/QtMainThread.h"
@@ -145,6 +147,25 @@ TEST(FreeHandPickerWindow, RunEndsWithTheCtrlClickAndClosesTheWindow) {
     EXPECT_EQ(picker.ModalResult(), TFreeHandWindow::mrOK);
     EXPECT_EQ(picker.SelWidth(), 300);
     EXPECT_EQ(PickerOnScreen(), nullptr);
+}
+
+TEST(FreeHandPickerWindow, TakesTheKeyboardAndEscapeCancels) {
+    QtMainThread main;
+    TFreeHandWindow picker(Size{kWidth, kHeight});
+    bool grabbed = false;
+    main.Post([&] {
+        QWidget* w = PickerOnScreen();
+        grabbed = w != nullptr && QWidget::keyboardGrabber() == w;
+        if (w) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+            QCoreApplication::sendEvent(w->windowHandle(), &escape);
+        }
+        if (picker.ModalResult() == TFreeHandWindow::mrNone) picker.SetModalResult(TFreeHandWindow::mrOK);
+    });
+    RunFreeHandPickerWindow(picker, Still(), main);
+    EXPECT_TRUE(grabbed);
+    EXPECT_EQ(picker.ModalResult(), TFreeHandWindow::mrCancel);
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 }
 
 TEST(FreeHandPickerWindow, QuittingTheApplicationLeavesThePickerCancelled) {

@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +19,10 @@
 #include <memory>
 #include <string>
 
+#include "app/AppWindows.h"
+#include "app/Backdrop.h"
 #include "app/MainWindow.h"
+#include "app/OptionsDialog.h"
 #include "app/OverlayPicture.h"
 #include "app/PictureButton.h"
 #include "app/QtMainThread.h"
@@ -161,6 +166,17 @@ TEST_F(MainWindowTest, AreaEditsHoldTheirBoundsAndFilterKeys) {
     EXPECT_EQ(Camera().ScreenArea().ScreenHeight(), 1080);
 }
 
+TEST_F(MainWindowTest, NumberEditsKeepDeleteAndTab) {
+    window->show();
+    QLineEdit* width = Edit("EditWidth");
+    width->setCursorPosition(1);
+    Type(width, Qt::Key_Delete, QStringLiteral("\x7f"));  // what Qt gives the key as text
+    EXPECT_EQ(width->text(), QStringLiteral("30"));
+    width->setFocus();
+    Type(width, Qt::Key_Tab, QStringLiteral("\t"));
+    EXPECT_NE(window->focusWidget(), width);
+}
+
 TEST_F(MainWindowTest, FullScreenChoiceKeepsTheEditsUntilTheNextPreview) {
     window->show();
     Find<QComboBox>("RegSelect")->setCurrentIndex(4);
@@ -176,12 +192,18 @@ TEST_F(MainWindowTest, FullScreenChoiceKeepsTheEditsUntilTheNextPreview) {
     EXPECT_EQ(Edit("EditWidth")->text(), QStringLiteral("1920"));
 }
 
-TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidths) {
+TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidthsAndHelpKeepsToTheRightEnd) {
     window->show();
+    const QWidget* help = Button("ButtonHelp");
+    const auto above = [help](const QRect& card) {
+        return help->x() >= card.left() && help->geometry().right() <= card.right();
+    };
     Button("btnMoreInfo")->click();
     EXPECT_EQ(window->width(), TfrmMain::kWideWidth);
+    EXPECT_TRUE(above(TBackdrop::RightPanel(TfrmMain::kClientHeight))) << help->x();
     Button("btnMoreInfo")->click();
     EXPECT_EQ(window->width(), TfrmMain::kCompactWidth);
+    EXPECT_TRUE(above(TBackdrop::LeftPanel(TfrmMain::kClientHeight))) << help->x();
 }
 
 TEST_F(MainWindowTest, PressInsideAnOffToggleTurnsItOn) {
@@ -205,6 +227,22 @@ TEST_F(MainWindowTest, PressInsideAnOffToggleTurnsItOn) {
     cursor->click();
     EXPECT_FALSE(Camera().RecordCursor());
     EXPECT_EQ(cursor->CurrentLook(), PictureButton::Look::disabled);
+}
+
+TEST_F(MainWindowTest, OptionsOkKeepsTheSoundToggleInStep) {
+    window->show();
+    TfrmOption options(Camera(), window.get());
+    AppWindows() = {window.get(), &options, nullptr};
+    for (const bool sound : {true, false}) {
+        QTimer::singleShot(0, &options, [&options, sound] {
+            options.findChild<QCheckBox*>(QStringLiteral("AudioRecord"))->setChecked(sound);
+            options.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        });
+        Button("AudVidOptBut")->click();
+        EXPECT_EQ(Camera().UseAudioRecord(), sound);
+        EXPECT_EQ(Button("btnAudioRecord")->isEnabled(), sound);
+    }
+    AppWindows() = {};
 }
 
 TEST_F(MainWindowTest, DurationFollowsItsControls) {

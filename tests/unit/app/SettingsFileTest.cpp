@@ -6,6 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include <QDesktopServices>
+#include <QObject>
+#include <QUrl>
 
 #include "app/SettingsFile.h"
 
@@ -149,6 +154,49 @@ TEST(SettingsFile, SettingsFileNameIsBesideTheProgram) {
     EXPECT_EQ(name, exe.substr(0, exe.rfind('/') + 1) + "zorovadi.dll");
 }
 
+// What the desktop's opener would have been handed.
+class OpenedLinks : public QObject {
+    Q_OBJECT
+
+  public slots:
+    void Open(const QUrl& url) { urls.push_back(url); }
+
+  public:
+    std::vector<QUrl> urls;
+};
+
+std::string ProgramFolderOfTest() {
+    const std::string exe = fs::read_symlink("/proc/self/exe").string();
+    return exe.substr(0, exe.rfind('/') + 1);
+}
+
+TEST(SettingsFile, RelativeLinkOpensFromTheProgramFolderWhereverItStarted) {
+    OpenedLinks opened;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "Open");
+    const fs::path started = fs::current_path();
+    fs::current_path("/");
+    ShellOpen("../share/doc/tolm-screen-capture/README.md");
+    fs::current_path(started);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(opened.urls.size(), 1u);
+    EXPECT_EQ(
+        opened.urls[0].toLocalFile().toStdString(),
+        fs::path(ProgramFolderOfTest() + "../share/doc/tolm-screen-capture/README.md").lexically_normal().string());
+}
+
+// The test program is built beside tolm-capture, with its settings file and the help pages.
+TEST(SettingsFile, BuiltHelpLinksArePagesFromTheProgramFolder) {
+    TProgramSettings s;
+    std::string error;
+    ASSERT_TRUE(ReadSettingsFile(GetSettingsFileName(), s, error)) << error;
+    for (const std::string& link : {s.HelpContectLink, s.HelpHowTosTutorialVideosLink, s.HelpHomePageLink,
+                                    s.HelpMoreFreeToolsLink, s.HelpCheckForUpdatesLink, s.HelpSupportLink}) {
+        ASSERT_FALSE(link.empty());
+        EXPECT_NE(link.front(), '/') << link;
+        EXPECT_TRUE(fs::is_regular_file(ProgramFolderOfTest() + link)) << link;
+    }
+}
+
 TEST(SettingsFile, TrailingSlashIsAddedOnce) {
     EXPECT_EQ(AddTrailingSlash("/home/me/Documents"), "/home/me/Documents/");
     EXPECT_EQ(AddTrailingSlash("/home/me/Documents/"), "/home/me/Documents/");
@@ -211,3 +259,5 @@ TEST(DocumentsFolder, NothingKnownGivesTheRoot) {
 
 }  // namespace
 }  // namespace tolm
+
+#include "SettingsFileTest.moc"

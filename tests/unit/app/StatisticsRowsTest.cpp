@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
 
+#include "app/Backdrop.h"
 #include "app/MainWindow.h"
 #include "app/QtMainThread.h"
 #include "capture/CaptureGlobals.h"
@@ -36,7 +38,7 @@ TEST(StatisticsRows, UnknownIsADashAndTimeLeftReadsAsHoursMinutesSeconds) {
     EXPECT_EQ(TfrmMain::SoundClockText(-412.6), QStringLiteral("-413 ppm"));
 }
 
-TEST(StatisticsRows, ThreeMoreRowsBelowTheSixInsideTheWindowFilledWithTheRest) {
+TEST(StatisticsRows, ThreeMoreRowsBelowTheSixInsideTheRightCardFilledWithTheRest) {
     ResetCaptureGlobals();
     const std::string folder = ::testing::TempDir() + "tolm-statistics-rows";
     std::filesystem::create_directories(folder);
@@ -57,11 +59,16 @@ TEST(StatisticsRows, ThreeMoreRowsBelowTheSixInsideTheWindowFilledWithTheRest) {
     ASSERT_NE(free, nullptr);
     ASSERT_NE(left, nullptr);
     ASSERT_NE(clockRow, nullptr);
-    EXPECT_EQ(free->geometry().top(), dropped->geometry().top() + 26);
-    EXPECT_EQ(left->geometry().top(), dropped->geometry().top() + 52);
-    EXPECT_EQ(clockRow->geometry().top(), dropped->geometry().top() + 78);
-    EXPECT_LE(clockRow->geometry().bottom(), TfrmMain::kClientHeight);
-    EXPECT_LE(clockRow->geometry().right(), TfrmMain::kWideWidth);
+    const QRect card = TBackdrop::RightPanel(TfrmMain::kClientHeight);
+    int below = dropped->geometry().top();
+    for (const char* name : {"DropedFrames", "FreeDisk", "TimeLeft", "SoundClock"}) {
+        const QRect caption = label(name)->geometry();
+        const QRect value = label((std::string(name) + "Value").c_str())->geometry();
+        EXPECT_GE(caption.top(), below) << name;
+        EXPECT_EQ(value.top(), caption.top()) << name;
+        EXPECT_TRUE(card.contains(caption) && card.contains(value)) << name;
+        below = caption.bottom() + 1;
+    }
     EXPECT_EQ(label("FreeDisk")->text(), QStringLiteral("Free Disk :"));
     EXPECT_EQ(label("TimeLeft")->text(), QStringLiteral("Time Left :"));
     EXPECT_EQ(label("SoundClock")->text(), QStringLiteral("Sound Clock :"));

@@ -264,8 +264,9 @@ TEST_F(AreaTracking, FreeHandPickStartsTheRecordingOnTheClippedArea) {
 TEST_F(AreaTracking, CancelledPickAbandonsTheStart) {
     camera->ScreenArea().SetScreenRegion(TScreenRegion::FreeHand);
     EXPECT_FALSE(camera->StartRecording(folder + "/never.avi"));
-    camera->AreaTimerTick();  // the fake picker is cancelled
+    camera->AreaTimerTick();  // the fake picker is cancelled, as by its own Escape
     EXPECT_FALSE(camera->Recording());
+    EXPECT_FALSE(Globals().StartPending);  // no later pick starts a recording
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 300, 300}));
 }
 

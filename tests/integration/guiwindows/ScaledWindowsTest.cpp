@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/FreeHandPickerWindow.h"
+#include "app/RealBackends.h"
+#include "imaging/Bitmap.h"
+#include "integration/x11desktop/DesktopTestClient.h"
+#include "platform/x11/XcbHandles.h"
+#include "selection/FlashingWnd.h"
+#include "selection/FreeHandWnd.h"
+
+namespace tolm::testing {
+namespace {
+
+// Odd in every part: at a scale of two no whole logical pixel lies on its edges.
+constexpr Rect kArea{101, 51, 201, 99};
+
+// The program's services over $DISPLAY, a second client playing the rest of the desktop, and a connection of the
+// test's own to read what the server holds of the windows.
+class ScaledWindows : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TOLM_SKIP_WITHOUT_DISPLAY();
+        ASSERT_TRUE(client_.Connected());
+        ASSERT_EQ(qGuiApp->devicePixelRatio(), 2.0);
+        std::string error;
+        backends_ = RealBackends::Open(error);
+        ASSERT_NE(backends_, nullptr) << error;
+        services_.emplace(backends_->Services());
+        ASSERT_TRUE(services_->createOverlayWindow);
+        look_.reset(xcb_connect(nullptr, nullptr));
+        ASSERT_EQ(xcb_connection_has_error(look_.get()), 0);
+    }
+    void TearDown() override {
+        services_.reset();
+        backends_.reset();
+    }
+
+    // The window's rectangle on the root as the server has it.
+    Rect Geometry(std::uint64_t window) {
+        xcb_connection_t* c = look_.get();
+        const auto id = static_cast<xcb_window_t>(window);
+        const x11::XcbReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr));
+        return g ? Rect{g->x, g->y, g->width, g->height} : Rect{};
+    }
+
+    // The visible rectangles of the window on the root, once the server has it at `bounds` (the window's own
+    // connection may still be on its way there).
+    std::vector<Rect> ShownAt(std::uint64_t window, const Rect& bounds) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (Geometry(window) != bounds && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        xcb_connection_t* c = look_.get();
+        const x11::XcbReply<xcb_shape_get_rectangles_reply_t> shape(xcb_shape_get_rectangles_reply(
+            c, xcb_shape_get_rectangles(c, static_cast<xcb_window_t>(window), XCB_SHAPE_SK_BOUNDING), nullptr));
+        std::vector<Rect> shown;
+        if (!shape || Geometry(window) != bounds) return shown;
+        const xcb_rectangle_t* r = xcb_shape_get_rectangles_rectangles(shape.get());
+        for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(shape.get()); ++i)
+            shown.push_back(Rect{bounds.left + r[i].x, bounds.top + r[i].y, r[i].width, r[i].height});
+        return shown;
+    }
+
+    // Runs the free-hand picker's window over a still picture of the root until it has a result; `during` runs
+    // on the main thread once the window shows. False when no result came within a few seconds (the picker is
+    // then left without one).
+    bool RunFreeHandPicker(TFreeHandWindow& picker, const std::function<void(QWidget&)>& during) {
+        const Rect root = client_.RootArea();
+        QtMainThread& main = backends_->MainThreadOfApp();
+        main.Post([&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<FreeHandPickerWindow*>(w) && w->isVisible()) return during(*w);
+        });
+        bool lost = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [&] {
+            lost = picker.ModalResult() == TFreeHandWindow::mrNone;
+            if (lost) picker.SetModalResult(TFreeHandWindow::mrCancel);
+        });
+        guard.start(10000);
+        RunFreeHandPickerWindow(picker, Bitmap(root.width, root.height), main);
+        if (lost) picker.SetModalResult(TFreeHandWindow::mrNone);
+        return !lost;
+    }
+
+    DesktopTestClient client_;
+    std::unique_ptr<RealBackends> backends_;
+    std::optional<EngineServices> services_;
+    x11::XcbConnection look_;
+};
+
+TEST_F(ScaledWindows, AreaFrameLiesWhereTheEngineLaysItOutsideTheArea) {
+    std::unique_ptr<OverlayWindow> window = services_->createOverlayWindow();
+    const std::uint64_t id = window->NativeId();
+    TFlashingWnd frame(std::move(window));
+    frame.Reshape(kArea.left, kArea.top, "Recording...", false, kArea.height, kArea.width);
+    frame.ShowOnTop();
+    const Rect bounds = frame.WindowBounds();
+    long long pixels = 0;
+    for (const Rect& r : ShownAt(id, bounds)) {
+        EXPECT_TRUE(Intersect(r, kArea).Empty());
+        pixels += static_cast<long long>(r.width) * r.height;
+    }
+    EXPECT_EQ(pixels, frame.Region().Area());  // the whole ring and caption, in the server's pixels
+}
+
+TEST_F(ScaledWindows, FreeHandPickerCoversTheRootAndSelectsInItsPixels) {
+    const Rect root = client_.RootArea();
+    TFreeHandWindow picker(Size{root.width, root.height});
+    Rect window;
+    ASSERT_TRUE(RunFreeHandPicker(picker, [&](QWidget& w) {
+        window = Geometry(w.winId());
+        client_.MovePointer(Point{kArea.Right(), kArea.Bottom()});
+        client_.Button(1, true);
+        client_.MovePointer(Point{kArea.left, kArea.top});
+        client_.Button(1, false);
+        client_.Key(kControlL, true);
+        client_.Button(1, true);
+        client_.Button(1, false);
+        client_.Key(kControlL, false);
+    }));
+    EXPECT_EQ(window, root);
+    EXPECT_EQ(picker.ModalResult(), TFreeHandWindow::mrOK);
+    EXPECT_EQ((Rect{picker.SelLeft(), picker.SelTop(), picker.SelWidth(), picker.SelHeight()}), kArea);
+}
+
+TEST_F(ScaledWindows, EscapeCancelsTheFreeHandPickerWhileAnotherProgramHoldsTheKey) {
+    const xcb_keycode_t escape = client_.KeycodeOf(kEscape);
+    ASSERT_TRUE(client_.GrabKey(escape, 0));
+    const Rect root = client_.RootArea();
+    TFreeHandWindow picker(Size{root.width, root.height});
+    EXPECT_TRUE(RunFreeHandPicker(picker, [&](QWidget&) { client_.Tap(escape); }));
+    EXPECT_EQ(picker.ModalResult(), TFreeHandWindow::mrCancel);
+    EXPECT_FALSE(client_.WaitForKeyPress(escape, std::chrono::milliseconds(0)));
+}
+
+}  // namespace
+}  // namespace tolm::testing
