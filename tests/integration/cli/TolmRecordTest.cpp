@@ -15,6 +15,7 @@
 
 #include "audio/WaveStreamAdapter.h"
 #include "integration/Requirements.h"
+#include "integration/cli/PrivateServers.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 
 #include "TolmRecordFixture.h"
@@ -185,6 +186,27 @@ TEST_F(TolmRecord, AudioInputsAreListedAndAnUnknownOneIsRefused) {
                          log)),
               2);
     EXPECT_NE(Slurp(log).find("No sound input is named"), std::string::npos) << Slurp(log);
+}
+
+TEST_F(TolmRecord, TheSecondOfTwoInputsOfOneNameCanBeChosen) {
+    testing::PrivatePulse pulse;  // its default source may change
+    TOLM_SKIP_UNLESS(!pulse.Address().empty(), "TOLM_REQUIRE_PULSE", "a private PulseAudio did not start");
+    const std::string load = "pactl -s " + pulse.Address() + " load-module module-null-source description=Twin ";
+    int status = 0;
+    for (const char* name : {"twin_one", "twin_two"}) {
+        testing::RunCommand(load + "source_name=" + name, status);
+        ASSERT_EQ(status, 0);
+    }
+    const testing::ScopedEnv server("PULSE_SERVER", pulse.Address());
+    const std::string log = folder.Path("log.txt");
+    ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--list-audio-inputs"}, log)), 0) << Slurp(log);
+    EXPECT_NE(Slurp(log).find("Twin (2)"), std::string::npos) << Slurp(log);
+    ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--duration", "1", "--audio", "--audio-input",
+                          "Twin (2)", folder.Path("twin.avi")},
+                         log)),
+              0)
+        << Slurp(log);
+    EXPECT_EQ(testing::RunCommand("pactl -s " + pulse.Address() + " get-default-source", status), "twin_two\n");
 }
 
 TEST_F(TolmRecord, MissingFolderFailsWithItsMessage) {

@@ -85,6 +85,33 @@ TEST_F(AudioTrack, SelectingAndSettingVolumesWorkByName) {
     EXPECT_EQ(camera->AudioInputLines()[0].Volume, 30);
 }
 
+TEST_F(AudioTrack, InputsOfOneNameAreListedApartAndActedOnOneByOne) {
+    const std::string longName = std::string(63, 'x');  // the two long names differ after what a line holds
+    const unsigned card = mixer.AddDevice(
+        FakeMixerLayout{"Card",
+                        {{{"Recording Control", {C::Mux({"USB Mic", "USB Mic", longName + "a", longName + "b"}, {0})}},
+                          {{"USB Mic", {C::Volume(100, 10)}},
+                           {"USB Mic", {C::Volume(100, 10)}},
+                           {longName + "a", {}},
+                           {longName + "b", {}}}}}});
+    Remake();
+    EXPECT_EQ(camera->AudioInputList(),
+              (std::vector<std::string>{"USB Mic", "USB Mic (2)", longName, longName + " (2)", "Recording Control"}));
+    EXPECT_EQ(camera->AudioInputLines()[3].LineName, longName + " (2)");
+    camera->SelectAudioInput("USB Mic (2)");
+    EXPECT_EQ(camera->AudioInputIndex(), 1);
+    EXPECT_EQ(mixer.Values(card, mixer.ControlId(card, 0, -1, MIXERCONTROL_CONTROLTYPE_MUX)),
+              (std::vector<std::uint32_t>{0, 1, 0, 0}));
+    camera->SetAudioInputVolume("USB Mic (2)", 30);
+    EXPECT_EQ(mixer.Values(card, mixer.ControlId(card, 0, 0, MIXERCONTROL_CONTROLTYPE_VOLUME)),
+              std::vector<std::uint32_t>{10});
+    EXPECT_EQ(mixer.Values(card, mixer.ControlId(card, 0, 1, MIXERCONTROL_CONTROLTYPE_VOLUME)),
+              std::vector<std::uint32_t>{30});
+    EXPECT_EQ(camera->AudioInputLines()[1].Volume, 30);
+    camera->GetAudioInputList();  // the selection reads back as the second microphone
+    EXPECT_EQ(camera->AudioInputIndex(), 1);
+}
+
 TEST_F(AudioTrack, TheRecordingsSoundIsTheChosenStockFormatAndPausesWithThePicture) {
     camera->SetUseAudioRecord(true);
     camera->SetAudioFormatIndex(15);
