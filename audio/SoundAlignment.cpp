@@ -164,6 +164,15 @@ std::int64_t TSoundAlignment::Adjust(std::uint64_t frames, const TimelinePoint& 
     return adjusted;
 }
 
+std::uint64_t TSoundAlignment::CutToPicture(const TimelinePoint& now) {
+    if (now.running || now.pictureEndMs <= 0) return 0;
+    const auto end = static_cast<std::uint64_t>(std::llround(now.pictureEndMs * framesPerMs_));
+    if (written_ <= end) return 0;
+    const std::uint64_t cut = written_ - end;
+    written_ = end;
+    return cut;
+}
+
 void TSoundAlignment::SetReference() {
     reference_ = std::clamp(MedianOffset(recent_) - startLagMs_, -kStartOffsetLimitMs, kStartOffsetLimitMs);
     haveReference_ = true;

@@ -167,6 +167,23 @@ void TStockAudioRecorder::ProcessData(const std::uint8_t* buffer, std::uint32_t 
         if (adjust < 0) skip = static_cast<std::uint32_t>(-adjust) * blockAlign_;
     }
     if (skip < count) WriteCounted(buffer + skip, count - skip);
+    // What a paused or stopped input still hands over (it had it under way, or a source delivers ahead of
+    // time) has no picture to go with.
+    CutToPicture();
+}
+
+bool TStockAudioRecorder::PauseDevice() {
+    const bool paused = TWaveAudioIn::PauseDevice();
+    auto guard = Lock();
+    CutToPicture();
+    return paused;
+}
+
+void TStockAudioRecorder::CutToPicture() {
+    if (!alignment_ || !adapter_ || adapter_->State() != TWaveStreamState::wssWriting) return;
+    const std::uint64_t frames = alignment_->CutToPicture(timeline_());
+    if (frames == 0) return;
+    if (!adapter_->UnwriteData(frames * blockAlign_) || !adapter_->UpdateSizes()) CheckResult(MMSYSERR_ERROR);
 }
 
 bool TStockAudioRecorder::WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames) {
@@ -199,6 +216,7 @@ bool TStockAudioRecorder::WriteCounted(const std::uint8_t* data, std::uint32_t c
 }
 
 void TStockAudioRecorder::HandleInputClosed() {
+    CutToPicture();
     const bool finished = !adapter_ || FinishAdapter();
     TWaveAudioIn::HandleInputClosed();
     // A container whose sizes could not be fixed is an error of the recording, not a quiet success.

@@ -27,6 +27,15 @@ using testing::TolmRecord;
 using testing::kBin;
 using namespace std::chrono_literals;
 
+// The length of the 44.1 kHz 16-bit stereo sound in a file's second stream: AVI files keep no duration for
+// PCM, so the decoded bytes tell it (176400 a second).
+double SoundSeconds(const std::string& file) {
+    int status = 0;
+    const std::string bytes =
+        testing::RunCommand("ffmpeg -v error -i " + testing::Quote(file) + " -map 0:1 -f s16le - | wc -c", status);
+    return std::stod(bytes) / 176400.0;
+}
+
 struct Codec {
     const char* option;
     const char* after;
@@ -118,11 +127,23 @@ TEST_F(TolmRecord, SoundIsTheSecondStreamAndAsLongAsThePicture) {
     EXPECT_EQ(sound.at("codec_name"), "pcm_s16le");
     EXPECT_EQ(sound.at("sample_rate"), "44100");
     EXPECT_EQ(sound.at("channels"), "2");
-    // AVI files keep no duration for PCM; the decoded bytes tell it (176400 a second).
-    int status = 0;
-    const std::string bytes =
-        testing::RunCommand("ffmpeg -v error -i " + testing::Quote(out) + " -map 0:1 -f s16le - | wc -c", status);
-    EXPECT_NEAR(std::stod(bytes) / 176400.0, std::stod(video.at("duration")), 0.060) << Slurp(log);
+    EXPECT_NEAR(SoundSeconds(out), std::stod(video.at("duration")), 0.060) << Slurp(log);
+}
+
+TEST_F(TolmRecord, SoundHandedOverAheadEndsWithThePicture) {
+    // This server's one source hands over its sound two seconds at a time, ahead of when it plays.
+    testing::PrivatePulse pulse;
+    TOLM_SKIP_UNLESS(!pulse.Address().empty(), "TOLM_REQUIRE_PULSE", "a private PulseAudio did not start");
+    const testing::ScopedEnv server("PULSE_SERVER", pulse.Address());
+    const std::string out = folder.Path("ahead.avi");
+    const std::string log = folder.Path("log.txt");
+    ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--area", "0,0,640,480", "--duration", "5", "--codec", "MJPG",
+                          "--audio", out},
+                         log)),
+              0)
+        << Slurp(log);
+    // Within one frame (20 ms).
+    EXPECT_NEAR(SoundSeconds(out), std::stod(testing::ProbeStream(out, 0).at("duration")), 0.020) << Slurp(log);
 }
 
 TEST_F(TolmRecord, SoundWithoutAServerFailsAndLeavesNoFile) {

@@ -142,5 +142,22 @@ TEST(SoundAlignmentTest, WritesBlocksBeforeThePictureStartsAndDuringAPauseAsThey
     EXPECT_TRUE(std::isnan(alignment.DeviationPpm()));
 }
 
+TEST(SoundAlignmentTest, CutsTheTrackAtThePicturesEndWhileItStandsAndGoesOnFromThere) {
+    TSoundAlignment alignment(8000);
+    TimelinePoint now{0, true, 0, 0, 0};
+    for (int block = 1; block <= 4; ++block) {
+        now.ms = now.pictureEndMs = 100.0 * block;
+        EXPECT_EQ(alignment.Adjust(800, now), 0);
+    }
+    EXPECT_EQ(alignment.Adjust(1600, now), 0);  // 200 ms handed over ahead of time
+    EXPECT_EQ(alignment.CutToPicture(now), 0u) << "the picture still runs";
+    now.running = false;
+    EXPECT_EQ(alignment.CutToPicture(now), 1600u);
+    EXPECT_EQ(alignment.CutToPicture(now), 0u);
+    // After the pause the track stands where the picture stood: the next block is in step as it comes.
+    now = TimelinePoint{500, true, 1, 0, 400};
+    EXPECT_EQ(alignment.Adjust(800, now), 0);
+}
+
 }  // namespace
 }  // namespace tolm::test
