@@ -17,6 +17,12 @@ std::size_t Slot(TMixerControlType type) {
     return static_cast<std::size_t>(type);
 }
 
+// How many of the names before `index` equal the one at `index`.
+std::size_t RankOf(const std::vector<std::string>& names, std::size_t index) {
+    return static_cast<std::size_t>(
+        std::count(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(index), names[index]));
+}
+
 }  // namespace
 
 std::uint32_t MixerControlTypeCode(TMixerControlType type) {
@@ -195,8 +201,10 @@ int TAudioMixerLine::ItemToLineIndex(std::uint32_t item, TMixerControlType type)
     std::vector<std::string> names;
     if (!ReadItemNames(type, names)) return -1;
     if (item < names.size()) {
+        // Inputs of the same name (two identical microphones) pair up in the order both lists give them.
+        std::size_t rank = RankOf(names, item);
         for (const auto& line : mixer_->lines_) {
-            if (line->Name() == names[item]) return line->SourceIndex();
+            if (line->Name() == names[item] && rank-- == 0) return line->SourceIndex();
         }
     }
     lastError_ = MMSYSERR_INVALPARAM;
@@ -209,10 +217,14 @@ int TAudioMixerLine::LineToItemIndex(int sourceIndex, TMixerControlType type) {
         return -1;
     }
     const std::string name = mixer_->Lines(sourceIndex).Name();
+    std::size_t rank = 0;
+    for (int i = 0; i < sourceIndex; ++i) rank += mixer_->Lines(i).Name() == name ? 1 : 0;
     std::vector<std::string> names;
     if (!ReadItemNames(type, names)) return -1;
-    const auto found = std::find(names.begin(), names.end(), name);
-    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
+    for (std::size_t item = 0; item < names.size(); ++item) {
+        if (names[item] == name && rank-- == 0) return static_cast<int>(item);
+    }
+    return -1;
 }
 
 }  // namespace tolm

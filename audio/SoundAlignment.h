@@ -8,11 +8,13 @@ namespace tolm {
 // Where the picture's timeline stands: milliseconds recorded, pauses left out.
 struct TimelinePoint {
     double ms = 0;
-    bool running = false;   // false before the first picture and while paused
+    bool running = false;   // false before the first picture, while paused and after the stop
     unsigned segment = 0;   // counts the resumes
     // How much later a frame is seen than the moment its picture was taken, on average; the sound is held back
     // by as much so that it meets the picture it belongs to.
     double pictureLagMs = 0;
+    // Where the last frame written ends; 0 before the first.
+    double pictureEndMs = 0;
 };
 
 // Holds the sound track to the picture's timeline. The picture places frames by the system clock, the input's
@@ -29,6 +31,11 @@ class TSoundAlignment {
     // For a block of `frames` sample frames arriving at `now`: how many frames to put before it (positive) or
     // to leave out of its start (negative, never more than the block holds).
     std::int64_t Adjust(std::uint64_t frames, const TimelinePoint& now);
+    // While the picture stands (paused, or ended by the stop) the track goes no further than its last frame:
+    // how many frames to take off the track's end now.
+    std::uint64_t CutToPicture(const TimelinePoint& now);
+    // At the stop, after the cut: how many frames of silence the track lacks up to the picture's last frame.
+    std::uint64_t FillToPicture(const TimelinePoint& now);
 
     // How far the input's clock runs from the system clock, in parts per million (positive: fast); NaN until
     // enough of the recording has passed to tell.
@@ -50,6 +57,10 @@ class TSoundAlignment {
     static double Median(std::vector<double> values);
     static double MedianOffset(const std::vector<Arrival>& arrivals);
     static Line Fit(const std::vector<Arrival>& arrivals);
+    // Further from the line than its arrivals' noise: a late arrival, or a step of the input.
+    static bool OffTheLine(const Line& line, const Arrival& arrival);
+    // Whether an arrival is off where the recent ones put the sound.
+    bool OffWhereItStands(const Arrival& arrival) const;
     void SetReference();
     // Follows the clocks' slow difference and the input's steps between pauses.
     std::int64_t Follow(const Arrival& arrival, double target, std::uint64_t frames);
@@ -65,6 +76,8 @@ class TSoundAlignment {
     std::vector<Arrival> recent_;
     std::vector<Arrival> step_;   // arrivals off the line, in a row
     unsigned segment_ = 0;
+    bool haveLastArrival_ = false;  // in this stretch between pauses
+    double lastArrivalMs_ = 0;
     bool resumed_ = false;       // the next arrival measures what the pause moved
     double clockCorrectionMs_ = 0;  // corrections of the clocks' difference, pauses not counted
     std::uint64_t framesPut_ = 0;

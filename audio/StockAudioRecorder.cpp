@@ -167,6 +167,29 @@ void TStockAudioRecorder::ProcessData(const std::uint8_t* buffer, std::uint32_t 
         if (adjust < 0) skip = static_cast<std::uint32_t>(-adjust) * blockAlign_;
     }
     if (skip < count) WriteCounted(buffer + skip, count - skip);
+    // What a paused or stopped input still hands over (it had it under way, or a source delivers ahead of
+    // time) has no picture to go with.
+    CutToPicture();
+}
+
+bool TStockAudioRecorder::PauseDevice() {
+    const bool paused = TWaveAudioIn::PauseDevice();
+    auto guard = Lock();
+    CutToPicture();
+    return paused;
+}
+
+void TStockAudioRecorder::CutToPicture() {
+    if (!alignment_ || !adapter_ || adapter_->State() != TWaveStreamState::wssWriting) return;
+    const std::uint64_t frames = alignment_->CutToPicture(timeline_());
+    if (frames == 0) return;
+    if (!adapter_->UnwriteData(frames * blockAlign_) || !adapter_->UpdateSizes()) CheckResult(MMSYSERR_ERROR);
+}
+
+void TStockAudioRecorder::FillToPicture() {
+    if (!alignment_ || !adapter_ || adapter_->State() != TWaveStreamState::wssWriting) return;
+    const std::uint64_t frames = alignment_->FillToPicture(timeline_());
+    if (frames > 0) WriteSilence(frames * blockAlign_);
 }
 
 bool TStockAudioRecorder::WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames) {
@@ -174,6 +197,10 @@ bool TStockAudioRecorder::WriteLeadIn(const std::uint8_t* buffer, std::uint32_t 
     // A few milliseconds of the block's own start are a smaller step in the sound than a gap of silence; longer
     // repeats would be heard as an echo (after a pause, say), so they are silence.
     if (bytes <= count && frames <= longestRepeat_) return WriteCounted(buffer, static_cast<std::uint32_t>(bytes));
+    return WriteSilence(bytes);
+}
+
+bool TStockAudioRecorder::WriteSilence(std::uint64_t bytes) {
     constexpr std::uint64_t kChunk = 64 * 1024;
     const std::vector<std::uint8_t> silence(static_cast<std::size_t>(std::min(bytes, kChunk)), silence_);
     for (std::uint64_t left = bytes; left > 0;) {
@@ -199,6 +226,10 @@ bool TStockAudioRecorder::WriteCounted(const std::uint8_t* data, std::uint32_t c
 }
 
 void TStockAudioRecorder::HandleInputClosed() {
+    // The track ends with the last frame: what the input had not handed over by the stop (a source that
+    // delivers in bursts, a block lost just before it) is silence, so the sound does not end before the picture.
+    CutToPicture();
+    FillToPicture();
     const bool finished = !adapter_ || FinishAdapter();
     TWaveAudioIn::HandleInputClosed();
     // A container whose sizes could not be fixed is an error of the recording, not a quiet success.

@@ -118,6 +118,18 @@ std::int64_t WaveChunkWriter::Write(const void* buffer, std::size_t count) {
     return channel_.Write(buffer, n);
 }
 
+bool WaveChunkWriter::Unwrite(std::uint64_t count) {
+    const std::uint64_t end = channel_.Offset() - std::min(count, DataBytesWritten());
+    if (!channel_.SeekTo(end)) return false;
+    try {
+        channel_.Stream().SetSize(end);
+    } catch (const EStreamError& e) {
+        channel_.SetError(e.what());
+        return false;
+    }
+    return true;
+}
+
 bool WaveChunkWriter::Finish() {
     if (!AscendChunk(channel_, data_) || !AscendChunk(channel_, riff_)) return false;
     try {

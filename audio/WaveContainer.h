@@ -40,6 +40,8 @@ class WaveChunkWriter {
     // Appends audio and returns how many bytes went in: fewer than `count` once the RIFF size field could not
     // count more, -1 when the stream fails.
     std::int64_t Write(const void* buffer, std::size_t count);
+    // Takes the last `count` bytes of audio written off the stream again (all of it when fewer).
+    bool Unwrite(std::uint64_t count);
     bool Finish();
 
     std::uint64_t DataOffset() const { return data_.dataOffset; }

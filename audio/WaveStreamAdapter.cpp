@@ -299,6 +299,12 @@ std::int64_t TWaveStreamAdapter::WriteData(const void* buffer, std::size_t count
     return written;
 }
 
+bool TWaveStreamAdapter::UnwriteData(std::uint64_t count) {
+    if (state_ != TWaveStreamState::wssWriting) return Fail("cannot take audio back: no write is in progress");
+    if (!writer_->Unwrite(count)) return Fail("cannot take audio back: " + writer_->LastError());
+    return true;
+}
+
 bool TWaveStreamAdapter::UpdateSizes() {
     if (state_ != TWaveStreamState::wssWriting) return Fail("cannot update the sizes: no write is in progress");
     const std::uint64_t dataSize = writer_->DataBytesWritten();

@@ -106,6 +106,8 @@ class TWaveStreamAdapter {
     virtual bool StartWriting(const WaveFormatBlock& format);
     virtual bool FinishWriting();
     virtual std::int64_t WriteData(const void* buffer, std::size_t count);
+    // While writing: takes the last `count` bytes of audio written off again (all of it when fewer).
+    bool UnwriteData(std::uint64_t count);
     // While writing: brings the RIFF and data sizes in the header up to the audio written so far, so a reader
     // (or whoever finds the file after a crash) sees a valid container; the pad byte is left to FinishWriting.
     // The stream's position is restored. False when not writing or the stream fails.

@@ -95,9 +95,10 @@ class TAudioMixerLine {
   private:
     // The input list control, mcMix before mcSelect; false (LastError 1025) when the line has neither.
     bool ListControl(TMixerControlType& type);
-    // The list item's source line, matched by name; -1 with LastError 1025 or 11 when there is none.
+    // The list item's source line, matched by name (among equal names, by their order); -1 with LastError 1025
+    // or 11 when there is none.
     int ItemToLineIndex(std::uint32_t item, TMixerControlType type);
-    // The list item named like source line `sourceIndex`, or -1.
+    // The list item named like source line `sourceIndex` (among equal names, by their order), or -1.
     int LineToItemIndex(int sourceIndex, TMixerControlType type);
     // The list's item names, at most its number of items; false with the device's code in LastError.
     bool ReadItemNames(TMixerControlType type, std::vector<std::string>& names);

@@ -52,6 +52,7 @@ class TStockAudioRecorder : public TWaveAudioIn {
     double ClockDeviationPpm() const { return clockDeviationPpm_.load(); }
 
   protected:
+    bool PauseDevice() override;
     void HandleInputClosed() override;
     void GetWaveFormat(std::optional<WaveFormatBlock>& format) override;
     void DoError() override;
@@ -63,7 +64,12 @@ class TStockAudioRecorder : public TWaveAudioIn {
   private:
     // Writes `frames` frames ahead of a block: its own first frames when few, else silence.
     bool WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames);
+    bool WriteSilence(std::uint64_t bytes);
     bool WriteCounted(const std::uint8_t* data, std::uint32_t count);
+    // Takes what the track holds beyond the picture's last frame off again, while the picture stands.
+    void CutToPicture();
+    // At the stop: makes up with silence what the track lacks up to the picture's last frame.
+    void FillToPicture();
     // Finishes and frees the container; false when its sizes could not be fixed.
     bool FinishAdapter();
     void StockDestroyed(TCustomWaveStorage& storage);

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <set>
 
 #include "audio/scWaveMixer.h"
 #include "audio/scWaveUtils.h"
@@ -37,20 +39,55 @@ AudioInfo InfoOf(TAudioMixerLine& line) {
     return info;
 }
 
-// Walks the recording mixer's source lines as the list builder does; `action` gets (mixer, source index or -1
-// for the destination line) for the first line named `lineName`.
+// The list shows every name once: a repeated name (two identical microphones, or names alike in the 63 bytes a
+// line's name holds) gets " (2)", " (3)", ... after it, with a number no other entry uses.
+std::vector<std::string> UniqueNames(const std::vector<std::string>& names) {
+    std::set<std::string> taken(names.begin(), names.end());
+    std::set<std::string> seen;
+    std::vector<std::string> unique;
+    for (const std::string& name : names) {
+        std::string shown = name;
+        if (!seen.insert(name).second) {
+            for (int n = 2; taken.count(shown) > 0; ++n) shown = name + " (" + std::to_string(n) + ")";
+            taken.insert(shown);
+        }
+        unique.push_back(shown);
+    }
+    return unique;
+}
+
+// An entry of the input list and the mixer line behind it.
+struct ListedLine {
+    std::size_t entry = 0;
+    std::uint32_t lineId = 0;
+    bool destination = false;  // the last entry
+};
+
+std::optional<ListedLine> FindListed(const std::vector<std::string>& names, const std::vector<std::uint32_t>& lineIds,
+                                     const std::string& name) {
+    const auto found = std::find(names.begin(), names.end(), name);
+    const auto entry = static_cast<std::size_t>(found - names.begin());
+    if (found == names.end() || entry >= lineIds.size()) return std::nullopt;
+    return ListedLine{entry, lineIds[entry], entry + 1 == names.size()};
+}
+
+// Walks the recording mixer's lines as the list builder does; `action` gets (mixer, source index or -1 for the
+// destination line) for the listed line, found by its id: names may repeat, and lines may have moved since.
 template <typename Action>
-void ForEachRecordingLine(MixerService* mixers, const std::string& lineName, Action action) {
+void ForListedLine(MixerService* mixers, const ListedLine& listed, Action action) {
     TAudioMixer mixer(mixers);
     if (!SelectRecordingMixer(mixer)) return;
+    const auto isListed = [&listed](TAudioMixerLine& line) {
+        return line.Known() && line.LineInfo().dwLineID == listed.lineId;
+    };
     const int n = mixer.LineCount();
     for (int i = 0; i < n; ++i) {
         mixer.SetDestinationID(static_cast<std::uint32_t>(i));
-        if (mixer.Lines(i).Name() == lineName) return action(mixer, i, n);
-        if (mixer.DestinationLine().Name() == lineName) return action(mixer, -1, n);
+        if (!listed.destination && isListed(mixer.Lines(i))) return action(mixer, i);
+        if (listed.destination && isListed(mixer.DestinationLine())) return action(mixer, -1);
     }
     // A mixer without source lines still has its destination.
-    if (n == 0 && mixer.DestinationLine().Name() == lineName) action(mixer, -1, n);
+    if (n == 0 && listed.destination && isListed(mixer.DestinationLine())) action(mixer, -1);
 }
 
 }  // namespace
@@ -80,26 +117,30 @@ void TScreenCamera::SetAudioFormatIndex(int v) {
 
 std::vector<std::string> TScreenCamera::GetAudioInputList() {
     std::vector<std::string> names;
+    std::vector<std::uint32_t> lineIds;
     TGetAudioInfo lines;
     int selected = -1;
     TAudioMixer mixer(services_.mixers);
     // Without a mixer there is nothing to list, not even a destination.
     if (SelectRecordingMixer(mixer)) {
         const int n = mixer.LineCount();
-        lines.resize(static_cast<std::size_t>(n) + 1);
         for (int i = 0; i < n; ++i) {
             mixer.SetDestinationID(static_cast<std::uint32_t>(i));
-            lines[static_cast<std::size_t>(i)] = InfoOf(mixer.Lines(i));
-            names.push_back(lines[static_cast<std::size_t>(i)].LineName);
+            lines.push_back(InfoOf(mixer.Lines(i)));
+            lineIds.push_back(mixer.Lines(i).LineInfo().dwLineID);
         }
         TAudioMixerLine& destination = mixer.DestinationLine();
-        lines[static_cast<std::size_t>(n)] = InfoOf(destination);
-        names.push_back(lines[static_cast<std::size_t>(n)].LineName);
+        lines.push_back(InfoOf(destination));
+        lineIds.push_back(destination.LineInfo().dwLineID);
         selected = destination.AvailableControls().Has(TMixerControlType::mcSelect) ? destination.SelectedLine() : n;
+        for (const AudioInfo& line : lines) names.push_back(line.LineName);
+        names = UniqueNames(names);
+        for (std::size_t i = 0; i < lines.size(); ++i) lines[i].LineName = names[i];
     }
     std::lock_guard lock(audioMutex_);
     audioInputList_ = names;
     audioInputLines_ = std::move(lines);
+    audioInputLineIds_ = std::move(lineIds);
     audioInputIndex_ = selected;
     return names;
 }
@@ -120,23 +161,32 @@ int TScreenCamera::AudioInputIndex() const {
 }
 
 void TScreenCamera::SelectAudioInput(const std::string& lineName) {
-    ForEachRecordingLine(services_.mixers, lineName, [this](TAudioMixer& mixer, int source, int) {
-        // The destination itself is no source of its own; choosing it keeps the current source.
-        if (source < 0) return;
+    std::optional<ListedLine> listed;
+    {
+        std::lock_guard lock(audioMutex_);
+        listed = FindListed(audioInputList_, audioInputLineIds_, lineName);
+    }
+    // The destination itself is no source of its own; choosing it keeps the current source.
+    if (!listed || listed->destination) return;
+    ForListedLine(services_.mixers, *listed, [this, &listed](TAudioMixer& mixer, int source) {
         mixer.DestinationLine().SetSelectedLine(source);
         std::lock_guard lock(audioMutex_);
-        audioInputIndex_ = source;
+        audioInputIndex_ = static_cast<int>(listed->entry);
     });
 }
 
 void TScreenCamera::SetAudioInputVolume(const std::string& lineName, int volume) {
     volume = std::clamp(volume, 0, 100);
-    ForEachRecordingLine(services_.mixers, lineName, [this, volume](TAudioMixer& mixer, int source, int n) {
-        TAudioMixerLine& line = source < 0 ? mixer.DestinationLine() : mixer.Lines(source);
-        line.SetVolume(volume);
-        const std::size_t entry = static_cast<std::size_t>(source < 0 ? n : source);
+    std::optional<ListedLine> listed;
+    {
         std::lock_guard lock(audioMutex_);
-        if (entry < audioInputLines_.size()) audioInputLines_[entry].Volume = volume;
+        listed = FindListed(audioInputList_, audioInputLineIds_, lineName);
+    }
+    if (!listed) return;
+    ForListedLine(services_.mixers, *listed, [this, volume, &listed](TAudioMixer& mixer, int source) {
+        (source < 0 ? mixer.DestinationLine() : mixer.Lines(source)).SetVolume(volume);
+        std::lock_guard lock(audioMutex_);
+        if (listed->entry < audioInputLines_.size()) audioInputLines_[listed->entry].Volume = volume;
     });
 }
 

@@ -49,7 +49,10 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
 bool TScreenCamera::WriteFrame(RecordingSession& session, int position, const PackedDib& dib) {
     if (!session.compressed || session.writeFailed) return false;
     const AviResult r = session.compressed->Write(position, 1, dib.Bits(), dib.Header().biSizeImage, AVIIF_KEYFRAME);
-    if (r == AVIERR_OK) return true;
+    if (r == AVIERR_OK) {
+        session.timeline.NoteFrameEnd((position + 1.0) * recordMspf_);
+        return true;
+    }
     // Frames already in the file are the user's recording and are kept; a failure before the first one
     // points at the compressor, and the question about another one follows.
     if (FileHoldsFrames(session)) {
@@ -166,7 +169,9 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
         realFps_ = 0;
         if (loop) loop(session);
         // The sound ends with the last picture; releasing the video can take a while (queued frames are
-        // still being written), and sound recorded meanwhile would have no picture.
+        // still being written), and sound recorded meanwhile would have no picture. The timeline stands from
+        // here, so what the input still hands over is cut at the last frame's end.
+        session.timeline.Pause(services_.clock.NowMs());
         if (session.recorder && session.recorder->Active() && !session.audioLost) session.recorder->SetPaused(true);
     }
     Raise(OnStop);

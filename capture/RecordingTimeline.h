@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <mutex>
 
 #include "audio/SoundAlignment.h"
@@ -16,6 +17,7 @@ class TRecordingTimeline {
         pausedMs_ = 0;
         pictureLag_ = 0;
         frames_ = 0;
+        pictureEndMs_ = 0;
         started_ = true;
         paused_ = false;
     }
@@ -40,12 +42,18 @@ class TRecordingTimeline {
         pictureLag_ = frames_ == 0 ? lag : pictureLag_ + (lag - pictureLag_) / (frames_ < 256 ? frames_ + 1 : 256);
         ++frames_;
     }
+    // A frame went into the file; it is shown until `endMs`.
+    void NoteFrameEnd(double endMs) {
+        std::lock_guard lock(mutex_);
+        pictureEndMs_ = std::max(pictureEndMs_, endMs);
+    }
     TimelinePoint At(double nowMs) const {
         std::lock_guard lock(mutex_);
         TimelinePoint point;
         point.pictureLagMs = pictureLag_;
         point.running = started_ && !paused_;
         point.segment = segment_;
+        point.pictureEndMs = pictureEndMs_;
         if (started_) point.ms = (paused_ ? pausedAt_ : nowMs) - startMs_ - pausedMs_;
         return point;
     }
@@ -60,6 +68,7 @@ class TRecordingTimeline {
     unsigned segment_ = 0;
     double pictureLag_ = 0;
     unsigned frames_ = 0;
+    double pictureEndMs_ = 0;
 };
 
 }  // namespace tolm

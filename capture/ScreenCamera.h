@@ -424,6 +424,8 @@ private:
     std::vector<std::string> audioInputList_;
     TGetAudioInfo audioInputLines_;
     int audioInputIndex_ = -1;
+    // The mixer line each entry of audioInputList_ names: inputs of one name are told apart by these.
+    std::vector<std::uint32_t> audioInputLineIds_;
 
     // Frames handed to the stream come back here when their owner is done with them.
     std::shared_ptr<BufferPool> dibPool_ = BufferPool::Create(3);

@@ -15,6 +15,7 @@
 
 #include "audio/WaveStreamAdapter.h"
 #include "integration/Requirements.h"
+#include "integration/cli/PrivateServers.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 
 #include "TolmRecordFixture.h"
@@ -25,6 +26,15 @@ namespace {
 using testing::TolmRecord;
 using testing::kBin;
 using namespace std::chrono_literals;
+
+// The length of the 44.1 kHz 16-bit stereo sound in a file's second stream: AVI files keep no duration for
+// PCM, so the decoded bytes tell it (176400 a second).
+double SoundSeconds(const std::string& file) {
+    int status = 0;
+    const std::string bytes =
+        testing::RunCommand("ffmpeg -v error -i " + testing::Quote(file) + " -map 0:1 -f s16le - | wc -c", status);
+    return std::stod(bytes) / 176400.0;
+}
 
 struct Codec {
     const char* option;
@@ -117,11 +127,28 @@ TEST_F(TolmRecord, SoundIsTheSecondStreamAndAsLongAsThePicture) {
     EXPECT_EQ(sound.at("codec_name"), "pcm_s16le");
     EXPECT_EQ(sound.at("sample_rate"), "44100");
     EXPECT_EQ(sound.at("channels"), "2");
-    // AVI files keep no duration for PCM; the decoded bytes tell it (176400 a second).
-    int status = 0;
-    const std::string bytes =
-        testing::RunCommand("ffmpeg -v error -i " + testing::Quote(out) + " -map 0:1 -f s16le - | wc -c", status);
-    EXPECT_NEAR(std::stod(bytes) / 176400.0, std::stod(video.at("duration")), 0.060) << Slurp(log);
+    EXPECT_NEAR(SoundSeconds(out), std::stod(video.at("duration")), 0.060) << Slurp(log);
+}
+
+TEST_F(TolmRecord, SoundHandedOverAheadEndsWithThePicture) {
+    // This server's one source hands over its sound two seconds at a time, ahead of when it plays.
+    testing::PrivatePulse pulse;
+    TOLM_SKIP_UNLESS(!pulse.Address().empty(), "TOLM_REQUIRE_PULSE", "a private PulseAudio did not start");
+    const testing::ScopedEnv server("PULSE_SERVER", pulse.Address());
+    const std::string log = folder.Path("log.txt");
+    // Stopped just after a delivery, the input has handed over more than the picture holds; just before the
+    // next one, less.
+    for (const std::string seconds : {"5", "4"}) {
+        SCOPED_TRACE(seconds);
+        const std::string out = folder.Path("ahead" + seconds + ".avi");
+        ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--area", "0,0,640,480", "--duration", seconds, "--codec", "MJPG",
+                              "--audio", out},
+                             log)),
+                  0)
+            << Slurp(log);
+        // Within one frame (20 ms).
+        EXPECT_NEAR(SoundSeconds(out), std::stod(testing::ProbeStream(out, 0).at("duration")), 0.020) << Slurp(log);
+    }
 }
 
 TEST_F(TolmRecord, SoundWithoutAServerFailsAndLeavesNoFile) {
@@ -185,6 +212,27 @@ TEST_F(TolmRecord, AudioInputsAreListedAndAnUnknownOneIsRefused) {
                          log)),
               2);
     EXPECT_NE(Slurp(log).find("No sound input is named"), std::string::npos) << Slurp(log);
+}
+
+TEST_F(TolmRecord, TheSecondOfTwoInputsOfOneNameCanBeChosen) {
+    testing::PrivatePulse pulse;  // its default source may change
+    TOLM_SKIP_UNLESS(!pulse.Address().empty(), "TOLM_REQUIRE_PULSE", "a private PulseAudio did not start");
+    const std::string load = "pactl -s " + pulse.Address() + " load-module module-null-source description=Twin ";
+    int status = 0;
+    for (const char* name : {"twin_one", "twin_two"}) {
+        testing::RunCommand(load + "source_name=" + name, status);
+        ASSERT_EQ(status, 0);
+    }
+    const testing::ScopedEnv server("PULSE_SERVER", pulse.Address());
+    const std::string log = folder.Path("log.txt");
+    ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--list-audio-inputs"}, log)), 0) << Slurp(log);
+    EXPECT_NE(Slurp(log).find("Twin (2)"), std::string::npos) << Slurp(log);
+    ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--duration", "1", "--audio", "--audio-input",
+                          "Twin (2)", folder.Path("twin.avi")},
+                         log)),
+              0)
+        << Slurp(log);
+    EXPECT_EQ(testing::RunCommand("pactl -s " + pulse.Address() + " get-default-source", status), "twin_two\n");
 }
 
 TEST_F(TolmRecord, MissingFolderFailsWithItsMessage) {

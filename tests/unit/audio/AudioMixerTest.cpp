@@ -212,6 +212,19 @@ TEST_F(AudioMixerTest, SelectionMatchesListItemsByName) {
     EXPECT_EQ(cd.LastError(), MIXERR_INVALCONTROL);
 }
 
+TEST_F(AudioMixerTest, SelectionTellsInputsOfTheSameNameApart) {
+    FakeMixer own;  // two identical microphones; the list gives "Line" first
+    own.AddDevice(
+        {"Card", {{{"Rec", {C::Mux({"Line", "Mic", "Mic"}, {2})}}, {{"Mic", {}}, {"Mic", {}}, {"Line", {}}}}}});
+    TAudioMixer mixer(&own);
+    TAudioMixerLine& recording = mixer.DestinationLine();
+    EXPECT_EQ(recording.SelectedLine(), 1);
+    recording.SetSelectedLine(0);
+    EXPECT_EQ(own.Values(0, own.ControlId(0, 0, -1, MIXERCONTROL_CONTROLTYPE_MUX)),
+              (std::vector<std::uint32_t>{0, 1, 0}));
+    EXPECT_EQ(recording.SelectedLine(), 0);
+}
+
 TEST_F(AudioMixerTest, MultipleChoiceListIsPreferredAndLeftWithOneInput) {
     TAudioMixer mixer(&fake);
     mixer.SetMixerID(kCapture);

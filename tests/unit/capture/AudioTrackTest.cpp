@@ -85,6 +85,33 @@ TEST_F(AudioTrack, SelectingAndSettingVolumesWorkByName) {
     EXPECT_EQ(camera->AudioInputLines()[0].Volume, 30);
 }
 
+TEST_F(AudioTrack, InputsOfOneNameAreListedApartAndActedOnOneByOne) {
+    const std::string longName = std::string(63, 'x');  // the two long names differ after what a line holds
+    const unsigned card = mixer.AddDevice(
+        FakeMixerLayout{"Card",
+                        {{{"Recording Control", {C::Mux({"USB Mic", "USB Mic", longName + "a", longName + "b"}, {0})}},
+                          {{"USB Mic", {C::Volume(100, 10)}},
+                           {"USB Mic", {C::Volume(100, 10)}},
+                           {longName + "a", {}},
+                           {longName + "b", {}}}}}});
+    Remake();
+    EXPECT_EQ(camera->AudioInputList(),
+              (std::vector<std::string>{"USB Mic", "USB Mic (2)", longName, longName + " (2)", "Recording Control"}));
+    EXPECT_EQ(camera->AudioInputLines()[3].LineName, longName + " (2)");
+    camera->SelectAudioInput("USB Mic (2)");
+    EXPECT_EQ(camera->AudioInputIndex(), 1);
+    EXPECT_EQ(mixer.Values(card, mixer.ControlId(card, 0, -1, MIXERCONTROL_CONTROLTYPE_MUX)),
+              (std::vector<std::uint32_t>{0, 1, 0, 0}));
+    camera->SetAudioInputVolume("USB Mic (2)", 30);
+    EXPECT_EQ(mixer.Values(card, mixer.ControlId(card, 0, 0, MIXERCONTROL_CONTROLTYPE_VOLUME)),
+              std::vector<std::uint32_t>{10});
+    EXPECT_EQ(mixer.Values(card, mixer.ControlId(card, 0, 1, MIXERCONTROL_CONTROLTYPE_VOLUME)),
+              std::vector<std::uint32_t>{30});
+    EXPECT_EQ(camera->AudioInputLines()[1].Volume, 30);
+    camera->GetAudioInputList();  // the selection reads back as the second microphone
+    EXPECT_EQ(camera->AudioInputIndex(), 1);
+}
+
 TEST_F(AudioTrack, TheRecordingsSoundIsTheChosenStockFormatAndPausesWithThePicture) {
     camera->SetUseAudioRecord(true);
     camera->SetAudioFormatIndex(15);
@@ -106,6 +133,30 @@ TEST_F(AudioTrack, TheRecordingsSoundIsTheChosenStockFormatAndPausesWithThePictu
     EXPECT_EQ(waveIn.OpenFormat()->Record().nChannels, 2u);
     // The recorder is gone, so the file is complete: its header and the bytes recorded.
     EXPECT_EQ(std::filesystem::file_size(Globals().TempAudioFile()), 46u + 1200u);
+}
+
+TEST_F(AudioTrack, TheSoundEndsWithTheLastFrameWhateverTheInputHandedOver) {
+    camera->SetUseAudioRecord(true);  // 8 kHz, 16 bit, mono: 16 bytes a millisecond
+    camera->SetRecordType(TTypeRecord::NoCompress);
+    camera->ScreenArea().SetBounds(Rect{0, 0, 32, 16});
+    // A second of sound, as a source rendering ahead hands it over; 100 ms, the rest not handed over by the stop.
+    for (const std::size_t fed : {16000u, 1600u}) {
+        SCOPED_TRACE(fed);
+        camera->RecordAVI(folder + "/out.avi", [&](RecordingSession& session) {
+            ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
+            session.timeline.Start(clock.NowMs());
+            const std::optional<PackedDib> dib =
+                camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 0, 0, 32, 16, false);
+            ASSERT_TRUE(dib);
+            for (int position = 0; position < 25; ++position) {  // 25 frames of 20 ms
+                clock.Advance(20);
+                ASSERT_TRUE(camera->WriteFrame(session, position, *dib));
+            }
+            EXPECT_EQ(waveIn.Feed(fed, 7), fed);
+            Globals().StopReason = TStopReason::Cancel;
+        });
+        EXPECT_EQ(std::filesystem::file_size(Globals().TempAudioFile()), 46u + 500u * 16);
+    }
 }
 
 TEST_F(AudioTrack, SoundWithoutAnInputEndsTheRecordingBeforeItsLoopAndSavesNothing) {
