@@ -50,6 +50,7 @@ bool TScreenCamera::WriteFrame(RecordingSession& session, int position, const Pa
     if (!session.compressed || session.writeFailed) return false;
     const AviResult r = session.compressed->Write(position, 1, dib.Bits(), dib.Header().biSizeImage, AVIIF_KEYFRAME);
     if (r == AVIERR_OK) {
+        ++session.framesWritten;
         session.timeline.NoteFrameEnd((position + 1.0) * recordMspf_);
         return true;
     }
@@ -175,12 +176,12 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
         if (session.recorder && session.recorder->Active() && !session.audioLost) session.recorder->SetPaused(true);
     }
     Raise(OnStop);
-    // A stop that came before the first frame leaves nothing worth a file.
-    const bool framesRecorded = capturedFrames_ > 0 || FileHoldsFrames(session);
     ReleaseVideo(session);
     StopAudio(session);
     if (restoreAppOnStop_) services_.host.RestoreApplication();
-    if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && framesRecorded) SaveRecording();
+    // A stop that came before the first frame leaves nothing worth a file.
+    if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && session.framesWritten > 0)
+        SaveRecording();
     return RecordingResult(session);
 }
 
