@@ -165,6 +165,22 @@ TEST_F(TolmCapture, EscapeReachesTheOptionsDialogWhileIdle) {
     EXPECT_TRUE(WaitForNoWindow("Audio/Video Options", 10s));
 }
 
+// A typed size the default compressor cannot take as it is (it needs multiples of 4) is fitted to it.
+TEST_F(TolmCapture, AnOddAreaIsRecordedWithTheDefaultCompressorAtAFittedSize) {
+    const std::string log = folder_.Path("log.txt");
+    const std::string window = StartAndShow(log);
+    ChooseRegionSetByUser(window);
+    TypeInto(window, kWidthEdit, "301");
+    TypeInto(window, kHeightEdit, "202");
+    StartRecordingFromTheWindow(window, log);
+    std::this_thread::sleep_for(2s);
+    Click(window, kStopButton);
+    ASSERT_TRUE(WaitForText(log, "Saving Success...", 60s)) << Slurp(log);
+    const auto video = ProbeStream(DefaultOutput(), 0);
+    EXPECT_EQ(video.at("width"), "304");
+    EXPECT_EQ(video.at("height"), "204");
+}
+
 // The title bar's close during a recording stops and saves it, as Exit does; the window goes on the next close.
 TEST_F(TolmCapture, ClosingTheWindowWhileRecordingSavesTheRecording) {
     const std::string log = folder_.Path("log.txt");
