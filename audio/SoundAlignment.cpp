@@ -173,6 +173,15 @@ std::uint64_t TSoundAlignment::CutToPicture(const TimelinePoint& now) {
     return cut;
 }
 
+std::uint64_t TSoundAlignment::FillToPicture(const TimelinePoint& now) {
+    if (now.running || now.pictureEndMs <= 0) return 0;
+    const auto end = static_cast<std::uint64_t>(std::llround(now.pictureEndMs * framesPerMs_));
+    if (written_ >= end) return 0;
+    const std::uint64_t fill = end - written_;
+    written_ = end;
+    return fill;
+}
+
 void TSoundAlignment::SetReference() {
     reference_ = std::clamp(MedianOffset(recent_) - startLagMs_, -kStartOffsetLimitMs, kStartOffsetLimitMs);
     haveReference_ = true;

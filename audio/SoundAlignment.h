@@ -34,6 +34,8 @@ class TSoundAlignment {
     // While the picture stands (paused, or ended by the stop) the track goes no further than its last frame:
     // how many frames to take off the track's end now.
     std::uint64_t CutToPicture(const TimelinePoint& now);
+    // At the stop, after the cut: how many frames of silence the track lacks up to the picture's last frame.
+    std::uint64_t FillToPicture(const TimelinePoint& now);
 
     // How far the input's clock runs from the system clock, in parts per million (positive: fast); NaN until
     // enough of the recording has passed to tell.

@@ -147,6 +147,7 @@ void TStockAudioRecorder::GetWaveFormat(std::optional<WaveFormatBlock>& format) 
     if (format && adapter_ && !adapter_->StartWriting(*format)) throw EWaveAudioError(adapter_->LastErrorText());
     if (format) sizeUpdateBytes_ = std::max<std::uint64_t>(format->Record().nAvgBytesPerSec, 1);
     bytesSinceSizeUpdate_ = 0;
+    failed_ = false;
     alignment_.reset();
     clockDeviationPpm_ = std::numeric_limits<double>::quiet_NaN();
     if (format && timeline_ && format->Record().nBlockAlign > 0) {
@@ -186,11 +187,21 @@ void TStockAudioRecorder::CutToPicture() {
     if (!adapter_->UnwriteData(frames * blockAlign_) || !adapter_->UpdateSizes()) CheckResult(MMSYSERR_ERROR);
 }
 
+void TStockAudioRecorder::FillToPicture() {
+    if (failed_ || !alignment_ || !adapter_ || adapter_->State() != TWaveStreamState::wssWriting) return;
+    const std::uint64_t frames = alignment_->FillToPicture(timeline_());
+    if (frames > 0) WriteSilence(frames * blockAlign_);
+}
+
 bool TStockAudioRecorder::WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames) {
     const std::uint64_t bytes = frames * blockAlign_;
     // A few milliseconds of the block's own start are a smaller step in the sound than a gap of silence; longer
     // repeats would be heard as an echo (after a pause, say), so they are silence.
     if (bytes <= count && frames <= longestRepeat_) return WriteCounted(buffer, static_cast<std::uint32_t>(bytes));
+    return WriteSilence(bytes);
+}
+
+bool TStockAudioRecorder::WriteSilence(std::uint64_t bytes) {
     constexpr std::uint64_t kChunk = 64 * 1024;
     const std::vector<std::uint8_t> silence(static_cast<std::size_t>(std::min(bytes, kChunk)), silence_);
     for (std::uint64_t left = bytes; left > 0;) {
@@ -216,7 +227,10 @@ bool TStockAudioRecorder::WriteCounted(const std::uint8_t* data, std::uint32_t c
 }
 
 void TStockAudioRecorder::HandleInputClosed() {
+    // The track ends with the last frame: what the input had not handed over by the stop (a source that
+    // delivers in bursts, a block lost just before it) is silence, so the sound does not end before the picture.
     CutToPicture();
+    FillToPicture();
     const bool finished = !adapter_ || FinishAdapter();
     TWaveAudioIn::HandleInputClosed();
     // A container whose sizes could not be fixed is an error of the recording, not a quiet success.
@@ -224,6 +238,7 @@ void TStockAudioRecorder::HandleInputClosed() {
 }
 
 void TStockAudioRecorder::DoError() {
+    failed_ = true;
     if (!Active() && adapter_) FinishAdapter();
     TWaveAudioIn::DoError();
 }

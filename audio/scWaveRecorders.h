@@ -64,9 +64,12 @@ class TStockAudioRecorder : public TWaveAudioIn {
   private:
     // Writes `frames` frames ahead of a block: its own first frames when few, else silence.
     bool WriteLeadIn(const std::uint8_t* buffer, std::uint32_t count, std::uint64_t frames);
+    bool WriteSilence(std::uint64_t bytes);
     bool WriteCounted(const std::uint8_t* data, std::uint32_t count);
     // Takes what the track holds beyond the picture's last frame off again, while the picture stands.
     void CutToPicture();
+    // At the stop: makes up with silence what the track lacks up to the picture's last frame.
+    void FillToPicture();
     // Finishes and frees the container; false when its sizes could not be fixed.
     bool FinishAdapter();
     void StockDestroyed(TCustomWaveStorage& storage);
@@ -84,6 +87,8 @@ class TStockAudioRecorder : public TWaveAudioIn {
     std::uint16_t blockAlign_ = 0;
     std::uint64_t longestRepeat_ = 0;  // frames of a block repeated ahead of it at most
     std::uint8_t silence_ = 0;
+    // An error during the recording (the input lost, a failed write): its track ends where it broke off.
+    std::atomic<bool> failed_ = false;
     std::atomic<double> clockDeviationPpm_;
 };
 
