@@ -72,6 +72,17 @@ TSoundAlignment::Line TSoundAlignment::Fit(const std::vector<Arrival>& arrivals)
     return line;
 }
 
+bool TSoundAlignment::OffTheLine(const Line& line, const Arrival& arrival) {
+    return std::abs(arrival.offset - line.At(arrival.ms)) > std::max(kStepMs, 6 * line.spread);
+}
+
+bool TSoundAlignment::OffWhereItStands(const Arrival& arrival) const {
+    if (recent_.empty()) return false;
+    // The spread of fewer arrivals tells nothing yet.
+    if (recent_.size() < kLeastArrivals) return std::abs(arrival.offset - MedianOffset(recent_)) > kStepMs;
+    return OffTheLine(Fit(recent_), arrival);
+}
+
 std::int64_t TSoundAlignment::Correct(double ms, std::uint64_t frames) {
     ms = std::min(ms, kLargestPutMs);
     std::int64_t count = std::llround(ms * framesPerMs_);
@@ -89,8 +100,7 @@ std::int64_t TSoundAlignment::Correct(double ms, std::uint64_t frames) {
 
 std::int64_t TSoundAlignment::Follow(const Arrival& arrival, double target, std::uint64_t frames) {
     if (recent_.size() >= kLeastArrivals) {
-        const Line line = Fit(recent_);
-        if (std::abs(arrival.offset - line.At(arrival.ms)) > std::max(kStepMs, 6 * line.spread)) {
+        if (OffTheLine(Fit(recent_), arrival)) {
             // Off the line: a late arrival, or the first of a step the input took (sound lost or handed over in
             // a burst). A step shows in every arrival after it.
             step_.push_back(arrival);
@@ -132,8 +142,19 @@ std::int64_t TSoundAlignment::Adjust(std::uint64_t frames, const TimelinePoint& 
         recent_.clear();
         step_.clear();
         resumed_ = true;
+        haveLastArrival_ = false;
     }
     const Arrival arrival{now.ms, static_cast<double>(written_ + frames) / framesPerMs_ - now.ms};
+    // A block that comes sooner after the one before than it takes to play was not taken just before it came: a
+    // late buffer thread catches up, or a source hands its sound over ahead of time in bursts. Off the line, such
+    // a block tells how the input delivers, not where the sound stands, and would read as a step of the input.
+    const bool inRun = haveLastArrival_ && now.ms - lastArrivalMs_ < static_cast<double>(frames) / framesPerMs_ / 2;
+    haveLastArrival_ = true;
+    lastArrivalMs_ = now.ms;
+    if (inRun && OffWhereItStands(arrival)) {
+        written_ += frames;
+        return 0;
+    }
     std::int64_t adjusted = 0;
     if (!haveReference_) {
         double heldBack = 0;  // later arrivals hold what the first one put in already

@@ -57,6 +57,10 @@ class TSoundAlignment {
     static double Median(std::vector<double> values);
     static double MedianOffset(const std::vector<Arrival>& arrivals);
     static Line Fit(const std::vector<Arrival>& arrivals);
+    // Further from the line than its arrivals' noise: a late arrival, or a step of the input.
+    static bool OffTheLine(const Line& line, const Arrival& arrival);
+    // Whether an arrival is off where the recent ones put the sound.
+    bool OffWhereItStands(const Arrival& arrival) const;
     void SetReference();
     // Follows the clocks' slow difference and the input's steps between pauses.
     std::int64_t Follow(const Arrival& arrival, double target, std::uint64_t frames);
@@ -72,6 +76,8 @@ class TSoundAlignment {
     std::vector<Arrival> recent_;
     std::vector<Arrival> step_;   // arrivals off the line, in a row
     unsigned segment_ = 0;
+    bool haveLastArrival_ = false;  // in this stretch between pauses
+    double lastArrivalMs_ = 0;
     bool resumed_ = false;       // the next arrival measures what the pause moved
     double clockCorrectionMs_ = 0;  // corrections of the clocks' difference, pauses not counted
     std::uint64_t framesPut_ = 0;

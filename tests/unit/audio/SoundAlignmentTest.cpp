@@ -20,14 +20,14 @@ class SimulatedInput {
     SimulatedInput(double ppm, double jitterMs, double pictureLagMs = 0)
         : framesPerMs_(kFramesPerMs * (1 + ppm * 1e-6)), jitter_(0, jitterMs), random_(7), lag_(pictureLagMs) {}
 
-    // Hands over one block; returns the sound's offset from the picture after it, in ms.
-    double Block(TSoundAlignment& alignment, std::uint64_t frames = kRate) {
+    // Hands over one block, at `arrivalMs` when given; returns the sound's offset from the picture after it, in ms.
+    double Block(TSoundAlignment& alignment, std::uint64_t frames = kRate, double arrivalMs = -1) {
         capturedMs_ += static_cast<double>(frames) / framesPerMs_;
         TimelinePoint now;
         now.running = true;
         now.segment = segment_;
         now.pictureLagMs = lag_;
-        now.ms = capturedMs_ + 20 + jitter_(random_);
+        now.ms = arrivalMs >= 0 ? arrivalMs : capturedMs_ + 20 + jitter_(random_);
         track_ += static_cast<std::int64_t>(frames) + alignment.Adjust(frames, now);
         return static_cast<double>(track_) / kFramesPerMs - capturedMs_;
     }
@@ -36,6 +36,11 @@ class SimulatedInput {
         double offset = 0;
         for (int block = 0; block < blocks; ++block) offset = Block(alignment);
         return offset;
+    }
+    // The buffer thread wakes late: the `blocks` blocks taken meanwhile are handed over at once.
+    void Backlog(TSoundAlignment& alignment, int blocks) {
+        const double arrivalMs = capturedMs_ + blocks * 1000.0 + 20;
+        for (int block = 0; block < blocks; ++block) Block(alignment, kRate, arrivalMs + block * 0.1);
     }
     // A pause the input answers late: `lostMs` of sound before it never arrives.
     void Pause(double lostMs) {
@@ -132,6 +137,26 @@ TEST(SoundAlignmentTest, FillsAStalledInputsGapWithoutLeavingOutMoreThanABlockHo
     burst.Adjust(441 * 100, TimelinePoint{210, true, 0});
     for (int block = 22; block < 200; ++block) EXPECT_GE(burst.Adjust(441, TimelinePoint{block * 10.0, true, 0}), -441);
     EXPECT_NEAR(static_cast<double>(burst.FramesLeftOut()) / kFramesPerMs, 990, 6);
+}
+
+TEST(SoundAlignmentTest, BlocksHandedOverInARunDoNotMoveTheSound) {
+    TSoundAlignment alignment(kRate);
+    SimulatedInput input(0, 3);
+    const double start = input.Blocks(alignment, 20);
+    input.Backlog(alignment, 4);
+    for (int second = 0; second < 10; ++second) EXPECT_NEAR(input.Block(alignment) - start, 0, 6) << second;
+    EXPECT_EQ(alignment.FramesPut() + alignment.FramesLeftOut(), 0u);
+
+    // A source that renders two seconds ahead at a time: eight quarter-second blocks at once, every two seconds.
+    TSoundAlignment ahead(kRate);
+    ahead.Adjust(kRate / 4, TimelinePoint{1, true, 0});  // ahead of the picture: brought to it
+    const std::uint64_t broughtToThePicture = ahead.FramesLeftOut();
+    for (int burst = 0; burst < 30; ++burst) {
+        for (int block = burst == 0 ? 1 : 0; block < 8; ++block)
+            ahead.Adjust(kRate / 4, TimelinePoint{burst * 2000.0 + 1 + burst % 3 + block * 0.1, true, 0});
+    }
+    EXPECT_EQ(ahead.FramesLeftOut(), broughtToThePicture);
+    EXPECT_EQ(ahead.FramesPut(), 0u);
 }
 
 TEST(SoundAlignmentTest, WritesBlocksBeforeThePictureStartsAndDuringAPauseAsTheyCome) {
