@@ -147,6 +147,7 @@ void TStockAudioRecorder::GetWaveFormat(std::optional<WaveFormatBlock>& format) 
     if (format && adapter_ && !adapter_->StartWriting(*format)) throw EWaveAudioError(adapter_->LastErrorText());
     if (format) sizeUpdateBytes_ = std::max<std::uint64_t>(format->Record().nAvgBytesPerSec, 1);
     bytesSinceSizeUpdate_ = 0;
+    failed_ = false;
     alignment_.reset();
     clockDeviationPpm_ = std::numeric_limits<double>::quiet_NaN();
     if (format && timeline_ && format->Record().nBlockAlign > 0) {
@@ -187,7 +188,7 @@ void TStockAudioRecorder::CutToPicture() {
 }
 
 void TStockAudioRecorder::FillToPicture() {
-    if (!alignment_ || !adapter_ || adapter_->State() != TWaveStreamState::wssWriting) return;
+    if (failed_ || !alignment_ || !adapter_ || adapter_->State() != TWaveStreamState::wssWriting) return;
     const std::uint64_t frames = alignment_->FillToPicture(timeline_());
     if (frames > 0) WriteSilence(frames * blockAlign_);
 }
@@ -237,6 +238,7 @@ void TStockAudioRecorder::HandleInputClosed() {
 }
 
 void TStockAudioRecorder::DoError() {
+    failed_ = true;
     if (!Active() && adapter_) FinishAdapter();
     TWaveAudioIn::DoError();
 }

@@ -87,6 +87,8 @@ class TStockAudioRecorder : public TWaveAudioIn {
     std::uint16_t blockAlign_ = 0;
     std::uint64_t longestRepeat_ = 0;  // frames of a block repeated ahead of it at most
     std::uint8_t silence_ = 0;
+    // An error during the recording (the input lost, a failed write): its track ends where it broke off.
+    std::atomic<bool> failed_ = false;
     std::atomic<double> clockDeviationPpm_;
 };
 

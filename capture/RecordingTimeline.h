@@ -42,10 +42,10 @@ class TRecordingTimeline {
         pictureLag_ = frames_ == 0 ? lag : pictureLag_ + (lag - pictureLag_) / (frames_ < 256 ? frames_ + 1 : 256);
         ++frames_;
     }
-    // A frame went into the file; it is shown until `endMs`.
+    // A frame went into the file; it is shown until `endMs`. Only a started timeline places frames.
     void NoteFrameEnd(double endMs) {
         std::lock_guard lock(mutex_);
-        pictureEndMs_ = std::max(pictureEndMs_, endMs);
+        if (started_) pictureEndMs_ = std::max(pictureEndMs_, endMs);
     }
     TimelinePoint At(double nowMs) const {
         std::lock_guard lock(mutex_);
