@@ -20,9 +20,9 @@
 
 namespace {
 
+using tolm::screencodecs::EncoderSettings;
 using tolm::screencodecs::Picture;
 using tolm::screencodecs::ZmbvEncoder;
-using tolm::screencodecs::ZmbvSettingsFor;
 using Pixels = std::vector<std::uint8_t>;
 
 // The engine's defaults: quality 7 on the options dialog's bar, a key frame every 300 frames.
@@ -106,7 +106,8 @@ Run Measure(ScenePictures& scene, int frames, Encode&& encode) {
 }
 
 Run Ours(ScenePictures& scene, int frames) {
-    ZmbvEncoder encoder(scene.At(0).width, scene.At(0).height, ZmbvSettingsFor(kQuality, kKeyFrames));
+    const Picture first = scene.At(0);
+    ZmbvEncoder encoder(EncoderSettings{first.width, first.height, kQuality, kKeyFrames});
     Pixels packet;
     return Measure(scene, frames, [&](const Picture& p) {
         bool key = false;

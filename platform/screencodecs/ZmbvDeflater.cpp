@@ -20,7 +20,7 @@ void Check(int rc, const char* what) {
 }  // namespace
 
 ZmbvDeflater::ZmbvDeflater(int level) {
-    Check(deflateInit(&stream_, std::clamp(level, 1, 9)), "deflateInit");
+    Check(deflateInit(&stream_, std::clamp(level, 0, 9)), "deflateInit");
 }
 
 ZmbvDeflater::~ZmbvDeflater() {

@@ -14,7 +14,7 @@ namespace tolm::screencodecs {
 // refer back into earlier ones.
 class ZmbvDeflater {
   public:
-    explicit ZmbvDeflater(int level);
+    explicit ZmbvDeflater(int level);  // zlib's, 0 (stored) to 9
     ~ZmbvDeflater();
     ZmbvDeflater(const ZmbvDeflater&) = delete;
     ZmbvDeflater& operator=(const ZmbvDeflater&) = delete;

@@ -24,27 +24,25 @@ std::size_t RowBytes(int width) {
     return static_cast<std::size_t>(width) * 4;
 }
 
-}  // namespace
-
-ZmbvSettings ZmbvSettingsFor(std::uint32_t quality, std::uint32_t keyFrameEvery) {
-    // The compression level 0..9 that quality has always meant, onto zlib's fast levels.
+// The compression level 0..9 that quality has always meant for this format: 0 stores, as before, and the rest
+// spread over zlib's fast levels 1..3.
+int DeflateLevel(std::uint32_t quality) {
     int level = 9;
     if (quality >= 1 && quality <= kBestQuality)
         level = static_cast<int>(std::lround(9.0 * (quality - 1) / (kBestQuality - 1)));
-    ZmbvSettings settings;
-    settings.deflateLevel = 1 + level / 4;
-    settings.keyFrameEvery = keyFrameEvery == 0 ? kUnsetKeyFrameEvery : keyFrameEvery;
-    return settings;
+    return level == 0 ? 0 : 1 + (level - 1) / 3;
 }
 
-ZmbvEncoder::ZmbvEncoder(int width, int height, const ZmbvSettings& settings)
-    : width_(width),
-      height_(height),
-      keyFrameEvery_(settings.keyFrameEvery == 0 ? 1 : settings.keyFrameEvery),
-      search_(width, height),
-      deflater_(settings.deflateLevel) {
-    if (width <= 0 || height <= 0) throw std::invalid_argument("ZMBV: empty picture size");
-    previous_.resize(RowBytes(width) * static_cast<std::size_t>(height));
+}  // namespace
+
+ZmbvEncoder::ZmbvEncoder(const EncoderSettings& settings)
+    : width_(settings.width),
+      height_(settings.height),
+      keyFrameEvery_(settings.keyFrameEvery == 0 ? kUnsetKeyFrameEvery : settings.keyFrameEvery),
+      search_(width_, height_),
+      deflater_(DeflateLevel(settings.quality)) {
+    if (width_ <= 0 || height_ <= 0) throw std::invalid_argument("ZMBV: empty picture size");
+    previous_.resize(RowBytes(width_) * static_cast<std::size_t>(height_));
     vectors_.resize(static_cast<std::size_t>(search_.Blocks()));
     table_.assign((static_cast<std::size_t>(search_.Blocks()) * 2 + 3) & ~std::size_t{3}, 0);
 }

@@ -3,29 +3,22 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/screencodecs/EncoderSettings.h"
 #include "platform/screencodecs/ScreenEncoder.h"
 #include "platform/screencodecs/ZmbvBlockSearch.h"
 #include "platform/screencodecs/ZmbvDeflater.h"
 
 namespace tolm::screencodecs {
 
-struct ZmbvSettings {
-    int deflateLevel = 3;              // zlib's, 1..9; a recording keeps to the fast ones, 1..3
-    std::uint32_t keyFrameEvery = 25;  // frames from one key frame to the next
-};
-
-// The compressor's quality (1..10000; anything else: not set) and key-frame distance (0: not set) as the ZMBV
-// compressor has always read them: quality buys compression effort, and a key frame comes every 25 frames unless
-// told otherwise.
-ZmbvSettings ZmbvSettingsFor(std::uint32_t quality, std::uint32_t keyFrameEvery);
-
 // Zip Motion Blocks Video of 32-bit pictures (B,G,R,0). A key frame is the whole picture deflated; a frame between
 // key frames gives every 16x16 block a vector into the previous picture and, where that is not exact, the XOR
-// against it, deflated on in the key frame's stream.
+// against it, deflated on in the key frame's stream. The quality setting buys compression effort, as it always has
+// for this format: the lowest stores, the rest use zlib's fast levels. Without a key-frame distance a key frame
+// comes every 25 frames.
 class ZmbvEncoder final : public ScreenEncoder {
   public:
     // Throws std::invalid_argument for an empty size.
-    ZmbvEncoder(int width, int height, const ZmbvSettings& settings);
+    explicit ZmbvEncoder(const EncoderSettings& settings);
 
     // Throws std::invalid_argument for a picture of another size.
     void Encode(const Picture& picture, bool& key, std::vector<std::uint8_t>& packet) override;

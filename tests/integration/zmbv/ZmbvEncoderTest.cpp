@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "integration/ffmpeg/FfmpegTestSupport.h"
@@ -15,10 +16,24 @@
 namespace tolm {
 namespace {
 
+using screencodecs::EncoderSettings;
 using screencodecs::Picture;
 using screencodecs::ZmbvEncoder;
-using screencodecs::ZmbvSettings;
 using Pixels = std::vector<std::uint8_t>;
+
+// The test pattern with a band of text-like strokes scrolling up three rows a frame, so blocks are unchanged,
+// moved and new.
+Bitmap Scene(int width, int height, int position) {
+    Bitmap image = testing::Pattern(width, height, position);
+    for (int y = height / 4; y < height * 3 / 4; ++y) {
+        const int line = y + 3 * position;
+        for (int x = 0; x < width; ++x) {
+            const bool stroke = line % 11 < 7 && (x / 3 * 7 + line / 11 * 5 + x * line % 3) % 4 == 0;
+            image.SetPixelRGB(x, y, stroke ? 0xD4D4D4u ^ static_cast<std::uint32_t>(line % 5) * 0x203040u : 0x1E1E28u);
+        }
+    }
+    return image;
+}
 
 // B,G,R,0 rows without padding.
 struct Frame {
@@ -28,24 +43,9 @@ struct Frame {
     Picture View() const { return Picture{bytes.data(), static_cast<std::ptrdiff_t>(width) * 4, width, height}; }
 };
 
-// The test pattern with a band of text-like strokes scrolling up three rows a frame, so blocks are unchanged,
-// moved and new.
-Frame Scene(int width, int height, int position) {
-    const Bitmap image = testing::Pattern(width, height, position);
-    Frame frame{width, height, Pixels(image.Bits(), image.Bits() + image.ByteSize())};
-    for (int y = height / 4; y < height * 3 / 4; ++y) {
-        const int line = y + 3 * position;
-        for (int x = 0; x < width; ++x) {
-            const bool stroke = line % 11 < 7 && (x / 3 * 7 + line / 11 * 5 + x * line % 3) % 4 == 0;
-            const std::uint32_t rgb = stroke ? 0xD4D4D4u ^ static_cast<std::uint32_t>(line % 5) * 0x203040u : 0x1E1E28u;
-            std::uint8_t* p = frame.bytes.data() + (static_cast<std::size_t>(y) * width + x) * 4;
-            p[0] = static_cast<std::uint8_t>(rgb);
-            p[1] = static_cast<std::uint8_t>(rgb >> 8);
-            p[2] = static_cast<std::uint8_t>(rgb >> 16);
-            p[3] = 0;
-        }
-    }
-    return frame;
+Frame SceneFrame(int width, int height, int position) {
+    const Bitmap image = Scene(width, height, position);
+    return Frame{width, height, Pixels(image.Bits(), image.Bits() + image.ByteSize())};
 }
 
 Frame Noise(int width, int height, std::mt19937& random) {
@@ -96,10 +96,8 @@ struct Encoded {
 
 class ZmbvEncoderTest : public ::testing::Test {
   protected:
-    void Open(int width, int height, std::uint32_t keyFrameEvery = 25) {
-        ZmbvSettings settings;
-        settings.keyFrameEvery = keyFrameEvery;
-        encoder_ = std::make_unique<ZmbvEncoder>(width, height, settings);
+    void Open(int width, int height, std::uint32_t keyFrameEvery = 0) {
+        encoder_ = std::make_unique<ZmbvEncoder>(EncoderSettings{width, height, 7000, keyFrameEvery});
         judge_ = std::make_unique<Judge>(width, height);
     }
 
@@ -126,13 +124,13 @@ TEST_F(ZmbvEncoderTest, MovingSceneDecodesToItsPictures) {
     // Partial blocks at the right and bottom; key frames and the frames between them.
     Open(150, 100, 5);
     for (int position = 0; position < 12; ++position)
-        EXPECT_TRUE(RoundTrip(Scene(150, 100, position))) << "frame " << position;
+        EXPECT_TRUE(RoundTrip(SceneFrame(150, 100, position))) << "frame " << position;
 }
 
 TEST_F(ZmbvEncoderTest, RowsAreReadAtTheirStride) {
     Open(40, 30);
     for (int position = 0; position < 3; ++position) {
-        const Frame frame = Scene(40, 30, position);
+        const Frame frame = SceneFrame(40, 30, position);
         // Each row followed by bytes that are not the picture's; then the rows bottom-up, as a DIB holds them.
         const std::size_t row = 40 * 4;
         const std::size_t stride = row + 12;
@@ -145,7 +143,7 @@ TEST_F(ZmbvEncoderTest, RowsAreReadAtTheirStride) {
 
 TEST_F(ZmbvEncoderTest, UnchangedFrameIsTiny) {
     Open(640, 480);
-    const Frame frame = Scene(640, 480, 3);
+    const Frame frame = SceneFrame(640, 480, 3);
     ASSERT_TRUE(RoundTrip(frame));
     Encoded repeat;
     ASSERT_TRUE(RoundTrip(frame, &repeat));
@@ -170,7 +168,7 @@ TEST_F(ZmbvEncoderTest, ScrolledPictureCostsLittleMoreThanItsNewRows) {
 
 TEST_F(ZmbvEncoderTest, KeyFramesComeAtTheIntervalFromTheLastOne) {
     Open(64, 48, 4);
-    const Frame frame = Scene(64, 48, 0);
+    const Frame frame = SceneFrame(64, 48, 0);
     std::vector<int> keys;
     for (int i = 0; i < 11; ++i) {
         const Encoded e = Encode(frame.View(), i == 6);
@@ -181,9 +179,43 @@ TEST_F(ZmbvEncoderTest, KeyFramesComeAtTheIntervalFromTheLastOne) {
     EXPECT_EQ(keys, (std::vector<int>{0, 4, 6, 10}));
 }
 
+TEST_F(ZmbvEncoderTest, RecordingDecodesToItsPicturesInEitherReader) {
+    ASSERT_EQ(testing::MissingTools(), "");
+    testing::ClipPlan plan;
+    plan.width = 150;
+    plan.height = 100;
+    plan.handler = MakeFourCC('Z', 'M', 'B', 'V');
+    plan.keyFrameEvery = 4;
+    plan.positions = {0, 1, 2, 3, 4, 5, 6};
+    plan.picture = Scene;
+    const testing::TempFolder folder;
+    const std::string path = folder.Path("zmbv.avi");
+    testing::Video video = testing::MakeVideo();
+    ASSERT_EQ(testing::WriteClip(*video.library, path, plan), AVIERR_OK);
+
+    const auto decoded = testing::DecodeFrames(path, plan.width, plan.height, static_cast<int>(plan.rate));
+    ASSERT_EQ(decoded.size(), plan.positions.size());
+    for (int p : plan.positions)
+        EXPECT_EQ(testing::MeanDifference(decoded[p], Scene(plan.width, plan.height, p)), 0.0) << "position " << p;
+
+    // The packets as our reader gives them.
+    std::unique_ptr<AviFile> file;
+    std::shared_ptr<AviStream> stream;
+    ASSERT_EQ(video.library->OpenFile(path, AviOpenMode::read, file), AVIERR_OK);
+    ASSERT_EQ(file->GetStream(streamtypeVIDEO, 0, stream), AVIERR_OK);
+    Judge judge(plan.width, plan.height);
+    for (int p : plan.positions) {
+        Pixels data;
+        std::uint32_t flags = 0;
+        ASSERT_EQ(stream->Read(p, data, flags), AVIERR_OK);
+        EXPECT_EQ(testing::MeanDifference(judge.Decode(data), Scene(plan.width, plan.height, p)), 0.0)
+            << "position " << p;
+    }
+}
+
 TEST_F(ZmbvEncoderTest, PictureOfAnotherSizeIsRefused) {
     Open(64, 48);
-    const Frame frame = Scene(64, 40, 0);
+    const Frame frame = SceneFrame(64, 40, 0);
     EXPECT_THROW(Encode(frame.View()), std::invalid_argument);
 }
 
