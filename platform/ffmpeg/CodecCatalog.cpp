@@ -5,6 +5,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/screencodecs/ScreenCodecs.h"
+
 namespace tolm::ffmpeg {
 namespace {
 
@@ -49,13 +51,23 @@ bool Convertible(AVPixelFormat from, AVPixelFormat to) {
     return from == to || (sws_isSupportedInput(from) > 0 && sws_isSupportedOutput(to) > 0);
 }
 
+AVPixelFormat PixelFormatOf(screencodecs::InputFormat input) {
+    switch (input) {
+        case screencodecs::InputFormat::rgb555:
+            return AV_PIX_FMT_RGB555LE;
+        case screencodecs::InputFormat::bgr0:
+            return AV_PIX_FMT_BGR0;
+    }
+    return AV_PIX_FMT_NONE;
+}
+
 }  // namespace
 
 const std::vector<CatalogEntry>& AvailableCompressors() {
     static const std::vector<CatalogEntry> available = [] {
         std::vector<CatalogEntry> list;
         for (const CatalogEntry& entry : AllCompressors())
-            if (avcodec_find_encoder_by_name(entry.encoder)) list.push_back(entry);
+            if (OwnEncoderOf(entry) || avcodec_find_encoder_by_name(entry.encoder)) list.push_back(entry);
         return list;
     }();
     return available;
@@ -71,11 +83,15 @@ const AVCodec* EncoderOf(const CatalogEntry& entry) {
     return avcodec_find_encoder_by_name(entry.encoder);
 }
 
+const screencodecs::ScreenCodec* OwnEncoderOf(const CatalogEntry& entry) {
+    return screencodecs::FindScreenCodec(entry.handler);
+}
+
 CompressorInfo DescribeCompressor(const CatalogEntry& entry) {
     CompressorInfo info;
     info.fccType = ICTYPE_VIDEO;
     info.fccHandler = entry.handler;
-    info.dwFlags = (entry.quality != QualityControl::none ? VIDCF_QUALITY : 0u) |
+    info.dwFlags = (entry.quality != QualityControl::none || OwnEncoderOf(entry) ? VIDCF_QUALITY : 0u) |
                    (entry.temporal ? VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC : 0u);
     info.dwVersion = avcodec_version();
     info.dwVersionICM = ICVERSION;
@@ -86,8 +102,13 @@ CompressorInfo DescribeCompressor(const CatalogEntry& entry) {
 }
 
 AVPixelFormat EncoderInputFormat(const CatalogEntry& entry, AVPixelFormat source) {
+    if (source == AV_PIX_FMT_NONE) return AV_PIX_FMT_NONE;
+    if (const screencodecs::ScreenCodec* own = OwnEncoderOf(entry)) {
+        const AVPixelFormat input = PixelFormatOf(own->input);
+        return Convertible(source, input) ? input : AV_PIX_FMT_NONE;
+    }
     const AVCodec* codec = EncoderOf(entry);
-    if (!codec || source == AV_PIX_FMT_NONE) return AV_PIX_FMT_NONE;
+    if (!codec) return AV_PIX_FMT_NONE;
     AVPixelFormat chosen = AV_PIX_FMT_NONE;
     if (entry.input != AV_PIX_FMT_NONE && Takes(*codec, entry.input))
         chosen = entry.input;

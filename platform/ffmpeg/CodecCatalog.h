@@ -6,6 +6,10 @@
 #include "platform/VideoTypes.h"
 #include "platform/ffmpeg/AvHandles.h"
 
+namespace tolm::screencodecs {
+struct ScreenCodec;
+}
+
 namespace tolm::ffmpeg {
 
 // What an encoder calls quality.
@@ -31,11 +35,13 @@ struct CatalogEntry {
     bool temporal = false;  // frames refer to earlier ones
 };
 
-// The compressors whose encoder this libavcodec has, in the order they are offered; the first is the
-// default compressor.
+// The compressors we have an encoder for (ours or this libavcodec's), in the order they are offered; the
+// first is the default compressor.
 const std::vector<CatalogEntry>& AvailableCompressors();
 const CatalogEntry* FindCompressor(std::uint32_t handler);
 const AVCodec* EncoderOf(const CatalogEntry& entry);
+// Our own encoder of the entry's format, which then replaces libavcodec's; null when there is none.
+const screencodecs::ScreenCodec* OwnEncoderOf(const CatalogEntry& entry);
 
 CompressorInfo DescribeCompressor(const CatalogEntry& entry);
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/ffmpeg/VideoFormat.h"
+#include "platform/screencodecs/ScreenCodecs.h"
 
 namespace tolm::ffmpeg {
 
@@ -23,6 +24,9 @@ void CompressorRegistry::SetOptions(std::uint32_t handler, OptionValues options)
 bool CompressorRegistry::Query(const CatalogEntry& entry, const BitmapInfoHeader& format) {
     const std::optional<DibLayout> layout = DescribeDib(format);
     if (!layout) return false;
+    if (const screencodecs::ScreenCodec* own = OwnEncoderOf(entry))
+        return layout->width % own->sizeMultiple == 0 && layout->height % own->sizeMultiple == 0 &&
+               EncoderInputFormat(entry, layout->pixelFormat) != AV_PIX_FMT_NONE;
     const QueryKey key{entry.handler, layout->width, layout->height, static_cast<std::uint16_t>(layout->bits)};
     unsigned generation;
     {

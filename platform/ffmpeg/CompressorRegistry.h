@@ -18,8 +18,8 @@ class CompressorRegistry {
     // New options for later encoders; earlier answers for this compressor no longer hold.
     void SetOptions(std::uint32_t handler, OptionValues options);
 
-    // Whether the compressor opens for frames of this format, asked of the encoder itself once per
-    // compressor, size and depth.
+    // Whether the compressor opens for frames of this format, asked of libavcodec's encoder itself once per
+    // compressor, size and depth; our own encoders answer from their size rules.
     bool Query(const CatalogEntry& entry, const BitmapInfoHeader& format);
 
     // Opens the encoder with the chosen options.

@@ -101,7 +101,7 @@ std::string DefaultText(const AVCodec& codec, const AVOption& option) {
 std::vector<SettingField> EditableOptions(const CatalogEntry& entry, const OptionValues& chosen) {
     std::vector<SettingField> fields;
     const AVCodec* codec = EncoderOf(entry);
-    if (!codec) return fields;
+    if (!codec || OwnEncoderOf(entry)) return fields;  // libavcodec's options would not reach ours
     const OptionValues defaults = Defaults(entry);
     for (const EditableOption& editable : EditableOptionList()) {
         if (std::strcmp(editable.encoder, entry.encoder) != 0) continue;

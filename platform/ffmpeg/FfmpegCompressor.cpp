@@ -39,7 +39,10 @@ void FfmpegCompressor::ShowAbout(Host& host) {
     std::string text = std::string(entry_.shortName) + "\r\n" + entry_.description + "\r\n\r\n";
     text += "Code: " + FourCCToString(entry_.handler) + "\r\n";
     text += std::string("Encoder: ") + entry_.encoder;
-    if (codec && codec->long_name) text += std::string(" (") + codec->long_name + ")";
+    if (OwnEncoderOf(entry_))
+        text += " format, by this program's own screen encoder";
+    else if (codec && codec->long_name)
+        text += std::string(" (") + codec->long_name + ")";
     text += "\r\nlibavcodec " + VersionText(avcodec_version()) + ", " + avcodec_license() + " licence";
     host.ShowNotice("About " + std::string(entry_.shortName), text, NoticeIcon::information);
 }

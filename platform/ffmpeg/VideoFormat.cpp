@@ -181,20 +181,27 @@ std::vector<std::uint8_t> VideoFormatFromParameters(const AVCodecParameters& par
 }
 
 std::vector<std::uint8_t> CompressedVideoFormat(const AVCodecContext& encoder, std::uint32_t fourcc) {
-    BitmapInfoHeader header;
-    header.biWidth = encoder.width;
-    header.biHeight = encoder.height;
-    header.biBitCount =
-        static_cast<std::uint16_t>(encoder.bits_per_coded_sample > 0 ? encoder.bits_per_coded_sample : 24);
     // Some encoders name their output themselves (Ut Video by its planes); theirs is the truer code.
-    header.biCompression = encoder.codec_tag ? encoder.codec_tag : fourcc;
     const std::size_t extraSize = encoder.extradata ? static_cast<std::size_t>(encoder.extradata_size) : 0;
-    header.biSize = static_cast<std::uint32_t>(BitmapInfoHeader::kSize + extraSize);
+    return CompressedVideoFormat(encoder.width, encoder.height,
+                                 encoder.bits_per_coded_sample > 0 ? encoder.bits_per_coded_sample : 24,
+                                 encoder.codec_tag ? encoder.codec_tag : fourcc,
+                                 std::vector<std::uint8_t>(encoder.extradata, encoder.extradata + extraSize));
+}
+
+std::vector<std::uint8_t> CompressedVideoFormat(int width, int height, int bitCount, std::uint32_t fourcc,
+                                                const std::vector<std::uint8_t>& extra) {
+    BitmapInfoHeader header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biBitCount = static_cast<std::uint16_t>(bitCount);
+    header.biCompression = fourcc;
+    header.biSize = static_cast<std::uint32_t>(BitmapInfoHeader::kSize + extra.size());
     header.biSizeImage =
         static_cast<std::uint32_t>(static_cast<std::uint64_t>(header.biWidth) *
                                    static_cast<std::uint64_t>(header.biHeight) * header.biBitCount / 8);
     std::vector<std::uint8_t> bytes = HeaderBytes(header);
-    if (extraSize) bytes.insert(bytes.end(), encoder.extradata, encoder.extradata + extraSize);
+    bytes.insert(bytes.end(), extra.begin(), extra.end());
     return bytes;
 }
 

@@ -43,5 +43,7 @@ std::vector<std::uint8_t> VideoFormatFromParameters(const AVCodecParameters& par
 
 // The format block of an encoder's output: header with the compressor's code, then its extra data.
 std::vector<std::uint8_t> CompressedVideoFormat(const AVCodecContext& encoder, std::uint32_t fourcc);
+std::vector<std::uint8_t> CompressedVideoFormat(int width, int height, int bitCount, std::uint32_t fourcc,
+                                                const std::vector<std::uint8_t>& extra);
 
 }  // namespace tolm::ffmpeg

@@ -186,7 +186,7 @@ AviResult WriteClip(AviLibrary& library, const std::string& path, const ClipPlan
     std::unique_ptr<AviFile> file;
     AviResult rc = library.OpenFile(path, AviOpenMode::create, file);
     if (rc != AVIERR_OK) return rc;
-    const PackedDib first = MakeDib(Pattern(plan.width, plan.height, plan.positions.front()), plan.bits);
+    const PackedDib first = MakeDib(plan.picture(plan.width, plan.height, plan.positions.front()), plan.bits);
 
     AviStreamInfo info;
     info.fccType = streamtypeVIDEO;
@@ -210,7 +210,7 @@ AviResult WriteClip(AviLibrary& library, const std::string& path, const ClipPlan
     if ((rc = library.MakeCompressedStream(stream, options, compressed)) != AVIERR_OK) return rc;
     if ((rc = compressed->SetFormat(0, first.Data(), first.FormatSize())) != AVIERR_OK) return rc;
     for (int position : plan.positions) {
-        const PackedDib dib = MakeDib(Pattern(plan.width, plan.height, position), plan.bits);
+        const PackedDib dib = MakeDib(plan.picture(plan.width, plan.height, position), plan.bits);
         if ((rc = compressed->Write(position, 1, dib.Bits(), dib.BitsSize(), AVIIF_KEYFRAME)) != AVIERR_OK) return rc;
     }
     compressed.reset();

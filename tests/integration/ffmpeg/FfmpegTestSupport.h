@@ -72,9 +72,10 @@ struct ClipPlan {
     std::uint32_t quality = 10000;
     std::uint32_t keyFrameEvery = 0;
     std::vector<int> positions{0, 2, 4, 7};
+    Bitmap (*picture)(int width, int height, int position) = Pattern;  // the frame at a position
 };
 
-// Records Pattern frames at the plan's positions into a new AVI file through the library, as the engine
+// Records the plan's pictures at the plan's positions into a new AVI file through the library, as the engine
 // does (stream, compressed stream, format, writes with the key-frame flag, finish).
 AviResult WriteClip(AviLibrary& library, const std::string& path, const ClipPlan& plan);
 
