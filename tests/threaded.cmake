@@ -14,7 +14,7 @@ set(engine_tests ${tolm_recording_tests_TESTS})
 list(FILTER engine_tests EXCLUDE REGEX "^TruncatedLeftover\\.")
 tolm_label_threaded(integration/recording ${engine_tests})
 tolm_label_threaded(integration/pulse ${tolm_pulse_tests_TESTS})
-# Of the FFmpeg tests, those of the encoder's queue thread.
+# Of the FFmpeg tests, those of the encoder's queue thread and of our encoders' band threads.
 set(queue_tests ${tolm_ffmpeg_tests_TESTS})
-list(FILTER queue_tests INCLUDE REGEX "(QueuedWrites|BoundedStop|Threading)\\.")
+list(FILTER queue_tests INCLUDE REGEX "(QueuedWrites|BoundedStop|Threading|MsVideo1Encoder)\\.")
 tolm_label_threaded(integration/ffmpeg ${queue_tests})

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "../scene/SceneComposer.h"
+
 namespace tolm::bench {
 namespace {
 
@@ -49,11 +51,14 @@ struct Canvas {
 
 }  // namespace
 
-ScreenFrames::ScreenFrames(int width, int height, int count) : width_(width), height_(height) {
+ScreenFrames::ScreenFrames(int width, int height, int count, Kind kind) : width_(width), height_(height), kind_(kind) {
     const std::size_t row = static_cast<std::size_t>(width) * 4;
     for (int i = 0; i < count; ++i) {
         std::vector<std::uint8_t> pixels(FrameBytes());
-        Render(i, pixels);
+        if (kind_ == Kind::movingScene)
+            RenderScene(i, pixels);
+        else
+            Render(i, pixels);
         std::vector<std::uint8_t> flipped(FrameBytes());
         for (int y = 0; y < height; ++y)
             std::memcpy(flipped.data() + static_cast<std::size_t>(height - 1 - y) * row,
@@ -76,6 +81,13 @@ void ScreenFrames::Render(int index, std::vector<std::uint8_t>& pixels) const {
     canvas.Fill(0, height_ - 40, width_, 40, 0x1F1F1F);
     canvas.Fill(8, height_ - 34, 90, 28, 0x2B579A);
     canvas.Text(width_ - 90, height_ - 26, 8, 1000u + static_cast<std::uint32_t>(index), 0xFFFFFF);
+}
+
+void ScreenFrames::RenderScene(int index, std::vector<std::uint8_t>& pixels) const {
+    Canvas canvas{pixels, width_, height_};
+    const scene::SceneComposer composer(1920, 1080);
+    for (const scene::BoxList& boxes : {composer.StillPart(), composer.MovingPart(index)})
+        for (const scene::Box& box : boxes) canvas.Fill(box.x, box.y, box.width, box.height, box.rgb);
 }
 
 }  // namespace tolm::bench

@@ -6,11 +6,19 @@
 
 namespace tolm::bench {
 
-// Desktop-like pictures for the video benchmark: a flat wallpaper, windows with title bars and lines of
-// text-like glyphs, a task bar, and a window and a clock that change from frame to frame.
+// Pictures for the video benchmark, of one of two kinds.
 class ScreenFrames {
   public:
-    ScreenFrames(int width, int height, int count);
+    enum class Kind {
+        // Desktop-like: a flat wallpaper, windows with title bars and lines of text-like glyphs, a task bar,
+        // and a window and a clock that change from frame to frame.
+        desktop,
+        // The top left of tolm-scene's 1920x1080 screen, which record-vs-peer records: text that scrolls on
+        // every frame, bouncing blocks, a frame counter.
+        movingScene,
+    };
+
+    ScreenFrames(int width, int height, int count, Kind kind = Kind::desktop);
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -24,9 +32,11 @@ class ScreenFrames {
 
   private:
     void Render(int index, std::vector<std::uint8_t>& pixels) const;
+    void RenderScene(int index, std::vector<std::uint8_t>& pixels) const;
 
     int width_;
     int height_;
+    Kind kind_;
     std::vector<std::vector<std::uint8_t>> topDown_;
     std::vector<std::vector<std::uint8_t>> bottomUp_;
 };

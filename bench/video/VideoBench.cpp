@@ -1,8 +1,11 @@
-// Frames per second of recording 1920x1080 32-bit screen pictures at consecutive positions, through the AVI
-// library uncompressed and with the main compressors, beside the ffmpeg program encoding the same pictures
+// Frames per second and CPU time of recording 32-bit screen pictures at consecutive positions, through the
+// AVI library uncompressed and with the main compressors, beside the ffmpeg program encoding the same pictures
 // with the same encoder and settings in the same run (reading them as raw bgr0 from a file written before,
-// so neither side waits for a pipe). Usage:
+// so neither side waits for a pipe). First desktop-like pictures at 1920x1080 with every codec, then
+// record-vs-peer's moving scene at 1920x1080 and 1280x720 with the screen codecs. CPU is user + system time
+// per frame, our process's or the ffmpeg program's. Usage:
 //   tolm_bench_video [frame-count scale, default 1]
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ScreenFrames.h"
@@ -25,9 +29,8 @@ using tolm::AviResult;
 using tolm::MakeFourCC;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
 constexpr std::uint32_t kRate = 25;
+constexpr int kPictures = 24;  // rendered pictures, repeated in turn
 // The engine's settings: quality 7 on the options dialog's bar, a key frame every 300 frames.
 constexpr std::uint32_t kQuality = 7000;
 constexpr std::uint32_t kKeyFrames = 300;
@@ -39,15 +42,20 @@ struct Case {
     // The same encoder and settings for the ffmpeg program: quality 7000 is qscale 10 for MJPEG, CRF 16 for
     // x264 and compression level 6 for ZMBV here; MS Video 1 counts its key-frame distance from 0.
     const char* ffmpegArgs;
+    int peerFrames = 0;  // fewer for an encoder too slow for as many as ours; 0: as many
 };
 
-const Case kCases[] = {
+const Case kDesktopCases[] = {
     {"uncompressed", 0, 100, "-c:v rawvideo -pix_fmt bgra"},
     {"MJPEG", MakeFourCC('M', 'J', 'P', 'G'), 100, "-c:v mjpeg -pix_fmt yuvj420p -q:v 10"},
     {"H.264 ultrafast", MakeFourCC('H', '2', '6', '4'), 100,
      "-c:v libx264 -pix_fmt yuv420p -preset ultrafast -tune zerolatency -profile:v high -crf 16 -g 300"},
     {"MS Video 1", MakeFourCC('M', 'S', 'V', 'C'), 12, "-c:v msvideo1 -pix_fmt rgb555le -keyint_min 299"},
     {"ZMBV", MakeFourCC('Z', 'M', 'B', 'V'), 60, "-c:v zmbv -pix_fmt bgr0 -compression_level 6 -keyint_min 300"},
+};
+
+const Case kSceneCases[] = {
+    {"MS Video 1", MakeFourCC('M', 'S', 'V', 'C'), 100, "-c:v msvideo1 -pix_fmt rgb555le -keyint_min 299", 8},
 };
 
 // Answers the x264 settings form with its fastest preset, as a user would in the configure dialog.
@@ -69,9 +77,17 @@ class FastestPresetHost final : public tolm::Host {
 
 struct Result {
     double seconds = 0;
+    double cpuSeconds = 0;
     double megabytes = 0;
     bool ok = false;
 };
+
+double CpuSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 double FileMegabytes(const std::string& path) {
     std::error_code ec;
@@ -82,8 +98,8 @@ double FileMegabytes(const std::string& path) {
 Result RecordOurs(tolm::AviLibrary& library, const tolm::bench::ScreenFrames& frames, const Case& c,
                   const std::string& path) {
     tolm::BitmapInfoHeader header;
-    header.biWidth = kWidth;
-    header.biHeight = kHeight;
+    header.biWidth = frames.Width();
+    header.biHeight = frames.Height();
     header.biBitCount = 32;
     header.biSizeImage = static_cast<std::uint32_t>(frames.FrameBytes());
     std::uint8_t format[tolm::BitmapInfoHeader::kSize];
@@ -91,6 +107,7 @@ Result RecordOurs(tolm::AviLibrary& library, const tolm::bench::ScreenFrames& fr
 
     Result result;
     const auto start = Clock::now();
+    const double cpuStart = CpuSeconds(RUSAGE_SELF);
     std::unique_ptr<tolm::AviFile> file;
     std::shared_ptr<tolm::AviStream> stream;
     std::shared_ptr<tolm::AviStream> compressed;
@@ -113,6 +130,7 @@ Result RecordOurs(tolm::AviLibrary& library, const tolm::bench::ScreenFrames& fr
         rc = compressed->Write(i, 1, frames.BottomUp(i), frames.FrameBytes(), tolm::AVIIF_KEYFRAME);
     if (rc == tolm::AVIERR_OK) rc = file->Finish();
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.cpuSeconds = CpuSeconds(RUSAGE_SELF) - cpuStart;
     result.ok = rc == tolm::AVIERR_OK;
     if (!result.ok) std::fprintf(stderr, "%s: AVI error %d\n", c.label, rc);
     result.megabytes = FileMegabytes(path);
@@ -129,19 +147,76 @@ bool WriteRawFrames(const tolm::bench::ScreenFrames& frames, int count, const st
     return std::fclose(out) == 0 && written;
 }
 
-Result RecordWithFfmpeg(const Case& c, const std::string& raw, const std::string& path) {
-    const std::string command = "ffmpeg -v error -nostdin -y -f rawvideo -pix_fmt bgr0 -s " + std::to_string(kWidth) +
-                                "x" + std::to_string(kHeight) + " -r " + std::to_string(kRate) + " -i '" + raw +
-                                "' -frames:v " + std::to_string(c.frames) + " " + c.ffmpegArgs + " -f avi '" + path +
-                                "'";
+Result RecordWithFfmpeg(const tolm::bench::ScreenFrames& frames, const Case& c, int count, const std::string& raw,
+                        const std::string& path) {
+    const std::string command = "ffmpeg -v error -nostdin -y -f rawvideo -pix_fmt bgr0 -s " +
+                                std::to_string(frames.Width()) + "x" + std::to_string(frames.Height()) + " -r " +
+                                std::to_string(kRate) + " -i '" + raw + "' -frames:v " + std::to_string(count) + " " +
+                                c.ffmpegArgs + " -f avi '" + path + "'";
     Result result;
     const auto start = Clock::now();
+    const double cpuStart = CpuSeconds(RUSAGE_CHILDREN);
     const int status = std::system(command.c_str());
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.cpuSeconds = CpuSeconds(RUSAGE_CHILDREN) - cpuStart;
     result.ok = status == 0;
     if (!result.ok) std::fprintf(stderr, "%s: ffmpeg failed (%s)\n", c.label, command.c_str());
     result.megabytes = FileMegabytes(path);
     return result;
+}
+
+struct Bench {
+    tolm::CompressorManager& compressors;
+    tolm::AviLibrary& library;
+    std::string dir;
+    double scale;
+    int failures = 0;
+};
+
+int Scaled(int frames, double scale) {
+    return std::max(2, static_cast<int>(frames * scale));
+}
+
+// One line per case: both sides' frames per second, CPU milliseconds per frame and file size.
+void RunTable(Bench& bench, const tolm::bench::ScreenFrames& frames, const char* title, const Case* cases,
+              std::size_t count) {
+    int most = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        most = std::max(most, Scaled(cases[i].peerFrames ? cases[i].peerFrames : cases[i].frames, bench.scale));
+    const std::string raw = bench.dir + "/frames.bgr0";
+    if (!WriteRawFrames(frames, most, raw)) {
+        std::perror("raw frames");
+        ++bench.failures;
+        return;
+    }
+    std::printf("\n%s, %dx%d\n", title, frames.Width(), frames.Height());
+    std::printf("%-16s %13s %12s %9s %15s %14s\n", "codec", "frames", "fps", "ours/ffm", "CPU ms/frame", "MB");
+    std::printf("%-16s %6s %6s %6s %5s %9s %7s %7s %6s %7s\n", "", "ours", "ffm", "ours", "ffm", "", "ours", "ffm",
+                "ours", "ffm");
+    for (std::size_t i = 0; i < count; ++i) {
+        const Case& c = cases[i];
+        if (c.handler != 0 && !bench.compressors.Open(tolm::ICTYPE_VIDEO, c.handler)) {
+            std::printf("%-16s (no encoder here)\n", c.label);
+            continue;
+        }
+        Case scaled = c;
+        scaled.frames = Scaled(c.frames, bench.scale);
+        const int peerFrames = Scaled(c.peerFrames ? c.peerFrames : c.frames, bench.scale);
+        const std::string ours = bench.dir + "/ours.avi";
+        const std::string theirs = bench.dir + "/ffmpeg.avi";
+        const Result a = RecordOurs(bench.library, frames, scaled, ours);
+        std::filesystem::remove(ours);
+        const Result b = RecordWithFfmpeg(frames, c, peerFrames, raw, theirs);
+        std::filesystem::remove(theirs);
+        if (!a.ok || !b.ok) ++bench.failures;
+        const double oursFps = a.seconds > 0 ? scaled.frames / a.seconds : 0;
+        const double theirFps = b.seconds > 0 ? peerFrames / b.seconds : 0;
+        std::printf("%-16s %6d %6d %6.1f %5.1f %8.2fx %7.1f %7.1f %6.1f %7.1f\n", c.label, scaled.frames, peerFrames,
+                    oursFps, theirFps, theirFps > 0 ? oursFps / theirFps : 0.0, 1000 * a.cpuSeconds / scaled.frames,
+                    1000 * b.cpuSeconds / peerFrames, a.megabytes, b.megabytes);
+        std::fflush(stdout);
+    }
+    std::filesystem::remove(raw);
 }
 
 }  // namespace
@@ -155,46 +230,19 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("rendering %d screen pictures of %dx%d...\n", 24, kWidth, kHeight);
-    const tolm::bench::ScreenFrames frames(kWidth, kHeight, 24);
     auto compressors = tolm::CreateFfmpegCompressorManager();
     auto library = tolm::CreateFfmpegAviLibrary(*compressors);
     if (auto x264 = compressors->Open(tolm::ICTYPE_VIDEO, MakeFourCC('H', '2', '6', '4'))) {
         FastestPresetHost host;
         x264->Configure(host);
     }
-
-    int most = 0;
-    for (const Case& c : kCases) most = std::max(most, std::max(2, static_cast<int>(c.frames * scale)));
-    const std::string raw = dir + "/frames.bgr0";
-    if (!WriteRawFrames(frames, most, raw)) {
-        std::perror("raw frames");
-        return 1;
-    }
-
-    std::printf("\n%-18s %7s %10s %11s %10s %10s %12s\n", "codec", "frames", "ours fps", "ffmpeg fps", "ours/ffm",
-                "ours MB", "ffmpeg MB");
-    int failures = 0;
-    for (const Case& c : kCases) {
-        if (c.handler != 0 && !compressors->Open(tolm::ICTYPE_VIDEO, c.handler)) {
-            std::printf("%-18s (no encoder here)\n", c.label);
-            continue;
-        }
-        Case scaled = c;
-        scaled.frames = std::max(2, static_cast<int>(c.frames * scale));
-        const std::string ours = dir + "/ours.avi";
-        const std::string theirs = dir + "/ffmpeg.avi";
-        const Result a = RecordOurs(*library, frames, scaled, ours);
-        std::filesystem::remove(ours);
-        const Result b = RecordWithFfmpeg(scaled, raw, theirs);
-        std::filesystem::remove(theirs);
-        if (!a.ok || !b.ok) ++failures;
-        const double oursFps = a.seconds > 0 ? scaled.frames / a.seconds : 0;
-        const double theirFps = b.seconds > 0 ? scaled.frames / b.seconds : 0;
-        std::printf("%-18s %7d %10.1f %11.1f %9.2fx %10.1f %12.1f\n", c.label, scaled.frames, oursFps, theirFps,
-                    theirFps > 0 ? oursFps / theirFps : 0.0, a.megabytes, b.megabytes);
-        std::fflush(stdout);
-    }
+    Bench bench{*compressors, *library, dir, scale};
+    using Kind = tolm::bench::ScreenFrames::Kind;
+    RunTable(bench, tolm::bench::ScreenFrames(1920, 1080, kPictures), "Desktop pictures", kDesktopCases,
+             std::size(kDesktopCases));
+    for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{1280, 720}})
+        RunTable(bench, tolm::bench::ScreenFrames(width, height, kPictures, Kind::movingScene),
+                 "record-vs-peer's moving scene", kSceneCases, std::size(kSceneCases));
     std::filesystem::remove_all(dir);
-    return failures == 0 ? 0 : 1;
+    return bench.failures == 0 ? 0 : 1;
 }
