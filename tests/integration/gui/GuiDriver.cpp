@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -55,11 +56,15 @@ void GuiTest::TearDown() {
 }
 
 bool GuiTest::StartWindowManager() {
+    // Without the iconify animation a restored window takes clicks as soon as it is shown again.
+    const std::string config = folder_.Path("openbox.xml");
+    std::ofstream(config) << "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">"
+                             "<theme><animateIconify>no</animateIconify></theme></openbox_config>\n";
     windowManager_ = ::fork();
     if (windowManager_ == 0) {
         std::freopen("/dev/null", "w", stdout);
         std::freopen("/dev/null", "w", stderr);
-        ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        ::execlp("openbox", "openbox", "--sm-disable", "--config-file", config.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     // Ready once it has announced itself on the root window.
