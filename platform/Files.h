@@ -6,10 +6,11 @@
 
 namespace tolm {
 
-// The per-user folder of the recorder's temporary files: $XDG_RUNTIME_DIR/tolm-screen-capture, else
-// <temp>/tolm-screen-capture-<uid>. Created with mode 0700 when missing; a folder of that name that is a
-// link, belongs to someone else or is open to others is refused (empty result, `error` says why), so no other
-// user can plant or read our files.
+// The per-user folder of the recorder's temporary files: $XDG_CACHE_HOME/tolm-screen-capture, else
+// ~/.cache/tolm-screen-capture. It is on disk, so a large recording does not fill memory and what a crash left
+// outlives a logout. Created with mode 0700 when missing (with the cache folder above it); a folder of that name
+// that is a link, belongs to someone else or is open to others is refused (empty result, `error` says why), so
+// no other user can plant or read our files.
 std::string PrivateTempFolder(std::string& error);
 
 // The folder this process keeps its temporary recording files in: the private folder itself for the first

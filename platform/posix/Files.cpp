@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -74,6 +75,45 @@ bool WritePending(const std::string& list, const std::vector<std::string>& paths
     return ::rename(temp.c_str(), list.c_str()) == 0;
 }
 
+// Where the temporary files were kept before they moved to the cache folder: the runtime folder, a small
+// tmpfs that is wiped at logout.
+std::string RuntimeTempFolder() {
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && DirectoryExists(runtime))
+        return std::string(runtime) + "/" + kFolderName;
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + kFolderName + "-" + std::to_string(::getuid());
+}
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
+// $XDG_CACHE_HOME when it names an absolute folder, else ~/.cache; empty without a home folder.
+std::string CacheFolder() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') return cache;
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.cache";
+}
+
+// Makes the folder and the missing ones above it, each for this user only.
+bool MakeFolders(const std::string& path, std::string& error) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST && !DirectoryExists(part)) {
+            error = "Cannot create the folder " + part + ": " + std::strerror(errno);
+            return false;
+        }
+        if (slash == std::string::npos) return true;
+    }
+}
+
 std::string PendingListPath() {
     std::string error;
     const std::string folder = PrivateTempFolder(error);
@@ -83,13 +123,10 @@ std::string PendingListPath() {
 }  // namespace
 
 std::string PrivateTempFolder(std::string& error) {
-    std::string base;
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && DirectoryExists(runtime)) {
-        base = std::string(runtime) + "/" + kFolderName;
-    } else {
-        const char* tmp = std::getenv("TMPDIR");
-        base = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + kFolderName + "-" + std::to_string(::getuid());
-    }
+    const std::string cache = CacheFolder();
+    // Without a home folder there is no better place than the one of old.
+    const std::string base = cache.empty() ? RuntimeTempFolder() : cache + "/" + kFolderName;
+    if (!cache.empty() && !MakeFolders(cache, error)) return {};
     if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) {
         error = "Cannot create the folder " + base + ": " + std::strerror(errno);
         return {};
