@@ -21,6 +21,15 @@ std::string InstanceTempFolder(std::string& error);
 // Removes the folder if it is a per-process subfolder made by InstanceTempFolder and is empty.
 void ReleaseInstanceTempFolder(const std::string& folder);
 
+// The folder earlier versions kept the temporary files in ($XDG_RUNTIME_DIR/tolm-screen-capture, else
+// <temp>/tolm-screen-capture-<uid>), so that what a crash left there is still found. Claimed for this process
+// by its instance lock, as InstanceTempFolder claims its own; empty when it is missing, is not a private folder
+// of this user, is the current folder or is held by another program.
+std::string FormerTempFolder();
+
+// Removes the former folder once it holds nothing but its lock.
+void ReleaseFormerTempFolder(const std::string& folder);
+
 bool FileExists(const std::string& path);
 // The size of a file in bytes; 0 when it is missing or cannot be asked.
 std::uint64_t FileSize(const std::string& path);

@@ -20,6 +20,7 @@ protected:
         std::filesystem::remove_all(base);
         std::filesystem::create_directories(base);
         setenv("XDG_CACHE_HOME", base.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
     }
     void TearDown() override { std::filesystem::remove_all(base); }
     std::string base;
@@ -75,6 +76,19 @@ TEST_F(PrivateFolder, PendingDeletionsSurviveUntilTheFileCanGo) {
     EXPECT_EQ(RunDeletionsAtStart(), 0);
 }
 
+TEST_F(PrivateFolder, DeletionsListedInTheFormerFolderAreTakenOver) {
+    const std::string former = base + "/run/tolm-screen-capture";
+    std::filesystem::create_directories(former);
+    std::filesystem::permissions(former, std::filesystem::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (base + "/run").c_str(), 1);
+    const std::string file = base + "/stuck.avi";
+    std::ofstream(file) << "x";
+    std::ofstream(former + "/pending-deletions") << file << '\n';
+    EXPECT_EQ(RunDeletionsAtStart(), 1);
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_FALSE(FileExists(former + "/pending-deletions"));
+}
+
 TEST(FolderOf, SplitsAtTheLastSlash) {
     EXPECT_EQ(FolderOf("/home/u/video.avi"), "/home/u");
     EXPECT_EQ(FolderOf("/video.avi"), "/");
@@ -97,6 +111,7 @@ TEST(InstanceFolder, FirstRecorderUsesThePrivateFolderOthersASubfolder) {
     std::filesystem::remove_all(base);
     std::filesystem::create_directories(base);
     setenv("XDG_CACHE_HOME", base.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
     std::string error;
     const std::string folder = InstanceTempFolder(error);
     ASSERT_FALSE(folder.empty()) << error;
