@@ -181,7 +181,7 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
     if (restoreAppOnStop_) services_.host.RestoreApplication();
     // A stop that came before the first frame leaves nothing worth a file.
     if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && session.framesWritten > 0)
-        SaveRecording();
+        SaveRecording(!session.writeFailed);
     return RecordingResult(session);
 }
 

@@ -16,6 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kPutAsidePrefix = "unsaved-";
+// Marks what was found in the folder of an earlier version.
+constexpr const char* kFormerKey = "former:";
 
 std::uintmax_t SizeOf(const std::string& file) {
     std::error_code ec;
@@ -95,7 +97,8 @@ std::string TScreenCamera::LeftoverRecording::Description() const {
 // The temporary folder is held by an instance lock for the life of the recorder that uses it. A recorder
 // that was killed released its lock, so this process got the same folder and finds what it left; a recorder
 // still running keeps its folder, this process got a subfolder of its own and finds nothing there. Pairs put
-// aside after a failed save keep their folder under names no recording uses.
+// aside after a failed save keep their folder under names no recording uses. The folder earlier versions used is
+// looked at as well until nothing is left in it.
 std::vector<TScreenCamera::LeftoverRecording> TScreenCamera::LeftoverRecordings() {
     std::vector<LeftoverRecording> found;
     const std::string tempVideo = Globals().TempVideoFile();
@@ -117,14 +120,24 @@ std::vector<TScreenCamera::LeftoverRecording> TScreenCamera::LeftoverRecordings(
         add("", tempVideo, true);
         add("", tempAudio, false);
     }
-    std::error_code ec;
-    for (fs::directory_iterator it(FolderOf(tempVideo), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(kPutAsidePrefix, 0) != 0 || !it->is_regular_file(ec)) continue;
-        if (EndsWith(name, videoName))
-            add(name.substr(0, name.size() - videoName.size()), it->path().string(), true);
-        else if (EndsWith(name, audioName))
-            add(name.substr(0, name.size() - audioName.size()), it->path().string(), false);
+    const auto addPutAside = [&](const std::string& folder, const std::string& keyPrefix) {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name.rfind(kPutAsidePrefix, 0) != 0 || !it->is_regular_file(ec)) continue;
+            if (EndsWith(name, videoName))
+                add(keyPrefix + name.substr(0, name.size() - videoName.size()), it->path().string(), true);
+            else if (EndsWith(name, audioName))
+                add(keyPrefix + name.substr(0, name.size() - audioName.size()), it->path().string(), false);
+        }
+    };
+    addPutAside(FolderOf(tempVideo), "");
+    if (const std::string former = FormerTempFolder(); !former.empty()) {
+        add(kFormerKey, former + "/" + videoName, true);
+        add(kFormerKey, former + "/" + audioName, false);
+        addPutAside(former, kFormerKey);
+        const auto first = byKey.lower_bound(kFormerKey);
+        if (first == byKey.end() || first->first.rfind(kFormerKey, 0) != 0) ReleaseFormerTempFolder(former);
     }
     for (auto& [key, entry] : byKey) {
         entry.bytes = SizeOf(entry.videoFile) + SizeOf(entry.audioFile);

@@ -27,7 +27,7 @@ void TScreenCamera::OpenTempStream(const std::string& fileName, std::shared_ptr<
     }
 }
 
-void TScreenCamera::SaveRecording() {
+void TScreenCamera::SaveRecording(bool tempFileWhole) {
     std::shared_ptr<AviStream> video;
     std::shared_ptr<AviStream> audio;
     OpenTempStream(Globals().TempVideoFile(), video);
@@ -42,10 +42,13 @@ void TScreenCamera::SaveRecording() {
     }
     std::vector<std::shared_ptr<AviStream>> streams{video};
     if (audio) streams.push_back(audio);
-    Globals().SaveSucceeded = SaveAVI(Globals().OutputFile(), streams);
+    // With nothing to join or compress, the save would write the temporary file again as it is.
+    const bool asItIs = tempFileWhole && !audio && recordType_ != TTypeRecord::CompressAfterRecord;
+    Globals().SaveSucceeded = SaveAVI(Globals().OutputFile(), streams, asItIs ? Globals().TempVideoFile() : "");
 }
 
-bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::shared_ptr<AviStream>>& streams) {
+bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::shared_ptr<AviStream>>& streams,
+                            const std::string& wholeFile) {
     AviCompressOptions videoOptions;
     std::vector<const AviCompressOptions*> options(streams.size(), nullptr);
     if (recordType_ == TTypeRecord::CompressAfterRecord) {
@@ -75,7 +78,10 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
     const std::optional<std::uint64_t> room = RoomForRecording(folder);
     const std::uint64_t needed = FileSize(Globals().TempVideoFile()) + FileSize(Globals().TempAudioFile());
     services_.host.SetBusyCursor(true);
-    const AviResult r = services_.avi.Save(fileName, streams, options, [this](int percent) { return SaveProgress(percent); });
+    AviResult r = wholeFile.empty() ? AVIERR_UNSUPPORTED : MoveIntoPlace(wholeFile, fileName);
+    // Another file system, or a move refused: the copy, as before.
+    if (r != AVIERR_OK && r != AVIERR_USERABORT)
+        r = services_.avi.Save(fileName, streams, options, [this](int percent) { return SaveProgress(percent); });
     services_.host.SetBusyCursor(false);
     if (r == AVIERR_OK) return true;
     // The temporary files are the only copy of the recording. A cancelled save keeps them as well: a user who
@@ -90,6 +96,14 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
     }
     Raise(OnStop);
     return false;
+}
+
+// A move takes no time whatever the size, so its progress has only the two ends; it may be stopped before it.
+AviResult TScreenCamera::MoveIntoPlace(const std::string& from, const std::string& to) {
+    if (SaveProgress(0) == -1) return AVIERR_USERABORT;
+    const AviResult r = services_.avi.MoveFile(from, to);
+    if (r == AVIERR_OK) SaveProgress(100);
+    return r;
 }
 
 int TScreenCamera::SaveProgress(int percent) {

@@ -264,8 +264,9 @@ public:
     // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
     // the user where they are. False when there was nothing to keep.
     bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
-    // Joins the temporary streams into the output file (the save of a recording ended for saving).
-    void SaveRecording();
+    // Joins the temporary streams into the output file (the save of a recording ended for saving);
+    // `tempFileWhole`: the temporary video file was finished without fault.
+    void SaveRecording(bool tempFileWhole);
     // What an interrupted recording left in the temporary folder: the files of a killed recorder, or a pair put
     // aside ("unsaved-...") after a failed save. Either file may be missing.
     struct LeftoverRecording {
@@ -350,7 +351,10 @@ private:
     int RecordingResult(RecordingSession& session);
     int WindDown();
     void OpenTempStream(const std::string& fileName, std::shared_ptr<AviStream>& slot);
-    bool SaveAVI(const std::string& fileName, const std::vector<std::shared_ptr<AviStream>>& streams);
+    // `wholeFile`: a finished file that holds `streams` as the save would write them, to be moved into place.
+    bool SaveAVI(const std::string& fileName, const std::vector<std::shared_ptr<AviStream>>& streams,
+                 const std::string& wholeFile = {});
+    AviResult MoveIntoPlace(const std::string& from, const std::string& to);
     int SaveProgress(int percent);
     bool ReportDeleting(int percent, const std::string& caption);
     void SetVideoCodecName(const std::string& name);

@@ -74,6 +74,11 @@ public:
     // compressed on the way. options[i] may be null: copy stream i as it is.
     virtual AviResult Save(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
                            const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress) = 0;
+
+    // Puts a file written through OpenFile and finished without fault at `path` as it is, which is what Save
+    // would write from its one stream without options. `path` is replaced at once, never half-written, and
+    // `from` is gone. Only within one file system: on any failure both stay as they were, for Save to copy.
+    virtual AviResult MoveFile(const std::string& from, const std::string& path) = 0;
 };
 
 }  // namespace tolm

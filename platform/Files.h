@@ -6,10 +6,11 @@
 
 namespace tolm {
 
-// The per-user folder of the recorder's temporary files: $XDG_RUNTIME_DIR/tolm-screen-capture, else
-// <temp>/tolm-screen-capture-<uid>. Created with mode 0700 when missing; a folder of that name that is a
-// link, belongs to someone else or is open to others is refused (empty result, `error` says why), so no other
-// user can plant or read our files.
+// The per-user folder of the recorder's temporary files: $XDG_CACHE_HOME/tolm-screen-capture, else
+// ~/.cache/tolm-screen-capture. It is on disk, so a large recording does not fill memory and what a crash left
+// outlives a logout. Created with mode 0700 when missing (with the cache folder above it); a folder of that name
+// that is a link, belongs to someone else or is open to others is refused (empty result, `error` says why), so
+// no other user can plant or read our files.
 std::string PrivateTempFolder(std::string& error);
 
 // The folder this process keeps its temporary recording files in: the private folder itself for the first
@@ -19,6 +20,15 @@ std::string InstanceTempFolder(std::string& error);
 
 // Removes the folder if it is a per-process subfolder made by InstanceTempFolder and is empty.
 void ReleaseInstanceTempFolder(const std::string& folder);
+
+// The folder earlier versions kept the temporary files in ($XDG_RUNTIME_DIR/tolm-screen-capture, else
+// <temp>/tolm-screen-capture-<uid>), so that what a crash left there is still found. Claimed for this process
+// by its instance lock, as InstanceTempFolder claims its own; empty when it is missing, is not a private folder
+// of this user, is the current folder or is held by another program.
+std::string FormerTempFolder();
+
+// Removes the former folder once it holds nothing but its lock.
+void ReleaseFormerTempFolder(const std::string& folder);
 
 bool FileExists(const std::string& path);
 // The size of a file in bytes; 0 when it is missing or cannot be asked.

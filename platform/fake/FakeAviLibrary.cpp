@@ -1,5 +1,6 @@
 #include "platform/fake/FakeAviLibrary.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <utility>
@@ -179,6 +180,19 @@ AviResult FakeAviLibrary::Save(const std::string& path, const std::vector<std::s
     data->finished = true;
     std::lock_guard lock(mutex_);
     files_[path] = data;
+    return AVIERR_OK;
+}
+
+AviResult FakeAviLibrary::MoveFile(const std::string& from, const std::string& path) {
+    if (moveResult != AVIERR_OK) return moveResult;
+    if (saveResult != AVIERR_OK) return saveResult;
+    std::lock_guard lock(mutex_);
+    const auto it = files_.find(from);
+    if (it == files_.end() || std::rename(from.c_str(), path.c_str()) != 0) return AVIERR_FILEOPEN;
+    const std::shared_ptr<FileData> data = it->second;
+    files_.erase(it);
+    files_[path] = data;
+    ++moves;
     return AVIERR_OK;
 }
 

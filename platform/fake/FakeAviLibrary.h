@@ -37,6 +37,8 @@ public:
                                    std::shared_ptr<AviStream>& compressed) override;
     AviResult Save(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
                    const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress) override;
+    // Renames the file on disk and takes its streams along.
+    AviResult MoveFile(const std::string& from, const std::string& path) override;
 
     // What was written at `path`, or nullptr.
     std::shared_ptr<FileData> File(const std::string& path) const;
@@ -50,7 +52,9 @@ public:
     AviResult setFormatResult = AVIERR_OK;
     AviResult finishResult = AVIERR_OK;
     std::int32_t failWriteAt = -1;  // position whose write fails with AVIERR_FILEWRITE
-    AviResult saveResult = AVIERR_OK;
+    AviResult saveResult = AVIERR_OK;  // of a save, moved or copied
+    AviResult moveResult = AVIERR_OK;  // anything else: the move fails and changes nothing
+    int moves = 0;                     // files moved into place
     // Frames the next compressed stream says it left out when its writes are finished (an encoder too slow).
     std::int64_t leftOutAtFinish = 0;
     std::vector<int> progressSteps{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};

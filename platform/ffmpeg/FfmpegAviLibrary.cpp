@@ -6,6 +6,7 @@
 #include "platform/ffmpeg/AviSave.h"
 #include "platform/ffmpeg/AviWriteFile.h"
 #include "platform/ffmpeg/CompressedStream.h"
+#include "platform/ffmpeg/TempOutputFile.h"
 
 namespace tolm::ffmpeg {
 
@@ -49,6 +50,10 @@ AviResult FfmpegAviLibrary::Save(const std::string& path, const std::vector<std:
                                  const std::vector<const AviCompressOptions*>& options,
                                  const AviSaveProgress& progress) {
     return SaveStreams(path, streams, options, progress, registry_);
+}
+
+AviResult FfmpegAviLibrary::MoveFile(const std::string& from, const std::string& path) {
+    return MoveIntoPlace(from, path);
 }
 
 }  // namespace tolm::ffmpeg

@@ -22,6 +22,7 @@ class FfmpegAviLibrary final : public AviLibrary {
                                    std::shared_ptr<AviStream>& compressed) override;
     AviResult Save(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
                    const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress) override;
+    AviResult MoveFile(const std::string& from, const std::string& path) override;
 
   private:
     std::shared_ptr<const CompressorRegistry> registry_;

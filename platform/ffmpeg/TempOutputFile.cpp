@@ -56,6 +56,12 @@ AviResult TempOutputFile::Reserve(const std::string& target) {
     return AVIERR_FILEOPEN;
 }
 
+AviResult MoveIntoPlace(const std::string& from, const std::string& target) {
+    if (from.empty() || target.empty()) return AVIERR_BADPARAM;
+    if (std::rename(from.c_str(), target.c_str()) == 0) return AVIERR_OK;
+    return errno == EXDEV ? AVIERR_UNSUPPORTED : FromErrno(errno);
+}
+
 AviResult TempOutputFile::Commit() {
     if (path_.empty()) return AVIERR_BADHANDLE;
     if (std::rename(path_.c_str(), target_.c_str()) != 0) return errno == EROFS ? AVIERR_READONLY : AVIERR_FILEWRITE;

@@ -28,4 +28,8 @@ class TempOutputFile {
     bool committed_ = false;
 };
 
+// Renames the finished file `from` to `target`, replacing what is there in one step. Fails, changing
+// nothing, when the two are on different file systems.
+AviResult MoveIntoPlace(const std::string& from, const std::string& target);
+
 }  // namespace tolm::ffmpeg

@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -20,6 +22,7 @@ namespace {
 
 constexpr const char* kFolderName = "tolm-screen-capture";
 constexpr const char* kPendingList = "pending-deletions";
+constexpr const char* kInstanceLock = "instance.lock";
 
 // Serialises the pending-deletions list within this process; one process runs at a time per user.
 std::mutex& PendingMutex() {
@@ -54,6 +57,42 @@ bool CheckOwnFolder(const std::string& path, std::string& error) {
     return true;
 }
 
+// The instance locks of the temporary folders this process claimed. Held for the whole life of the process
+// unless given up; the system drops them when the process ends, however it ends.
+class FolderLocks {
+  public:
+    // Whether this process holds the folder's lock, taken on the first call.
+    bool Claim(const std::string& folder) {
+        std::lock_guard lock(mutex_);
+        auto it = locks_.find(folder);
+        if (it == locks_.end()) {
+            int fd = ::open((folder + "/" + kInstanceLock).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                ::close(fd);
+                fd = -1;
+            }
+            it = locks_.emplace(folder, fd).first;
+        }
+        return it->second >= 0;
+    }
+    void GiveUp(const std::string& folder) {
+        std::lock_guard lock(mutex_);
+        const auto it = locks_.find(folder);
+        if (it == locks_.end()) return;
+        if (it->second >= 0) ::close(it->second);
+        locks_.erase(it);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<std::string, int> locks_;  // folder -> lock descriptor (-1: held by another process)
+};
+
+FolderLocks& Locks() {
+    static FolderLocks locks;
+    return locks;
+}
+
 std::vector<std::string> ReadPending(const std::string& list) {
     std::vector<std::string> paths;
     std::ifstream in(list);
@@ -74,6 +113,45 @@ bool WritePending(const std::string& list, const std::vector<std::string>& paths
     return ::rename(temp.c_str(), list.c_str()) == 0;
 }
 
+// Where the temporary files were kept before they moved to the cache folder: the runtime folder, a small
+// tmpfs that is wiped at logout.
+std::string RuntimeTempFolder() {
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && DirectoryExists(runtime))
+        return std::string(runtime) + "/" + kFolderName;
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + kFolderName + "-" + std::to_string(::getuid());
+}
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
+// $XDG_CACHE_HOME when it names an absolute folder, else ~/.cache; empty without a home folder.
+std::string CacheFolder() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') return cache;
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.cache";
+}
+
+// Makes the folder and the missing ones above it, each for this user only.
+bool MakeFolders(const std::string& path, std::string& error) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST && !DirectoryExists(part)) {
+            error = "Cannot create the folder " + part + ": " + std::strerror(errno);
+            return false;
+        }
+        if (slash == std::string::npos) return true;
+    }
+}
+
 std::string PendingListPath() {
     std::string error;
     const std::string folder = PrivateTempFolder(error);
@@ -83,13 +161,10 @@ std::string PendingListPath() {
 }  // namespace
 
 std::string PrivateTempFolder(std::string& error) {
-    std::string base;
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && DirectoryExists(runtime)) {
-        base = std::string(runtime) + "/" + kFolderName;
-    } else {
-        const char* tmp = std::getenv("TMPDIR");
-        base = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + kFolderName + "-" + std::to_string(::getuid());
-    }
+    const std::string cache = CacheFolder();
+    // Without a home folder there is no better place than the one of old.
+    const std::string base = cache.empty() ? RuntimeTempFolder() : cache + "/" + kFolderName;
+    if (!cache.empty() && !MakeFolders(cache, error)) return {};
     if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) {
         error = "Cannot create the folder " + base + ": " + std::strerror(errno);
         return {};
@@ -101,20 +176,7 @@ std::string PrivateTempFolder(std::string& error) {
 std::string InstanceTempFolder(std::string& error) {
     const std::string base = PrivateTempFolder(error);
     if (base.empty()) return {};
-    // Held for the whole life of the process; the system drops it when the process ends, however it ends.
-    static std::mutex mutex;
-    static std::map<std::string, int> locks;  // base folder -> lock descriptor (-1: held by another process)
-    std::lock_guard lock(mutex);
-    auto it = locks.find(base);
-    if (it == locks.end()) {
-        int fd = ::open((base + "/instance.lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
-            fd = -1;
-        }
-        it = locks.emplace(base, fd).first;
-    }
-    if (it->second >= 0) return base;
+    if (Locks().Claim(base)) return base;
     const std::string own = base + "/instance-" + std::to_string(::getpid());
     if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
         error = "Cannot create the folder " + own + ": " + std::strerror(errno);
@@ -126,6 +188,24 @@ std::string InstanceTempFolder(std::string& error) {
 
 void ReleaseInstanceTempFolder(const std::string& folder) {
     if (folder.find("/instance-") != std::string::npos) ::rmdir(folder.c_str());
+}
+
+std::string FormerTempFolder() {
+    const std::string former = RuntimeTempFolder();
+    std::string problem;
+    if (former == PrivateTempFolder(problem) || !FileExists(former) || !CheckOwnFolder(former, problem)) return {};
+    return Locks().Claim(former) ? former : std::string();
+}
+
+void ReleaseFormerTempFolder(const std::string& folder) {
+    // Anything but its lock may be part of a recording, or belong to a program of an earlier version.
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename() != kInstanceLock) return;
+    if (ec) return;
+    ::unlink((folder + "/" + kInstanceLock).c_str());
+    Locks().GiveUp(folder);
+    ::rmdir(folder.c_str());
 }
 
 bool FileExists(const std::string& path) {
@@ -199,17 +279,23 @@ bool DeleteAtNextStart(const std::string& path) {
 int RunDeletionsAtStart() {
     const std::string list = PendingListPath();
     if (list.empty()) return 0;
+    // What the former folder's list still holds is taken over, so that the folder can go.
+    const std::string former = FormerTempFolder();
+    const std::string formerList = former.empty() ? std::string() : former + "/" + kPendingList;
     std::lock_guard lock(PendingMutex());
+    std::vector<std::string> pending = ReadPending(list);
+    if (!formerList.empty())
+        for (std::string& p : ReadPending(formerList)) pending.push_back(std::move(p));
     std::vector<std::string> kept;
     int deleted = 0;
-    for (const std::string& p : ReadPending(list)) {
+    for (const std::string& p : pending) {
         if (!FileExists(p)) continue;
         if (!FileInUse(p) && RemoveFile(p))
             ++deleted;
         else
             kept.push_back(p);
     }
-    WritePending(list, kept);
+    if (WritePending(list, kept) && !formerList.empty()) ::unlink(formerList.c_str());
     return deleted;
 }
 

@@ -33,6 +33,7 @@ double Seconds(const std::string& file) {
 class OutputFaults : public TolmRecord {
 protected:
     void TearDown() override {
+        cacheEnv_.reset();
         runtimeEnv_.reset();
         mount_.reset();
         TolmRecord::TearDown();
@@ -40,6 +41,7 @@ protected:
     void UseRuntime(const std::string& runtime) {
         runtime_ = runtime;
         runtimeEnv_.emplace("XDG_RUNTIME_DIR", runtime);
+        cacheEnv_.emplace("XDG_CACHE_HOME", runtime);
     }
     void UsePlainRuntime() {
         ASSERT_EQ(::mkdir(folder.Path("run").c_str(), 0700), 0);
@@ -79,6 +81,7 @@ protected:
     std::string runtime_;
     std::optional<ScopedTmpfs> mount_;
     std::optional<ScopedEnv> runtimeEnv_;
+    std::optional<ScopedEnv> cacheEnv_;
 };
 
 TEST_F(OutputFaults, FillingDiskStopsWhileTheFilesCanStillBeFinished) {

@@ -27,12 +27,15 @@ protected:
         const std::string runtime = folder.Path("run");
         ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
         runtime_.emplace("XDG_RUNTIME_DIR", runtime);
+        cache_.emplace("XDG_CACHE_HOME", runtime);
     }
     void TearDown() override {
+        cache_.reset();
         runtime_.reset();
         TolmRecord::TearDown();
     }
     std::optional<ScopedEnv> runtime_;
+    std::optional<ScopedEnv> cache_;
 };
 
 TEST_F(ServerDeath, XServerKilledEndsTheRecordingWithOneMessageAndSavesIt) {

@@ -99,7 +99,7 @@ protected:
     pid_t scene_ = -1;
 };
 
-// Runs the recorders with their own XDG_RUNTIME_DIR, so their temporary folder is the test's.
+// Runs the recorders with their own XDG_RUNTIME_DIR and XDG_CACHE_HOME, so their temporary folder is the test's.
 class OwnRuntime : public TolmRecord {
 protected:
     void SetUp() override {
@@ -107,19 +107,26 @@ protected:
         if (IsSkipped() || HasFatalFailure()) return;
         runtime_ = folder.Path("run");
         ASSERT_EQ(::mkdir(runtime_.c_str(), 0700), 0);
-        const char* saved = std::getenv("XDG_RUNTIME_DIR");
-        savedRuntime_ = saved ? std::optional<std::string>(saved) : std::nullopt;
-        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        for (const char* name : kNames) {
+            const char* saved = std::getenv(name);
+            saved_.push_back(saved ? std::optional<std::string>(saved) : std::nullopt);
+            ::setenv(name, runtime_.c_str(), 1);
+        }
     }
     void TearDown() override {
-        if (savedRuntime_) ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else if (!runtime_.empty()) ::unsetenv("XDG_RUNTIME_DIR");
+        for (std::size_t i = 0; i < saved_.size(); ++i) {
+            if (saved_[i])
+                ::setenv(kNames[i], saved_[i]->c_str(), 1);
+            else
+                ::unsetenv(kNames[i]);
+        }
         TolmRecord::TearDown();
     }
     std::string LeftoverFolder() const { return runtime_ + "/tolm-screen-capture"; }
 
+    static constexpr const char* kNames[] = {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
     std::string runtime_;
-    std::optional<std::string> savedRuntime_;
+    std::vector<std::optional<std::string>> saved_;
 };
 
 }  // namespace tolm::testing

@@ -172,12 +172,13 @@ TEST_F(TolmRecord, KilledRecorderLeavesAReadableTemporaryWave) {
     const std::string runtime = folder.Path("runtime");
     std::filesystem::create_directory(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    // The engine keeps its temporary files under $XDG_RUNTIME_DIR; the sound server is reached by PULSE_SERVER.
-    const char* saved = std::getenv("XDG_RUNTIME_DIR");
-    const std::string previous = saved ? saved : "";
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    const pid_t pid = Spawn({kBin + "/tolm-record", "--audio", "--area", "0,0,320,240", "--codec", "MJPG", out}, log);
-    if (saved) ::setenv("XDG_RUNTIME_DIR", previous.c_str(), 1); else ::unsetenv("XDG_RUNTIME_DIR");
+    // The engine's temporary files go below these folders; the sound server is reached by PULSE_SERVER.
+    pid_t pid = -1;
+    {
+        const testing::ScopedEnv runtimeEnv("XDG_RUNTIME_DIR", runtime);
+        const testing::ScopedEnv cacheEnv("XDG_CACHE_HOME", runtime);
+        pid = Spawn({kBin + "/tolm-record", "--audio", "--area", "0,0,320,240", "--codec", "MJPG", out}, log);
+    }
     const bool recording = WaitForRecording(log);
     if (recording) std::this_thread::sleep_for(4000ms);
     ::kill(pid, SIGKILL);

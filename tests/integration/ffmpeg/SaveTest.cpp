@@ -139,6 +139,16 @@ TEST_F(Save, AFailedSaveLeavesAnExistingFileAlone) {
     EXPECT_EQ(Contents(output_), "earlier recording");
 }
 
+TEST_F(Save, AFinishedFileMovedIntoPlaceReplacesTheOldOneAndAFailedMoveChangesNothing) {
+    std::ofstream(output_) << "earlier recording";
+    const std::string recorded = Contents(videoPath_);
+    ASSERT_EQ(video_.library->MoveFile(videoPath_, output_), AVIERR_OK);
+    EXPECT_EQ(Contents(output_), recorded);
+    EXPECT_FALSE(Exists(videoPath_));
+    EXPECT_NE(video_.library->MoveFile(videoPath_, output_), AVIERR_OK);  // gone: nothing to move
+    EXPECT_EQ(Contents(output_), recorded);
+}
+
 TEST_F(Save, CompressesUncompressedVideoOnTheWay) {
     AviCompressOptions options;
     options.fccType = streamtypeVIDEO;

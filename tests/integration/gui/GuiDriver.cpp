@@ -78,6 +78,7 @@ pid_t GuiTest::Start(const std::string& log, const std::vector<std::pair<std::st
     if (pid == 0) {
         ::setenv("HOME", home_.c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", runtime_.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home_ + "/.config").c_str(), 1);
         for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
         std::freopen(log.c_str(), "w", stdout);

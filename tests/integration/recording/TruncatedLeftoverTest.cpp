@@ -68,6 +68,7 @@ protected:
         if (!missing.empty()) GTEST_FAIL() << missing;
         ResetCaptureGlobals();
         setenv("XDG_RUNTIME_DIR", folder.Dir().c_str(), 1);
+        setenv("XDG_CACHE_HOME", folder.Dir().c_str(), 1);
         compressors = CreateFfmpegCompressorManager();
         avi = CreateFfmpegAviLibrary(*compressors);
         EngineServices services{screen, clock, host, *compressors, *avi, loop};

@@ -155,6 +155,7 @@ TEST_F(BadInputFiles, OverlayIsReportedOncePerFailureAndComesBackWhenTheFileIsMe
 TEST_F(BadInputFiles, TheWindowShowsTheOverlaysProblemInOneBox) {
     ResetCaptureGlobals();
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    setenv("XDG_CACHE_HOME", dir.c_str(), 1);
     FakeScreen screen;
     SteadyClock clock;
     FakeHost host;

@@ -37,6 +37,7 @@ class LeftoverQuestion : public ::testing::Test {
         fs::remove_all(folder);
         fs::create_directories(folder);
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        setenv("XDG_CACHE_HOME", folder.c_str(), 1);
         mainThread = std::make_unique<QtMainThread>();
         EngineServices services{screen, clock, host, compressors, avi, *mainThread};
         window = std::make_unique<TfrmMain>(services);

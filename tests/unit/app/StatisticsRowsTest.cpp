@@ -43,6 +43,7 @@ TEST(StatisticsRows, ThreeMoreRowsBelowTheSixInsideTheRightCardFilledWithTheRest
     const std::string folder = ::testing::TempDir() + "tolm-statistics-rows";
     std::filesystem::create_directories(folder);
     setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+    setenv("XDG_CACHE_HOME", folder.c_str(), 1);
     FakeScreen screen;
     SteadyClock clock;
     FakeHost host;

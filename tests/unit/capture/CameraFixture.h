@@ -30,6 +30,7 @@ protected:
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        setenv("XDG_CACHE_HOME", folder.c_str(), 1);
         camera = std::make_unique<TScreenCamera>(Services());
         camera->OnError = [this](TScreenCamera&, const std::string& text) { events.push_back("error:" + text); };
         camera->OnStop = [this](TScreenCamera&) { events.push_back("stop"); };

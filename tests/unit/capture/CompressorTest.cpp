@@ -96,7 +96,7 @@ TEST_F(Compressors, AcceptingTheDefaultRecordsWithIt) {
     EXPECT_EQ(Record({0}), 1);
     EXPECT_EQ(camera->VideoCodecName(), "MS Video Codec");
     EXPECT_EQ(camera->CurrentCompressor(), MakeFourCC('M', 'S', 'V', 'C'));
-    const auto file = avi.File(Globals().TempVideoFile());
+    const auto file = avi.File(folder + "/out.avi");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->streams.front()->info.fccHandler, MakeFourCC('M', 'S', 'V', 'C'));
 }

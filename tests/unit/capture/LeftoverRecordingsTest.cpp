@@ -237,5 +237,40 @@ TEST_F(LeftoverRecordings, PairsPutAsideWithinOneSecondKeepTheirOwnNames) {
     EXPECT_EQ(pictures, (std::set<std::string>{"0", "1", "2"}));
 }
 
+// The runtime folder earlier versions kept their temporary files in.
+class FormerFolder : public LeftoverRecordings {
+  protected:
+    void SetUp() override {
+        LeftoverRecordings::SetUp();
+        const std::string runtime = folder + "/run";
+        temp = runtime + "/tolm-screen-capture";
+        fs::create_directories(temp);
+        fs::permissions(temp, fs::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        video = Readable("tmpVideoStream.avi", true, 10, 1000, std::chrono::minutes(5));
+        sound = Readable("unsaved-20240101-120000-tmpAudioStream.wav", false, 100, 1000, std::chrono::minutes(9));
+    }
+    std::string video;
+    std::string sound;
+};
+
+TEST_F(FormerFolder, ItsLeftoversAreFoundUntilNoneIsLeftThenItGoes) {
+    const std::vector<Leftover> found = camera->LeftoverRecordings();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].videoFile, video);
+    EXPECT_EQ(found[1].audioFile, sound);
+    for (const Leftover& l : found) EXPECT_TRUE(camera->DiscardLeftover(l));
+    EXPECT_TRUE(camera->LeftoverRecordings().empty());
+    EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST_F(FormerFolder, AFolderHeldByARecorderOfAnEarlierVersionIsLeftAlone) {
+    const int fd = ::open((temp + "/instance.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    EXPECT_TRUE(camera->LeftoverRecordings().empty());
+    ::close(fd);
+    EXPECT_TRUE(FileExists(video));
+}
+
 }  // namespace
 }  // namespace tolm

@@ -76,7 +76,23 @@ TEST_F(SavePhase, SoundBecomesTheSecondStream) {
     EXPECT_EQ(saved->streams[1]->info.fccType, streamtypeAUDIO);
 }
 
+TEST_F(SavePhase, PictureAloneIsMovedIntoPlaceWithTheSavesReports) {
+    EXPECT_EQ(RecordAndSave({0, 2}), 1);
+    EXPECT_EQ(avi.moves, 1);
+    EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    EXPECT_EQ(saving, (std::vector<std::string>{"0 Saving Video...", "100 Saving Video...", "100 Saving Success..."}));
+}
+
+TEST_F(SavePhase, SaveStoppedBeforeTheMoveKeepsTheTemporaryFile) {
+    stopAtPercent = 0;
+    RecordAndSave({0});
+    EXPECT_EQ(avi.moves, 0);
+    EXPECT_TRUE(FileExists(Globals().TempVideoFile()));
+    EXPECT_EQ(avi.File(output), nullptr);
+}
+
 TEST_F(SavePhase, CancelledSaveReportsUserAbortAndNoSuccess) {
+    avi.moveResult = AVIERR_UNSUPPORTED;  // another file system: copied instead, with steps to stop at
     stopAtPercent = 40;
     RecordAndSave({0});
     EXPECT_EQ(saving.back(), "40 Saving Video...");

@@ -19,6 +19,7 @@ protected:
         base = ::testing::TempDir() + "tolm-files-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(base);
         std::filesystem::create_directories(base);
+        setenv("XDG_CACHE_HOME", base.c_str(), 1);
         setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
     }
     void TearDown() override { std::filesystem::remove_all(base); }
@@ -33,6 +34,20 @@ TEST_F(PrivateFolder, IsCreatedForThisUserOnly) {
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_EQ(PrivateTempFolder(error), folder);  // a second call finds it
+}
+
+TEST_F(PrivateFolder, IsBelowTheHomesCacheUnlessTheCacheFolderIsAnAbsolutePath) {
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    setenv("HOME", (base + "/home").c_str(), 1);
+    setenv("XDG_CACHE_HOME", "relative/cache", 1);  // not a valid cache folder: never below the working folder
+    std::string error;
+    const std::string folder = PrivateTempFolder(error);
+    setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_EQ(folder, base + "/home/.cache/tolm-screen-capture") << error;
+    struct stat st {};
+    ASSERT_EQ(::stat((base + "/home/.cache").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 TEST_F(PrivateFolder, RefusesALinkOrAnOpenFolder) {
@@ -61,6 +76,19 @@ TEST_F(PrivateFolder, PendingDeletionsSurviveUntilTheFileCanGo) {
     EXPECT_EQ(RunDeletionsAtStart(), 0);
 }
 
+TEST_F(PrivateFolder, DeletionsListedInTheFormerFolderAreTakenOver) {
+    const std::string former = base + "/run/tolm-screen-capture";
+    std::filesystem::create_directories(former);
+    std::filesystem::permissions(former, std::filesystem::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (base + "/run").c_str(), 1);
+    const std::string file = base + "/stuck.avi";
+    std::ofstream(file) << "x";
+    std::ofstream(former + "/pending-deletions") << file << '\n';
+    EXPECT_EQ(RunDeletionsAtStart(), 1);
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_FALSE(FileExists(former + "/pending-deletions"));
+}
+
 TEST(FolderOf, SplitsAtTheLastSlash) {
     EXPECT_EQ(FolderOf("/home/u/video.avi"), "/home/u");
     EXPECT_EQ(FolderOf("/video.avi"), "/");
@@ -82,6 +110,7 @@ TEST(InstanceFolder, FirstRecorderUsesThePrivateFolderOthersASubfolder) {
     const std::string base = ::testing::TempDir() + "tolm-instance";
     std::filesystem::remove_all(base);
     std::filesystem::create_directories(base);
+    setenv("XDG_CACHE_HOME", base.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
     std::string error;
     const std::string folder = InstanceTempFolder(error);
