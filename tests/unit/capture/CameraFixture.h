@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +49,18 @@ protected:
         camera->CaptureFrame(TCaptureMode::cmBitmap, &target, area.left, area.top, area.width, area.height,
                              camera->UseFilters().Contains(TUseFilter::UseReverseColor));
         return target;
+    }
+
+    // Runs `fn` on the main thread and holds the calling worker until it has: a key pressed between two
+    // grabs, which the worker's next pass sees.
+    void BetweenGrabs(const std::function<void()>& fn) {
+        std::promise<void> ran;
+        std::future<void> done = ran.get_future();
+        loop.Post([&] {
+            fn();
+            ran.set_value();
+        });
+        done.wait();
     }
 
     void TearDown() override {
