@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "capture/CaptureGlobals.h"
+#include "capture/FrameRepeat.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
 
@@ -167,7 +168,11 @@ void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
 
 // What the capture loop carries from one position to the next.
 struct TScreenCamera::LoopState {
-    int lastWritten = -1;
+    int lastWritten = -1;  // the last position written, a repeat included
+    int lastGrabbed = -1;  // the last position whose own picture was written
+    // That picture: a still stretch at the end of the recording ends with it.
+    std::optional<PackedDib> lastFrame;
+    TFrameRepeat repeat;
     double lastWriteTime = 0;
     double lastPassTime = 0;
     double writeDuration = 10;
@@ -176,6 +181,24 @@ struct TScreenCamera::LoopState {
     TDiskWatch disk;
     double lastDiskCheck = -kDiskCheckMs;
 };
+
+FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
+    FrameRecipe recipe;
+    recipe.area = area;
+    recipe.colors = Colors();
+    const TUseFilters filters = UseFilters();
+    recipe.filters = filters.Bits();
+    const TFilterValues& v = filterValues_;
+    recipe.values = {v.ValueColorNoise(), v.ValueMonoNoise(), v.ValuePosterize(),  v.ValueRedColor(),
+                     v.ValueGreenColor(), v.ValueBlueColor(), v.ValueSaturation(), v.ValueBrightness(),
+                     v.ValueDarkness(),   v.ValueContrast()};
+    recipe.rotate = v.TypeScreenRotate();
+    recipe.cursor = recordCursor_;
+    // What an overlay handler draws is not known here; it may be a clock.
+    recipe.varies = filters.Contains(TUseFilter::UseColorNoise) || filters.Contains(TUseFilter::UseMonoNoise) ||
+                    (ovelayDrawing_ && static_cast<bool>(OnOverlay));
+    return recipe;
+}
 
 bool TScreenCamera::WaitForPosition(RecordingSession& session, int position) {
     const double due = session.timeline.ClockAt(static_cast<double>(position) * recordMspf_);
@@ -193,6 +216,11 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     frameIndex_ = position;
     if (position - loop.lastWritten - 1 > 0) droppedFrames_ += position - loop.lastWritten - 1;
     if (position <= loop.lastWritten) return Pass::discarded;  // the position has its frame
+    if (loop.repeat.Unchanged(services_.screen, RecipeFor(area)) && loop.lastFrame) {
+        // The position shows the frame before it: the file leaves it empty, as players expect.
+        NoteWritten(session, loop, position);
+        return Pass::written;
+    }
 
     Bitmap preview;
     std::optional<PackedDib> dib =
@@ -210,7 +238,9 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     if (!WriteFrame(session, position, *dib)) return Pass::ended;
     NoteWritten(session, loop, position);
     loop.writeDuration = loop.lastWriteTime - writeStart;
+    loop.lastGrabbed = position;
     if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
+    loop.lastFrame = std::move(dib);
     return Pass::written;
 }
 
@@ -280,6 +310,9 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         if (pass == Pass::ended) break;
         AfterPass(session, loop, elapsed, pass == Pass::written);
     }
+    // A still stretch at the end is held by a last frame, or the file would end where the stretch began.
+    if (loop.lastFrame && loop.lastWritten > loop.lastGrabbed && !session.failure)
+        WriteFrame(session, loop.lastWritten, *loop.lastFrame);
     secondsLeft_ = -1;
     audioClockPpm_ = std::numeric_limits<double>::quiet_NaN();
 }

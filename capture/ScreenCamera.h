@@ -39,6 +39,8 @@
 
 namespace tolm {
 
+struct FrameRecipe;
+
 // The platform services the engine works through. They must outlive the engine.
 struct EngineServices {
     ScreenSource& screen;
@@ -339,6 +341,7 @@ private:
     void NoteWritten(RecordingSession& session, LoopState& loop, int position);
     void AfterPass(RecordingSession& session, LoopState& loop, double elapsed, bool frameWritten);
     void ReportGrabFailure();
+    FrameRecipe RecipeFor(const Rect& area) const;
     // Sound
     void StartAudio(RecordingSession& session);
     void StopAudio(RecordingSession& session);
