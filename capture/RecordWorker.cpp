@@ -13,6 +13,9 @@ namespace {
 constexpr double kDiskCheckMs = 1000;
 // The most the sound is held back into a frame beyond the moment its picture was taken.
 constexpr double kSoundIntoFrameMs = 20;
+// A still stretch writes its picture again this often, so a recording cut short by a crash keeps its length
+// up to the last second, as the file is brought up to date once a second.
+constexpr double kStillRefreshMs = 1000;
 
 // The engine's own view of the disk when it was given one (tests), else the machine's.
 std::optional<std::uint64_t> FreeBytesIn(const EngineServices& services, const std::string& folder) {
@@ -169,8 +172,8 @@ void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
 // What the capture loop carries from one position to the next.
 struct TScreenCamera::LoopState {
     int lastWritten = -1;  // the last position written, a repeat included
-    int lastGrabbed = -1;  // the last position whose own picture was written
-    // That picture: a still stretch at the end of the recording ends with it.
+    int lastInFile = -1;   // the last position whose picture went into the file
+    // That picture, for the positions that repeat it.
     std::optional<PackedDib> lastFrame;
     TFrameRepeat repeat;
     double lastWriteTime = 0;
@@ -218,6 +221,10 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     if (position <= loop.lastWritten) return Pass::discarded;  // the position has its frame
     if (loop.repeat.Unchanged(services_.screen, RecipeFor(area)) && loop.lastFrame) {
         // The position shows the frame before it: the file leaves it empty, as players expect.
+        if ((position - loop.lastInFile) * recordMspf_ >= kStillRefreshMs) {
+            if (!WriteFrame(session, position, *loop.lastFrame)) return Pass::ended;
+            loop.lastInFile = position;
+        }
         NoteWritten(session, loop, position);
         return Pass::written;
     }
@@ -238,7 +245,7 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     if (!WriteFrame(session, position, *dib)) return Pass::ended;
     NoteWritten(session, loop, position);
     loop.writeDuration = loop.lastWriteTime - writeStart;
-    loop.lastGrabbed = position;
+    loop.lastInFile = position;
     if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
     loop.lastFrame = std::move(dib);
     return Pass::written;
@@ -311,7 +318,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         AfterPass(session, loop, elapsed, pass == Pass::written);
     }
     // A still stretch at the end is held by a last frame, or the file would end where the stretch began.
-    if (loop.lastFrame && loop.lastWritten > loop.lastGrabbed && !session.failure)
+    if (loop.lastFrame && loop.lastWritten > loop.lastInFile && !session.failure)
         WriteFrame(session, loop.lastWritten, *loop.lastFrame);
     secondsLeft_ = -1;
     audioClockPpm_ = std::numeric_limits<double>::quiet_NaN();

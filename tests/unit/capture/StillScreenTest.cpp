@@ -61,6 +61,11 @@ TEST_F(StillScreen, RepeatsThePreviousFrameWithoutGrabbingAndDropsNothing) {
     EXPECT_DOUBLE_EQ(camera->CurrentFPS(), 50);
 }
 
+TEST_F(StillScreen, ALongStillStretchReachesTheFileOnceASecond) {
+    EXPECT_EQ(Record(120), std::vector<int>{0});
+    EXPECT_EQ(SamplesInFile(), (std::vector<std::int32_t>{0, 50, 100, 119}));
+}
+
 TEST_F(StillScreen, AChangeInTheAreaIsGrabbedAndOneOutsideIsNot) {
     const auto grabbed = Record(6, [this](int p) {
         if (p == 2) screen.FillRect(Rect{10, 4, 2, 2}, 0xFF0000);
