@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "capture/CaptureGlobals.h"
+#include "capture/FrameRepeat.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
 
@@ -12,6 +13,9 @@ namespace {
 constexpr double kDiskCheckMs = 1000;
 // The most the sound is held back into a frame beyond the moment its picture was taken.
 constexpr double kSoundIntoFrameMs = 20;
+// A still stretch writes its picture again this often, so a recording cut short by a crash keeps its length
+// up to the last second, as the file is brought up to date once a second.
+constexpr double kStillRefreshMs = 1000;
 
 // The engine's own view of the disk when it was given one (tests), else the machine's.
 std::optional<std::uint64_t> FreeBytesIn(const EngineServices& services, const std::string& folder) {
@@ -165,12 +169,13 @@ void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
     Raise(OnResume);
 }
 
-void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
-    StoreElapsed(0);
-    session.timeline.Start(services_.clock.NowMs());
-    // Rates and positions read the timeline, so a pause counts in none of them.
-    const auto recorded = [&] { return session.timeline.At(services_.clock.NowMs()).ms; };
-    int lastWritten = -1;
+// What the capture loop carries from one position to the next.
+struct TScreenCamera::LoopState {
+    int lastWritten = -1;  // the last position written, a repeat included
+    int lastInFile = -1;   // the last position whose picture went into the file
+    // That picture, for the positions that repeat it.
+    std::optional<PackedDib> lastFrame;
+    TFrameRepeat repeat;
     double lastWriteTime = 0;
     double lastPassTime = 0;
     double writeDuration = 10;
@@ -178,85 +183,143 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     double rate = 0;
     TDiskWatch disk;
     double lastDiskCheck = -kDiskCheckMs;
+};
 
+FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
+    FrameRecipe recipe;
+    recipe.area = area;
+    recipe.colors = Colors();
+    const TUseFilters filters = UseFilters();
+    recipe.filters = filters.Bits();
+    const TFilterValues& v = filterValues_;
+    recipe.values = {v.ValueColorNoise(), v.ValueMonoNoise(), v.ValuePosterize(),  v.ValueRedColor(),
+                     v.ValueGreenColor(), v.ValueBlueColor(), v.ValueSaturation(), v.ValueBrightness(),
+                     v.ValueDarkness(),   v.ValueContrast()};
+    recipe.rotate = v.TypeScreenRotate();
+    recipe.cursor = recordCursor_;
+    // What an overlay handler draws is not known here; it may be a clock.
+    recipe.varies = filters.Contains(TUseFilter::UseColorNoise) || filters.Contains(TUseFilter::UseMonoNoise) ||
+                    (ovelayDrawing_ && static_cast<bool>(OnOverlay));
+    return recipe;
+}
+
+bool TScreenCamera::WaitForPosition(RecordingSession& session, int position) {
+    const double due = session.timeline.ClockAt(static_cast<double>(position) * recordMspf_);
+    if (services_.clock.NowMs() >= due) return true;
+    std::unique_lock lock(stateMutex_);
+    return !services_.clock.WaitUntil(stateChanged_, lock, due, [this] { return !recording_ || paused_; });
+}
+
+TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopState& loop, double elapsed) {
+    const Rect area = screenArea_.Bounds();
+    // Read per frame, as every other effect is: switching it mid-recording shows from the next frame.
+    const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
+    // Halves go to the even position, as the timeline has always been cut.
+    const int position = static_cast<int>(std::nearbyint(elapsed / recordMspf_));
+    frameIndex_ = position;
+    if (position - loop.lastWritten - 1 > 0) droppedFrames_ += position - loop.lastWritten - 1;
+    if (position <= loop.lastWritten) return Pass::discarded;  // the position has its frame
+    if (loop.repeat.Unchanged(services_.screen, RecipeFor(area)) && loop.lastFrame) {
+        // The position shows the frame before it: the file leaves it empty, as players expect.
+        if ((position - loop.lastInFile) * recordMspf_ >= kStillRefreshMs) {
+            if (!WriteFrame(session, position, *loop.lastFrame)) return Pass::ended;
+            loop.lastInFile = position;
+        }
+        NoteWritten(session, loop, position);
+        return Pass::written;
+    }
+
+    Bitmap preview;
+    std::optional<PackedDib> dib =
+        CaptureFrame(TCaptureMode::cmBitmapAndDib, &preview, area.left, area.top, area.width, area.height, invert);
+    if (!dib) {
+        ReportGrabFailure();
+        return Pass::ended;
+    }
+    const double writeStart = Recorded(session);
+    // The picture was taken somewhere within the grab, and it is seen for a whole frame from its position:
+    // the sound meets it half a frame in, so it is never ahead of the picture by more than that. At slow
+    // frame rates no more than kSoundIntoFrameMs, or speech would trail what the picture shows.
+    const double seenAt = static_cast<double>(position) * recordMspf_ + std::min(recordMspf_ / 2.0, kSoundIntoFrameMs);
+    session.timeline.NoteFrame(seenAt, (elapsed + writeStart) / 2);
+    if (!WriteFrame(session, position, *dib)) return Pass::ended;
+    NoteWritten(session, loop, position);
+    loop.writeDuration = loop.lastWriteTime - writeStart;
+    loop.lastInFile = position;
+    if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
+    loop.lastFrame = std::move(dib);
+    return Pass::written;
+}
+
+void TScreenCamera::ReportGrabFailure() {
+    // The display's reason (a lost connection) tells the user more than the failure alone.
+    const std::string detail = LastGrabError();
+    std::string text = "Error capturing a frame from screen." + (detail.empty() ? "" : " " + detail);
+    if (capturedFrames_ > 0) {
+        // What was captured until now is the user's recording: it ends here and is saved, as a stop
+        // would save it (a stop or cancel of the user's that came first stands).
+        text += " The recording was stopped; what was captured until then is saved.";
+        if (recording_) StopRecording();
+    } else {
+        Globals().StopReason = TStopReason::Cancel;  // nothing to save
+    }
+    ReportError(text);
+}
+
+void TScreenCamera::NoteWritten(RecordingSession& session, LoopState& loop, int position) {
+    ++capturedFrames_;
+    loop.lastWritten = position;
+    const double t = Recorded(session);
+    if (t - loop.lastWriteTime > 0) loop.rate = 1000.0 / (t - loop.lastWriteTime);
+    currentFps_ = std::min(loop.rate, static_cast<double>(playbackFps_));
+    loop.lastWriteTime = t;
+}
+
+void TScreenCamera::AfterPass(RecordingSession& session, LoopState& loop, double elapsed, bool frameWritten) {
+    if (session.audioLost) ReportAudioLoss(session);
+    if (elapsed - loop.lastDiskCheck >= kDiskCheckMs) {
+        loop.lastDiskCheck = elapsed;
+        WatchDisk(session, loop.disk, elapsed);
+    }
+
+    StoreElapsed(elapsed);
+    const TRecordingDuration duration = RecordingDuration();
+    if (duration.Enabled && (duration.Hours || duration.Minutes || duration.Seconds)) {
+        const ElapsedSplit s = SplitElapsedTime(elapsed);
+        if (s.hours == duration.Hours && s.minutes == duration.Minutes && s.seconds == duration.Seconds)
+            StopRecording();
+    }
+
+    const double t = Recorded(session);
+    if (t - loop.lastPassTime > 0)
+        realFps_ =
+            frameWritten ? 1000.0 / (t - loop.lastPassTime) : 1000.0 / (t - loop.lastPassTime + loop.writeDuration);
+    loop.lastPassTime = t;
+
+    if (elapsed > updateRate_ + loop.lastUpdate) {
+        loop.lastUpdate = elapsed;
+        if (session.recorder) audioClockPpm_ = session.recorder->ClockDeviationPpm();  // read by the handlers
+        Raise(OnUpdate);
+    }
+}
+
+// One pass per timeline position, at the position's time; in between the worker sleeps.
+void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
+    StoreElapsed(0);
+    session.timeline.Start(services_.clock.NowMs());
+    LoopState loop;
     while (recording_) {
         WaitWhilePaused(session);
-        bool frameWritten = false;
-        const double elapsed = recorded();
-
-        Bitmap preview;
-        const Rect area = screenArea_.Bounds();
-        // Read per frame, as every other effect is: switching it mid-recording shows from the next frame.
-        const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
-        std::optional<PackedDib> dib =
-            CaptureFrame(TCaptureMode::cmBitmapAndDib, &preview, area.left, area.top, area.width, area.height, invert);
-        if (!dib) {
-            // The display's reason (a lost connection) tells the user more than the failure alone.
-            const std::string detail = LastGrabError();
-            std::string text = "Error capturing a frame from screen." + (detail.empty() ? "" : " " + detail);
-            if (capturedFrames_ > 0) {
-                // What was captured until now is the user's recording: it ends here and is saved, as a stop
-                // would save it (a stop or cancel of the user's that came first stands).
-                text += " The recording was stopped; what was captured until then is saved.";
-                if (recording_) StopRecording();
-            } else {
-                Globals().StopReason = TStopReason::Cancel;  // nothing to save
-            }
-            ReportError(text);
-            break;
-        }
-
-        // Halves go to the even position, as the timeline has always been cut.
-        const int position = static_cast<int>(std::nearbyint(elapsed / recordMspf_));
-        frameIndex_ = position;
-        if (position - lastWritten - 1 > 0) droppedFrames_ += position - lastWritten - 1;
-        if (position > lastWritten) {
-            const double writeStart = recorded();
-            // The picture was taken somewhere within the grab, and it is seen for a whole frame from its position:
-            // the sound meets it half a frame in, so it is never ahead of the picture by more than that. At slow
-            // frame rates no more than kSoundIntoFrameMs, or speech would trail what the picture shows.
-            const double seenAt =
-                static_cast<double>(position) * recordMspf_ + std::min(recordMspf_ / 2.0, kSoundIntoFrameMs);
-            session.timeline.NoteFrame(seenAt, (elapsed + writeStart) / 2);
-            if (!WriteFrame(session, position, *dib)) break;
-            ++capturedFrames_;
-            lastWritten = position;
-            frameWritten = true;
-            const double t = recorded();
-            if (t - lastWriteTime > 0) rate = 1000.0 / (t - lastWriteTime);
-            currentFps_ = std::min(rate, static_cast<double>(playbackFps_));
-            lastWriteTime = t;
-            writeDuration = t - writeStart;
-        }
-
-        if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
-        dib.reset();
-
-        if (session.audioLost) ReportAudioLoss(session);
-        if (elapsed - lastDiskCheck >= kDiskCheckMs) {
-            lastDiskCheck = elapsed;
-            WatchDisk(session, disk, elapsed);
-        }
-
-        StoreElapsed(elapsed);
-        const TRecordingDuration duration = RecordingDuration();
-        if (duration.Enabled && (duration.Hours || duration.Minutes || duration.Seconds)) {
-            const ElapsedSplit s = SplitElapsedTime(elapsed);
-            if (s.hours == duration.Hours && s.minutes == duration.Minutes && s.seconds == duration.Seconds)
-                StopRecording();
-        }
-
-        const double t = recorded();
-        if (t - lastPassTime > 0)
-            realFps_ = frameWritten ? 1000.0 / (t - lastPassTime) : 1000.0 / (t - lastPassTime + writeDuration);
-        lastPassTime = t;
-
-        if (elapsed > updateRate_ + lastUpdate) {
-            lastUpdate = elapsed;
-            if (session.recorder) audioClockPpm_ = session.recorder->ClockDeviationPpm();  // read by the handlers
-            Raise(OnUpdate);
-        }
+        if (!WaitForPosition(session, loop.lastWritten + 1)) continue;  // a stop or a pause came first
+        // Rates and positions read the timeline, so a pause counts in none of them.
+        const double elapsed = Recorded(session);
+        const Pass pass = CapturePass(session, loop, elapsed);
+        if (pass == Pass::ended) break;
+        AfterPass(session, loop, elapsed, pass == Pass::written);
     }
+    // A still stretch at the end is held by a last frame, or the file would end where the stretch began.
+    if (loop.lastFrame && loop.lastWritten > loop.lastInFile && !session.failure)
+        WriteFrame(session, loop.lastWritten, *loop.lastFrame);
     secondsLeft_ = -1;
     audioClockPpm_ = std::numeric_limits<double>::quiet_NaN();
 }

@@ -47,6 +47,11 @@ class TRecordingTimeline {
         std::lock_guard lock(mutex_);
         if (started_) pictureEndMs_ = std::max(pictureEndMs_, endMs);
     }
+    // The clock reading at which the running timeline reaches `ms`.
+    double ClockAt(double ms) const {
+        std::lock_guard lock(mutex_);
+        return startMs_ + pausedMs_ + ms;
+    }
     TimelinePoint At(double nowMs) const {
         std::lock_guard lock(mutex_);
         TimelinePoint point;

@@ -39,6 +39,8 @@
 
 namespace tolm {
 
+struct FrameRecipe;
+
 // The platform services the engine works through. They must outlive the engine.
 struct EngineServices {
     ScreenSource& screen;
@@ -330,6 +332,17 @@ private:
     // Reports a sound input that broke off, once.
     void ReportAudioLoss(RecordingSession& session);
     void WaitWhilePaused(RecordingSession& session);
+    // The capture loop's passes
+    struct LoopState;
+    enum class Pass { written, discarded, ended };
+    double Recorded(const RecordingSession& session) const { return session.timeline.At(services_.clock.NowMs()).ms; }
+    // Waits for the time of a timeline position; false when a stop or a pause ended the wait first.
+    bool WaitForPosition(RecordingSession& session, int position);
+    Pass CapturePass(RecordingSession& session, LoopState& loop, double elapsed);
+    void NoteWritten(RecordingSession& session, LoopState& loop, int position);
+    void AfterPass(RecordingSession& session, LoopState& loop, double elapsed, bool frameWritten);
+    void ReportGrabFailure();
+    FrameRecipe RecipeFor(const Rect& area) const;
     // Sound
     void StartAudio(RecordingSession& session);
     void StopAudio(RecordingSession& session);

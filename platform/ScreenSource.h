@@ -30,6 +30,11 @@ public:
     // example after the connection to it was lost.
     virtual bool Grab(const Rect& area, Bitmap& dst) = 0;
 
+    // Whether the pixels of `area` may have changed since the previous call (the first call: true); what changed
+    // elsewhere is forgotten. A change that comes after the answer is reported by the next call. Sources that
+    // cannot tell answer true. Independent of Grab, so a preview grabbing meanwhile swallows nothing.
+    virtual bool AreaChanged(const Rect& /*area*/) { return true; }
+
     // False when the cursor cannot be queried; a hidden cursor is a successful query with visible false.
     virtual bool QueryCursor(CursorImage& cursor) = 0;
 

@@ -1,9 +1,11 @@
 // tolm-avsync-analyse: finds the flashes and the beeps of tolm-avsync-client in a recording and prints how far
 // the sound of each pair is from its picture, their spread and the drift per 10 minutes. With the client's log
 // it also takes out how late each flash reached the screen after its beep reached the sink.
-// Usage: tolm-avsync-analyse FILE.avi [--client-log FILE] [--quiet] [--max-offset MS]
+// Usage: tolm-avsync-analyse FILE.avi [--client-log FILE] [--quiet] [--max-offset MS] [--dropped N]
 // With --max-offset it ends with 3 when a pair caught within one frame is further off than MS (after the client's
-// lag when its log is given), or when fewer than 5 such pairs were found.
+// lag when its log is given), or when fewer than 5 such pairs were found. --dropped gives the positions the
+// recorder dropped: with none, a position without a picture of its own repeats the one before it (the recorder saw
+// no change there), so every flash was caught within one frame; otherwise a gap may be a drop.
 #include "ClientLog.h"
 #include "MediaReader.h"
 #include "OnsetFinder.h"
@@ -13,6 +15,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +62,7 @@ int main(int argc, char** argv) {
     bool quiet = false;
     bool usage = false;
     double maxOffsetMs = -1;
+    long dropped = -1;  // unknown
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quiet") == 0) {
             quiet = true;
@@ -68,6 +72,10 @@ int main(int argc, char** argv) {
             char* end = nullptr;
             maxOffsetMs = std::strtod(argv[++i], &end);
             if (*end != '\0' || !(maxOffsetMs > 0)) usage = true;
+        } else if (std::strcmp(argv[i], "--dropped") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            dropped = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || dropped < 0) usage = true;
         } else if (path.empty() && argv[i][0] != '-') {
             path = argv[i];
         } else {
@@ -75,7 +83,9 @@ int main(int argc, char** argv) {
         }
     }
     if (usage || path.empty()) {
-        std::fprintf(stderr, "Usage: tolm-avsync-analyse FILE.avi [--client-log FILE] [--quiet] [--max-offset MS]\n");
+        std::fprintf(stderr,
+                     "Usage: tolm-avsync-analyse FILE.avi [--client-log FILE] [--quiet] [--max-offset MS] "
+                     "[--dropped N]\n");
         return 2;
     }
     av_log_set_level(AV_LOG_ERROR);  // not a warning for every full-range MJPEG frame
@@ -90,7 +100,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tolm-avsync-analyse: cannot read %s\n", clientLog.c_str());
         return 1;
     }
-    const std::vector<FlashOnset> flashes = FlashOnsets(media.frames);
+    std::vector<FlashOnset> flashes = FlashOnsets(media.frames);
+    if (dropped == 0)
+        for (FlashOnset& f : flashes) f.lastDark = std::max(f.lastDark, f.seconds - media.frameSeconds);
     const std::vector<double> beeps = BeepOnsets(media.sound, media.rate);
     // Events are at least 0.9 s apart, so anything nearer than 0.45 s belongs to the same one.
     const std::vector<SyncPair> pairs = PairOnsets(flashes, beeps, 0.45);

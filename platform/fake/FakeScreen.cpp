@@ -72,6 +72,16 @@ void FakeScreen::FillLocked(const Rect& area, Bitmap& dst) const {
     }
 }
 
+bool FakeScreen::AreaChanged(const Rect& area) {
+    std::lock_guard lock(mutex_);
+    bool changed = !asked_ || allChanged_ || alwaysChanging_;
+    for (const Rect& block : changed_) changed = changed || !Intersect(block, area).Empty();
+    asked_ = true;
+    allChanged_ = false;
+    changed_.clear();
+    return changed;
+}
+
 bool FakeScreen::QueryCursor(CursorImage& cursor) {
     std::lock_guard lock(mutex_);
     if (!connected_) return false;
@@ -96,17 +106,25 @@ std::string FakeScreen::LastError() const {
 
 void FakeScreen::SetMonitors(std::vector<Rect> monitors) {
     std::lock_guard lock(mutex_);
-    if (!monitors.empty()) monitors_ = std::move(monitors);
+    if (monitors.empty()) return;
+    monitors_ = std::move(monitors);
+    allChanged_ = true;
 }
 
 void FakeScreen::FillRect(const Rect& area, std::uint32_t rgb) {
     std::lock_guard lock(mutex_);
     blocks_.push_back(Block{area, rgb & 0xFFFFFF});
+    changed_.push_back(area);
 }
 
 void FakeScreen::SetCursor(const CursorImage& cursor) {
     std::lock_guard lock(mutex_);
     cursor_ = cursor;
+}
+
+void FakeScreen::SetAlwaysChanging(bool value) {
+    std::lock_guard lock(mutex_);
+    alwaysChanging_ = value;
 }
 
 void FakeScreen::Disconnect() {

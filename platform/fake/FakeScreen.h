@@ -18,6 +18,8 @@ public:
 
     bool Grab(const Rect& area, Bitmap& dst) override;
     bool QueryCursor(CursorImage& cursor) override;
+    // From the screen's own writes: painted blocks and monitor changes.
+    bool AreaChanged(const Rect& area) override;
     std::vector<Rect> Monitors() override;
     Rect VirtualDesktop() override;
     std::string LastError() const override;
@@ -25,6 +27,8 @@ public:
     void SetMonitors(std::vector<Rect> monitors);
     void FillRect(const Rect& area, std::uint32_t rgb);
     void SetCursor(const CursorImage& cursor);
+    // While set, every part of the screen counts as changed at every AreaChanged, as under a playing video.
+    void SetAlwaysChanging(bool value);
     // After this, grabs and cursor queries fail as after a lost display connection.
     void Disconnect();
     int GrabCount() const;
@@ -50,6 +54,11 @@ private:
     CursorImage cursor_;
     bool connected_ = true;
     int grabs_ = 0;
+    // What changed since AreaChanged was last asked; everything before it is first asked.
+    bool asked_ = false;
+    bool allChanged_ = false;
+    bool alwaysChanging_ = false;
+    std::vector<Rect> changed_;
     std::function<void(int)> grabHook_;
 };
 

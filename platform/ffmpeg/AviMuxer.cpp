@@ -187,7 +187,8 @@ AviResult AviMuxer::WritePacket(int index, std::int64_t position, std::int64_t s
     if (rc < 0) return Fail(rc, AVIERR_FILEWRITE);
     stream.next = position + samples;
     writtenSeconds_ = std::max(writtenSeconds_, av_q2d(stream.timeline) * static_cast<double>(stream.next));
-    FlushNowAndThen();
+    // Not at an empty position: the frame that follows a run of them would wait in the buffer for the next flush.
+    if (size > 0) FlushNowAndThen();
     return AVIERR_OK;
 }
 

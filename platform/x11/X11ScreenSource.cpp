@@ -16,6 +16,7 @@
 #include "platform/x11/ShmSegment.h"
 #include "platform/x11/SigPipeGuard.h"
 #include "platform/x11/X11Cursor.h"
+#include "platform/x11/X11Damage.h"
 #include "platform/x11/X11Monitors.h"
 #include "platform/x11/X11RootFormat.h"
 #include "platform/x11/XcbConnect.h"
@@ -151,7 +152,8 @@ std::unique_ptr<ScreenSource> CreateX11ScreenSource(const std::string& displayNa
     return std::make_unique<X11ScreenSource>(X11ScreenSource::Key{}, std::move(state));
 }
 
-X11ScreenSource::X11ScreenSource(Key, std::unique_ptr<State> state) : state_(std::move(state)) {}
+X11ScreenSource::X11ScreenSource(Key, std::unique_ptr<State> state)
+    : state_(std::move(state)), damage_(std::make_unique<x11::DamageWatch>(state_->displayName)) {}
 
 X11ScreenSource::~X11ScreenSource() {
     x11::SigPipeGuard pipeGuard;
@@ -278,6 +280,10 @@ bool X11ScreenSource::GrabPlain(const Rect& visible, const Rect& inner, Bitmap& 
     }
     CopyPixels(xcb_get_image_data(reply.get()), stride, inner, dst);
     return true;
+}
+
+bool X11ScreenSource::AreaChanged(const Rect& area) {
+    return damage_->AreaChanged(area);
 }
 
 bool X11ScreenSource::QueryCursor(CursorImage& cursor) {

@@ -7,6 +7,10 @@
 
 namespace tolm {
 
+namespace x11 {
+class DamageWatch;
+}
+
 // How the X11 source reads pixels. Auto shares memory with the server (MIT-SHM) when it can and falls back
 // to plain GetImage otherwise; the environment variable TOLM_X11_NO_SHM=1 turns Auto into GetImage.
 enum class X11GrabMethod { Auto = 1, GetImage = 2 };
@@ -31,6 +35,8 @@ class X11ScreenSource final : public ScreenSource {
     X11ScreenSource& operator=(const X11ScreenSource&) = delete;
 
     bool Grab(const Rect& area, Bitmap& dst) override;
+    // From the server's DAMAGE extension.
+    bool AreaChanged(const Rect& area) override;
     bool QueryCursor(CursorImage& cursor) override;
     std::vector<Rect> Monitors() override;
     Rect VirtualDesktop() override;
@@ -50,6 +56,7 @@ class X11ScreenSource final : public ScreenSource {
     friend std::unique_ptr<ScreenSource> CreateX11ScreenSource(const std::string&, std::string&, X11GrabMethod);
 
     std::unique_ptr<State> state_;
+    std::unique_ptr<x11::DamageWatch> damage_;
 };
 
 }  // namespace tolm

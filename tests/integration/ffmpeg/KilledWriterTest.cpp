@@ -23,21 +23,28 @@ std::vector<std::uint8_t> FrameBytes(int position) {
     return {bits, bits + dib.BitsSize()};
 }
 
-// Writes the frames as a recorder does and dies without finishing the file, as after kill -9: what reached the
-// file is all there is, with no index and with the header's lengths still 0.
-void WriteAndDie(const std::string& path) {
-    Video video = MakeVideo();
-    std::unique_ptr<AviFile> file;
+// A new file's video stream of `rate` frames per second, in a child that ends with _exit: on failure, with `code`.
+std::shared_ptr<AviStream> CreateStreamOrDie(Video& video, std::unique_ptr<AviFile>& file, const std::string& path,
+                                             std::uint32_t rate) {
     if (video.library->OpenFile(path, AviOpenMode::create, file) != AVIERR_OK) _exit(2);
     const PackedDib first = MakeDib(Pattern(kWidth, kHeight, 0), 24);
     AviStreamInfo info;
     info.fccType = streamtypeVIDEO;
     info.dwScale = 1;
-    info.dwRate = 10;
+    info.dwRate = rate;
     info.rcFrame = FrameRect{0, 0, kWidth, kHeight};
     std::shared_ptr<AviStream> stream;
     if (file->CreateStream(info, stream) != AVIERR_OK) _exit(3);
     if (stream->SetFormat(0, first.Data(), first.FormatSize()) != AVIERR_OK) _exit(4);
+    return stream;
+}
+
+// Writes the frames as a recorder does and dies without finishing the file, as after kill -9: what reached the
+// file is all there is, with no index and with the header's lengths still 0.
+void WriteAndDie(const std::string& path) {
+    Video video = MakeVideo();
+    std::unique_ptr<AviFile> file;
+    const std::shared_ptr<AviStream> stream = CreateStreamOrDie(video, file, path, 10);
     for (int p = 0; p < kFrames; ++p) {
         if (p == kSkipped) continue;
         const std::vector<std::uint8_t> bytes = FrameBytes(p);
@@ -117,6 +124,34 @@ TEST_F(KilledWriter, SavesIntoAFinishedFileOthersRead) {
     const auto frames = DecodeFrames(output, kWidth, kHeight, 10);
     ASSERT_EQ(static_cast<std::int64_t>(frames.size()), length);
     EXPECT_LT(MeanDifference(frames[length - 1], Pattern(kWidth, kHeight, static_cast<int>(length) - 1)), 1.0);
+}
+
+// A still screen's recorder writes a frame after a second of nothing and after a run of empty positions: that
+// frame is on disk when the recorder dies right after it.
+TEST(KilledStillWriter, TheFrameAfterASecondAndEmptyPositionsReachesTheFile) {
+    TempFolder folder;
+    const std::string path = folder.Path("still.avi");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Video video = MakeVideo();
+        std::unique_ptr<AviFile> file;
+        const std::shared_ptr<AviStream> stream = CreateStreamOrDie(video, file, path, 50);
+        const std::vector<std::uint8_t> bytes = FrameBytes(0);
+        if (stream->Write(0, 1, bytes.data(), bytes.size(), AVIIF_KEYFRAME) != AVIERR_OK) _exit(5);
+        ::usleep(1100 * 1000);
+        if (stream->Write(30, 1, bytes.data(), bytes.size(), AVIIF_KEYFRAME) != AVIERR_OK) _exit(5);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    Video video = MakeVideo();
+    std::unique_ptr<AviFile> file;
+    std::shared_ptr<AviStream> stream;
+    ASSERT_EQ(video.library->OpenFile(path, AviOpenMode::read, file), AVIERR_OK);
+    ASSERT_EQ(file->GetStream(streamtypeVIDEO, 0, stream), AVIERR_OK);
+    EXPECT_EQ(stream->Info().dwLength, 31u);
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ class MainWindowTest : public ::testing::Test {
         std::filesystem::create_directories(folder);
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
         setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+        screen.SetAlwaysChanging(true);  // every position is grabbed, as on a busy screen
         mainThread = std::make_unique<QtMainThread>();
         EngineServices services{screen, clock, host, compressors, avi, *mainThread};
         window = std::make_unique<TfrmMain>(services);

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +33,8 @@ protected:
         std::filesystem::create_directories(folder);
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
         setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+        // Every position is grabbed, as on a busy screen; the tests of a still one say so.
+        screen.SetAlwaysChanging(true);
         camera = std::make_unique<TScreenCamera>(Services());
         camera->OnError = [this](TScreenCamera&, const std::string& text) { events.push_back("error:" + text); };
         camera->OnStop = [this](TScreenCamera&) { events.push_back("stop"); };
@@ -48,6 +52,18 @@ protected:
         camera->CaptureFrame(TCaptureMode::cmBitmap, &target, area.left, area.top, area.width, area.height,
                              camera->UseFilters().Contains(TUseFilter::UseReverseColor));
         return target;
+    }
+
+    // Runs `fn` on the main thread and holds the calling worker until it has: a key pressed between two
+    // grabs, which the worker's next pass sees.
+    void BetweenGrabs(const std::function<void()>& fn) {
+        std::promise<void> ran;
+        std::future<void> done = ran.get_future();
+        loop.Post([&] {
+            fn();
+            ran.set_value();
+        });
+        done.wait();
     }
 
     void TearDown() override {

@@ -37,8 +37,10 @@ protected:
                 clock.Set(1000 + elapsed[pass] + pausedMs);
             } else if (pass == elapsed.size()) {
                 Globals().StopReason = stopAs;
-                loop.Post([this] { camera->HotKeyPressed(Globals().StopReason == TStopReason::Cancel ? HotKey::Escape
-                                                                                                      : HotKey::ShiftEscape); });
+                BetweenGrabs([this] {
+                    camera->HotKeyPressed(Globals().StopReason == TStopReason::Cancel ? HotKey::Escape
+                                                                                      : HotKey::ShiftEscape);
+                });
             }
         });
     }
@@ -74,19 +76,25 @@ TEST_F(Recording, GrabsLandOnTheTimelineAndMissedPositionsAreDropped) {
     EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
 }
 
-TEST_F(Recording, GrabsOnTheSamePositionWriteOnce) {
-    ScriptPasses({30, 50});  // 1.5 and 2.5 both round to 2
+TEST_F(Recording, EachPositionIsGrabbedOnceAtItsTime) {
+    std::vector<double> grabTimes;
+    screen.SetGrabHook([this, &grabTimes](int grab) {
+        if (grab < 2) return;
+        grabTimes.push_back(clock.NowMs() - 1000);
+        if (grab == 5) BetweenGrabs([this] { camera->StopRecording(); });
+    });
     ASSERT_TRUE(camera->StartRecording(output));
     ASSERT_TRUE(WaitForWorker());
-    EXPECT_EQ(camera->CapturedFrames(), 2);
-    EXPECT_EQ(camera->DroppedFrames(), 1);
+    EXPECT_EQ(grabTimes, (std::vector<double>{0, 20, 40, 60}));  // the loop waits in between, it does not spin
+    EXPECT_EQ(WrittenPositions(), (std::vector<std::int32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(camera->DroppedFrames(), 0);
+    EXPECT_DOUBLE_EQ(camera->RealFPS(), 50);
 }
 
 TEST_F(Recording, PauseDoesNotAdvanceTheTimeline) {
     screen.SetGrabHook([this](int grab) {
         if (grab == 2) camera->PauseRecording();  // after the pass at 0
-        if (grab == 3) clock.Advance(40);         // the pass after the pause reads 40
-        if (grab == 4) loop.Post([this] { camera->StopRecording(); });
+        if (grab == 3) BetweenGrabs([this] { camera->StopRecording(); });
     });
     ASSERT_TRUE(camera->StartRecording(output));
     ASSERT_TRUE(loop.RunUntil([this] { return pauses.load() == 1; }, 20s));
@@ -94,8 +102,9 @@ TEST_F(Recording, PauseDoesNotAdvanceTheTimeline) {
     camera->ResumeRecording();
     ASSERT_TRUE(WaitForWorker());
     EXPECT_EQ(camera->CapturedFrames(), 2);
-    EXPECT_EQ(camera->DroppedFrames(), 1);  // position 1 only: the pause's 5 s are not on the timeline
-    EXPECT_EQ(camera->ElapsedTimeText(), "0 : 0 : 0 : 40");
+    // The pass after the pause is the next position: the pause's 5 s are not on the timeline.
+    EXPECT_EQ(camera->DroppedFrames(), 0);
+    EXPECT_EQ(camera->ElapsedTimeText(), "0 : 0 : 0 : 20");
 }
 
 TEST_F(Recording, PauseKeyWhileIdleStartsTheNextRecordingPaused) {
@@ -113,20 +122,19 @@ TEST_F(Recording, DurationStopsAndSaves) {
     camera->SetRecordingDuration(TRecordingDuration{true, 0, 1, 30});
     screen.SetGrabHook([this](int grab) {
         if (grab == 2) clock.Set(1000 + 89999);
-        if (grab == 3) clock.Set(1000 + 90000);
     });
     ASSERT_TRUE(camera->StartRecording(output));
     ASSERT_TRUE(WaitForWorker());
     EXPECT_EQ(Globals().StopReason.load(), TStopReason::StopAndSave);
     ASSERT_NE(avi.File(output), nullptr);
-    EXPECT_EQ(camera->FrameIndex(), 4500);
+    EXPECT_EQ(camera->FrameIndex(), 4501);  // 89.999 s shows 1:29; the next position's 90.02 s stops
 }
 
 TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
     screen.FillRect(Rect{0, 0, 32, 16}, 0x123456);
     screen.SetGrabHook([this](int grab) {
         if (grab == 2) camera->SetUseFilters({TUseFilter::UseReverseColor}), clock.Advance(20);
-        if (grab == 3) loop.Post([this] { camera->StopRecording(); });
+        if (grab == 3) BetweenGrabs([this] { camera->StopRecording(); });
     });
     ASSERT_TRUE(camera->StartRecording(output));
     ASSERT_TRUE(WaitForWorker());
