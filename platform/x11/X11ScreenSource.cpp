@@ -29,6 +29,7 @@ struct X11ScreenSource::State {
     xcb_window_t root = XCB_NONE;
     x11::RootFormat format;
     std::string cursorProblem;
+    x11::CursorWatch cursor;
     x11::RandrSupport randr;
 
     mutable std::mutex grabMutex;  // guards knownRoot, useShm and segment
@@ -140,7 +141,7 @@ std::unique_ptr<ScreenSource> CreateX11ScreenSource(const std::string& displayNa
 
     xcb_prefetch_extension_data(c, &xcb_shm_id);
     const bool wantShm = method == X11GrabMethod::Auto && !SharedMemoryDisabledByEnvironment();
-    state->cursorProblem = x11::InitCursorQueries(c);
+    state->cursorProblem = state->cursor.Start(displayName);
     state->randr = x11::InitRandr(c);
     const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
     state->useShm = wantShm && shm != nullptr && shm->present;
@@ -286,7 +287,7 @@ bool X11ScreenSource::QueryCursor(CursorImage& cursor) {
     if (xcb_connection_has_error(c)) return LostConnection();
     if (!state_->cursorProblem.empty()) return Fail(state_->cursorProblem);
     std::string problem;
-    if (x11::ReadCursorImage(c, cursor, problem)) return true;
+    if (state_->cursor.Read(cursor, problem)) return true;
     return xcb_connection_has_error(c) ? LostConnection() : Fail(std::move(problem));
 }
 
