@@ -6,6 +6,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
+#include "imaging/PixelRows.h"
 
 namespace tolm {
 
@@ -29,6 +30,10 @@ public:
     // Pixels outside the desktop are black. False (with LastError()) when the display cannot be read, for
     // example after the connection to it was lost.
     virtual bool Grab(const Rect& area, Bitmap& dst) = 0;
+
+    // The same into rows the caller provides, area.width x area.height, with each pixel's fourth byte 0.
+    // Sources that can write there directly save the frame a copy; this one grabs into a bitmap first.
+    virtual bool GrabInto(const Rect& area, const PixelRows& dst);
 
     // False when the cursor cannot be queried; a hidden cursor is a successful query with visible false.
     virtual bool QueryCursor(CursorImage& cursor) = 0;

@@ -65,24 +65,19 @@ void CopyRow(const std::uint8_t* src, std::uint8_t* dst, std::size_t pixels) {
 }
 
 // Copies an image of inner.width x inner.height server pixels into dst at inner's position.
-void CopyPixels(const std::uint8_t* src, std::size_t srcStride, const Rect& inner, Bitmap& dst) {
+void CopyPixels(const std::uint8_t* src, std::size_t srcStride, const Rect& inner, const PixelRows& dst) {
     const std::size_t offset = static_cast<std::size_t>(inner.left) * 4;
     for (int row = 0; row < inner.height; ++row) {
-        CopyRow(src + static_cast<std::size_t>(row) * srcStride, dst.ScanLine(inner.top + row) + offset,
+        CopyRow(src + static_cast<std::size_t>(row) * srcStride, dst.Row(inner.top + row) + offset,
                 static_cast<std::size_t>(inner.width));
     }
 }
 
-// Makes dst a black-bordered w x h pf32bit image whose `inner` part the grab is about to overwrite. An image
-// of the right size and format is reused and only its border cleared.
-void PrepareTarget(int width, int height, const Rect& inner, Bitmap& dst) {
-    if (dst.PixelFormat() != TPixelFormat::pf32bit || dst.Width() != width || dst.Height() != height) {
-        dst = Bitmap(width, height, TPixelFormat::pf32bit);
-        return;
-    }
-    const std::size_t rowBytes = dst.RowBytes();
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* line = dst.ScanLine(y);
+// Blackens what lies outside `inner`, the part the grab is about to overwrite.
+void ClearBorder(const PixelRows& dst, const Rect& inner) {
+    const std::size_t rowBytes = static_cast<std::size_t>(dst.width) * 4;
+    for (int y = 0; y < dst.height; ++y) {
+        std::uint8_t* line = dst.Row(y);
         if (y < inner.top || y >= inner.Bottom()) {
             std::memset(line, 0, rowBytes);
             continue;
@@ -184,6 +179,20 @@ bool X11ScreenSource::Grab(const Rect& area, Bitmap& dst) {
         dst = Bitmap(area.width, area.height, TPixelFormat::pf32bit);
         return true;
     }
+    if (dst.PixelFormat() != TPixelFormat::pf32bit || dst.Width() != area.width || dst.Height() != area.height) {
+        try {
+            dst = Bitmap(area.width, area.height, TPixelFormat::pf32bit);
+        } catch (const std::bad_alloc&) {
+            return Fail("Not enough memory for a " + std::to_string(area.width) + "x" + std::to_string(area.height) +
+                        " image.");
+        }
+    }
+    return GrabInto(area, dst.Rows());
+}
+
+bool X11ScreenSource::GrabInto(const Rect& area, const PixelRows& dst) {
+    if (area.Empty()) return true;
+    if (dst.width != area.width || dst.height != area.height) return Fail("The grab was given rows of another size.");
     x11::SigPipeGuard pipeGuard;
     State& s = *state_;
     xcb_connection_t* c = s.connection.get();
@@ -198,13 +207,7 @@ bool X11ScreenSource::Grab(const Rect& area, Bitmap& dst) {
         Rect visible;
         Rect inner;
         ClipToRoot(area, s.knownRoot, visible, inner);
-        try {
-            PrepareTarget(area.width, area.height, inner, dst);
-        } catch (const std::bad_alloc&) {
-            xcb_discard_reply(c, geometryCookie.sequence);
-            return Fail("Not enough memory for a " + std::to_string(area.width) + "x" + std::to_string(area.height) +
-                        " image.");
-        }
+        ClearBorder(dst, inner);
         const bool read = visible.Empty() || ReadVisible(visible, inner, dst);
 
         const x11::XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
@@ -220,7 +223,7 @@ bool X11ScreenSource::Grab(const Rect& area, Bitmap& dst) {
     }
 }
 
-bool X11ScreenSource::ReadVisible(const Rect& visible, const Rect& inner, Bitmap& dst) {
+bool X11ScreenSource::ReadVisible(const Rect& visible, const Rect& inner, const PixelRows& dst) {
     State& s = *state_;
     if (!s.useShm) return GrabPlain(visible, inner, dst);
     if (GrabShared(visible, inner, dst)) return true;
@@ -232,7 +235,7 @@ bool X11ScreenSource::ReadVisible(const Rect& visible, const Rect& inner, Bitmap
     return true;
 }
 
-bool X11ScreenSource::GrabShared(const Rect& visible, const Rect& inner, Bitmap& dst) {
+bool X11ScreenSource::GrabShared(const Rect& visible, const Rect& inner, const PixelRows& dst) {
     State& s = *state_;
     xcb_connection_t* c = s.connection.get();
     const std::size_t stride = s.format.RowBytes(visible.width);
@@ -256,7 +259,7 @@ bool X11ScreenSource::GrabShared(const Rect& visible, const Rect& inner, Bitmap&
     return true;
 }
 
-bool X11ScreenSource::GrabPlain(const Rect& visible, const Rect& inner, Bitmap& dst) {
+bool X11ScreenSource::GrabPlain(const Rect& visible, const Rect& inner, const PixelRows& dst) {
     State& s = *state_;
     xcb_connection_t* c = s.connection.get();
     xcb_generic_error_t* rawError = nullptr;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -85,6 +86,20 @@ TEST_P(X11GrabTest, AreaOverBottomRightEdgeIsBlackOutside) {
     dst.Fill(0xFFFFFF);
     ExpectBlocks(area, window, dst);
     EXPECT_EQ(LitPixelsOffRoot(dst, area, root_), 0);
+}
+
+// Rows stored bottom-up, as a DIB keeps them, take the same picture as an image does, black border included.
+TEST_P(X11GrabTest, GrabsIntoBottomUpRows) {
+    const BlockWindow window = client_.ShowBlocks({0, 700});
+    const Rect area{-6, 695, 80, 60};
+    Bitmap image;
+    ExpectBlocks(area, window, image);
+    const std::size_t rowBytes = static_cast<std::size_t>(area.width) * 4;
+    std::vector<std::uint8_t> stored(rowBytes * static_cast<std::size_t>(area.height), 0xFF);
+    const PixelRows rows{stored.data() + rowBytes * static_cast<std::size_t>(area.height - 1),
+                         -static_cast<std::ptrdiff_t>(rowBytes), area.width, area.height};
+    ASSERT_TRUE(source_->GrabInto(area, rows)) << source_->LastError();
+    for (int y = 0; y < area.height; ++y) ASSERT_EQ(std::memcmp(rows.Row(y), image.ScanLine(y), rowBytes), 0) << y;
 }
 
 TEST_P(X11GrabTest, AreaEntirelyOffScreenIsBlack) {
