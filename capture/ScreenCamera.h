@@ -356,6 +356,10 @@ private:
     void SetVideoCodecName(const std::string& name);
 
     Rect MonitorBounds() const;
+    // A 32-bit frame that nothing changes after the grab: screen and cursor straight into the DIB's rows.
+    std::optional<PackedDib> CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area);
+    // A DIB that could not be made or filled cancels the recording, with the reason through OnError.
+    void PackingFailed(PackedDib::Error error);
     void RunEffects(Bitmap& frame);
     void ApplyRotation(Bitmap& working);
     void ReportError(const std::string& text);
