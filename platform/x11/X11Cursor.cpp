@@ -11,6 +11,8 @@ namespace tolm::x11 {
 namespace {
 
 constexpr const char* kLost = "Lost the connection to the X display.";
+// A prefetched position older than this is no longer the pointer's (nobody has grabbed for a while).
+constexpr std::chrono::milliseconds kPrefetchFresh{50};
 
 // Negotiates the XFIXES version, which the server needs before any other XFIXES request.
 std::string InitCursorQueries(xcb_connection_t* connection) {
@@ -50,12 +52,28 @@ bool CursorWatch::Read(CursorImage& cursor, std::string& error) {
     }
     if (ImageChanged()) haveImage_ = false;  // kept so until a read succeeds
     if (!haveImage_) {
+        DropPrefetch();
         if (!ReadImage(error)) return false;  // brings the position along
     } else if (!ReadPosition(error)) {
         return false;
     }
     cursor = cursor_;
     return true;
+}
+
+void CursorWatch::PrefetchPosition() {
+    const std::lock_guard lock(mutex_);
+    if (!connection_) return;
+    DropPrefetch();
+    prefetch_ = xcb_query_pointer(connection_.get(), root_);
+    prefetched_ = true;
+    prefetchedAt_ = std::chrono::steady_clock::now();
+    xcb_flush(connection_.get());  // on its way now, not with the next read
+}
+
+void CursorWatch::DropPrefetch() {
+    if (prefetched_) xcb_discard_reply(connection_.get(), prefetch_.sequence);
+    prefetched_ = false;
 }
 
 bool CursorWatch::ImageChanged() {
@@ -101,8 +119,11 @@ bool CursorWatch::ReadImage(std::string& error) {
 
 bool CursorWatch::ReadPosition(std::string& error) {
     xcb_connection_t* c = connection_.get();
+    if (std::chrono::steady_clock::now() - prefetchedAt_ > kPrefetchFresh) DropPrefetch();
+    const xcb_query_pointer_cookie_t cookie = prefetched_ ? prefetch_ : xcb_query_pointer(c, root_);
+    prefetched_ = false;
     xcb_generic_error_t* rawError = nullptr;
-    const XcbReply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c, xcb_query_pointer(c, root_), &rawError));
+    const XcbReply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c, cookie, &rawError));
     const XcbError replyError(rawError);
     if (!reply) {
         error = replyError ? "The X server refused the pointer position (error " +

@@ -199,6 +199,7 @@ bool X11ScreenSource::GrabInto(const Rect& area, const PixelRows& dst) {
     if (xcb_connection_has_error(c)) return LostConnection();
     if (!s.format.supported) return Fail(s.format.problem);
 
+    if (s.cursorProblem.empty()) s.cursor.PrefetchPosition();
     const std::lock_guard lock(s.grabMutex);
     // The image is read for the root size we know while the current size comes back in the same round trip;
     // the rare grab that finds the root resized is repeated once.
