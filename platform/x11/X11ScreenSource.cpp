@@ -4,7 +4,6 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/x11/ServerRows.h"
 #include "platform/x11/ShmSegment.h"
 #include "platform/x11/SigPipeGuard.h"
 #include "platform/x11/X11Cursor.h"
@@ -43,38 +43,9 @@ struct X11ScreenSource::State {
 
 namespace {
 
-// The pad byte of a 32-bit pixel, wherever it sits in a native word; servers leave anything there.
-constexpr std::uint32_t kColourBits = std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
-
-// Copies one row of `pixels` server pixels, pad bytes zeroed. Four pixels a step in a fixed-size block, so
-// the compiler makes each step one vector load, mask and store even at -O2.
-void CopyRow(const std::uint8_t* src, std::uint8_t* dst, std::size_t pixels) {
-    std::size_t p = 0;
-    for (; p + 4 <= pixels; p += 4) {
-        std::uint32_t block[4];
-        std::memcpy(block, src + 4 * p, sizeof block);
-        for (std::uint32_t& pixel : block) pixel &= kColourBits;
-        std::memcpy(dst + 4 * p, block, sizeof block);
-    }
-    for (; p < pixels; ++p) {
-        std::uint32_t pixel;
-        std::memcpy(&pixel, src + 4 * p, 4);
-        pixel &= kColourBits;
-        std::memcpy(dst + 4 * p, &pixel, 4);
-    }
-}
-
-// Copies an image of inner.width x inner.height server pixels into dst at inner's position.
-void CopyPixels(const std::uint8_t* src, std::size_t srcStride, const Rect& inner, const PixelRows& dst) {
-    const std::size_t offset = static_cast<std::size_t>(inner.left) * 4;
-    for (int row = 0; row < inner.height; ++row) {
-        CopyRow(src + static_cast<std::size_t>(row) * srcStride, dst.Row(inner.top + row) + offset,
-                static_cast<std::size_t>(inner.width));
-    }
-}
-
 // Blackens what lies outside `inner`, the part the grab is about to overwrite.
 void ClearBorder(const PixelRows& dst, const Rect& inner) {
+    if (inner == Rect{0, 0, dst.width, dst.height}) return;
     const std::size_t rowBytes = static_cast<std::size_t>(dst.width) * 4;
     for (int y = 0; y < dst.height; ++y) {
         std::uint8_t* line = dst.Row(y);
@@ -256,7 +227,7 @@ bool X11ScreenSource::GrabShared(const Rect& visible, const Rect& inner, const P
         &rawError));
     const x11::XcbError error(rawError);
     if (!reply || reply->size < bytes) return false;
-    CopyPixels(s.segment.Data(), stride, inner, dst);
+    x11::CopyServerRows(s.segment.Data(), stride, inner, dst);
     return true;
 }
 
@@ -281,7 +252,7 @@ bool X11ScreenSource::GrabPlain(const Rect& visible, const Rect& inner, const Pi
     if (length < 0 || static_cast<std::size_t>(length) < stride * static_cast<std::size_t>(visible.height)) {
         return Fail("The X server sent a truncated screen image.");
     }
-    CopyPixels(xcb_get_image_data(reply.get()), stride, inner, dst);
+    x11::CopyServerRows(xcb_get_image_data(reply.get()), stride, inner, dst);
     return true;
 }
 
