@@ -188,8 +188,10 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
         const Rect area = screenArea_.Bounds();
         // Read per frame, as every other effect is: switching it mid-recording shows from the next frame.
         const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
-        std::optional<PackedDib> dib =
-            CaptureFrame(TCaptureMode::cmBitmapAndDib, &preview, area.left, area.top, area.width, area.height, invert);
+        // The bitmap is made only for a preview that shows it: otherwise a full frame's copy thrown away.
+        const bool showPreview = previewWhileRecording_ && OnPreview;
+        std::optional<PackedDib> dib = CaptureFrame(showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib,
+                                                    &preview, area.left, area.top, area.width, area.height, invert);
         if (!dib) {
             // The display's reason (a lost connection) tells the user more than the failure alone.
             const std::string detail = LastGrabError();
@@ -229,7 +231,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
             writeDuration = t - writeStart;
         }
 
-        if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
+        if (showPreview) OnPreview(*this, &preview, true, true);
         dib.reset();
 
         if (session.audioLost) ReportAudioLoss(session);
