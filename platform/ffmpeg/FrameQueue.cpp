@@ -31,7 +31,7 @@ void FrameQueue::Abandon() {
 AviResult FrameQueue::Reserve(std::vector<std::uint8_t>& buffer) {
     std::unique_lock lock(mutex_);
     const bool room = WaitForWriter(lock, Clock::time_point::max(),
-                                    [&] { return closed_ || failure_ != AVIERR_OK || frames_.size() < capacity_; });
+                                    [&] { return closed_ || failure_ != AVIERR_OK || frames_.size() < DepthLocked(); });
     if (!room) {
         // A recording whose encoder does not move cannot go on; its caller must be free to stop it.
         Abandon();
@@ -71,6 +71,7 @@ bool FrameQueue::Pop(QueuedFrame& frame) {
     frames_.pop_front();
     busy_ = true;
     lastProgress_ = Clock::now();
+    taken_ = lastProgress_;
     lock.unlock();
     changed_.notify_all();  // room for a waiting producer
     return true;
@@ -81,6 +82,8 @@ void FrameQueue::Done(std::vector<std::uint8_t> buffer, AviResult result) {
         std::lock_guard lock(mutex_);
         busy_ = false;
         lastProgress_ = Clock::now();
+        const Clock::duration took = lastProgress_ - taken_;
+        frameTime_ = frameTime_ == Clock::duration::zero() ? took : (3 * frameTime_ + took) / 4;
         if (result != AVIERR_OK && failure_ == AVIERR_OK) failure_ = result;
         // At most one buffer per slot plus the writer's stays around.
         if (pool_.size() <= capacity_) pool_.push_back(std::move(buffer));
@@ -119,6 +122,17 @@ std::size_t FrameQueue::Finish() {
     lock.unlock();
     changed_.notify_all();
     return dropped;
+}
+
+std::size_t FrameQueue::Depth() const {
+    std::lock_guard lock(mutex_);
+    return DepthLocked();
+}
+
+std::size_t FrameQueue::DepthLocked() const {
+    if (frameTime_ <= Clock::duration::zero()) return capacity_;
+    const auto fit = static_cast<std::size_t>(limits_.backlog / frameTime_);
+    return std::clamp<std::size_t>(fit, 1, capacity_);
 }
 
 void FrameQueue::CloseAfterWriting() {

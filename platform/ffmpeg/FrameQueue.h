@@ -28,12 +28,16 @@ struct WriterLimits {
     std::chrono::milliseconds stall{10000};
     // Writing what is still queued when the writes end takes at most this long in all.
     std::chrono::milliseconds drain{30000};
+    // The queue holds no more frames than the writer, at the pace it has kept, writes in this time: what
+    // is queued at the end is written within about this long after the frame in the writer's hands.
+    std::chrono::milliseconds backlog{1000};
 };
 
 // A bounded first-in first-out queue of frames between one producer and one writer thread, with the
-// frame buffers recycled and the writer's first failure kept. No wait of the producer's side outlasts the
-// limits: a writer past them is abandoned, the frames still queued are dropped and counted, and the writer
-// sees the queue closed before its next frame. Thread-safe.
+// frame buffers recycled and the writer's first failure kept. It holds at most `capacity` frames, fewer
+// for a slow writer (see WriterLimits::backlog). No wait of the producer's side outlasts the limits: a
+// writer past them is abandoned, the frames still queued are dropped and counted, and the writer sees the
+// queue closed before its next frame. Thread-safe.
 class FrameQueue final : public PendingWrites {
   public:
     explicit FrameQueue(std::size_t capacity, WriterLimits limits = {});
@@ -58,6 +62,9 @@ class FrameQueue final : public PendingWrites {
     std::size_t Finish();
     void CloseAfterWriting() override;
 
+    // How many frames the producer may queue now before it waits.
+    std::size_t Depth() const;
+
   private:
     using Clock = std::chrono::steady_clock;
 
@@ -65,6 +72,7 @@ class FrameQueue final : public PendingWrites {
     bool WaitForWriter(std::unique_lock<std::mutex>& lock, Clock::time_point deadline,
                        const std::function<bool()>& done);
     void Abandon();  // with the lock held
+    std::size_t DepthLocked() const;
 
     const std::size_t capacity_;
     const WriterLimits limits_;
@@ -77,6 +85,8 @@ class FrameQueue final : public PendingWrites {
     bool abandoned_ = false;
     std::size_t dropped_ = 0;
     Clock::time_point lastProgress_;  // the writer last took up or finished a frame, or got work when idle
+    Clock::time_point taken_;         // the writer took up its frame
+    Clock::duration frameTime_{};     // how long the writer takes a frame, smoothed; 0 until one is done
     AviResult failure_ = AVIERR_OK;
 };
 

@@ -6,12 +6,14 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FfmpegTestSupport.h"
 #include "platform/ffmpeg/FfmpegAviLibrary.h"
 #include "platform/ffmpeg/FfmpegCompressorManager.h"
 #include "platform/ffmpeg/FfmpegVideo.h"
+#include "platform/ffmpeg/FrameQueue.h"
 
 namespace tolm::testing {
 namespace {
@@ -184,6 +186,23 @@ TEST_P(BoundedStop, StuckEncoderFreesAWaitingWriter) {
     EXPECT_GE(dropped, accepted - 1);
     Release();
     ExpectFirstFrames(accepted - static_cast<int>(dropped));
+}
+
+// A slow writer's queue shrinks to the frames it writes in the backlog time, so a stop soon has them done.
+TEST(FrameQueueDepth, FollowsTheWritersPace) {
+    ffmpeg::WriterLimits limits;
+    limits.backlog = 1s;
+    ffmpeg::FrameQueue queue(8, limits);
+    EXPECT_EQ(queue.Depth(), 8u);  // nothing is known of the writer yet
+    std::vector<std::uint8_t> buffer;
+    ASSERT_EQ(queue.Reserve(buffer), AVIERR_OK);
+    queue.Push(ffmpeg::QueuedFrame{});
+    ffmpeg::QueuedFrame frame;
+    ASSERT_TRUE(queue.Pop(frame));
+    std::this_thread::sleep_for(400ms);  // a frame that takes the writer this long
+    queue.Done({}, AVIERR_OK);
+    EXPECT_GE(queue.Depth(), 1u);
+    EXPECT_LE(queue.Depth(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Handlers, BoundedStop, ::testing::Values(0u, kMJPG),
