@@ -51,7 +51,9 @@ public:
     AviResult finishResult = AVIERR_OK;
     std::int32_t failWriteAt = -1;  // position whose write fails with AVIERR_FILEWRITE
     AviResult saveResult = AVIERR_OK;
-    // Frames the next compressed stream says it left out when its writes are finished (an encoder too slow).
+    // Frames the next compressed stream still holds when its writes are finished (an encoder behind), and
+    // how many of them it then leaves out (an encoder stuck).
+    std::int64_t pendingAtFinish = 0;
     std::int64_t leftOutAtFinish = 0;
     std::vector<int> progressSteps{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
 

@@ -4,6 +4,12 @@
 #include <utility>
 
 namespace tolm::ffmpeg {
+namespace {
+
+// Often enough for a Cancel to be answered at once; a percentage moves slowly anyway.
+constexpr std::chrono::milliseconds kReportEvery{250};
+
+}  // namespace
 
 FrameQueue::FrameQueue(std::size_t capacity, WriterLimits limits)
     : capacity_(capacity > 0 ? capacity : 1), limits_(limits), lastProgress_(Clock::now()) {}
@@ -114,14 +120,37 @@ AviResult FrameQueue::Drain() {
     return failure_;
 }
 
-std::size_t FrameQueue::Finish() {
+std::size_t FrameQueue::Finish(const AviSaveProgress& progress) {
     std::unique_lock lock(mutex_);
-    if (!WaitForWriter(lock, Clock::now() + limits_.drain, [&] { return frames_.empty() && !busy_; })) Abandon();
+    const auto written = [&] { return frames_.empty() && !busy_; };
+    const std::size_t total = frames_.size() + (busy_ ? 1 : 0);
+    // A wait that shows its progress may take as long as its watcher lets it; a silent one has a limit.
+    const Clock::time_point deadline = progress ? Clock::time_point::max() : Clock::now() + limits_.drain;
+    while (!written() && !abandoned_) {
+        if (progress && !Report(lock, progress, total)) {
+            Abandon();
+            break;
+        }
+        const Clock::time_point until = progress ? Clock::now() + kReportEvery : deadline;
+        if (WaitForWriter(lock, until, written) || abandoned_) break;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline || now >= lastProgress_ + limits_.stall) Abandon();
+    }
     closed_ = true;
     const std::size_t dropped = dropped_;
     lock.unlock();
     changed_.notify_all();
     return dropped;
+}
+
+bool FrameQueue::Report(std::unique_lock<std::mutex>& lock, const AviSaveProgress& progress, std::size_t total) {
+    const std::size_t left = frames_.size() + (busy_ ? 1 : 0);
+    // Never 100: whatever follows the wait ends the step.
+    const auto percent = static_cast<int>(99 * (total - std::min(left, total)) / std::max<std::size_t>(total, 1));
+    lock.unlock();
+    const bool goOn = progress(percent) == 0;
+    lock.lock();
+    return goOn;
 }
 
 std::size_t FrameQueue::Depth() const {

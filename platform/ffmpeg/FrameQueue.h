@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/AviLibrary.h"
 #include "platform/VideoTypes.h"
 #include "platform/ffmpeg/AviMuxer.h"
 
@@ -26,7 +27,8 @@ struct QueuedFrame {
 struct WriterLimits {
     // The writer has held one frame this long without finishing it.
     std::chrono::milliseconds stall{10000};
-    // Writing what is still queued when the writes end takes at most this long in all.
+    // Writing what is still queued when the writes end takes at most this long in all, unless the wait
+    // reports its progress (whoever hears it may stop it).
     std::chrono::milliseconds drain{30000};
     // The queue holds no more frames than the writer, at the pace it has kept, writes in this time: what
     // is queued at the end is written within about this long after the frame in the writer's hands.
@@ -57,9 +59,10 @@ class FrameQueue final : public PendingWrites {
     AviResult Failure() const;
     // Waits until every pushed frame is through: the kept failure (AVIERR_COMPRESSOR for a stalled writer).
     AviResult Drain();
-    // No more frames: waits within the limits until what is queued is written, then closes. The number of
-    // frames dropped because the writer did not keep up.
-    std::size_t Finish();
+    // No more frames: waits within the limits until what is queued is written, then closes. `progress`, when
+    // given, hears the share written (0 to 99) a few times a second and may stop the wait; it has no total
+    // limit then. The number of frames dropped, stopped or because the writer did not keep up.
+    std::size_t Finish(const AviSaveProgress& progress = {});
     void CloseAfterWriting() override;
 
     // How many frames the producer may queue now before it waits.
@@ -73,6 +76,8 @@ class FrameQueue final : public PendingWrites {
                        const std::function<bool()>& done);
     void Abandon();  // with the lock held
     std::size_t DepthLocked() const;
+    // Tells `progress` the share of `total` written; false when it stops the wait. Unlocks meanwhile.
+    bool Report(std::unique_lock<std::mutex>& lock, const AviSaveProgress& progress, std::size_t total);
 
     const std::size_t capacity_;
     const WriterLimits limits_;

@@ -29,8 +29,8 @@ QueuedStream::~QueuedStream() {
     writer_.join();
 }
 
-std::int64_t QueuedStream::FinishWrites() {
-    return static_cast<std::int64_t>(queue_->Finish());
+std::int64_t QueuedStream::FinishWrites(const AviSaveProgress& progress) {
+    return static_cast<std::int64_t>(queue_->Finish(progress));
 }
 
 AviStreamInfo QueuedStream::Info() const {

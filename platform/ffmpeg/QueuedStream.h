@@ -48,7 +48,7 @@ class QueuedStream final : public AviStream {
     AviResult Write(std::int32_t start, std::int32_t samples, const void* data, std::size_t size,
                     std::uint32_t flags) override;
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) override;
-    std::int64_t FinishWrites() override;
+    std::int64_t FinishWrites(const AviSaveProgress& progress) override;
 
   private:
     void Run();
