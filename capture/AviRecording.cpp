@@ -41,6 +41,7 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     session.optionsBuilt = true;
     r = services_.avi.MakeCompressedStream(session.stream, session.options, session.compressed);
     if (r != AVIERR_OK) return fail("Error on compress AVI stream.", r);
+    writingStream_.Set(session.compressed);
 
     r = session.compressed->SetFormat(0, session.firstFrame->Data(), session.firstFrame->FormatSize());
     session.firstFrame.reset();

@@ -18,6 +18,7 @@
 #include "capture/RecordingSession.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
+#include "capture/WritingStream.h"
 #include "effects/FilterValues.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
@@ -461,6 +462,8 @@ private:
     std::thread worker_;
     std::atomic<bool> workerRunning_{false};
     std::atomic<SystemThreadId> workerThreadId_{0};
+    // Where the capture loop writes; a stop lets a write waiting there go.
+    WritingStream writingStream_;
     std::mutex stateMutex_;
     std::condition_variable stateChanged_;
     ElapsedSplit elapsedSplit_;  // guarded by textMutex_

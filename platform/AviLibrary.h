@@ -40,6 +40,10 @@ public:
     // how many frames at the end were left out, stopped or because the compressor no longer finished any; 0
     // for a stream that writes at once.
     virtual std::int64_t FinishWrites(const AviSaveProgress& /*progress*/) { return 0; }
+
+    // A write that waits for room in such a stream returns at once, its frame taken beyond the usual depth,
+    // and so do the writes after it: they are about to end (a stop), and a slow compressor must not hold that.
+    virtual void StopWaitingForRoom() {}
 };
 
 // An open AVI file.

@@ -62,14 +62,15 @@ namespace {
 // Writes through to the target stream, marking what it wrote with its handler.
 class FakeCompressedStream final : public AviStream {
 public:
-    FakeCompressedStream(const FakeAviLibrary& library, std::shared_ptr<AviStream> target, std::uint32_t handler)
-        : target_(std::move(target)),
-          handler_(handler),
-          pending_(library.pendingAtFinish),
-          leftOut_(library.leftOutAtFinish) {}
-    AviStreamInfo Info() const override { return target_->Info(); }
-    AviResult SetFormat(std::int32_t position, const void* format, std::size_t size) override {
-        return target_->SetFormat(position, format, size);
+  FakeCompressedStream(FakeAviLibrary& library, std::shared_ptr<AviStream> target, std::uint32_t handler)
+      : library_(library),
+        target_(std::move(target)),
+        handler_(handler),
+        pending_(library.pendingAtFinish),
+        leftOut_(library.leftOutAtFinish) {}
+  AviStreamInfo Info() const override { return target_->Info(); }
+  AviResult SetFormat(std::int32_t position, const void* format, std::size_t size) override {
+      return target_->SetFormat(position, format, size);
     }
     std::vector<std::uint8_t> Format() const override { return target_->Format(); }
     AviResult Write(std::int32_t start, std::int32_t samples, const void* data, std::size_t size,
@@ -80,6 +81,7 @@ public:
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) override {
         return target_->Read(position, data, flags);
     }
+    void StopWaitingForRoom() override { ++library_.stopWaitsHeard; }
     // The pending frames are "written" one by one as a slow encoder's would be, with a report before each.
     std::int64_t FinishWrites(const AviSaveProgress& progress) override {
         const std::int64_t pending = std::exchange(pending_, 0);
@@ -89,10 +91,11 @@ public:
     }
 
 private:
-    std::shared_ptr<AviStream> target_;
-    std::uint32_t handler_;
-    std::int64_t pending_;
-    std::int64_t leftOut_;
+  FakeAviLibrary& library_;
+  std::shared_ptr<AviStream> target_;
+  std::uint32_t handler_;
+  std::int64_t pending_;
+  std::int64_t leftOut_;
 };
 
 bool TouchFile(const std::string& path) {

@@ -36,8 +36,9 @@ void FrameQueue::Abandon() {
 
 AviResult FrameQueue::Reserve(std::vector<std::uint8_t>& buffer) {
     std::unique_lock lock(mutex_);
-    const bool room = WaitForWriter(lock, Clock::time_point::max(),
-                                    [&] { return closed_ || failure_ != AVIERR_OK || frames_.size() < DepthLocked(); });
+    const bool room = WaitForWriter(lock, Clock::time_point::max(), [&] {
+        return closed_ || failure_ != AVIERR_OK || noWaits_ || frames_.size() < DepthLocked();
+    });
     if (!room) {
         // A recording whose encoder does not move cannot go on; its caller must be free to stop it.
         Abandon();
@@ -65,6 +66,14 @@ void FrameQueue::Push(QueuedFrame frame) {
         // An idle writer's clock starts with the work, not with its last frame long ago.
         if (frames_.empty() && !busy_) lastProgress_ = Clock::now();
         frames_.push_back(std::move(frame));
+    }
+    changed_.notify_all();
+}
+
+void FrameQueue::StopWaitingForRoom() {
+    {
+        std::lock_guard lock(mutex_);
+        noWaits_ = true;
     }
     changed_.notify_all();
 }

@@ -48,6 +48,8 @@ class FrameQueue final : public PendingWrites {
     // AVIERR_BADHANDLE once closed. A stalled writer is abandoned: AVIERR_COMPRESSOR, kept as the failure.
     AviResult Reserve(std::vector<std::uint8_t>& buffer);
     void Push(QueuedFrame frame);
+    // From now on Reserve does not wait for room (the writes are about to end); one waiting returns at once.
+    void StopWaitingForRoom();
 
     // The writer's side: the next frame, or false once closed and empty (at once when abandoned).
     bool Pop(QueuedFrame& frame);
@@ -88,6 +90,7 @@ class FrameQueue final : public PendingWrites {
     bool busy_ = false;  // the writer holds a popped frame
     bool closed_ = false;
     bool abandoned_ = false;
+    bool noWaits_ = false;
     std::size_t dropped_ = 0;
     Clock::time_point lastProgress_;  // the writer last took up or finished a frame, or got work when idle
     Clock::time_point taken_;         // the writer took up its frame

@@ -33,6 +33,10 @@ std::int64_t QueuedStream::FinishWrites(const AviSaveProgress& progress) {
     return static_cast<std::int64_t>(queue_->Finish(progress));
 }
 
+void QueuedStream::StopWaitingForRoom() {
+    queue_->StopWaitingForRoom();  // not behind callerMutex_: a waiting Write holds it
+}
+
 AviStreamInfo QueuedStream::Info() const {
     queue_->Drain();
     return target_->Info();

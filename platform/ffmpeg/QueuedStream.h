@@ -49,6 +49,7 @@ class QueuedStream final : public AviStream {
                     std::uint32_t flags) override;
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) override;
     std::int64_t FinishWrites(const AviSaveProgress& progress) override;
+    void StopWaitingForRoom() override;
 
   private:
     void Run();

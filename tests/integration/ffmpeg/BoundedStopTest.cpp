@@ -226,6 +226,22 @@ TEST_P(BoundedStop, StuckEncoderFreesAWaitingWriter) {
     ExpectFirstFrames(accepted - static_cast<int>(dropped));
 }
 
+// A stop lets a write waiting for room go at once with its frame, whether it comes before or during the wait.
+TEST_P(BoundedStop, StopFreesAWriteWaitingForRoom) {
+    ffmpeg::QueueOptions options;
+    options.limits.stall = std::chrono::minutes(1);  // far beyond what a stop may wait
+    options.frameDelay = kStuck;
+    Open(options);
+    WriteAll(kFrames);
+    std::thread stop([&] { compressed_->StopWaitingForRoom(); });
+    EXPECT_EQ(Write(kFrames), AVIERR_OK);
+    stop.join();
+    // Let go by the caller: all but the frame in the encoder's hands, the one beyond the depth included.
+    EXPECT_EQ(compressed_->FinishWrites([](int) { return -1; }), kFrames);
+    Release();
+    ExpectFirstFrames(1);
+}
+
 // A slow writer's queue shrinks to the frames it writes in the backlog time, so a stop soon has them done.
 TEST(FrameQueueDepth, FollowsTheWritersPace) {
     ffmpeg::WriterLimits limits;

@@ -109,6 +109,15 @@ TEST_F(SavePhase, CancelWhileQueuedFramesAreFinishedAbortsTheSave) {
     EXPECT_EQ(avi.File(output), nullptr);
 }
 
+// A stop must reach the stream at once: a write waiting there for a slow compressor would hold it.
+TEST_F(SavePhase, StopLetsTheStreamsWaitingWriteGo) {
+    camera->RecordAVI(output, [&](RecordingSession&) {
+        EXPECT_EQ(avi.stopWaitsHeard, 0);
+        camera->StopRecording();
+        EXPECT_EQ(avi.stopWaitsHeard, 1);
+    });
+}
+
 TEST_F(SavePhase, CancelledRecordingIsNotSaved) {
     avi.pendingAtFinish = 3;  // let go without a word: nothing of it is kept
     const int result = camera->RecordAVI(output, [](RecordingSession&) { Globals().StopReason = TStopReason::Cancel; });
