@@ -5,6 +5,7 @@ extern "C" {
 }
 
 #include "platform/ffmpeg/FfmpegErrors.h"
+#include "platform/ffmpeg/PictureScaler.h"
 
 namespace tolm::ffmpeg {
 
@@ -35,8 +36,8 @@ AviResult FrameEncoder::Open(const CompressorRegistry& registry, const CatalogEn
     if (av_frame_get_buffer(encoder->frame_.get(), 0) < 0) return AVIERR_MEMORY;
 
     if (ctx.pix_fmt != layout.pixelFormat) {
-        encoder->scaler_.reset(sws_getContext(layout.width, layout.height, layout.pixelFormat, ctx.width, ctx.height,
-                                              ctx.pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
+        encoder->scaler_ =
+            OpenScaler(layout.width, layout.height, layout.pixelFormat, ctx.width, ctx.height, ctx.pix_fmt);
         if (!encoder->scaler_) return AVIERR_CANTCOMPRESS;
     }
     out = std::move(encoder);
@@ -57,7 +58,8 @@ AviResult FrameEncoder::Encode(const std::uint8_t* bits, std::size_t size, std::
     int srcLines[4];
     WrapDibPixels(layout_, bits, src, srcLines);
     if (scaler_) {
-        sws_scale(scaler_.get(), src, srcLines, 0, layout_.height, frame_->data, frame_->linesize);
+        if (ScalePicture(*scaler_, src, srcLines, layout_.width, layout_.height, layout_.pixelFormat, *frame_) < 0)
+            return AVIERR_COMPRESSOR;
     } else {
         av_image_copy(frame_->data, frame_->linesize, src, srcLines, layout_.pixelFormat, layout_.width,
                       layout_.height);
