@@ -1,3 +1,4 @@
+#include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/CompressorTexts.h"
 #include "capture/ScreenCamera.h"
@@ -40,6 +41,7 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     session.optionsBuilt = true;
     r = services_.avi.MakeCompressedStream(session.stream, session.options, session.compressed);
     if (r != AVIERR_OK) return fail("Error on compress AVI stream.", r);
+    writingStream_.Set(session.compressed);
 
     r = session.compressed->SetFormat(0, session.firstFrame->Data(), session.firstFrame->FormatSize());
     session.firstFrame.reset();
@@ -90,10 +92,18 @@ void TScreenCamera::EndAfterWriteFailure(RecordingSession& session, AviResult re
 
 void TScreenCamera::ReleaseVideo(RecordingSession& session) {
     session.optionsBuilt = false;
-    if (session.compressed && !session.failure && !session.writeFailed) {
-        // An encoder that falls behind at the end costs the frames it still holds, not the stop or the file.
-        const std::int64_t leftOut = session.compressed->FinishWrites();
-        if (leftOut > 0)
+    if (session.compressed) {
+        // What a slow encoder still holds is finished as the first part of the save, its progress shown and
+        // its Cancel heard, so the stop does not wait in silence; for a file nobody keeps it is let go.
+        const bool keep = !session.failure && !session.writeFailed && Globals().StopReason == TStopReason::StopAndSave;
+        bool cancelled = false;
+        const std::int64_t leftOut = session.compressed->FinishWrites([&](int percent) {
+            if (keep && SaveProgress(percent) == 0) return 0;
+            cancelled = keep;
+            return -1;
+        });
+        session.saveCancelled = cancelled;
+        if (keep && !cancelled && leftOut > 0)
             ReportError("The compressor did not keep up; " + std::to_string(leftOut) +
                         (leftOut == 1 ? " frame at the end was left out." : " frames at the end were left out."));
     }
@@ -179,9 +189,15 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
     ReleaseVideo(session);
     StopAudio(session);
     if (restoreAppOnStop_) services_.host.RestoreApplication();
-    // A stop that came before the first frame leaves nothing worth a file.
-    if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && session.framesWritten > 0)
+    if (session.saveCancelled) {
+        // As a save cancelled later: the temporary files are kept, and the recording with them.
+        saveFailed_ = true;
+        ReportError(SaveErrorText(AVIERR_USERABORT));
+        Raise(OnStop);
+    } else if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && session.framesWritten > 0) {
+        // A stop that came before the first frame leaves nothing worth a file.
         SaveRecording(!session.writeFailed);
+    }
     return RecordingResult(session);
 }
 

@@ -4,12 +4,12 @@
 
 namespace tolm {
 
-void DrawCursor(Bitmap& image, const CursorImage& cursor, int x, int y) {
-    if (image.BitCount() != 32 || cursor.argb.size() < static_cast<std::size_t>(cursor.width) * cursor.height) return;
-    const Rect visible = Intersect(Rect{x, y, cursor.width, cursor.height}, Rect{0, 0, image.Width(), image.Height()});
+void DrawCursor(const PixelRows& image, const CursorImage& cursor, int x, int y) {
+    if (cursor.argb.size() < static_cast<std::size_t>(cursor.width) * cursor.height) return;
+    const Rect visible = Intersect(Rect{x, y, cursor.width, cursor.height}, Rect{0, 0, image.width, image.height});
     for (int row = visible.top; row < visible.Bottom(); ++row) {
         const std::uint32_t* src = cursor.argb.data() + static_cast<std::size_t>(row - y) * cursor.width;
-        std::uint8_t* dst = image.ScanLine(row);
+        std::uint8_t* dst = image.Row(row);
         for (int col = visible.left; col < visible.Right(); ++col) {
             const std::uint32_t p = src[col - x];
             const std::uint32_t a = p >> 24;

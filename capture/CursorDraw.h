@@ -1,12 +1,12 @@
 #pragma once
 
-#include "imaging/Bitmap.h"
+#include "imaging/PixelRows.h"
 #include "platform/ScreenSource.h"
 
 namespace tolm {
 
-// Blends the cursor's premultiplied ARGB image into a 32-bit image with its top-left corner at (x, y);
-// the parts outside the image are cut off.
-void DrawCursor(Bitmap& image, const CursorImage& cursor, int x, int y);
+// Blends the cursor's premultiplied ARGB image into 32-bit pixel rows with its top-left corner at (x, y);
+// the parts outside the rows are cut off.
+void DrawCursor(const PixelRows& image, const CursorImage& cursor, int x, int y);
 
 }  // namespace tolm

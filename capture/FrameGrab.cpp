@@ -4,6 +4,8 @@
 #include "effects/PixelFilters.h"
 #include "effects/Rotation.h"
 
+#include <cstring>
+
 namespace tolm {
 namespace {
 
@@ -18,6 +20,20 @@ void InvertColours(Bitmap& image) {
 
 bool HasEffects(TUseFilters filters) {
     return !filters.Without(TUseFilter::UseReverseColor).Empty();
+}
+
+void DrawScreenCursor(ScreenSource& screen, const PixelRows& rows, int left, int top) {
+    CursorImage cursor;
+    if (screen.QueryCursor(cursor) && cursor.visible)
+        DrawCursor(rows, cursor, cursor.position.x - left - cursor.hotspot.x,
+                   cursor.position.y - top - cursor.hotspot.y);
+}
+
+void CopyRows(const PixelRows& rows, Bitmap& target) {
+    if (target.Width() != rows.width || target.Height() != rows.height || target.PixelFormat() != TPixelFormat::pf32bit)
+        target = Bitmap(rows.width, rows.height, TPixelFormat::pf32bit);
+    for (int y = 0; y < rows.height; ++y)
+        std::memcpy(target.ScanLine(y), rows.Row(y), static_cast<std::size_t>(rows.width) * 4);
 }
 
 }  // namespace
@@ -89,6 +105,9 @@ std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* 
     const TUseFilters filters = UseFilters();
     const bool overlay = ovelayDrawing_ && static_cast<bool>(OnOverlay);
     const bool overlayWithEffects = overlay && effectToOvelayDraw_;
+    if (mode != TCaptureMode::cmBitmap && colors == TPixelFormat::pf32bit && !invert && !overlay &&
+        !HasEffects(filters))
+        return CaptureIntoDib(mode, target, Rect{left, top, width, height});
 
     // Per-thread working images: the preview and the recording worker may grab at the same time, and
     // reusing the buffers saves two full-frame allocations (and their page faults) per frame.
@@ -101,12 +120,7 @@ std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* 
     }
     if (invert) InvertColours(working);
 
-    if (recordCursor_) {
-        CursorImage cursor;
-        if (services_.screen.QueryCursor(cursor) && cursor.visible)
-            DrawCursor(working, cursor, cursor.position.x - left - cursor.hotspot.x,
-                       cursor.position.y - top - cursor.hotspot.y);
-    }
+    if (recordCursor_) DrawScreenCursor(services_.screen, working.Rows(), left, top);
 
     if (overlayWithEffects) {
         // The overlay is drawn on the screen's own colours, then inverted with the frame, so it takes the effects.
@@ -144,17 +158,38 @@ std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* 
     return BitmapToDIB(working, BitsPerPixel(colors));
 }
 
+std::optional<PackedDib> TScreenCamera::CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area) {
+    PackedDib::Error error = PackedDib::Error::none;
+    std::optional<PackedDib> dib = PackedDib::Prepare(area.width, area.height, 32, error, dibPool_.get());
+    if (error != PackedDib::Error::none) {
+        PackingFailed(error);
+        return dib;
+    }
+    // Seen from its top row, the DIB takes the screen's rows in their own order: one copy, no second image.
+    const PixelRows rows = dib->Rows();
+    if (!services_.screen.GrabInto(area, rows)) {
+        std::lock_guard lock(textMutex_);
+        lastGrabError_ = services_.screen.LastError();
+        return std::nullopt;
+    }
+    if (recordCursor_) DrawScreenCursor(services_.screen, rows, area.left, area.top);
+    if (mode == TCaptureMode::cmBitmapAndDib && target != nullptr) CopyRows(rows, *target);
+    return dib;
+}
+
 std::optional<PackedDib> TScreenCamera::BitmapToDIB(const Bitmap& image, int bits) {
     PackedDib::Error error = PackedDib::Error::none;
     std::optional<PackedDib> dib = PackedDib::FromBitmap(image, bits, error, dibPool_.get());
-    if (error != PackedDib::Error::none) {
-        OnMainThread([this] { HotKeyPressed(HotKey::Escape); });
-        ReportError(PackedDib::ErrorText(error));
-        Globals().StopReason = TStopReason::Cancel;
-        SetRecordingFlag(false);
-        Raise(OnStop);
-    }
+    if (error != PackedDib::Error::none) PackingFailed(error);
     return dib;
+}
+
+void TScreenCamera::PackingFailed(PackedDib::Error error) {
+    OnMainThread([this] { HotKeyPressed(HotKey::Escape); });
+    ReportError(PackedDib::ErrorText(error));
+    Globals().StopReason = TStopReason::Cancel;
+    SetRecordingFlag(false);
+    Raise(OnStop);
 }
 
 }  // namespace tolm

@@ -230,8 +230,10 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     }
 
     Bitmap preview;
-    std::optional<PackedDib> dib =
-        CaptureFrame(TCaptureMode::cmBitmapAndDib, &preview, area.left, area.top, area.width, area.height, invert);
+    // The bitmap is made only for a preview that shows it: otherwise a full frame's copy thrown away.
+    const bool showPreview = previewWhileRecording_ && OnPreview;
+    std::optional<PackedDib> dib = CaptureFrame(showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib,
+                                                &preview, area.left, area.top, area.width, area.height, invert);
     if (!dib) {
         ReportGrabFailure();
         return Pass::ended;
@@ -246,7 +248,7 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     NoteWritten(session, loop, position);
     loop.writeDuration = loop.lastWriteTime - writeStart;
     loop.lastInFile = position;
-    if (previewWhileRecording_ && OnPreview) OnPreview(*this, &preview, true, true);
+    if (showPreview) OnPreview(*this, &preview, true, true);
     loop.lastFrame = std::move(dib);
     return Pass::written;
 }

@@ -15,6 +15,7 @@ void TScreenCamera::SetRecordingFlag(bool value) {
         recording_ = value;
     }
     stateChanged_.notify_all();
+    if (!value) writingStream_.StopWaits();
     if (!value) OnMainThread([this] { SyncHotKeys(); });
 }
 

@@ -28,6 +28,8 @@ struct RecordingSession {
     // A write failed once frames were in the file: the recording ended there, reported, and is saved from
     // what the file holds.
     bool writeFailed = false;
+    // The user stopped the save while the frames still queued at the stop were written.
+    bool saveCancelled = false;
     // Frames handed to the stream; none at the stop leaves nothing worth a file.
     int framesWritten = 0;
     // The user was told that the disk is full; a write that fails for it afterwards needs no second word.

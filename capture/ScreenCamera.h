@@ -18,6 +18,7 @@
 #include "capture/RecordingSession.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
+#include "capture/WritingStream.h"
 #include "effects/FilterValues.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
@@ -373,6 +374,10 @@ private:
     void SetVideoCodecName(const std::string& name);
 
     Rect MonitorBounds() const;
+    // A 32-bit frame that nothing changes after the grab: screen and cursor straight into the DIB's rows.
+    std::optional<PackedDib> CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area);
+    // A DIB that could not be made or filled cancels the recording, with the reason through OnError.
+    void PackingFailed(PackedDib::Error error);
     void RunEffects(Bitmap& frame);
     void ApplyRotation(Bitmap& working);
     void ReportError(const std::string& text);
@@ -474,6 +479,8 @@ private:
     std::thread worker_;
     std::atomic<bool> workerRunning_{false};
     std::atomic<SystemThreadId> workerThreadId_{0};
+    // Where the capture loop writes; a stop lets a write waiting there go.
+    WritingStream writingStream_;
     std::mutex stateMutex_;
     std::condition_variable stateChanged_;
     ElapsedSplit elapsedSplit_;  // guarded by textMutex_

@@ -6,6 +6,7 @@
 
 #include "imaging/Geometry.h"
 #include "imaging/PixelFormat.h"
+#include "imaging/PixelRows.h"
 
 namespace tolm {
 
@@ -30,6 +31,8 @@ public:
     const std::uint8_t* ScanLine(int y) const { return bits_.data() + static_cast<std::size_t>(y) * rowBytes_; }
     std::uint8_t* Bits() { return bits_.data(); }
     const std::uint8_t* Bits() const { return bits_.data(); }
+    // The pixel rows; meant for pf32bit images.
+    PixelRows Rows() { return PixelRows{Bits(), static_cast<std::ptrdiff_t>(rowBytes_), width_, height_}; }
 
     // New size; the image becomes black (all bytes zero), as a fresh bitmap is.
     void SetSize(int width, int height);

@@ -96,15 +96,19 @@ const char* PackedDib::ErrorText(Error error) {
     return "";
 }
 
-std::optional<PackedDib> PackedDib::FromBitmap(const Bitmap& image, int bits, Error& error, BufferPool* pool) {
+PixelRows PackedDib::Rows() {
+    const BitmapInfoHeader header = Header();
+    if (header.biWidth <= 0 || header.biHeight <= 0) return PixelRows{};
+    const auto stride = static_cast<std::ptrdiff_t>(RowStride(header.biWidth, header.biBitCount));
+    return PixelRows{Bits() + (header.biHeight - 1) * stride, -stride, header.biWidth, header.biHeight};
+}
+
+std::optional<PackedDib> PackedDib::Prepare(int width, int height, int bits, Error& error, BufferPool* pool) {
     error = Error::none;
     bits = BitsPerPixel(PixelFormatForBits(bits));
-    const std::int64_t width = image.Width();
-    const std::int64_t height = image.Height();
-    const std::int64_t stride = RowStride(width, bits);
     const std::uint32_t colorsUsed = bits <= 8 ? (1u << bits) : 0u;
     const std::size_t formatSize = BitmapInfoHeader::kSize + 4u * colorsUsed;
-    const std::int64_t imageSize = stride * height;
+    const std::int64_t imageSize = width > 0 && height > 0 ? RowStride(width, bits) * height : 0;
     if (imageSize > static_cast<std::int64_t>(UINT32_MAX)) {
         error = Error::allocate;
         return std::nullopt;
@@ -113,7 +117,6 @@ std::optional<PackedDib> PackedDib::FromBitmap(const Bitmap& image, int bits, Er
     std::optional<PackedDib> dib(PackedDib{});
     const std::size_t total = formatSize + static_cast<std::size_t>(imageSize);
     try {
-        // Every byte is written below, so the block need not be cleared first.
         dib->data_ = pool ? pool->Acquire(total) : BufferPool::Allocate(total);
     } catch (const std::bad_alloc&) {
         error = Error::allocate;
@@ -122,8 +125,8 @@ std::optional<PackedDib> PackedDib::FromBitmap(const Bitmap& image, int bits, Er
     dib->formatSize_ = formatSize;
 
     BitmapInfoHeader header;
-    header.biWidth = static_cast<std::int32_t>(width);
-    header.biHeight = static_cast<std::int32_t>(height);
+    header.biWidth = width;
+    header.biHeight = height;
     header.biBitCount = static_cast<std::uint16_t>(bits);
     header.biSizeImage = static_cast<std::uint32_t>(imageSize);
     header.biClrUsed = colorsUsed;
@@ -132,13 +135,19 @@ std::optional<PackedDib> PackedDib::FromBitmap(const Bitmap& image, int bits, Er
         const auto& palette = FixedPalette();
         for (std::uint32_t i = 0; i < colorsUsed; ++i) Put32(dib->Data() + BitmapInfoHeader::kSize + 4 * i, palette[i]);
     }
+    // No rows to fill: the header is all there is.
+    if (width <= 0 || height <= 0) error = Error::retrieve;
+    return dib;
+}
 
-    if (width <= 0 || height <= 0) {
-        error = Error::retrieve;
-        return dib;
-    }
+std::optional<PackedDib> PackedDib::FromBitmap(const Bitmap& image, int bits, Error& error, BufferPool* pool) {
+    std::optional<PackedDib> dib = Prepare(image.Width(), image.Height(), bits, error, pool);
+    if (error != Error::none) return dib;
+    bits = dib->Header().biBitCount;
+    const std::int64_t height = image.Height();
+    const std::int64_t stride = RowStride(image.Width(), bits);
     std::uint8_t* pixels = dib->Bits();
-    const std::size_t rowUsed = static_cast<std::size_t>(width) * static_cast<std::size_t>(bits / 8);
+    const std::size_t rowUsed = static_cast<std::size_t>(image.Width()) * static_cast<std::size_t>(bits / 8);
     for (std::int64_t i = 0; i < height; ++i) {
         std::uint8_t* dst = pixels + static_cast<std::size_t>(i * stride);
         PackRow(image, static_cast<int>(height - 1 - i), bits, dst);

@@ -8,6 +8,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/BufferPool.h"
+#include "imaging/PixelRows.h"
 
 namespace tolm {
 
@@ -47,6 +48,8 @@ public:
     const std::uint8_t* Bits() const { return Data() + formatSize_; }
     std::uint8_t* Bits() { return Data() + formatSize_; }
     std::size_t BitsSize() const { return Size() - formatSize_; }
+    // The pixel rows from the picture's top row, which is stored last; meant for 32-bit DIBs.
+    PixelRows Rows();
 
     enum class Error { none, allocate, lock, retrieve };
     static const char* ErrorText(Error error);
@@ -58,7 +61,12 @@ public:
     static std::optional<PackedDib> FromBitmap(const Bitmap& image, int bits, Error& error,
                                                BufferPool* pool = nullptr);
 
-private:
+    // A DIB for a width x height picture with its header and colour table written and its pixel part
+    // (padding included) left to the caller to fill. Results and errors as FromBitmap's for an image of
+    // that size.
+    static std::optional<PackedDib> Prepare(int width, int height, int bits, Error& error, BufferPool* pool = nullptr);
+
+  private:
     PackedDib() = default;
 
     BufferPool::Buffer data_;

@@ -11,6 +11,9 @@
 
 namespace tolm {
 
+// Return 0 to go on, -1 to stop the work.
+using AviSaveProgress = std::function<int(int percent)>;
+
 // One stream of an AVI (or WAVE) file. A stream stays usable after its file object was released.
 class AviStream {
 public:
@@ -32,9 +35,15 @@ public:
     virtual AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) = 0;
 
     // Ends the writes to a stream that hands them on later (a compressing stream's queue): what it still holds is
-    // written within the stream's time limits, and no write is taken after it. Returns how many frames at the end
-    // were left out because the compressor did not keep up; 0 for a stream that writes at once.
-    virtual std::int64_t FinishWrites() { return 0; }
+    // written, and no write is taken after it. `progress` (may be empty) hears how far that is, 0 to 99, a few
+    // times a second while it lasts, and may stop it; without it the wait has a time limit of its own. Returns
+    // how many frames at the end were left out, stopped or because the compressor no longer finished any; 0
+    // for a stream that writes at once.
+    virtual std::int64_t FinishWrites(const AviSaveProgress& /*progress*/) { return 0; }
+
+    // A write that waits for room in such a stream returns at once, its frame taken beyond the usual depth,
+    // and so do the writes after it: they are about to end (a stop), and a slow compressor must not hold that.
+    virtual void StopWaitingForRoom() {}
 };
 
 // An open AVI file.
@@ -52,9 +61,6 @@ public:
 };
 
 enum class AviOpenMode { read, create };
-
-// Return 0 to go on, -1 to stop the save.
-using AviSaveProgress = std::function<int(int percent)>;
 
 // The AVI services: files, compressed streams and the save that joins streams into one file.
 class AviLibrary {

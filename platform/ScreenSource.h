@@ -6,6 +6,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
+#include "imaging/PixelRows.h"
 
 namespace tolm {
 
@@ -34,6 +35,10 @@ public:
     // elsewhere is forgotten. A change that comes after the answer is reported by the next call. Sources that
     // cannot tell answer true. Independent of Grab, so a preview grabbing meanwhile swallows nothing.
     virtual bool AreaChanged(const Rect& /*area*/) { return true; }
+
+    // The same into rows the caller provides, area.width x area.height, with each pixel's fourth byte 0.
+    // Sources that can write there directly save the frame a copy; this one grabs into a bitmap first.
+    virtual bool GrabInto(const Rect& area, const PixelRows& dst);
 
     // False when the cursor cannot be queried; a hidden cursor is a successful query with visible false.
     virtual bool QueryCursor(CursorImage& cursor) = 0;

@@ -63,11 +63,15 @@ namespace {
 // Writes through to the target stream, marking what it wrote with its handler.
 class FakeCompressedStream final : public AviStream {
 public:
-    FakeCompressedStream(std::shared_ptr<AviStream> target, std::uint32_t handler, std::int64_t leftOut)
-        : target_(std::move(target)), handler_(handler), leftOut_(leftOut) {}
-    AviStreamInfo Info() const override { return target_->Info(); }
-    AviResult SetFormat(std::int32_t position, const void* format, std::size_t size) override {
-        return target_->SetFormat(position, format, size);
+  FakeCompressedStream(FakeAviLibrary& library, std::shared_ptr<AviStream> target, std::uint32_t handler)
+      : library_(library),
+        target_(std::move(target)),
+        handler_(handler),
+        pending_(library.pendingAtFinish),
+        leftOut_(library.leftOutAtFinish) {}
+  AviStreamInfo Info() const override { return target_->Info(); }
+  AviResult SetFormat(std::int32_t position, const void* format, std::size_t size) override {
+      return target_->SetFormat(position, format, size);
     }
     std::vector<std::uint8_t> Format() const override { return target_->Format(); }
     AviResult Write(std::int32_t start, std::int32_t samples, const void* data, std::size_t size,
@@ -78,12 +82,21 @@ public:
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) override {
         return target_->Read(position, data, flags);
     }
-    std::int64_t FinishWrites() override { return std::exchange(leftOut_, 0); }
+    void StopWaitingForRoom() override { ++library_.stopWaitsHeard; }
+    // The pending frames are "written" one by one as a slow encoder's would be, with a report before each.
+    std::int64_t FinishWrites(const AviSaveProgress& progress) override {
+        const std::int64_t pending = std::exchange(pending_, 0);
+        for (std::int64_t done = 0; progress && done < pending; ++done)
+            if (progress(static_cast<int>(99 * done / pending)) != 0) return pending - done;
+        return std::exchange(leftOut_, 0);
+    }
 
 private:
-    std::shared_ptr<AviStream> target_;
-    std::uint32_t handler_;
-    std::int64_t leftOut_;
+  FakeAviLibrary& library_;
+  std::shared_ptr<AviStream> target_;
+  std::uint32_t handler_;
+  std::int64_t pending_;
+  std::int64_t leftOut_;
 };
 
 bool TouchFile(const std::string& path) {
@@ -154,7 +167,7 @@ AviResult FakeAviLibrary::OpenFile(const std::string& path, AviOpenMode mode, st
 AviResult FakeAviLibrary::MakeCompressedStream(std::shared_ptr<AviStream> target, const AviCompressOptions& options,
                                                std::shared_ptr<AviStream>& compressed) {
     if (compressResult != AVIERR_OK) return compressResult;
-    compressed = std::make_shared<FakeCompressedStream>(std::move(target), options.fccHandler, leftOutAtFinish);
+    compressed = std::make_shared<FakeCompressedStream>(*this, std::move(target), options.fccHandler);
     return AVIERR_OK;
 }
 

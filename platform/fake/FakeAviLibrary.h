@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -55,8 +56,12 @@ public:
     AviResult saveResult = AVIERR_OK;  // of a save, moved or copied
     AviResult moveResult = AVIERR_OK;  // anything else: the move fails and changes nothing
     int moves = 0;                     // files moved into place
-    // Frames the next compressed stream says it left out when its writes are finished (an encoder too slow).
+    // Frames the next compressed stream still holds when its writes are finished (an encoder behind), and
+    // how many of them it then leaves out (an encoder stuck).
+    std::int64_t pendingAtFinish = 0;
     std::int64_t leftOutAtFinish = 0;
+    // How often a compressed stream was told to stop waiting for room.
+    std::atomic<int> stopWaitsHeard{0};
     std::vector<int> progressSteps{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
 
 private:

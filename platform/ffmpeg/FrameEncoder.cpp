@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include "platform/ffmpeg/FfmpegErrors.h"
+#include "platform/ffmpeg/PictureScaler.h"
 
 namespace tolm::ffmpeg {
 
@@ -73,8 +74,7 @@ AviResult FrameEncoder::Prepare(AVPixelFormat input, int width, int height, AVCo
         // Ours reads the frames where they are; libavcodec's encoders get a copy they may keep.
         if (own_) return AVIERR_OK;
     } else {
-        scaler_.reset(sws_getContext(layout_.width, layout_.height, layout_.pixelFormat, width, height, input,
-                                     SWS_BICUBIC, nullptr, nullptr, nullptr));
+        scaler_ = OpenScaler(layout_.width, layout_.height, layout_.pixelFormat, width, height, input);
         if (!scaler_) return AVIERR_CANTCOMPRESS;
     }
     return av_frame_get_buffer(frame_.get(), 0) < 0 ? AVIERR_MEMORY : AVIERR_OK;
@@ -96,7 +96,8 @@ AviResult FrameEncoder::Encode(const std::uint8_t* bits, std::size_t size, std::
     // The encoder may still hold the last picture; then it gets a fresh buffer.
     if (av_frame_make_writable(frame_.get()) < 0) return AVIERR_MEMORY;
     if (scaler_) {
-        sws_scale(scaler_.get(), src, srcLines, 0, layout_.height, frame_->data, frame_->linesize);
+        if (ScalePicture(*scaler_, src, srcLines, layout_.width, layout_.height, layout_.pixelFormat, *frame_) < 0)
+            return AVIERR_COMPRESSOR;
     } else {
         av_image_copy(frame_->data, frame_->linesize, src, srcLines, layout_.pixelFormat, layout_.width,
                       layout_.height);
@@ -117,7 +118,8 @@ AviResult FrameEncoder::EncodeOwn(const std::uint8_t* const src[4], const int sr
                                   const PacketSink& sink) {
     screencodecs::Picture picture{src[0], srcLines[0], layout_.width, layout_.height};
     if (scaler_) {
-        sws_scale(scaler_.get(), src, srcLines, 0, layout_.height, frame_->data, frame_->linesize);
+        if (ScalePicture(*scaler_, src, srcLines, layout_.width, layout_.height, layout_.pixelFormat, *frame_) < 0)
+            return AVIERR_COMPRESSOR;
         picture.data = frame_->data[0];
         picture.stride = frame_->linesize[0];
     }

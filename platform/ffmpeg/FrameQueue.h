@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/AviLibrary.h"
 #include "platform/VideoTypes.h"
 #include "platform/ffmpeg/AviMuxer.h"
 
@@ -26,14 +27,19 @@ struct QueuedFrame {
 struct WriterLimits {
     // The writer has held one frame this long without finishing it.
     std::chrono::milliseconds stall{10000};
-    // Writing what is still queued when the writes end takes at most this long in all.
+    // Writing what is still queued when the writes end takes at most this long in all, unless the wait
+    // reports its progress (whoever hears it may stop it).
     std::chrono::milliseconds drain{30000};
+    // The queue holds no more frames than the writer, at the pace it has kept, writes in this time: what
+    // is queued at the end is written within about this long after the frame in the writer's hands.
+    std::chrono::milliseconds backlog{1000};
 };
 
 // A bounded first-in first-out queue of frames between one producer and one writer thread, with the
-// frame buffers recycled and the writer's first failure kept. No wait of the producer's side outlasts the
-// limits: a writer past them is abandoned, the frames still queued are dropped and counted, and the writer
-// sees the queue closed before its next frame. Thread-safe.
+// frame buffers recycled and the writer's first failure kept. It holds at most `capacity` frames, fewer
+// for a slow writer (see WriterLimits::backlog). No wait of the producer's side outlasts the limits: a
+// writer past them is abandoned, the frames still queued are dropped and counted, and the writer sees the
+// queue closed before its next frame. Thread-safe.
 class FrameQueue final : public PendingWrites {
   public:
     explicit FrameQueue(std::size_t capacity, WriterLimits limits = {});
@@ -42,6 +48,8 @@ class FrameQueue final : public PendingWrites {
     // AVIERR_BADHANDLE once closed. A stalled writer is abandoned: AVIERR_COMPRESSOR, kept as the failure.
     AviResult Reserve(std::vector<std::uint8_t>& buffer);
     void Push(QueuedFrame frame);
+    // From now on Reserve does not wait for room (the writes are about to end); one waiting returns at once.
+    void StopWaitingForRoom();
 
     // The writer's side: the next frame, or false once closed and empty (at once when abandoned).
     bool Pop(QueuedFrame& frame);
@@ -53,10 +61,14 @@ class FrameQueue final : public PendingWrites {
     AviResult Failure() const;
     // Waits until every pushed frame is through: the kept failure (AVIERR_COMPRESSOR for a stalled writer).
     AviResult Drain();
-    // No more frames: waits within the limits until what is queued is written, then closes. The number of
-    // frames dropped because the writer did not keep up.
-    std::size_t Finish();
+    // No more frames: waits within the limits until what is queued is written, then closes. `progress`, when
+    // given, hears the share written (0 to 99) a few times a second and may stop the wait; it has no total
+    // limit then. The number of frames dropped, stopped or because the writer did not keep up.
+    std::size_t Finish(const AviSaveProgress& progress = {});
     void CloseAfterWriting() override;
+
+    // How many frames the producer may queue now before it waits.
+    std::size_t Depth() const;
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -65,6 +77,9 @@ class FrameQueue final : public PendingWrites {
     bool WaitForWriter(std::unique_lock<std::mutex>& lock, Clock::time_point deadline,
                        const std::function<bool()>& done);
     void Abandon();  // with the lock held
+    std::size_t DepthLocked() const;
+    // Tells `progress` the share of `total` written; false when it stops the wait. Unlocks meanwhile.
+    bool Report(std::unique_lock<std::mutex>& lock, const AviSaveProgress& progress, std::size_t total);
 
     const std::size_t capacity_;
     const WriterLimits limits_;
@@ -75,8 +90,11 @@ class FrameQueue final : public PendingWrites {
     bool busy_ = false;  // the writer holds a popped frame
     bool closed_ = false;
     bool abandoned_ = false;
+    bool noWaits_ = false;
     std::size_t dropped_ = 0;
     Clock::time_point lastProgress_;  // the writer last took up or finished a frame, or got work when idle
+    Clock::time_point taken_;         // the writer took up its frame
+    Clock::duration frameTime_{};     // how long the writer takes a frame, smoothed; 0 until one is done
     AviResult failure_ = AVIERR_OK;
 };
 

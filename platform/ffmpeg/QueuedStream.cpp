@@ -29,8 +29,12 @@ QueuedStream::~QueuedStream() {
     writer_.join();
 }
 
-std::int64_t QueuedStream::FinishWrites() {
-    return static_cast<std::int64_t>(queue_->Finish());
+std::int64_t QueuedStream::FinishWrites(const AviSaveProgress& progress) {
+    return static_cast<std::int64_t>(queue_->Finish(progress));
+}
+
+void QueuedStream::StopWaitingForRoom() {
+    queue_->StopWaitingForRoom();  // not behind callerMutex_: a waiting Write holds it
 }
 
 AviStreamInfo QueuedStream::Info() const {

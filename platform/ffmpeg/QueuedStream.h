@@ -27,7 +27,8 @@ struct QueueOptions {
 // and/or writes them) on a thread of its own, in call order and at the positions given, so a slow frame
 // does not hold up the caller. A failure on that thread is returned by the next Write (or SetFormat), and
 // every later Write fails at once. FinishWrites (or destruction) writes what is queued before the thread
-// ends, within the options' limits: a stuck encoder costs the frames still queued, not the recording.
+// ends, within the options' limits: a stuck encoder costs the frames still queued, not the recording. The
+// queue holds about a second of the encoder's work, so what is left at the end is soon written.
 // Thread-safe.
 class QueuedStream final : public AviStream {
   public:
@@ -47,7 +48,8 @@ class QueuedStream final : public AviStream {
     AviResult Write(std::int32_t start, std::int32_t samples, const void* data, std::size_t size,
                     std::uint32_t flags) override;
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) override;
-    std::int64_t FinishWrites() override;
+    std::int64_t FinishWrites(const AviSaveProgress& progress) override;
+    void StopWaitingForRoom() override;
 
   private:
     void Run();

@@ -4,7 +4,6 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/x11/ServerRows.h"
 #include "platform/x11/ShmSegment.h"
 #include "platform/x11/SigPipeGuard.h"
 #include "platform/x11/X11Cursor.h"
@@ -30,6 +30,7 @@ struct X11ScreenSource::State {
     xcb_window_t root = XCB_NONE;
     x11::RootFormat format;
     std::string cursorProblem;
+    x11::CursorWatch cursor;
     x11::RandrSupport randr;
 
     mutable std::mutex grabMutex;  // guards knownRoot, useShm and segment
@@ -43,46 +44,12 @@ struct X11ScreenSource::State {
 
 namespace {
 
-// The pad byte of a 32-bit pixel, wherever it sits in a native word; servers leave anything there.
-constexpr std::uint32_t kColourBits = std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
-
-// Copies one row of `pixels` server pixels, pad bytes zeroed. Four pixels a step in a fixed-size block, so
-// the compiler makes each step one vector load, mask and store even at -O2.
-void CopyRow(const std::uint8_t* src, std::uint8_t* dst, std::size_t pixels) {
-    std::size_t p = 0;
-    for (; p + 4 <= pixels; p += 4) {
-        std::uint32_t block[4];
-        std::memcpy(block, src + 4 * p, sizeof block);
-        for (std::uint32_t& pixel : block) pixel &= kColourBits;
-        std::memcpy(dst + 4 * p, block, sizeof block);
-    }
-    for (; p < pixels; ++p) {
-        std::uint32_t pixel;
-        std::memcpy(&pixel, src + 4 * p, 4);
-        pixel &= kColourBits;
-        std::memcpy(dst + 4 * p, &pixel, 4);
-    }
-}
-
-// Copies an image of inner.width x inner.height server pixels into dst at inner's position.
-void CopyPixels(const std::uint8_t* src, std::size_t srcStride, const Rect& inner, Bitmap& dst) {
-    const std::size_t offset = static_cast<std::size_t>(inner.left) * 4;
-    for (int row = 0; row < inner.height; ++row) {
-        CopyRow(src + static_cast<std::size_t>(row) * srcStride, dst.ScanLine(inner.top + row) + offset,
-                static_cast<std::size_t>(inner.width));
-    }
-}
-
-// Makes dst a black-bordered w x h pf32bit image whose `inner` part the grab is about to overwrite. An image
-// of the right size and format is reused and only its border cleared.
-void PrepareTarget(int width, int height, const Rect& inner, Bitmap& dst) {
-    if (dst.PixelFormat() != TPixelFormat::pf32bit || dst.Width() != width || dst.Height() != height) {
-        dst = Bitmap(width, height, TPixelFormat::pf32bit);
-        return;
-    }
-    const std::size_t rowBytes = dst.RowBytes();
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* line = dst.ScanLine(y);
+// Blackens what lies outside `inner`, the part the grab is about to overwrite.
+void ClearBorder(const PixelRows& dst, const Rect& inner) {
+    if (inner == Rect{0, 0, dst.width, dst.height}) return;
+    const std::size_t rowBytes = static_cast<std::size_t>(dst.width) * 4;
+    for (int y = 0; y < dst.height; ++y) {
+        std::uint8_t* line = dst.Row(y);
         if (y < inner.top || y >= inner.Bottom()) {
             std::memset(line, 0, rowBytes);
             continue;
@@ -141,7 +108,7 @@ std::unique_ptr<ScreenSource> CreateX11ScreenSource(const std::string& displayNa
 
     xcb_prefetch_extension_data(c, &xcb_shm_id);
     const bool wantShm = method == X11GrabMethod::Auto && !SharedMemoryDisabledByEnvironment();
-    state->cursorProblem = x11::InitCursorQueries(c);
+    state->cursorProblem = state->cursor.Start(displayName);
     state->randr = x11::InitRandr(c);
     const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
     state->useShm = wantShm && shm != nullptr && shm->present;
@@ -185,12 +152,27 @@ bool X11ScreenSource::Grab(const Rect& area, Bitmap& dst) {
         dst = Bitmap(area.width, area.height, TPixelFormat::pf32bit);
         return true;
     }
+    if (dst.PixelFormat() != TPixelFormat::pf32bit || dst.Width() != area.width || dst.Height() != area.height) {
+        try {
+            dst = Bitmap(area.width, area.height, TPixelFormat::pf32bit);
+        } catch (const std::bad_alloc&) {
+            return Fail("Not enough memory for a " + std::to_string(area.width) + "x" + std::to_string(area.height) +
+                        " image.");
+        }
+    }
+    return GrabInto(area, dst.Rows());
+}
+
+bool X11ScreenSource::GrabInto(const Rect& area, const PixelRows& dst) {
+    if (area.Empty()) return true;
+    if (dst.width != area.width || dst.height != area.height) return Fail("The grab was given rows of another size.");
     x11::SigPipeGuard pipeGuard;
     State& s = *state_;
     xcb_connection_t* c = s.connection.get();
     if (xcb_connection_has_error(c)) return LostConnection();
     if (!s.format.supported) return Fail(s.format.problem);
 
+    if (s.cursorProblem.empty()) s.cursor.PrefetchPosition();
     const std::lock_guard lock(s.grabMutex);
     // The image is read for the root size we know while the current size comes back in the same round trip;
     // the rare grab that finds the root resized is repeated once.
@@ -199,13 +181,7 @@ bool X11ScreenSource::Grab(const Rect& area, Bitmap& dst) {
         Rect visible;
         Rect inner;
         ClipToRoot(area, s.knownRoot, visible, inner);
-        try {
-            PrepareTarget(area.width, area.height, inner, dst);
-        } catch (const std::bad_alloc&) {
-            xcb_discard_reply(c, geometryCookie.sequence);
-            return Fail("Not enough memory for a " + std::to_string(area.width) + "x" + std::to_string(area.height) +
-                        " image.");
-        }
+        ClearBorder(dst, inner);
         const bool read = visible.Empty() || ReadVisible(visible, inner, dst);
 
         const x11::XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
@@ -221,7 +197,7 @@ bool X11ScreenSource::Grab(const Rect& area, Bitmap& dst) {
     }
 }
 
-bool X11ScreenSource::ReadVisible(const Rect& visible, const Rect& inner, Bitmap& dst) {
+bool X11ScreenSource::ReadVisible(const Rect& visible, const Rect& inner, const PixelRows& dst) {
     State& s = *state_;
     if (!s.useShm) return GrabPlain(visible, inner, dst);
     if (GrabShared(visible, inner, dst)) return true;
@@ -233,7 +209,7 @@ bool X11ScreenSource::ReadVisible(const Rect& visible, const Rect& inner, Bitmap
     return true;
 }
 
-bool X11ScreenSource::GrabShared(const Rect& visible, const Rect& inner, Bitmap& dst) {
+bool X11ScreenSource::GrabShared(const Rect& visible, const Rect& inner, const PixelRows& dst) {
     State& s = *state_;
     xcb_connection_t* c = s.connection.get();
     const std::size_t stride = s.format.RowBytes(visible.width);
@@ -253,11 +229,11 @@ bool X11ScreenSource::GrabShared(const Rect& visible, const Rect& inner, Bitmap&
         &rawError));
     const x11::XcbError error(rawError);
     if (!reply || reply->size < bytes) return false;
-    CopyPixels(s.segment.Data(), stride, inner, dst);
+    x11::CopyServerRows(s.segment.Data(), stride, inner, dst);
     return true;
 }
 
-bool X11ScreenSource::GrabPlain(const Rect& visible, const Rect& inner, Bitmap& dst) {
+bool X11ScreenSource::GrabPlain(const Rect& visible, const Rect& inner, const PixelRows& dst) {
     State& s = *state_;
     xcb_connection_t* c = s.connection.get();
     xcb_generic_error_t* rawError = nullptr;
@@ -278,7 +254,7 @@ bool X11ScreenSource::GrabPlain(const Rect& visible, const Rect& inner, Bitmap& 
     if (length < 0 || static_cast<std::size_t>(length) < stride * static_cast<std::size_t>(visible.height)) {
         return Fail("The X server sent a truncated screen image.");
     }
-    CopyPixels(xcb_get_image_data(reply.get()), stride, inner, dst);
+    x11::CopyServerRows(xcb_get_image_data(reply.get()), stride, inner, dst);
     return true;
 }
 
@@ -292,7 +268,7 @@ bool X11ScreenSource::QueryCursor(CursorImage& cursor) {
     if (xcb_connection_has_error(c)) return LostConnection();
     if (!state_->cursorProblem.empty()) return Fail(state_->cursorProblem);
     std::string problem;
-    if (x11::ReadCursorImage(c, cursor, problem)) return true;
+    if (state_->cursor.Read(cursor, problem)) return true;
     return xcb_connection_has_error(c) ? LostConnection() : Fail(std::move(problem));
 }
 

@@ -37,6 +37,7 @@ class X11ScreenSource final : public ScreenSource {
     bool Grab(const Rect& area, Bitmap& dst) override;
     // From the server's DAMAGE extension.
     bool AreaChanged(const Rect& area) override;
+    bool GrabInto(const Rect& area, const PixelRows& dst) override;
     bool QueryCursor(CursorImage& cursor) override;
     std::vector<Rect> Monitors() override;
     Rect VirtualDesktop() override;
@@ -49,9 +50,9 @@ class X11ScreenSource final : public ScreenSource {
   private:
     bool Fail(std::string message);
     bool LostConnection();
-    bool ReadVisible(const Rect& visible, const Rect& inner, Bitmap& dst);  // with the grab lock held
-    bool GrabShared(const Rect& visible, const Rect& inner, Bitmap& dst);
-    bool GrabPlain(const Rect& visible, const Rect& inner, Bitmap& dst);
+    bool ReadVisible(const Rect& visible, const Rect& inner, const PixelRows& dst);  // with the grab lock held
+    bool GrabShared(const Rect& visible, const Rect& inner, const PixelRows& dst);
+    bool GrabPlain(const Rect& visible, const Rect& inner, const PixelRows& dst);
 
     friend std::unique_ptr<ScreenSource> CreateX11ScreenSource(const std::string&, std::string&, X11GrabMethod);
 

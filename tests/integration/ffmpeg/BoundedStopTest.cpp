@@ -3,15 +3,18 @@
 // The encoder is the real one, made slow by the queue's per-frame delay.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FfmpegTestSupport.h"
 #include "platform/ffmpeg/FfmpegAviLibrary.h"
 #include "platform/ffmpeg/FfmpegCompressorManager.h"
 #include "platform/ffmpeg/FfmpegVideo.h"
+#include "platform/ffmpeg/FrameQueue.h"
 
 namespace tolm::testing {
 namespace {
@@ -113,12 +116,12 @@ TEST_P(BoundedStop, StuckEncoderCostsOnlyTheQueuedFrames) {
     options.frameDelay = kStuck;
     Open(options);
     WriteAll(kFrames);
-    const std::int64_t dropped = compressed_->FinishWrites();
+    const std::int64_t dropped = compressed_->FinishWrites({});
     // Only the frame in the writer's hands can have got through.
     EXPECT_GE(dropped, kFrames - 1);
     EXPECT_LE(dropped, kFrames);
     EXPECT_EQ(Write(kFrames), AVIERR_BADHANDLE);       // no writes after the end
-    EXPECT_EQ(compressed_->FinishWrites(), dropped);  // asked again, the same count
+    EXPECT_EQ(compressed_->FinishWrites({}), dropped);  // asked again, the same count
     Release();
     ExpectFirstFrames(kFrames - static_cast<int>(dropped));
 }
@@ -131,7 +134,7 @@ TEST_P(BoundedStop, FileFinishDoesNotWaitForAStuckEncoder) {
     Open(options);
     WriteAll(kFrames);
     ASSERT_EQ(file_->Finish(), AVIERR_OK);
-    const std::int64_t dropped = compressed_->FinishWrites();
+    const std::int64_t dropped = compressed_->FinishWrites({});
     EXPECT_GE(dropped, kFrames - 1);
     Release();
     // The frame in the writer's hands may have gone in before the file was completed, or have come too late.
@@ -146,7 +149,7 @@ TEST_P(BoundedStop, SlowEncoderThatKeepsUpLosesNothing) {
     options.frameDelay = 40ms;
     Open(options);
     WriteAll(kFrames + 2);
-    EXPECT_EQ(compressed_->FinishWrites(), 0);
+    EXPECT_EQ(compressed_->FinishWrites({}), 0);
     Release();
     ExpectFirstFrames(kFrames + 2);
 }
@@ -159,9 +162,46 @@ TEST_P(BoundedStop, DrainLimitCutsTheTailOfASlowEncoder) {
     options.frameDelay = 500ms;  // the queue needs far longer than the limit
     Open(options);
     WriteAll(kFrames);
-    const std::int64_t dropped = compressed_->FinishWrites();
+    const std::int64_t dropped = compressed_->FinishWrites({});
     EXPECT_GE(dropped, 1);
     EXPECT_LE(dropped, kFrames - 1);  // the frame in the writer's hands at the start is always written
+    Release();
+    ExpectFirstFrames(kFrames - static_cast<int>(dropped));
+}
+
+// With its progress heard there is no limit to the drain but the watcher's: a slow encoder loses nothing,
+// and the reports never claim the whole step.
+TEST_P(BoundedStop, ReportedDrainWaitsForASlowEncoder) {
+    ffmpeg::QueueOptions options;
+    options.limits.drain = 300ms;
+    options.frameDelay = 200ms;
+    Open(options);
+    WriteAll(kFrames);
+    std::vector<int> reports;
+    EXPECT_EQ(compressed_->FinishWrites([&](int percent) {
+        reports.push_back(percent);
+        return 0;
+    }),
+              0);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.front(), 0);
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_LT(reports.back(), 100);
+    Release();
+    ExpectFirstFrames(kFrames);
+}
+
+// Stopped by its watcher, the drain lets the queued frames go; the one being encoded still gets in.
+TEST_P(BoundedStop, StoppedDrainLeavesTheQueueOut) {
+    ffmpeg::QueueOptions options;
+    options.frameDelay = 200ms;
+    Open(options);
+    WriteAll(kFrames);
+    int reports = 0;
+    const std::int64_t dropped = compressed_->FinishWrites([&](int) { return ++reports < 2 ? 0 : -1; });
+    EXPECT_EQ(reports, 2);
+    EXPECT_GE(dropped, 1);
+    EXPECT_LE(dropped, kFrames - 1);
     Release();
     ExpectFirstFrames(kFrames - static_cast<int>(dropped));
 }
@@ -180,10 +220,43 @@ TEST_P(BoundedStop, StuckEncoderFreesAWaitingWriter) {
     EXPECT_EQ(rc, AVIERR_COMPRESSOR);
     EXPECT_EQ(accepted, kFrames);
     EXPECT_EQ(Write(accepted + 1), AVIERR_COMPRESSOR);  // the failure is kept
-    const std::int64_t dropped = compressed_->FinishWrites();
+    const std::int64_t dropped = compressed_->FinishWrites({});
     EXPECT_GE(dropped, accepted - 1);
     Release();
     ExpectFirstFrames(accepted - static_cast<int>(dropped));
+}
+
+// A stop lets a write waiting for room go at once with its frame, whether it comes before or during the wait.
+TEST_P(BoundedStop, StopFreesAWriteWaitingForRoom) {
+    ffmpeg::QueueOptions options;
+    options.limits.stall = std::chrono::minutes(1);  // far beyond what a stop may wait
+    options.frameDelay = kStuck;
+    Open(options);
+    WriteAll(kFrames);
+    std::thread stop([&] { compressed_->StopWaitingForRoom(); });
+    EXPECT_EQ(Write(kFrames), AVIERR_OK);
+    stop.join();
+    // Let go by the caller: all but the frame in the encoder's hands, the one beyond the depth included.
+    EXPECT_EQ(compressed_->FinishWrites([](int) { return -1; }), kFrames);
+    Release();
+    ExpectFirstFrames(1);
+}
+
+// A slow writer's queue shrinks to the frames it writes in the backlog time, so a stop soon has them done.
+TEST(FrameQueueDepth, FollowsTheWritersPace) {
+    ffmpeg::WriterLimits limits;
+    limits.backlog = 1s;
+    ffmpeg::FrameQueue queue(8, limits);
+    EXPECT_EQ(queue.Depth(), 8u);  // nothing is known of the writer yet
+    std::vector<std::uint8_t> buffer;
+    ASSERT_EQ(queue.Reserve(buffer), AVIERR_OK);
+    queue.Push(ffmpeg::QueuedFrame{});
+    ffmpeg::QueuedFrame frame;
+    ASSERT_TRUE(queue.Pop(frame));
+    std::this_thread::sleep_for(400ms);  // a frame that takes the writer this long
+    queue.Done({}, AVIERR_OK);
+    EXPECT_GE(queue.Depth(), 1u);
+    EXPECT_LE(queue.Depth(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Handlers, BoundedStop, ::testing::Values(0u, kMJPG),

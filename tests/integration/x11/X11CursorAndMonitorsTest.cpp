@@ -49,6 +49,27 @@ TEST_F(X11DesktopTest, CursorReportsWhereXTestMovedIt) {
     }
 }
 
+// The image is kept between queries, so a cursor the server changes must still reach the frames.
+TEST_F(X11DesktopTest, CursorImageFollowsTheServersCursor) {
+    CursorImage cursor;
+    ASSERT_TRUE(source_->QueryCursor(cursor)) << source_->LastError();
+    const int ownWidth = cursor.width;
+    const auto queryUntilWidth = [&](int width) {
+        // The announcement travels on another connection than the test's; a few round trips let it arrive.
+        for (int attempt = 0; attempt < 100 && cursor.width != width; ++attempt) {
+            client_.Sync();
+            if (!source_->QueryCursor(cursor)) return false;
+        }
+        return cursor.width == width;
+    };
+    client_.SetRootCursor(5, 7);
+    ASSERT_TRUE(queryUntilWidth(5));
+    EXPECT_EQ(cursor.height, 7);
+    EXPECT_EQ(cursor.argb.size(), 35u);
+    client_.SetRootCursor(0, 0);
+    EXPECT_TRUE(queryUntilWidth(ownWidth));
+}
+
 TEST_F(X11DesktopTest, MonitorsCoverTheRoot) {
     const Rect root = client_.RootArea();
     const std::vector<Rect> monitors = source_->Monitors();

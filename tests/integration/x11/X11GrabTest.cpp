@@ -3,6 +3,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -85,6 +86,26 @@ TEST_P(X11GrabTest, AreaOverBottomRightEdgeIsBlackOutside) {
     dst.Fill(0xFFFFFF);
     ExpectBlocks(area, window, dst);
     EXPECT_EQ(LitPixelsOffRoot(dst, area, root_), 0);
+}
+
+// Rows stored bottom-up, as a DIB keeps them, take the same picture as an image does, black border included.
+// The area is a full frame's size, which is copied past the caches, and starts off the screen, so the rows
+// begin at an odd place.
+TEST_P(X11GrabTest, GrabsLargeAreasIntoBottomUpRows) {
+    const BlockWindow window = client_.ShowBlocks({0, 700});
+    const Rect area{-6, 40, 1400, 760};
+    Bitmap image;
+    ExpectBlocks(area, window, image);
+    EXPECT_EQ(LitPixelsOffRoot(image, area, root_), 0);
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) ASSERT_EQ(image.ScanLine(y)[4 * x + 3], 0) << x << "," << y;
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(area.width) * 4;
+    std::vector<std::uint8_t> stored(rowBytes * static_cast<std::size_t>(area.height), 0xFF);
+    const PixelRows rows{stored.data() + rowBytes * static_cast<std::size_t>(area.height - 1),
+                         -static_cast<std::ptrdiff_t>(rowBytes), area.width, area.height};
+    ASSERT_TRUE(source_->GrabInto(area, rows)) << source_->LastError();
+    for (int y = 0; y < area.height; ++y) ASSERT_EQ(std::memcmp(rows.Row(y), image.ScanLine(y), rowBytes), 0) << y;
 }
 
 TEST_P(X11GrabTest, AreaEntirelyOffScreenIsBlack) {

@@ -34,6 +34,7 @@ X11TestClient::~X11TestClient() {
     if (!Connected()) return;
     for (const xcb_window_t id : windows_) xcb_destroy_window(connection_.get(), id);
     for (const xcb_pixmap_t id : pixmaps_) xcb_free_pixmap(connection_.get(), id);
+    if (rootCursorSet_) SetRootCursor(0, 0);  // the root outlives this client
     Sync();
 }
 
@@ -79,6 +80,29 @@ BlockWindow X11TestClient::ShowBlocks(Point origin) {
 void X11TestClient::MovePointer(int x, int y) {
     xcb_test_fake_input(connection_.get(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen_->root,
                         static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
+    Sync();
+}
+
+void X11TestClient::SetRootCursor(int width, int height) {
+    xcb_connection_t* c = connection_.get();
+    std::uint32_t cursor = XCB_NONE;
+    if (width > 0 && height > 0) {
+        const xcb_pixmap_t bits = xcb_generate_id(c);
+        xcb_create_pixmap(c, 1, bits, screen_->root, static_cast<std::uint16_t>(width),
+                          static_cast<std::uint16_t>(height));
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        const std::uint32_t one = 1;
+        xcb_create_gc(c, gc, bits, XCB_GC_FOREGROUND, &one);
+        const xcb_rectangle_t all{0, 0, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
+        xcb_poly_fill_rectangle(c, bits, gc, 1, &all);
+        xcb_free_gc(c, gc);
+        cursor = xcb_generate_id(c);
+        xcb_create_cursor(c, cursor, bits, bits, 0xFFFF, 0xFFFF, 0xFFFF, 0, 0, 0, 0, 0);
+        xcb_free_pixmap(c, bits);
+    }
+    xcb_change_window_attributes(c, screen_->root, XCB_CW_CURSOR, &cursor);
+    if (cursor != XCB_NONE) xcb_free_cursor(c, cursor);  // the root keeps it
+    rootCursorSet_ = cursor != XCB_NONE;
     Sync();
 }
 

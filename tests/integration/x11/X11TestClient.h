@@ -49,6 +49,9 @@ class X11TestClient {
 
     void MovePointer(int x, int y);
 
+    // Gives the root window a solid cursor of the given size, or back the server's own with 0 x 0.
+    void SetRootCursor(int width, int height);
+
     // Switches every CRTC off and gives the root the new size (which must not exceed the initial one).
     bool ResizeRoot(int width, int height);
 
@@ -60,6 +63,7 @@ class X11TestClient {
     const xcb_screen_t* screen_ = nullptr;
     std::vector<xcb_window_t> windows_;
     std::vector<xcb_pixmap_t> pixmaps_;
+    bool rootCursorSet_ = false;
 };
 
 // Grabs `area` until `matches` accepts the image or a few seconds pass: a window just mapped may not be on

@@ -1,6 +1,8 @@
 #include "CameraFixture.h"
 #include "imaging/Palette.h"
 
+#include <cstring>
+
 namespace tolm {
 namespace {
 
@@ -120,6 +122,20 @@ TEST_F(FrameGrab, DibMatchesTheBitmapInEveryDepth) {
             }
         }
     }
+}
+
+// A 32-bit frame without effects goes straight into the DIB's rows: the same bytes, cursor and black border
+// included, as packing the frame the bitmap path makes.
+TEST_F(FrameGrab, DirectDibHoldsWhatTheBitmapPathPacks) {
+    screen.SetCursor(SolidCursor({3, 1070}, {1, 1}, 4, 4, 0x80800000));
+    const Rect area{-2, 1066, 13, 7};
+    PackedDib::Error error = PackedDib::Error::none;
+    const std::optional<PackedDib> expected = PackedDib::FromBitmap(Grab(area), 32, error);
+    const std::optional<PackedDib> dib =
+        camera->CaptureFrame(TCaptureMode::cmDib, nullptr, area.left, area.top, area.width, area.height, false);
+    ASSERT_TRUE(dib.has_value());
+    ASSERT_EQ(dib->Size(), expected->Size());
+    EXPECT_EQ(std::memcmp(dib->Data(), expected->Data(), dib->Size()), 0);
 }
 
 TEST_F(FrameGrab, LowDepthDibsHoldTheScreenColoursReduced) {

@@ -102,11 +102,45 @@ TEST_F(SavePhase, CancelledSaveReportsUserAbortAndNoSuccess) {
     EXPECT_EQ(avi.File(output), nullptr);
 }
 
+// Frames an encoder still holds at the stop are finished as the save's first part, shown as its progress.
+TEST_F(SavePhase, FramesStillQueuedAtTheStopShowAsSaveProgress) {
+    avi.pendingAtFinish = 4;
+    EXPECT_EQ(RecordAndSave({0, 1}), 1);
+    ASSERT_GT(saving.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(saving.begin(), saving.begin() + 5),
+              (std::vector<std::string>{"0 Saving Video...", "24 Saving Video...", "49 Saving Video...",
+                                        "74 Saving Video...", "0 Saving Video..."}));
+    EXPECT_EQ(saving.back(), "100 Saving Success...");
+    EXPECT_TRUE(Globals().SaveSucceeded);
+}
+
+TEST_F(SavePhase, CancelWhileQueuedFramesAreFinishedAbortsTheSave) {
+    avi.pendingAtFinish = 4;
+    stopAtPercent = 24;
+    RecordAndSave({0, 1});
+    EXPECT_EQ(saving.back(), "24 Saving Video...");
+    const std::vector<std::string> tail(events.end() - 2, events.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"error:Error: user abort!", "stop"}));
+    EXPECT_FALSE(Globals().SaveSucceeded);
+    EXPECT_EQ(avi.File(output), nullptr);
+}
+
+// A stop must reach the stream at once: a write waiting there for a slow compressor would hold it.
+TEST_F(SavePhase, StopLetsTheStreamsWaitingWriteGo) {
+    camera->RecordAVI(output, [&](RecordingSession&) {
+        EXPECT_EQ(avi.stopWaitsHeard, 0);
+        camera->StopRecording();
+        EXPECT_EQ(avi.stopWaitsHeard, 1);
+    });
+}
+
 TEST_F(SavePhase, CancelledRecordingIsNotSaved) {
+    avi.pendingAtFinish = 3;  // let go without a word: nothing of it is kept
     const int result = camera->RecordAVI(output, [](RecordingSession&) { Globals().StopReason = TStopReason::Cancel; });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(avi.File(output), nullptr);
     EXPECT_TRUE(saving.empty());
+    EXPECT_EQ(events, (std::vector<std::string>{"stop"}));
 }
 
 TEST_F(SavePhase, CompressAfterRecordCompressesAtSave) {
