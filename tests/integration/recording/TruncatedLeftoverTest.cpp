@@ -105,6 +105,8 @@ protected:
                 ASSERT_TRUE(camera->WriteFrame(session, p, *dib));
             }
             killed = ReadAll(Globals().TempVideoFile());
+            // A cancel lets the encoder's queue go; the put-aside picture is the one a kept recording ends with.
+            if (session.compressed) session.compressed->FinishWrites({});
             Globals().StopReason = TStopReason::Cancel;
         });
         finished = ReadAll(Globals().TempVideoFile());

@@ -49,7 +49,7 @@ protected:
 
     std::vector<std::int32_t> WrittenPositions() const {
         std::vector<std::int32_t> positions;
-        const auto file = avi.File(Globals().TempVideoFile());
+        const auto file = avi.File(output);
         if (!file) return positions;
         for (const auto& [p, sample] : file->streams.front()->samples) positions.push_back(p);
         return positions;
