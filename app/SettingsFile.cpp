@@ -17,6 +17,7 @@ namespace tolm {
 namespace {
 
 constexpr const char* kSettingsFileName = "zorovadi.dll";
+constexpr const char* kInstalledDataFolder = "../share/tolm-screen-capture/";
 constexpr const char* kSettingsSection = "system";
 
 class Descriptor {
@@ -136,7 +137,18 @@ TProgramSettings& ProgramSettings() {
     return settings;
 }
 
-std::string GetSettingsFileName() { return AddTrailingSlash(ProgramFolder()) + kSettingsFileName; }
+std::string FindSettingsFile(const std::string& programFolder) {
+    const std::string folder = AddTrailingSlash(programFolder);
+    const std::string beside = folder + kSettingsFileName;
+    const std::string installed = folder + kInstalledDataFolder + kSettingsFileName;
+    struct stat st {};
+    if (::stat(beside.c_str(), &st) != 0 && ::stat(installed.c_str(), &st) == 0) return installed;
+    return beside;
+}
+
+std::string GetSettingsFileName() {
+    return FindSettingsFile(ProgramFolder());
+}
 
 std::string InvertText(const std::string& text) {
     std::string inverted(text);

@@ -5,7 +5,7 @@
 
 namespace tolm {
 
-// What the read-only settings file beside the program supplies: the about box's texts and the help links.
+// What the read-only settings file of the program supplies: the about box's texts and the help links.
 // Every value is empty until the file has been read, and stays empty when it cannot be.
 struct TProgramSettings {
     std::string Version;
@@ -21,7 +21,11 @@ struct TProgramSettings {
 // The values of this process, read once when the main window is created.
 TProgramSettings& ProgramSettings();
 
-// The running program's folder followed by "zorovadi.dll".
+// The settings file "zorovadi.dll" of a program in `programFolder`: beside it in a build tree, else in the
+// installed data folder ../share/tolm-screen-capture. When neither exists, the one beside it, for the message.
+std::string FindSettingsFile(const std::string& programFolder);
+
+// FindSettingsFile of the running program's folder.
 std::string GetSettingsFileName();
 
 // Every byte complemented; the same length.

@@ -23,7 +23,8 @@ foreach(page README.md ${tolm_doc_pages})
 endforeach()
 add_custom_target(tolm_docs ALL DEPENDS ${tolm_doc_copies})
 
-# The settings file is stored inverted beside the program.
+# The settings file is stored inverted beside the program in the build tree; installed, in the data folder, where
+# the program looks when it is not beside it.
 set(tolm_settings_plain ${CMAKE_CURRENT_BINARY_DIR}/settings.ini)
 set(tolm_settings_file ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/zorovadi.dll)
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/settings.ini ${tolm_settings_plain} @ONLY)
@@ -41,7 +42,7 @@ target_link_libraries(tolm-capture PRIVATE tolm_app_backends)
 add_dependencies(tolm-capture tolm_settings_file tolm_docs)
 
 install(TARGETS tolm-capture RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${tolm_settings_file} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${tolm_settings_file} DESTINATION ${CMAKE_INSTALL_DATADIR}/tolm-screen-capture)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${tolm_doc_destination})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${tolm_doc_destination}/docs
         FILES_MATCHING PATTERN "*.md" PATTERN "*.png")

@@ -197,6 +197,17 @@ TEST(SettingsFile, BuiltHelpLinksArePagesFromTheProgramFolder) {
     }
 }
 
+TEST(SettingsFile, FoundBesideTheProgramFirstThenInTheInstalledDataFolder) {
+    TempFolder dir;
+    fs::create_directories(dir.Path() + "/bin");
+    fs::create_directories(dir.Path() + "/share/tolm-screen-capture");
+    const std::string bin = dir.Path() + "/bin";
+    EXPECT_EQ(FindSettingsFile(bin), bin + "/zorovadi.dll");  // neither: the message names the usual place
+    const std::string installed = dir.Write("share/tolm-screen-capture/zorovadi.dll", "");
+    EXPECT_EQ(fs::path(FindSettingsFile(bin)).lexically_normal(), fs::path(installed));
+    EXPECT_EQ(FindSettingsFile(bin + "/"), dir.Write("bin/zorovadi.dll", ""));
+}
+
 TEST(SettingsFile, TrailingSlashIsAddedOnce) {
     EXPECT_EQ(AddTrailingSlash("/home/me/Documents"), "/home/me/Documents/");
     EXPECT_EQ(AddTrailingSlash("/home/me/Documents/"), "/home/me/Documents/");
