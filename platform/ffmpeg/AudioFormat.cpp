@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include "imaging/LittleEndian.h"
+#include "platform/WaveTypes.h"
 
 namespace tolm::ffmpeg {
 namespace {
@@ -17,7 +18,6 @@ namespace {
 constexpr std::uint16_t kTagPcm = 1;
 constexpr std::uint16_t kTagFloat = 3;
 constexpr std::uint16_t kTagExtensible = 0xFFFE;
-constexpr std::size_t kWaveFormatExSize = 18;
 
 AVCodecID PcmCodec(std::uint16_t tag, int bits) {
     if (tag == kTagPcm) {
