@@ -10,8 +10,8 @@
 
 #include "app/QtConvert.h"
 #include "imaging/Bitmap.h"
+#include "platform/FreeHandPicker.h"
 #include "platform/MainThread.h"
-#include "selection/FreeHandWnd.h"
 
 namespace tolm {
 namespace {
@@ -27,20 +27,20 @@ QString HintLines(const std::string& hint) {
     return text;
 }
 
-TFreeHandWindow::MouseButton ToPickerButton(Qt::MouseButton button) {
+FreeHandPicker::MouseButton ToPickerButton(Qt::MouseButton button) {
     switch (button) {
         case Qt::LeftButton:
-            return TFreeHandWindow::MouseButton::left;
+            return FreeHandPicker::MouseButton::left;
         case Qt::RightButton:
-            return TFreeHandWindow::MouseButton::right;
+            return FreeHandPicker::MouseButton::right;
         default:
-            return TFreeHandWindow::MouseButton::middle;  // every other button only clears the hint
+            return FreeHandPicker::MouseButton::middle;  // every other button only clears the hint
     }
 }
 
 }  // namespace
 
-FreeHandPickerWindow::FreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still)
+FreeHandPickerWindow::FreeHandPickerWindow(FreeHandPicker& picker, const Bitmap& still)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint | Qt::Tool),
       picker_(picker),
       still_(ToQImage(still)) {
@@ -86,7 +86,7 @@ QRect FreeHandPickerWindow::HintBox() const {
 QRegion FreeHandPickerWindow::Overlay() const {
     QRegion region;
     for (int i = 1; i <= 4; ++i) {
-        const TFreeHandWindow::GuideLine& line = picker_.Shape(i);
+        const FreeHandPicker::GuideLine& line = picker_.Shape(i);
         if (line.visible) region += ToLogical(line.bounds);
     }
     return region + HintBox();
@@ -116,7 +116,7 @@ void FreeHandPickerWindow::mouseReleaseEvent(QMouseEvent* event) {
 
 void FreeHandPickerWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() != Qt::Key_Escape) return QWidget::keyPressEvent(event);
-    picker_.SetModalResult(TFreeHandWindow::mrCancel);
+    picker_.SetModalResult(FreeHandPicker::mrCancel);
 }
 
 void FreeHandPickerWindow::paintEvent(QPaintEvent* event) {
@@ -130,7 +130,7 @@ void FreeHandPickerWindow::paintEvent(QPaintEvent* event) {
     const QRect deviceDirty = QRectF(QPointF(dirty.topLeft()) * scale, QSizeF(dirty.size()) * scale).toAlignedRect();
     painter.drawImage(deviceDirty.topLeft(), still_, deviceDirty);
     for (int i = 1; i <= 4; ++i) {
-        const TFreeHandWindow::GuideLine& line = picker_.Shape(i);
+        const FreeHandPicker::GuideLine& line = picker_.Shape(i);
         if (line.visible) painter.fillRect(ToQRect(line.bounds), Qt::black);
     }
     painter.restore();
@@ -143,7 +143,7 @@ void FreeHandPickerWindow::paintEvent(QPaintEvent* event) {
                      Qt::AlignLeft | Qt::AlignTop, HintLines(picker_.Hint()));
 }
 
-void RunFreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still, MainThread& mainThread) {
+void RunFreeHandPickerWindow(FreeHandPicker& picker, const Bitmap& still, MainThread& mainThread) {
     FreeHandPickerWindow window(picker, still);
     window.show();
     window.raise();
@@ -151,10 +151,10 @@ void RunFreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still, MainT
     window.activateWindow();
     window.setFocus();
     window.grabKeyboard();
-    mainThread.RunModal([&picker] { return picker.ModalResult() != TFreeHandWindow::mrNone; });
+    mainThread.RunModal([&picker] { return picker.ModalResult() != FreeHandPicker::mrNone; });
     window.releaseKeyboard();
     window.hide();
-    if (picker.ModalResult() == TFreeHandWindow::mrNone) picker.SetModalResult(TFreeHandWindow::mrCancel);
+    if (picker.ModalResult() == FreeHandPicker::mrNone) picker.SetModalResult(FreeHandPicker::mrCancel);
 }
 
 }  // namespace tolm

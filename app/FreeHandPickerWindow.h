@@ -10,7 +10,7 @@ namespace tolm {
 
 class Bitmap;
 class MainThread;
-class TFreeHandWindow;
+class FreeHandPicker;
 
 // The free-hand picker on screen: a frameless, topmost window over the desktop from its origin, showing the
 // still picture, the picker's guide lines and its hint by the pointer, and feeding the mouse (in the root's
@@ -20,7 +20,7 @@ class FreeHandPickerWindow final : public QWidget {
     Q_OBJECT
 
   public:
-    FreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still);
+    FreeHandPickerWindow(FreeHandPicker& picker, const Bitmap& still);
     ~FreeHandPickerWindow() override;
 
     // Where the hint box is drawn for the picker's current hint (empty without a hint).
@@ -41,13 +41,13 @@ class FreeHandPickerWindow final : public QWidget {
     QRegion Overlay() const;
     void Refresh();
 
-    TFreeHandWindow& picker_;
+    FreeHandPicker& picker_;
     QImage still_;
     QRegion overlay_;  // as last drawn, to be repainted from the picture when it moves
 };
 
 // Shows the picker's window, serves the main thread until the picker has a modal result and closes the window.
 // When the loop ends without one (the application quits) the picker is left cancelled. Main thread.
-void RunFreeHandPickerWindow(TFreeHandWindow& picker, const Bitmap& still, MainThread& mainThread);
+void RunFreeHandPickerWindow(FreeHandPicker& picker, const Bitmap& still, MainThread& mainThread);
 
 }  // namespace tolm

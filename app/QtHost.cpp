@@ -12,8 +12,8 @@
 
 #include "app/DialogOwner.h"
 #include "app/FreeHandPickerWindow.h"
+#include "platform/FreeHandPicker.h"
 #include "platform/MainThread.h"
-#include "selection/FreeHandWnd.h"
 
 namespace tolm {
 namespace {
@@ -137,9 +137,9 @@ void QtHost::SetBusyCursor(bool busy) {
     });
 }
 
-void QtHost::RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap& stillPicture) {
+void QtHost::RunFreeHandPicker(FreeHandPicker& picker, const Bitmap& stillPicture) {
     const bool ran = mainThread_.Invoke([&] { RunFreeHandPickerWindow(picker, stillPicture, mainThread_); });
-    if (!ran) picker.SetModalResult(TFreeHandWindow::mrCancel);
+    if (!ran) picker.SetModalResult(FreeHandPicker::mrCancel);
 }
 
 }  // namespace tolm

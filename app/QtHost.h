@@ -31,7 +31,7 @@ class QtHost final : public Host {
     void MinimizeApplication() override;
     void RestoreApplication() override;
     void SetBusyCursor(bool busy) override;
-    void RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap& stillPicture) override;
+    void RunFreeHandPicker(FreeHandPicker& picker, const Bitmap& stillPicture) override;
 
     // Busy cursors set and not yet taken back.
     int BusyCount() const { return busyCount_; }

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "app/AppWindows.h"
-#include "platform/x11/X11ScreenSource.h"
 
 namespace tolm {
 
@@ -11,7 +10,7 @@ RealBackends::RealBackends() = default;
 
 bool RealBackends::CanOpenDisplay(std::string& error) {
     std::string screenError;
-    if (CreateX11ScreenSource("", screenError)) return true;
+    if (MachineServices::CanOpenDisplay("", screenError)) return true;
     error = "Cannot open the X display: " + screenError;
     return false;
 }
@@ -20,11 +19,13 @@ std::unique_ptr<RealBackends> RealBackends::Open(std::string& error) {
     auto b = std::make_unique<RealBackends>();
     b->mainThread_ = std::make_unique<QtMainThread>();
     std::string machineError;
-    b->machine_ = MachineServices::Open("", *b->mainThread_, "tolm-capture", machineError);
+    b->machine_ = MachineServices::Open("", *b->mainThread_, machineError);
     if (!b->machine_) {
         error = "Cannot open the X display: " + machineError;
         return nullptr;
     }
+    for (const std::string& warning : b->machine_->Warnings())
+        std::fprintf(stderr, "tolm-capture: %s\n", warning.c_str());
     b->host_ = std::make_unique<QtHost>(*b->mainThread_);
     return b;
 }
@@ -32,14 +33,7 @@ std::unique_ptr<RealBackends> RealBackends::Open(std::string& error) {
 RealBackends::~RealBackends() = default;
 
 EngineServices RealBackends::Services() {
-    MachineServices& m = *machine_;
-    EngineServices services{m.Screen(), clock_, *host_, m.Compressors(), m.Avi(), *mainThread_};
-    m.Complete(services);
-    // The desktop's own X windows: the engine's rectangles are root pixels, which Qt's logical coordinates
-    // cannot always express once the display is scaled.
-    if (X11Desktop* desktop = m.Desktop())
-        services.createOverlayWindow = [desktop] { return desktop->CreateOverlayWindow(); };
-    return services;
+    return machine_->Services(*host_, clock_, *mainThread_);
 }
 
 }  // namespace tolm

@@ -7,7 +7,7 @@
 #include "app/QtMainThread.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Clock.h"
-#include "platform/desktop/MachineServices.h"
+#include "wiring/MachineServices.h"
 
 namespace tolm {
 

@@ -35,7 +35,7 @@ add_custom_command(OUTPUT ${tolm_settings_file}
 add_custom_target(tolm_settings_file ALL DEPENDS ${tolm_settings_file})
 
 add_library(tolm_app_backends STATIC ${CMAKE_CURRENT_SOURCE_DIR}/RealBackends.cpp)
-target_link_libraries(tolm_app_backends PUBLIC tolm_app_windows tolm_platform_desktop)
+target_link_libraries(tolm_app_backends PUBLIC tolm_app_windows tolm_wiring)
 
 add_executable(tolm-capture ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 target_link_libraries(tolm-capture PRIVATE tolm_app_backends)

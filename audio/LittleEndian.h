@@ -2,31 +2,11 @@
 
 #include <cstdint>
 
+#include "imaging/LittleEndian.h"
+
 namespace tolm {
 
-// Wave files and PCM samples are little-endian whatever the host is; these read and write them byte by byte,
-// which also keeps unaligned sample access well defined.
-
-inline std::uint16_t GetLE16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-inline std::uint32_t GetLE32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-inline void PutLE16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-inline void PutLE32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
+// PCM samples are little-endian whatever the host is, and may lie unaligned in a buffer.
 
 inline std::int16_t GetSample16(const std::uint8_t* p) {
     return static_cast<std::int16_t>(GetLE16(p));

@@ -15,6 +15,7 @@
 #include "capture/CameraTypes.h"
 #include "capture/CompressorTexts.h"
 #include "capture/DiskWatch.h"
+#include "capture/EngineServices.h"
 #include "capture/RecordingSession.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
@@ -41,25 +42,6 @@
 namespace tolm {
 
 struct FrameRecipe;
-
-// The platform services the engine works through. They must outlive the engine.
-struct EngineServices {
-    ScreenSource& screen;
-    Clock& clock;
-    Host& host;
-    CompressorManager& compressors;
-    AviLibrary& avi;
-    MainThread& mainThread;
-    // What a desktop without these lacks: no global keys, no frame window, no object picker.
-    GlobalHotKeys* hotKeys = nullptr;
-    std::function<std::unique_ptr<OverlayWindow>()> createOverlayWindow;
-    WindowLocator* windowLocator = nullptr;
-    // Without these the machine has no sound: no inputs, no mixer, and a recording with sound fails to start.
-    WaveInService* waveIn = nullptr;
-    MixerService* mixers = nullptr;
-    // The free space of a folder's file system; empty: the system is asked (FreeDiskBytes).
-    std::function<std::optional<std::uint64_t>(const std::string& folder)> freeDiskBytes;
-};
 
 // The four numbers of an elapsed time.
 struct ElapsedSplit {

@@ -7,15 +7,12 @@ namespace tolm::cli {
 
 std::unique_ptr<Session> Session::Open(const Options& options, std::string& error) {
     auto s = std::make_unique<Session>();
-    s->machine_ = MachineServices::Open(options.display, s->loop_, "tolm-record", error);
+    s->machine_ = MachineServices::Open(options.display, s->loop_, error);
     if (!s->machine_) return nullptr;
+    for (const std::string& warning : s->machine_->Warnings())
+        std::fprintf(stderr, "tolm-record: %s\n", warning.c_str());
     s->host_ = std::make_unique<ConsoleHost>(options.answerYes);
-    MachineServices& m = *s->machine_;
-    EngineServices services{m.Screen(), s->clock_, *s->host_, m.Compressors(), m.Avi(), s->loop_};
-    m.Complete(services);
-    if (X11Desktop* desktop = m.Desktop())
-        services.createOverlayWindow = [desktop] { return desktop->CreateOverlayWindow(); };
-    s->camera_ = std::make_unique<TScreenCamera>(services);
+    s->camera_ = std::make_unique<TScreenCamera>(s->machine_->Services(*s->host_, s->clock_, s->loop_));
     if (options.monitor > s->camera_->MonitorCount()) {
         error = "There is no monitor " + std::to_string(options.monitor) + "; this display has " +
                 std::to_string(s->camera_->MonitorCount()) + ".";

@@ -8,7 +8,7 @@
 #include "cli/ConsoleHost.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
-#include "platform/desktop/MachineServices.h"
+#include "wiring/MachineServices.h"
 
 namespace tolm::cli {
 
@@ -22,7 +22,7 @@ public:
 
     TScreenCamera& Camera() { return *camera_; }
     EventLoop& Loop() { return loop_; }
-    bool HasDesktop() const { return machine_->Desktop() != nullptr; }
+    bool HasDesktop() const { return machine_->HasDesktop(); }
 
     // Selects the compressor with this four-character code; false when this machine has none that takes the
     // area's frames, even after the engine's size adjustment.

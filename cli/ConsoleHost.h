@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/FreeHandPicker.h"
 #include "platform/Host.h"
-#include "selection/FreeHandWnd.h"
 
 namespace tolm::cli {
 
@@ -27,9 +27,9 @@ public:
         return false;
     }
 
-    void RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap&) override {
+    void RunFreeHandPicker(FreeHandPicker& picker, const Bitmap&) override {
         std::fprintf(stderr, "Picking an area by hand needs the recorder's window; give the area instead.\n");
-        picker.SetModalResult(TFreeHandWindow::mrCancel);
+        picker.SetModalResult(FreeHandPicker::mrCancel);
     }
     void MinimizeApplication() override {}
     void RestoreApplication() override {}

@@ -4,23 +4,11 @@
 #include <new>
 #include <optional>
 
+#include "imaging/LittleEndian.h"
 #include "imaging/Palette.h"
 
 namespace tolm {
 namespace {
-
-void Put16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t Get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // One image row into DIB pixels. The fourth byte of 32-bit pixels is unused by the format and written as 0,
 // so the stream does not carry whatever the effects left there.
@@ -53,32 +41,32 @@ void PackRow(const Bitmap& image, int y, int bits, std::uint8_t* dst) {
 }  // namespace
 
 void BitmapInfoHeader::WriteTo(std::uint8_t* p) const {
-    Put32(p, biSize);
-    Put32(p + 4, static_cast<std::uint32_t>(biWidth));
-    Put32(p + 8, static_cast<std::uint32_t>(biHeight));
-    Put16(p + 12, biPlanes);
-    Put16(p + 14, biBitCount);
-    Put32(p + 16, biCompression);
-    Put32(p + 20, biSizeImage);
-    Put32(p + 24, static_cast<std::uint32_t>(biXPelsPerMeter));
-    Put32(p + 28, static_cast<std::uint32_t>(biYPelsPerMeter));
-    Put32(p + 32, biClrUsed);
-    Put32(p + 36, biClrImportant);
+    PutLE32(p, biSize);
+    PutLE32(p + 4, static_cast<std::uint32_t>(biWidth));
+    PutLE32(p + 8, static_cast<std::uint32_t>(biHeight));
+    PutLE16(p + 12, biPlanes);
+    PutLE16(p + 14, biBitCount);
+    PutLE32(p + 16, biCompression);
+    PutLE32(p + 20, biSizeImage);
+    PutLE32(p + 24, static_cast<std::uint32_t>(biXPelsPerMeter));
+    PutLE32(p + 28, static_cast<std::uint32_t>(biYPelsPerMeter));
+    PutLE32(p + 32, biClrUsed);
+    PutLE32(p + 36, biClrImportant);
 }
 
 BitmapInfoHeader BitmapInfoHeader::ReadFrom(const std::uint8_t* p) {
     BitmapInfoHeader h;
-    h.biSize = Get32(p);
-    h.biWidth = static_cast<std::int32_t>(Get32(p + 4));
-    h.biHeight = static_cast<std::int32_t>(Get32(p + 8));
-    h.biPlanes = Get16(p + 12);
-    h.biBitCount = Get16(p + 14);
-    h.biCompression = Get32(p + 16);
-    h.biSizeImage = Get32(p + 20);
-    h.biXPelsPerMeter = static_cast<std::int32_t>(Get32(p + 24));
-    h.biYPelsPerMeter = static_cast<std::int32_t>(Get32(p + 28));
-    h.biClrUsed = Get32(p + 32);
-    h.biClrImportant = Get32(p + 36);
+    h.biSize = GetLE32(p);
+    h.biWidth = static_cast<std::int32_t>(GetLE32(p + 4));
+    h.biHeight = static_cast<std::int32_t>(GetLE32(p + 8));
+    h.biPlanes = GetLE16(p + 12);
+    h.biBitCount = GetLE16(p + 14);
+    h.biCompression = GetLE32(p + 16);
+    h.biSizeImage = GetLE32(p + 20);
+    h.biXPelsPerMeter = static_cast<std::int32_t>(GetLE32(p + 24));
+    h.biYPelsPerMeter = static_cast<std::int32_t>(GetLE32(p + 28));
+    h.biClrUsed = GetLE32(p + 32);
+    h.biClrImportant = GetLE32(p + 36);
     return h;
 }
 
@@ -133,7 +121,8 @@ std::optional<PackedDib> PackedDib::Prepare(int width, int height, int bits, Err
     header.WriteTo(dib->Data());
     if (colorsUsed != 0) {
         const auto& palette = FixedPalette();
-        for (std::uint32_t i = 0; i < colorsUsed; ++i) Put32(dib->Data() + BitmapInfoHeader::kSize + 4 * i, palette[i]);
+        for (std::uint32_t i = 0; i < colorsUsed; ++i)
+            PutLE32(dib->Data() + BitmapInfoHeader::kSize + 4 * i, palette[i]);
     }
     // No rows to fill: the header is all there is.
     if (width <= 0 || height <= 0) error = Error::retrieve;

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "audio/WaveFormat.h"
+#include "platform/WaveTypes.h"
 
 namespace tolm {
 

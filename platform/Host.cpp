@@ -1,9 +1,11 @@
 #include "platform/Host.h"
 
-#include "selection/FreeHandWnd.h"
+#include "platform/FreeHandPicker.h"
 
 namespace tolm {
 
-void Host::RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap&) { picker.SetModalResult(TFreeHandWindow::mrCancel); }
+void Host::RunFreeHandPicker(FreeHandPicker& picker, const Bitmap&) {
+    picker.SetModalResult(FreeHandPicker::mrCancel);
+}
 
 }  // namespace tolm

@@ -6,7 +6,7 @@
 namespace tolm {
 
 class Bitmap;
-class TFreeHandWindow;
+class FreeHandPicker;
 
 enum class NoticeIcon { information = 1, warning, error, question };
 
@@ -47,7 +47,7 @@ public:
     // Shows the free-hand picker over `stillPicture` (the desktop from its origin) and feeds it the mouse until
     // its modal result is set: by a Ctrl+click on a selection, or by the engine's Escape key. Main thread.
     // A host without such a window leaves it cancelled, as this default does.
-    virtual void RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap& stillPicture);
+    virtual void RunFreeHandPicker(FreeHandPicker& picker, const Bitmap& stillPicture);
 };
 
 }  // namespace tolm

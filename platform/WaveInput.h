@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "audio/WaveFormat.h"
+#include "platform/WaveTypes.h"
 
 namespace tolm {
 

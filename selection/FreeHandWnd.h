@@ -3,6 +3,7 @@
 #include <string>
 
 #include "imaging/Geometry.h"
+#include "platform/FreeHandPicker.h"
 #include "platform/OverlayWindow.h"
 
 namespace tolm {
@@ -10,24 +11,16 @@ namespace tolm {
 // The free-hand picker's behaviour: a rectangle dragged out on a still picture of the desktop, with guide
 // lines through the start and end points and a hint by the pointer. The window that shows the picture and
 // feeds the mouse in belongs to the front end; positions are screen coordinates. Main thread only.
-class TFreeHandWindow {
-public:
-    enum class MouseButton { left, right, middle };
-    enum ModalResult { mrNone = 0, mrOK = 1, mrCancel = 2 };
-    // One of the four guide lines (Shape1..Shape4): a 2-pixel rectangle across the window.
-    struct GuideLine {
-        bool visible = false;
-        Rect bounds;
-    };
-
+class TFreeHandWindow final : public FreeHandPicker {
+  public:
     explicit TFreeHandWindow(Size windowSize);
 
-    void FormMouseDown(MouseButton button, bool ctrl, Point pointer);
-    void FormMouseMove(Point pointer);
-    void FormMouseUp(Point pointer);
+    void FormMouseDown(MouseButton button, bool ctrl, Point pointer) override;
+    void FormMouseMove(Point pointer) override;
+    void FormMouseUp(Point pointer) override;
 
-    int ModalResult() const { return modalResult_; }
-    void SetModalResult(int result) { modalResult_ = result; }
+    int ModalResult() const override { return modalResult_; }
+    void SetModalResult(int result) override { modalResult_ = result; }
 
     bool Dragging() const { return dragging_; }
     bool HasSelection() const { return hasSelection_; }
@@ -35,9 +28,9 @@ public:
     int SelTop() const { return selTop_; }
     int SelWidth() const { return selWidth_; }
     int SelHeight() const { return selHeight_; }
-    const GuideLine& Shape(int index) const { return shapes_[index - 1]; }  // 1..4
-    const std::string& Hint() const { return hint_; }
-    Point HintPosition() const { return hintAt_; }
+    const GuideLine& Shape(int index) const override { return shapes_[index - 1]; }  // 1..4
+    const std::string& Hint() const override { return hint_; }
+    Point HintPosition() const override { return hintAt_; }
 
     static std::string HintText(Point pointer, int selWidth, int selHeight);
 

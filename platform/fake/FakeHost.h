@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "platform/FreeHandPicker.h"
 #include "platform/Host.h"
-#include "selection/FreeHandWnd.h"
 
 namespace tolm {
 
@@ -49,7 +49,7 @@ public:
     }
 
     // Plays the scripted drag (if any) into the picker, then confirms or leaves it to the Escape key.
-    void RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap& stillPicture) override;
+    void RunFreeHandPicker(FreeHandPicker& picker, const Bitmap& stillPicture) override;
 
     void MinimizeApplication() override { ++minimized; }
     void RestoreApplication() override { ++restored; }
@@ -104,15 +104,15 @@ private:
     bool acceptForms_ = false;
 };
 
-inline void FakeHost::RunFreeHandPicker(TFreeHandWindow& picker, const Bitmap& stillPicture) {
+inline void FakeHost::RunFreeHandPicker(FreeHandPicker& picker, const Bitmap& stillPicture) {
     stillPictureWidth = stillPicture.Width();
     if (freeHandDrag.active) {
-        picker.FormMouseDown(TFreeHandWindow::MouseButton::left, false, freeHandDrag.from);
+        picker.FormMouseDown(FreeHandPicker::MouseButton::left, false, freeHandDrag.from);
         picker.FormMouseMove(freeHandDrag.to);
         picker.FormMouseUp(freeHandDrag.to);
-        if (freeHandDrag.confirm) picker.FormMouseDown(TFreeHandWindow::MouseButton::left, true, freeHandDrag.to);
+        if (freeHandDrag.confirm) picker.FormMouseDown(FreeHandPicker::MouseButton::left, true, freeHandDrag.to);
     }
-    if (picker.ModalResult() == TFreeHandWindow::mrNone) picker.SetModalResult(TFreeHandWindow::mrCancel);
+    if (picker.ModalResult() == FreeHandPicker::mrNone) picker.SetModalResult(FreeHandPicker::mrCancel);
 }
 
 }  // namespace tolm

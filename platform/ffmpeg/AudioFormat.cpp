@@ -9,28 +9,15 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include "imaging/LittleEndian.h"
+#include "platform/WaveTypes.h"
+
 namespace tolm::ffmpeg {
 namespace {
 
 constexpr std::uint16_t kTagPcm = 1;
 constexpr std::uint16_t kTagFloat = 3;
 constexpr std::uint16_t kTagExtensible = 0xFFFE;
-constexpr std::size_t kWaveFormatExSize = 18;
-
-std::uint16_t Get16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t Get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-void Put16(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 AVCodecID PcmCodec(std::uint16_t tag, int bits) {
     if (tag == kTagPcm) {
@@ -75,26 +62,26 @@ std::uint16_t TagOf(const AVCodecParameters& par) {
 
 AviResult AudioParametersFromFormat(const std::uint8_t* format, std::size_t size, AVCodecParameters& par) {
     if (!format || size < 16) return AVIERR_BADFORMAT;
-    std::uint16_t tag = Get16(format);
-    const int channels = Get16(format + 2);
-    const std::uint32_t rate = Get32(format + 4);
-    const std::uint32_t bytesPerSecond = Get32(format + 8);
-    const int blockAlign = Get16(format + 12);
-    const int bits = Get16(format + 14);
+    std::uint16_t tag = GetLE16(format);
+    const int channels = GetLE16(format + 2);
+    const std::uint32_t rate = GetLE32(format + 4);
+    const std::uint32_t bytesPerSecond = GetLE32(format + 8);
+    const int blockAlign = GetLE16(format + 12);
+    const int bits = GetLE16(format + 14);
     if (channels == 0 || rate == 0 || rate > static_cast<std::uint32_t>(std::numeric_limits<int>::max()) ||
         blockAlign == 0)
         return AVIERR_BADFORMAT;
     std::size_t extraSize = 0;
     const std::uint8_t* extra = nullptr;
     if (size >= kWaveFormatExSize) {
-        extraSize = Get16(format + 16);
+        extraSize = GetLE16(format + 16);
         if (kWaveFormatExSize + extraSize > size) return AVIERR_BADFORMAT;
         extra = format + kWaveFormatExSize;
     }
     if (tag == kTagExtensible) {
         // The sub-format's GUID starts with the plain format tag.
         if (extraSize < 22) return AVIERR_BADFORMAT;
-        tag = Get16(extra + 6);
+        tag = GetLE16(extra + 6);
         extraSize = 0;
     }
     const AVCodecID id = PcmCodec(tag, bits);
@@ -131,13 +118,13 @@ std::vector<std::uint8_t> AudioFormatFromParameters(const AVCodecParameters& par
     if (blockAlign <= 0 && plain) blockAlign = channels * bits / 8;
     std::int64_t bytesPerSecond = par.bit_rate / 8;
     if (plain) bytesPerSecond = static_cast<std::int64_t>(par.sample_rate) * blockAlign;
-    Put16(bytes.data(), tag);
-    Put16(bytes.data() + 2, static_cast<std::uint32_t>(channels));
-    Put32(bytes.data() + 4, static_cast<std::uint32_t>(par.sample_rate));
-    Put32(bytes.data() + 8, static_cast<std::uint32_t>(bytesPerSecond));
-    Put16(bytes.data() + 12, static_cast<std::uint32_t>(blockAlign));
-    Put16(bytes.data() + 14, static_cast<std::uint32_t>(bits));
-    Put16(bytes.data() + 16, static_cast<std::uint32_t>(extraSize));
+    PutLE16(bytes.data(), tag);
+    PutLE16(bytes.data() + 2, static_cast<std::uint16_t>(channels));
+    PutLE32(bytes.data() + 4, static_cast<std::uint32_t>(par.sample_rate));
+    PutLE32(bytes.data() + 8, static_cast<std::uint32_t>(bytesPerSecond));
+    PutLE16(bytes.data() + 12, static_cast<std::uint16_t>(blockAlign));
+    PutLE16(bytes.data() + 14, static_cast<std::uint16_t>(bits));
+    PutLE16(bytes.data() + 16, static_cast<std::uint16_t>(extraSize));
     if (extraSize) std::memcpy(bytes.data() + kWaveFormatExSize, par.extradata, extraSize);
     return bytes;
 }

@@ -9,15 +9,12 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include "imaging/LittleEndian.h"
+
 namespace tolm::ffmpeg {
 namespace {
 
 constexpr char kBottomUp[] = "BottomUp";  // the demuxer's mark for bottom-up raw frames, with its NUL
-
-std::uint32_t Get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 AVPixelFormat PixelFormatForBits(int bits) {
     switch (bits) {
@@ -92,7 +89,8 @@ std::optional<DibLayout> DescribeDibFormat(const std::uint8_t* format, std::size
     std::size_t colours = header.biClrUsed ? header.biClrUsed : 256u;
     if (colours > 256u) colours = 256u;
     if (colours > available) colours = available;
-    for (std::size_t i = 0; i < colours; ++i) layout->palette[i] = 0xFF000000u | Get32(format + header.biSize + 4 * i);
+    for (std::size_t i = 0; i < colours; ++i)
+        layout->palette[i] = 0xFF000000u | GetLE32(format + header.biSize + 4 * i);
     for (std::size_t i = colours; i < 256u; ++i) layout->palette[i] = 0xFF000000u;
     return layout;
 }

@@ -6,16 +6,9 @@
 
 #include <memory>
 
-namespace tolm::pulse {
+#include "platform/CDeleter.h"
 
-// Deleter calling a C release function; null handles are left alone.
-template <auto Fn>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept {
-        if (p) Fn(p);
-    }
-};
+namespace tolm::pulse {
 
 using PaMainloopPtr = std::unique_ptr<pa_threaded_mainloop, CDeleter<&pa_threaded_mainloop_free>>;
 using PaContextPtr = std::unique_ptr<pa_context, CDeleter<&pa_context_unref>>;

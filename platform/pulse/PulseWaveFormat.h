@@ -3,7 +3,7 @@
 #include <pulse/channelmap.h>
 #include <pulse/sample.h>
 
-#include "audio/WaveFormat.h"
+#include "platform/WaveTypes.h"
 
 namespace tolm::pulse {
 

@@ -7,16 +7,9 @@
 #include <cstdlib>
 #include <memory>
 
-namespace tolm::x11 {
+#include "platform/CDeleter.h"
 
-// Deleter calling a C release function; null handles are left alone.
-template <auto Fn>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept {
-        if (p) Fn(p);
-    }
-};
+namespace tolm::x11 {
 
 // Replies and errors from XCB are malloc'ed blocks the caller frees.
 struct CFree {

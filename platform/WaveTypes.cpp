@@ -1,11 +1,11 @@
-#include "audio/WaveFormat.h"
+#include "platform/WaveTypes.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
-#include "audio/LittleEndian.h"
+#include "imaging/LittleEndian.h"
 
 namespace tolm {
 
