@@ -23,6 +23,9 @@
 namespace tolm {
 namespace {
 
+using testing::Keys;
+using testing::Slurp;
+using testing::Spawn;
 using testing::TolmRecord;
 using testing::kBin;
 using namespace std::chrono_literals;
@@ -84,7 +87,7 @@ TEST_F(TolmRecord, ShiftEscapeStopsAndSaves) {
     const pid_t pid = Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--codec", "MJPG", out}, log);
     ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
     std::this_thread::sleep_for(1000ms);
-    Key("shift+Escape");
+    Keys("shift+Escape");
     ASSERT_EQ(Wait(pid), 0) << Slurp(log);
     EXPECT_GE(std::stoi(testing::ProbeStream(out, 0).at("nb_frames")), 25);
 }
@@ -95,7 +98,7 @@ TEST_F(TolmRecord, EscapeCancelsAndLeavesNoFile) {
     const pid_t pid = Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--codec", "none", out}, log);
     ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
     std::this_thread::sleep_for(1000ms);
-    Key("Escape");
+    Keys("Escape");
     EXPECT_NE(Wait(pid), 0) << Slurp(log);
     EXPECT_FALSE(std::filesystem::exists(out));
 }
