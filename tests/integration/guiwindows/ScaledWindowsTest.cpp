@@ -17,7 +17,7 @@
 #include "app/RealBackends.h"
 #include "imaging/Bitmap.h"
 #include "integration/PollUntil.h"
-#include "integration/x11desktop/DesktopTestClient.h"
+#include "integration/driver/DesktopTestClient.h"
 #include "platform/x11/XcbHandles.h"
 #include "selection/FlashingWnd.h"
 #include "selection/FreeHandWnd.h"
