@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "integration/cli/PrivateServers.h"
 #include "integration/cli/TolmRecordFixture.h"
+#include "integration/driver/PrivateServers.h"
 
 namespace tolm::testing {
 namespace {

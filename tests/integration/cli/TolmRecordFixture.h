@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "integration/Requirements.h"
-#include "integration/cli/PrivateServers.h"
+#include "integration/driver/PrivateServers.h"
 #include "integration/driver/ProgramRuns.h"
 #include "integration/driver/WindowDriver.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"

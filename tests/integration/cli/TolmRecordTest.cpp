@@ -15,7 +15,7 @@
 
 #include "audio/WaveStreamAdapter.h"
 #include "integration/Requirements.h"
-#include "integration/cli/PrivateServers.h"
+#include "integration/driver/PrivateServers.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 
 #include "TolmRecordFixture.h"

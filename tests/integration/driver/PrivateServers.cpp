@@ -1,4 +1,4 @@
-#include "PrivateServers.h"
+#include "integration/driver/PrivateServers.h"
 
 #include <fcntl.h>
 #include <poll.h>
