@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "integration/cli/PrivateServers.h"
 #include "integration/cli/TolmRecordFixture.h"
+#include "integration/driver/PrivateServers.h"
 
 namespace tolm::testing {
 namespace {

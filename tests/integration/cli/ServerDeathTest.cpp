@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "integration/cli/PrivateServers.h"
 #include "integration/cli/TolmRecordFixture.h"
+#include "integration/driver/PrivateServers.h"
 
 namespace tolm::testing {
 namespace {
@@ -19,24 +19,7 @@ namespace {
 const std::string kRecorder = kBin + "/tolm-record";
 
 // The recorders' temporary folder is the test's.
-class ServerDeath : public TolmRecord {
-protected:
-    void SetUp() override {
-        TolmRecord::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        const std::string runtime = folder.Path("run");
-        ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
-        runtime_.emplace("XDG_RUNTIME_DIR", runtime);
-        cache_.emplace("XDG_CACHE_HOME", runtime);
-    }
-    void TearDown() override {
-        cache_.reset();
-        runtime_.reset();
-        TolmRecord::TearDown();
-    }
-    std::optional<ScopedEnv> runtime_;
-    std::optional<ScopedEnv> cache_;
-};
+using ServerDeath = OwnRuntime;
 
 TEST_F(ServerDeath, XServerKilledEndsTheRecordingWithOneMessageAndSavesIt) {
     PrivateXvfb x;

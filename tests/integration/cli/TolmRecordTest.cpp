@@ -15,7 +15,7 @@
 
 #include "audio/WaveStreamAdapter.h"
 #include "integration/Requirements.h"
-#include "integration/cli/PrivateServers.h"
+#include "integration/driver/PrivateServers.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 
 #include "TolmRecordFixture.h"
@@ -23,8 +23,11 @@
 namespace tolm {
 namespace {
 
-using testing::TolmRecord;
 using testing::kBin;
+using testing::Keys;
+using testing::Slurp;
+using testing::Spawn;
+using testing::TolmRecord;
 using namespace std::chrono_literals;
 
 // The length of the 44.1 kHz 16-bit stereo sound in a file's second stream: AVI files keep no duration for
@@ -84,7 +87,7 @@ TEST_F(TolmRecord, ShiftEscapeStopsAndSaves) {
     const pid_t pid = Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--codec", "MJPG", out}, log);
     ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
     std::this_thread::sleep_for(1000ms);
-    Key("shift+Escape");
+    Keys("shift+Escape");
     ASSERT_EQ(Wait(pid), 0) << Slurp(log);
     EXPECT_GE(std::stoi(testing::ProbeStream(out, 0).at("nb_frames")), 25);
 }
@@ -95,7 +98,7 @@ TEST_F(TolmRecord, EscapeCancelsAndLeavesNoFile) {
     const pid_t pid = Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--codec", "none", out}, log);
     ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
     std::this_thread::sleep_for(1000ms);
-    Key("Escape");
+    Keys("Escape");
     EXPECT_NE(Wait(pid), 0) << Slurp(log);
     EXPECT_FALSE(std::filesystem::exists(out));
 }
@@ -154,12 +157,11 @@ TEST_F(TolmRecord, SoundHandedOverAheadEndsWithThePicture) {
 TEST_F(TolmRecord, SoundWithoutAServerFailsAndLeavesNoFile) {
     const std::string out = folder.Path("nosound.avi");
     const std::string log = folder.Path("log.txt");
-    const char* saved = std::getenv("PULSE_SERVER");
-    const std::string previous = saved ? saved : "";
-    ::setenv("PULSE_SERVER", ("unix:" + folder.Path("no-such-socket")).c_str(), 1);
-    const pid_t pid =
-        Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--duration", "2", "--audio", out}, log);
-    if (saved) ::setenv("PULSE_SERVER", previous.c_str(), 1); else ::unsetenv("PULSE_SERVER");
+    pid_t pid = -1;
+    {
+        const testing::ScopedEnv server("PULSE_SERVER", "unix:" + folder.Path("no-such-socket"));
+        pid = Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--duration", "2", "--audio", out}, log);
+    }
     EXPECT_NE(Wait(pid), 0);
     EXPECT_NE(Slurp(log).find("Can not record sound: "), std::string::npos) << Slurp(log);
     EXPECT_FALSE(std::filesystem::exists(out));

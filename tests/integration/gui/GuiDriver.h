@@ -10,16 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "integration/driver/ProgramRuns.h"
+#include "integration/driver/WindowDriver.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 
 namespace tolm::testing {
 
-using namespace std::chrono_literals;
-
-// A point in the main window's client area (the window has a fixed layout).
-struct Spot {
-    int x, y;
-};
+// Places in the main window's client area (the window has a fixed layout).
 inline constexpr Spot kRegionList{200, 83};
 inline constexpr Spot kRecordButton{46, 226};
 inline constexpr Spot kStopButton{170, 226};
@@ -56,25 +53,10 @@ class GuiTest : public ::testing::Test {
     std::string TempVideo() const { return runtime_ + "/tolm-screen-capture/tmpVideoStream.avi"; }
     std::string DefaultOutput() const { return home_ + "/Capture.avi"; }
 
-    static std::string Run(const std::string& command);
-    // The id of the visible window with exactly this title, or "" after the timeout.
-    static std::string FindWindow(const std::string& title, std::chrono::seconds timeout = 30s);
-    // True once no visible window has this title.
-    static bool WaitForNoWindow(const std::string& title, std::chrono::seconds timeout);
-    static void Click(const std::string& window, Spot spot);
-    // What the title bar's close button does: asks the window to close (WM_DELETE_WINDOW).
-    static void AskToClose(const std::string& window);
+    // Shell under the name the tests use: gtest's own Test::Run would hide a free Run.
+    static std::string Run(const std::string& command) { return Shell(command); }
     // Runs a window manager on the display until the test ends; false when none could be started.
     bool StartWindowManager();
-    static void Keys(const std::string& keys);
-    static std::string Slurp(const std::string& path);
-    static bool WaitForText(const std::string& log, const std::string& text, std::chrono::seconds timeout);
-    // How often `text` stands in the log.
-    static int CountText(const std::string& log, const std::string& text);
-    // True once `text` stands in the log at least `count` times.
-    static bool WaitForCount(const std::string& log, const std::string& text, int count, std::chrono::seconds timeout);
-    // Closes every open box of this title, as its title bar's close button would.
-    static void DismissAll(const std::string& title);
 
     // Chooses the region list's item `index` (0-based of five); 3 is "Region stable - set values by user", 4 the
     // full screen.

@@ -65,9 +65,7 @@ TEST_F(TolmCaptureRecovery, NoDeletesTheKilledRecordingAndTheNextStartAsksNothin
     const pid_t pid = Start(log);
     ASSERT_FALSE(FindWindow("Notice").empty()) << Slurp(log);
     Keys("Escape");  // the question's "No": while idle the recorder holds no keys
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (fs::exists(TempVideo()) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(fs::exists(TempVideo()));
+    EXPECT_TRUE(PollUntil([&] { return !fs::exists(TempVideo()); }, 30s));
     EXPECT_FALSE(fs::exists(DefaultOutput()));
     Kill(pid);
 

@@ -1,10 +1,10 @@
 // The window program as a user drives it; ffprobe reads what it saved.
 #include <signal.h>
-#include <sys/mount.h>
 
 #include <filesystem>
 #include <thread>
 
+#include "integration/driver/PrivateServers.h"
 #include "integration/gui/GuiDriver.h"
 
 namespace tolm::testing {
@@ -90,15 +90,10 @@ TEST_F(TolmCapture, RecordClickedDuringTheSaveLeavesTheWindowAliveAndTheRecordin
 // A save that fails for lack of space: afterwards the window can be closed, and a Cancel click then does not
 // end the next recording's save.
 TEST_F(TolmCapture, AFailedSaveLeavesTheWindowIdleAndTheNextRecordingIsSaved) {
-    // A file system of its own that fills up; let go even when the test fails.
-    struct SmallDisk {
-        std::string path;
-        ~SmallDisk() { ::umount2(path.c_str(), MNT_DETACH); }
-    };
+    // A file system of its own that fills up.
     const std::string disk = folder_.Path("small");
-    fs::create_directories(disk);
-    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=128m") != 0) GTEST_SKIP() << "cannot mount a small disk";
-    const SmallDisk mounted{disk};
+    const ScopedTmpfs mounted(disk, "size=128m");
+    if (!mounted.Mounted()) GTEST_SKIP() << "cannot mount a small disk";
     const std::string output = disk + "/clip.avi";
     const std::string log = folder_.Path("log.txt");
     const pid_t pid = Start(log);

@@ -11,13 +11,13 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/FreeHandPickerWindow.h"
 #include "app/RealBackends.h"
 #include "imaging/Bitmap.h"
-#include "integration/x11desktop/DesktopTestClient.h"
+#include "integration/PollUntil.h"
+#include "integration/driver/DesktopTestClient.h"
 #include "platform/x11/XcbHandles.h"
 #include "selection/FlashingWnd.h"
 #include "selection/FreeHandWnd.h"
@@ -60,9 +60,7 @@ class ScaledWindows : public ::testing::Test {
     // The visible rectangles of the window on the root, once the server has it at `bounds` (the window's own
     // connection may still be on its way there).
     std::vector<Rect> ShownAt(std::uint64_t window, const Rect& bounds) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (Geometry(window) != bounds && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        PollUntil([&] { return Geometry(window) == bounds; }, std::chrono::seconds(5), std::chrono::milliseconds(20));
         xcb_connection_t* c = look_.get();
         const x11::XcbReply<xcb_shape_get_rectangles_reply_t> shape(xcb_shape_get_rectangles_reply(
             c, xcb_shape_get_rectangles(c, static_cast<xcb_window_t>(window), XCB_SHAPE_SK_BOUNDING), nullptr));

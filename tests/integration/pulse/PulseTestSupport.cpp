@@ -149,20 +149,6 @@ void PrivatePulseServer::Kill() {
     pid_ = -1;
 }
 
-ScopedEnvironment::ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    const char* previous = std::getenv(name);
-    hadPrevious_ = previous != nullptr;
-    if (previous) previous_ = previous;
-    setenv(name, value.c_str(), 1);
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-    if (hadPrevious_)
-        setenv(name_.c_str(), previous_.c_str(), 1);
-    else
-        unsetenv(name_.c_str());
-}
-
 WaveFormatBlock PcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
     WAVEFORMATEX record;
     record.wFormatTag = kWaveFormatPCM;

@@ -69,20 +69,6 @@ class PrivatePulseServer {
     bool started_ = false;
 };
 
-// Sets an environment variable for a scope, restoring the old value after.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const std::string& value);
-    ~ScopedEnvironment();
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    std::string name_;
-    std::string previous_;
-    bool hadPrevious_ = false;
-};
-
 WaveFormatBlock PcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
 
 // Frequency of a 16-bit mono signal by its rising zero crossings.

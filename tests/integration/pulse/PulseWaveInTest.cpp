@@ -12,6 +12,7 @@
 #include "integration/Requirements.h"
 #include "PulseTestSupport.h"
 #include "platform/pulse/PulseAudio.h"
+#include "support/ScopedEnv.h"
 
 namespace tolm::testing {
 namespace {
@@ -242,7 +243,7 @@ TEST_F(PulseWaveInTest, ServerLostWhileRecordingHandsBackBuffersAndStillCloses) 
     if (!server.Started()) GTEST_SKIP() << "a private sound server could not be started";
     Buffer first(882000), second(882000);
     {
-        ScopedEnvironment address("PULSE_SERVER", server.Address());
+        ScopedEnv address("PULSE_SERVER", server.Address());
         ASSERT_NO_FATAL_FAILURE(RecordSineInto(first, second));
     }
     server.Kill();
@@ -271,7 +272,7 @@ TEST_F(PulseWaveInTest, ServerLostWhileRecordingHandsBackBuffersAndStillCloses) 
 TEST_F(PulseWaveInTest, SourceRemovedWhileRecordingIsAMissingDeviceNotALostServer) {
     PrivatePulseServer server;
     if (!server.Started()) GTEST_SKIP() << "a private sound server could not be started";
-    ScopedEnvironment address("PULSE_SERVER", server.Address());  // also for the pactl below
+    ScopedEnv address("PULSE_SERVER", server.Address());  // also for the pactl below
     Buffer first(882000), second(882000);
     ASSERT_NO_FATAL_FAILURE(RecordSineInto(first, second));
     bool unloaded = false;

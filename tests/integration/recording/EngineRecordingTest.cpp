@@ -9,15 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "capture/CaptureGlobals.h"
-#include "capture/ScreenCamera.h"
-#include "integration/ffmpeg/FfmpegTestSupport.h"
-#include "platform/EventLoop.h"
-#include "platform/fake/FakeHost.h"
-#include "platform/fake/FakeScreen.h"
-#include "platform/fake/FakeWaveIn.h"
-#include "platform/fake/ManualClock.h"
-#include "platform/ffmpeg/FfmpegVideo.h"
+#include "integration/recording/FfmpegEngineFixture.h"
 
 namespace tolm {
 namespace {
@@ -36,24 +28,13 @@ struct Case {
     const char* codec;    // what ffprobe reports
 };
 
-class EngineRecording : public ::testing::TestWithParam<Case> {
-protected:
+class EngineRecording : public FfmpegEngineTest, public ::testing::WithParamInterface<Case> {
+  protected:
     void SetUp() override {
-        const std::string missing = testing::MissingTools();
-        if (!missing.empty()) GTEST_FAIL() << missing;
-        ResetCaptureGlobals();
-        setenv("XDG_RUNTIME_DIR", folder.Dir().c_str(), 1);
-        setenv("XDG_CACHE_HOME", folder.Dir().c_str(), 1);
-        compressors = CreateFfmpegCompressorManager();
-        avi = CreateFfmpegAviLibrary(*compressors);
-        EngineServices services{screen, clock, host, *compressors, *avi, loop};
-        services.waveIn = &waveIn;
-        camera = std::make_unique<TScreenCamera>(services);
-        camera->SetRecordCursor(false);
+        FfmpegEngineTest::SetUp();
+        if (HasFatalFailure()) return;
         camera->ScreenArea().SetBounds(kArea);
-        camera->OnError = [this](TScreenCamera&, const std::string& text) { errors.push_back(text); };
     }
-    void TearDown() override { camera.reset(); }
 
     void Select(const char* handler) {
         const std::vector<std::string> list = camera->GetVideoCodecList();
@@ -112,17 +93,6 @@ protected:
             if (std::abs(static_cast<int>(a >> shift & 0xFF) - static_cast<int>(b >> shift & 0xFF)) > 12) return false;
         return true;
     }
-
-    testing::TempFolder folder;
-    EventLoop loop;
-    FakeScreen screen;
-    ManualClock clock;
-    FakeHost host;
-    std::unique_ptr<CompressorManager> compressors;
-    std::unique_ptr<AviLibrary> avi;
-    FakeWaveInService waveIn;
-    std::unique_ptr<TScreenCamera> camera;
-    std::vector<std::string> errors;
 };
 
 TEST_P(EngineRecording, OutputPlaysTheTimelineAtThePlaybackRate) {

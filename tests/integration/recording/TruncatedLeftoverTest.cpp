@@ -9,16 +9,8 @@
 #include <fstream>
 #include <string_view>
 
-#include "capture/CaptureGlobals.h"
-#include "capture/ScreenCamera.h"
-#include "integration/ffmpeg/FfmpegTestSupport.h"
-#include "platform/EventLoop.h"
+#include "integration/recording/FfmpegEngineFixture.h"
 #include "platform/Files.h"
-#include "platform/fake/FakeHost.h"
-#include "platform/fake/FakeScreen.h"
-#include "platform/fake/FakeWaveIn.h"
-#include "platform/fake/ManualClock.h"
-#include "platform/ffmpeg/FfmpegVideo.h"
 
 namespace tolm {
 namespace {
@@ -61,31 +53,19 @@ std::vector<std::size_t> FrameEnds(const std::string& avi) {
     return ends;
 }
 
-class TruncatedLeftover : public ::testing::Test {
-protected:
+class TruncatedLeftover : public FfmpegEngineTest {
+  protected:
     void SetUp() override {
-        const std::string missing = testing::MissingTools();
-        if (!missing.empty()) GTEST_FAIL() << missing;
-        ResetCaptureGlobals();
-        setenv("XDG_RUNTIME_DIR", folder.Dir().c_str(), 1);
-        setenv("XDG_CACHE_HOME", folder.Dir().c_str(), 1);
-        compressors = CreateFfmpegCompressorManager();
-        avi = CreateFfmpegAviLibrary(*compressors);
-        EngineServices services{screen, clock, host, *compressors, *avi, loop};
-        services.waveIn = &waveIn;
-        camera = std::make_unique<TScreenCamera>(services);
-        camera->SetRecordCursor(false);
+        FfmpegEngineTest::SetUp();
+        if (HasFatalFailure()) return;
         camera->SetRecordType(TTypeRecord::NoCompress);
         camera->SetUseAudioRecord(true);
         camera->ScreenArea().SetBounds(kArea);
-        camera->OnError = [this](TScreenCamera&, const std::string& text) { errors.push_back(text); };
         RecordTemplates();
         cut = folder.Path("cut");
         partner = folder.Path("partner");
         output = folder.Path("out.avi");
     }
-    void TearDown() override { camera.reset(); }
-
     // A recording of kFrames frames, each its own grey, with sound. The picture is taken twice: as it is on disk
     // before the recording ends (what a killed recorder leaves) and once its file is complete (what a failed
     // save puts aside).
@@ -220,16 +200,6 @@ protected:
 
     static constexpr int kProbeEvery = 97;
 
-    testing::TempFolder folder;
-    EventLoop loop;
-    FakeScreen screen;
-    ManualClock clock;
-    FakeHost host;
-    std::unique_ptr<CompressorManager> compressors;
-    std::unique_ptr<AviLibrary> avi;
-    FakeWaveInService waveIn;
-    std::unique_ptr<TScreenCamera> camera;
-    std::vector<std::string> errors;
     std::string killed;
     std::string finished;
     std::string sound;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "DesktopTestClient.h"
+#include "integration/driver/DesktopTestClient.h"
 #include "platform/EventLoop.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11ScreenSource.h"

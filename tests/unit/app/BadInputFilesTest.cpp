@@ -23,10 +23,7 @@
 #include "capture/CaptureGlobals.h"
 #include "imaging/Bitmap.h"
 #include "platform/Clock.h"
-#include "platform/fake/FakeAviLibrary.h"
-#include "platform/fake/FakeCompressors.h"
-#include "platform/fake/FakeHost.h"
-#include "platform/fake/FakeScreen.h"
+#include "unit/FakeServices.h"
 
 namespace tolm {
 namespace {
@@ -156,13 +153,8 @@ TEST_F(BadInputFiles, TheWindowShowsTheOverlaysProblemInOneBox) {
     ResetCaptureGlobals();
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     setenv("XDG_CACHE_HOME", dir.c_str(), 1);
-    FakeScreen screen;
-    SteadyClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
-    QtMainThread mainThread;
-    auto window = std::make_unique<TfrmMain>(EngineServices{screen, clock, host, compressors, avi, mainThread});
+    FakeServices<QtMainThread, SteadyClock> fake;
+    auto window = std::make_unique<TfrmMain>(fake.Services());
     const auto boxes = [] {
         QCoreApplication::processEvents();
         QStringList texts;

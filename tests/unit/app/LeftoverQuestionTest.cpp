@@ -18,36 +18,24 @@
 #include "capture/CaptureGlobals.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
-#include "platform/fake/FakeAviLibrary.h"
-#include "platform/fake/FakeCompressors.h"
-#include "platform/fake/FakeHost.h"
-#include "platform/fake/FakeScreen.h"
+#include "unit/FakeServices.h"
 
 namespace tolm {
 namespace {
 
 namespace fs = std::filesystem;
 
-class LeftoverQuestion : public ::testing::Test {
+class LeftoverQuestion : public ::testing::Test, protected FakeServices<QtMainThread, SteadyClock> {
   protected:
     void SetUp() override {
-        ResetCaptureGlobals();
-        folder = ::testing::TempDir() + "tolm-leftover-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        setenv("XDG_CACHE_HOME", folder.c_str(), 1);
-        mainThread = std::make_unique<QtMainThread>();
-        EngineServices services{screen, clock, host, compressors, avi, *mainThread};
-        window = std::make_unique<TfrmMain>(services);
+        folder = FreshEngineFolder("tolm-leftover-");
+        window = std::make_unique<TfrmMain>(Services());
         temp = FolderOf(Globals().TempVideoFile());
         CloseBoxes();
     }
     void TearDown() override {
         window.reset();
         CloseBoxes();
-        mainThread.reset();
         fs::remove_all(folder);
     }
 
@@ -95,12 +83,6 @@ class LeftoverQuestion : public ::testing::Test {
     std::string folder;
     std::string temp;
     std::string stateLog;
-    FakeScreen screen;
-    SteadyClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
-    std::unique_ptr<QtMainThread> mainThread;
     std::unique_ptr<TfrmMain> window;
 };
 

@@ -28,36 +28,24 @@
 #include "app/QtMainThread.h"
 #include "app/SettingsFile.h"
 #include "capture/CaptureGlobals.h"
-#include "platform/fake/FakeAviLibrary.h"
-#include "platform/fake/FakeCompressors.h"
-#include "platform/fake/FakeHost.h"
-#include "platform/fake/FakeScreen.h"
+#include "unit/FakeServices.h"
 
 namespace tolm {
 namespace {
 
 // The main window over an engine on a scripted 1920x1080 desktop.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThread, SteadyClock> {
   protected:
     void SetUp() override {
-        ResetCaptureGlobals();
-        folder = ::testing::TempDir() + "tolm-main-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+        folder = FreshEngineFolder("tolm-main-");
         screen.SetAlwaysChanging(true);  // every position is grabbed, as on a busy screen
-        mainThread = std::make_unique<QtMainThread>();
-        EngineServices services{screen, clock, host, compressors, avi, *mainThread};
-        window = std::make_unique<TfrmMain>(services);
+        window = std::make_unique<TfrmMain>(Services());
         CloseBoxes();  // a missing settings file beside the test program is reported at creation
     }
 
     void TearDown() override {
         window.reset();
         CloseBoxes();
-        mainThread.reset();
         std::filesystem::remove_all(folder);
     }
 
@@ -107,12 +95,6 @@ class MainWindowTest : public ::testing::Test {
     }
 
     std::string folder;
-    FakeScreen screen;
-    SteadyClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
-    std::unique_ptr<QtMainThread> mainThread;
     std::unique_ptr<TfrmMain> window;
 };
 

@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include "app/SettingsFile.h"
+#include "support/ScopedEnv.h"
 
 namespace tolm {
 namespace {
@@ -227,28 +228,7 @@ TEST(DocumentsFolder, UserDirsEntryWithHomeExpanded) {
     EXPECT_EQ(DocumentsFolderFromUserDirs("XDG_DOCUMENTS_DIR=\"Docs\"\nXDG_MUSIC_DIR=\"/m\"", "/h"), "");
 }
 
-// Restores an environment variable when the test ends.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            had_ = true;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            ::setenv(name_, old_.c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using testing::ScopedEnv;
 
 TEST(DocumentsFolder, ReadsTheUserDirsFileElseHome) {
     TempFolder dir;

@@ -16,10 +16,7 @@
 #include "app/QtMainThread.h"
 #include "capture/CaptureGlobals.h"
 #include "platform/Clock.h"
-#include "platform/fake/FakeAviLibrary.h"
-#include "platform/fake/FakeCompressors.h"
-#include "platform/fake/FakeHost.h"
-#include "platform/fake/FakeScreen.h"
+#include "unit/FakeServices.h"
 
 namespace tolm {
 namespace {
@@ -39,18 +36,9 @@ TEST(StatisticsRows, UnknownIsADashAndTimeLeftReadsAsHoursMinutesSeconds) {
 }
 
 TEST(StatisticsRows, ThreeMoreRowsBelowTheSixInsideTheRightCardFilledWithTheRest) {
-    ResetCaptureGlobals();
-    const std::string folder = ::testing::TempDir() + "tolm-statistics-rows";
-    std::filesystem::create_directories(folder);
-    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    setenv("XDG_CACHE_HOME", folder.c_str(), 1);
-    FakeScreen screen;
-    SteadyClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
-    QtMainThread mainThread;
-    auto window = std::make_unique<TfrmMain>(EngineServices{screen, clock, host, compressors, avi, mainThread});
+    const std::string folder = FreshEngineFolder("tolm-statistics-");
+    FakeServices<QtMainThread, SteadyClock> fake;
+    auto window = std::make_unique<TfrmMain>(fake.Services());
     const auto label = [&window](const char* name) { return window->findChild<QLabel*>(QLatin1String(name)); };
     QLabel* dropped = label("DropedFramesValue");
     QLabel* free = label("FreeDiskValue");

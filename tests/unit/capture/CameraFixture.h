@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -10,29 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
 #include "platform/EventLoop.h"
-#include "platform/fake/FakeAviLibrary.h"
-#include "platform/fake/FakeCompressors.h"
-#include "platform/fake/FakeHost.h"
-#include "platform/fake/FakeScreen.h"
 #include "platform/fake/FakeWaveIn.h"
-#include "platform/fake/ManualClock.h"
+#include "unit/FakeServices.h"
 
 namespace tolm {
 
 // An engine on a scripted screen; events are recorded in order.
-class CameraTest : public ::testing::Test {
-protected:
+class CameraTest : public ::testing::Test, protected FakeServices<EventLoop> {
+  protected:
     void SetUp() override {
-        ResetCaptureGlobals();
-        // The engine's private temporary folder goes below the test's own temporary folder.
-        folder = ::testing::TempDir() + "tolm-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+        folder = FreshEngineFolder("tolm-");
         // Every position is grabbed, as on a busy screen; the tests of a still one say so.
         screen.SetAlwaysChanging(true);
         camera = std::make_unique<TScreenCamera>(Services());
@@ -41,7 +29,7 @@ protected:
     }
 
     virtual EngineServices Services() {
-        EngineServices services{screen, clock, host, compressors, avi, loop};
+        EngineServices services = FakeServices::Services();
         services.waveIn = &waveIn;
         return services;
     }
@@ -72,12 +60,7 @@ protected:
     }
 
     std::string folder;
-    EventLoop loop;
-    FakeScreen screen;
-    ManualClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
+    EventLoop& loop = mainThread;  // the name these tests know the main thread by
     FakeWaveInService waveIn;
     std::unique_ptr<TScreenCamera> camera;
     std::vector<std::string> events;

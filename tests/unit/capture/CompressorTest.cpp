@@ -144,7 +144,7 @@ TEST_F(Compressors, TheDefaultCompressorHasTheAreaFittedToItToo) {
 TEST_F(Compressors, SizeShrinksAtTheDesktopEdge) {
     screen.SetMonitors({Rect{0, 0, 1366, 768}});
     ResetCaptureGlobals();
-    camera = std::make_unique<TScreenCamera>(EngineServices{screen, clock, host, compressors, avi, loop});
+    camera = std::make_unique<TScreenCamera>(FakeServices::Services());
     compressors.Add(FakeCompressorManager::Codec("QUAD", 4, 1));
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);

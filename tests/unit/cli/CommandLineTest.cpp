@@ -3,25 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "platform/EventLoop.h"
-#include "platform/fake/FakeAviLibrary.h"
-#include "platform/fake/FakeCompressors.h"
-#include "platform/fake/FakeHost.h"
-#include "platform/fake/FakeScreen.h"
-#include "platform/fake/ManualClock.h"
+#include "unit/FakeServices.h"
 
 namespace tolm::cli {
 namespace {
 
 // An engine on the fakes, for checking what the command line puts into it.
-struct FakeEngine {
+struct FakeEngine : FakeServices<EventLoop> {
     explicit FakeEngine(std::vector<Rect> monitors = {Rect{0, 0, 1920, 1080}}) { screen.SetMonitors(std::move(monitors)); }
-    FakeScreen screen;
-    ManualClock clock;
-    FakeHost host;
-    FakeCompressorManager compressors;
-    FakeAviLibrary avi;
-    EventLoop loop;
-    TScreenCamera camera{EngineServices{screen, clock, host, compressors, avi, loop}};
+    TScreenCamera camera{Services()};
 };
 
 bool Parse(std::vector<std::string> args, Options& options, std::string& error) {

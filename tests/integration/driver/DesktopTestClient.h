@@ -28,7 +28,6 @@ inline constexpr xcb_keysym_t kControlL = 0xFFE3;
 inline constexpr xcb_keysym_t kNumLock = 0xFF7F;
 inline constexpr xcb_keysym_t kCapsLock = 0xFFE5;
 
-
 // A second client of $DISPLAY that plays the rest of the desktop: windows of known colours, the pointer and
 // the keyboard through XTEST, the input focus, and key grabs of another program.
 class DesktopTestClient {

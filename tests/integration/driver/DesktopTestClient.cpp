@@ -1,4 +1,4 @@
-#include "DesktopTestClient.h"
+#include "integration/driver/DesktopTestClient.h"
 
 #include <poll.h>
 #include <xcb/xtest.h>

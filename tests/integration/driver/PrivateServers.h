@@ -3,8 +3,9 @@
 // Servers of a test's own, for tests that kill them: never the shared display or sound server.
 #include <sys/types.h>
 
-#include <optional>
 #include <string>
+
+#include "support/ScopedEnv.h"
 
 namespace tolm::testing {
 
@@ -42,19 +43,6 @@ class PrivatePulse {
     pid_t pid_ = -1;
     std::string dir_;
     std::string address_;
-};
-
-// Sets an environment variable for a scope (children spawned meanwhile inherit it), then restores it.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    std::string name_;
-    std::optional<std::string> previous_;
 };
 
 // A tmpfs mounted for a test; unmounted when it goes. Mounted() is false (with Problem() saying why) where the

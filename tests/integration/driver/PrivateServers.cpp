@@ -1,4 +1,4 @@
-#include "PrivateServers.h"
+#include "integration/driver/PrivateServers.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -117,18 +117,6 @@ PrivatePulse::~PrivatePulse() {
 
 void PrivatePulse::Kill() {
     KillAndReap(pid_);
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* previous = std::getenv(name)) previous_ = previous;
-    ::setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (previous_)
-        ::setenv(name_.c_str(), previous_->c_str(), 1);
-    else
-        ::unsetenv(name_.c_str());
 }
 
 ScopedTmpfs::ScopedTmpfs(const std::string& where, const std::string& options, bool readOnly) : where_(where) {
