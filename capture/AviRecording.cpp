@@ -125,7 +125,7 @@ void TScreenCamera::ReleaseVideo(RecordingSession& session) {
     }
 }
 
-int TScreenCamera::WindDown() {
+RecordOutcome TScreenCamera::WindDown() {
     if (!preview_ && OnPreview) OnPreview(*this, nullptr, false, false);
     EndAreaTracking();
     Globals().StopReason = TStopReason::Cancel;
@@ -133,13 +133,13 @@ int TScreenCamera::WindDown() {
     Raise(OnStop);
     usingDefaultCompressor_ = false;
     RestoreAfterFailedStart();
-    return 0;
+    return RecordOutcome::abandoned;
 }
 
-int TScreenCamera::RecordingResult(RecordingSession& session) {
+RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
     if (!session.failure) {
         usingDefaultCompressor_ = false;
-        return 1;
+        return RecordOutcome::recorded;
     }
     // Another compressor would not bring the sound back.
     if (session.audioFailed) return WindDown();
@@ -149,7 +149,7 @@ int TScreenCamera::RecordingResult(RecordingSession& session) {
             SetVideoCodecName(kDefaultCompressorName);
             Globals().StopReason = TStopReason::Cancel;
             usingDefaultCompressor_ = true;
-            return -1;
+            return RecordOutcome::retryWithDefault;
         }
         if (!EndedByUser()) ReportError("User aborted!");  // else a stop or cancel key closed the question
         return WindDown();
@@ -158,10 +158,10 @@ int TScreenCamera::RecordingResult(RecordingSession& session) {
     return WindDown();
 }
 
-int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
+RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
     Globals().SetOutputFile(outputFile);
     RecordingSession session;
-    if (SettleCompressor(session) == Settled::ended) return 0;
+    if (SettleCompressor(session) == Settled::ended) return RecordOutcome::abandoned;
     if (EndedByUser()) {
         // The worker's recording was stopped or cancelled while its compressor was settled (a key pressed while
         // a question was open): nothing to record or save.

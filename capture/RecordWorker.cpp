@@ -54,10 +54,10 @@ void TScreenCamera::Execute() {
     if (folderExists && (!OutputUsable(output) || !EnoughDiskSpace(folder))) {
         RestoreAfterFailedStart();  // reported; nothing started, nothing to save
     } else if (folderExists) {
-        int result;
+        RecordOutcome outcome;
         do {
-            result = RecordAVI(output, [this](RecordingSession& session) { RunCaptureLoop(session); });
-        } while (result == -1);
+            outcome = RecordAVI(output, [this](RecordingSession& session) { RunCaptureLoop(session); });
+        } while (outcome == RecordOutcome::retryWithDefault);
         ReportSaveSuccess();
     } else {
         if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError)

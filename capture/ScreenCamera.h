@@ -72,6 +72,9 @@ struct ElapsedSplit {
 // What the recording does between the creation of the temporary AVI file and its release: the capture loop.
 using CaptureLoop = std::function<void(RecordingSession& session)>;
 
+// How one recording attempt ended; after retryWithDefault the worker records again with the default compressor.
+enum class RecordOutcome { recorded, abandoned, retryWithDefault };
+
 // The capture engine: records a screen area into an AVI file. Settings are accessor pairs whose setters
 // apply the write rules (out-of-range values are ignored silently). Settings are atomics because the user
 // interface writes them while a recording worker reads them for every frame. The engine never throws to its
@@ -258,8 +261,8 @@ public:
 
     // --- Recording into the temporary AVI file and the save (recording worker) ----------------------------
     // One recording into `outputFile`: settles the compressor, creates the temporary file, runs `loop`,
-    // releases the video objects and saves. 1 success, 0 failure, -1 run again with the default compressor.
-    int RecordAVI(const std::string& outputFile, const CaptureLoop& loop);
+    // releases the video objects and saves.
+    RecordOutcome RecordAVI(const std::string& outputFile, const CaptureLoop& loop);
     // Writes one frame at a timeline position; a failure is reported and ends the recording.
     bool WriteFrame(RecordingSession& session, int position, const PackedDib& dib);
     // Deletes a file with retries, reporting through OnDeleting; true when the file is gone.
@@ -362,8 +365,8 @@ private:
     // A write that failed once frames were in the file: the recording ends and is saved from what was written.
     void EndAfterWriteFailure(RecordingSession& session, AviResult result);
     static bool FileHoldsFrames(const RecordingSession& session);
-    int RecordingResult(RecordingSession& session);
-    int WindDown();
+    RecordOutcome RecordingResult(RecordingSession& session);
+    RecordOutcome WindDown();
     void OpenTempStream(const std::string& fileName, std::shared_ptr<AviStream>& slot);
     // `wholeFile`: a finished file that holds `streams` as the save would write them, to be moved into place.
     bool SaveAVI(const std::string& fileName, const std::vector<std::shared_ptr<AviStream>>& streams,

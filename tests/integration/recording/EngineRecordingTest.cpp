@@ -65,7 +65,7 @@ protected:
 
     // Frames at positions 0, 2, 4 and 7, each showing its own colour, then a stop for saving. With sound, the
     // input hands over `soundBytes` bytes of it first.
-    int Record(const std::string& output, std::size_t soundBytes = 0) {
+    RecordOutcome Record(const std::string& output, std::size_t soundBytes = 0) {
         return camera->RecordAVI(output, [this, soundBytes](RecordingSession& session) {
             if (soundBytes > 0) {
                 ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
@@ -131,7 +131,7 @@ TEST_P(EngineRecording, OutputPlaysTheTimelineAtThePlaybackRate) {
     if (c.handler) Select(c.handler);
     const std::string output = folder.Path("recording.avi");
 
-    ASSERT_EQ(Record(output), 1) << ::testing::PrintToString(errors);
+    ASSERT_EQ(Record(output), RecordOutcome::recorded) << ::testing::PrintToString(errors);
     EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
     ASSERT_TRUE(Globals().SaveSucceeded);
 
@@ -210,7 +210,8 @@ TEST_F(EngineSave, SoundFromTheWaveFileIsTheSecondStream) {
     camera->SetUseAudioRecord(true);
     WriteWave(Globals().TempAudioFile(), 4000);  // an old recording's sound: replaced, never joined
     const std::string output = folder.Path("with-sound.avi");
-    ASSERT_EQ(Record(output, 2560), 1) << ::testing::PrintToString(errors);  // 0.16 s of 8 kHz 16-bit mono
+    ASSERT_EQ(Record(output, 2560), RecordOutcome::recorded)
+        << ::testing::PrintToString(errors);  // 0.16 s of 8 kHz 16-bit mono
     ASSERT_EQ(ProbeStreamCount(output), 2);
     EXPECT_EQ(ProbeStream(output, 0).at("codec_type"), "video");
     const auto sound = ProbeStream(output, 1);
@@ -226,7 +227,7 @@ TEST_F(EngineSave, ExistingOutputIsReplacedAndTheOldOneIsGone) {
     camera->SetRecordType(TTypeRecord::NoCompress);
     const std::string output = folder.Path("again.avi");
     std::ofstream(output) << "not a video";
-    ASSERT_EQ(Record(output), 1) << ::testing::PrintToString(errors);
+    ASSERT_EQ(Record(output), RecordOutcome::recorded) << ::testing::PrintToString(errors);
     EXPECT_EQ(ProbeStream(output, 0).at("nb_frames"), "8");
 }
 
@@ -245,7 +246,7 @@ TEST_F(EngineSave, OddAreasAreFittedToTheCompressorThatRecords) {
         camera->ScreenArea().SetBounds(area);
         handler ? Select(handler) : host.QueueAnswers({true});  // none chosen: the default is accepted
         const std::string output = folder.Path("odd.avi");
-        EXPECT_EQ(camera->RecordAVI(output, oneFrame), 1) << ::testing::PrintToString(errors);
+        EXPECT_EQ(camera->RecordAVI(output, oneFrame), RecordOutcome::recorded) << ::testing::PrintToString(errors);
         const auto stream = ProbeStream(output, 0);
         return stream.at("width") + "x" + stream.at("height");
     };
@@ -255,7 +256,7 @@ TEST_F(EngineSave, OddAreasAreFittedToTheCompressorThatRecords) {
 
 TEST_F(EngineSave, UnwritableOutputGivesAMessage) {
     camera->SetRecordType(TTypeRecord::NoCompress);
-    EXPECT_EQ(Record("/proc/tolm-cannot-write-here.avi"), 1);
+    EXPECT_EQ(Record("/proc/tolm-cannot-write-here.avi"), RecordOutcome::recorded);
     EXPECT_FALSE(Globals().SaveSucceeded);
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(errors.back(), "Error: opening files!");

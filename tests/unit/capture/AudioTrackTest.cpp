@@ -170,11 +170,11 @@ TEST_F(AudioTrack, SoundWithoutAnInputEndsTheRecordingBeforeItsLoopAndSavesNothi
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);
     bool looped = false;
-    const int result = camera->RecordAVI(folder + "/out.avi", [&](RecordingSession&) {
+    const RecordOutcome result = camera->RecordAVI(folder + "/out.avi", [&](RecordingSession&) {
         looped = true;
         Globals().StopReason = TStopReason::StopAndSave;
     });
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, RecordOutcome::abandoned);
     EXPECT_FALSE(looped);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front().rfind("error:Can not record sound: ", 0), 0u) << ::testing::PrintToString(events);
