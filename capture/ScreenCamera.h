@@ -221,8 +221,6 @@ public:
     // screen cannot be read or the DIB cannot be made.
     std::optional<PackedDib> CaptureFrame(TCaptureMode mode, Bitmap* target, int left, int top, int width, int height,
                                           bool invert);
-    // Packs a working image; a failure cancels a running recording and is reported through OnError.
-    std::optional<PackedDib> BitmapToDIB(const Bitmap& image, int bits);
     // The display's own message for the last grab that failed, for hosts that can show details.
     std::string LastGrabError() const;
 
@@ -259,20 +257,7 @@ public:
     // Sets the named line's volume in percent (clamped to 0..100).
     void SetAudioInputVolume(const std::string& lineName, int volume);
 
-    // --- Recording into the temporary AVI file and the save (recording worker) ----------------------------
-    // One recording into `outputFile`: settles the compressor, creates the temporary file, runs `loop`,
-    // releases the video objects and saves.
-    RecordOutcome RecordAVI(const std::string& outputFile, const CaptureLoop& loop);
-    // Writes one frame at a timeline position; a failure is reported and ends the recording.
-    bool WriteFrame(RecordingSession& session, int position, const PackedDib& dib);
-    // Deletes a file with retries, reporting through OnDeleting; true when the file is gone.
-    bool DeleteTempFile(const std::string& fileName);
-    // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
-    // the user where they are. False when there was nothing to keep.
-    bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
-    // Joins the temporary streams into the output file (the save of a recording ended for saving);
-    // `tempFileWhole`: the temporary video file was finished without fault.
-    void SaveRecording(bool tempFileWhole);
+    // --- Interrupted recordings (main thread) ---------------------------------------------------------------
     // What an interrupted recording left in the temporary folder: the files of a killed recorder, or a pair put
     // aside ("unsaved-...") after a failed save. Either file may be missing.
     struct LeftoverRecording {
@@ -292,10 +277,28 @@ public:
     bool RecoverLeftover(const LeftoverRecording& leftover, const std::string& outputFile);
     // Deletes its files as the clean-up after a recording does; true when they are gone.
     bool DiscardLeftover(const LeftoverRecording& leftover);
+
+private:
+    // Tests drive the worker's steps directly.
+    friend struct EngineTestAccess;
+
+    // Recording into the temporary AVI file and the save (recording worker).
+    // One recording into `outputFile`: settles the compressor, creates the temporary file, runs `loop`,
+    // releases the video objects and saves.
+    RecordOutcome RecordAVI(const std::string& outputFile, const CaptureLoop& loop);
+    // Writes one frame at a timeline position; a failure is reported and ends the recording.
+    bool WriteFrame(RecordingSession& session, int position, const PackedDib& dib);
+    // Deletes a file with retries, reporting through OnDeleting; true when the file is gone.
+    bool DeleteTempFile(const std::string& fileName);
+    // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
+    // the user where they are. False when there was nothing to keep.
+    bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
+    // Joins the temporary streams into the output file (the save of a recording ended for saving);
+    // `tempFileWhole`: the temporary video file was finished without fault.
+    void SaveRecording(bool tempFileWhole);
     // Tells OnSaving that the last save succeeded ("Saving Success..."), when it did.
     void ReportSaveSuccess();
 
-private:
     // Recording control
     void SetRecordingFlag(bool value);
     void SetPausedFlag(bool value);
@@ -381,6 +384,8 @@ private:
     std::optional<PackedDib> CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area);
     // A DIB that could not be made or filled cancels the recording, with the reason through OnError.
     void PackingFailed(PackedDib::Error error);
+    // Packs a working image; a failure cancels a running recording and is reported through OnError.
+    std::optional<PackedDib> BitmapToDIB(const Bitmap& image, int bits);
     void RunEffects(Bitmap& frame);
     void ApplyRotation(Bitmap& working);
     void ReportError(const std::string& text);

@@ -18,6 +18,7 @@
 #include "platform/fake/FakeWaveIn.h"
 #include "platform/fake/ManualClock.h"
 #include "platform/ffmpeg/FfmpegVideo.h"
+#include "support/EngineTestAccess.h"
 
 namespace tolm {
 namespace {
@@ -66,7 +67,7 @@ protected:
     // Frames at positions 0, 2, 4 and 7, each showing its own colour, then a stop for saving. With sound, the
     // input hands over `soundBytes` bytes of it first.
     RecordOutcome Record(const std::string& output, std::size_t soundBytes = 0) {
-        return camera->RecordAVI(output, [this, soundBytes](RecordingSession& session) {
+        return EngineTestAccess::RecordAVI(*camera, output, [this, soundBytes](RecordingSession& session) {
             if (soundBytes > 0) {
                 ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
                 ASSERT_EQ(waveIn.Feed(soundBytes, 0x40), soundBytes);
@@ -76,7 +77,7 @@ protected:
                 std::optional<PackedDib> dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, kArea.left, kArea.top,
                                                                     kArea.width, kArea.height, false);
                 ASSERT_TRUE(dib.has_value());
-                ASSERT_TRUE(camera->WriteFrame(session, p, *dib));
+                ASSERT_TRUE(EngineTestAccess::WriteFrame(*camera, session, p, *dib));
             }
             Globals().StopReason = TStopReason::StopAndSave;
         });
@@ -239,14 +240,15 @@ TEST_F(EngineSave, OddAreasAreFittedToTheCompressorThatRecords) {
         const Rect a = camera->ScreenArea().Bounds();
         std::optional<PackedDib> dib =
             camera->CaptureFrame(TCaptureMode::cmDib, nullptr, a.left, a.top, a.width, a.height, false);
-        ASSERT_TRUE(dib && camera->WriteFrame(session, 0, *dib));
+        ASSERT_TRUE(dib && EngineTestAccess::WriteFrame(*camera, session, 0, *dib));
         Globals().StopReason = TStopReason::StopAndSave;
     };
     const auto recordAt = [&](const Rect& area, const char* handler) {
         camera->ScreenArea().SetBounds(area);
         handler ? Select(handler) : host.QueueAnswers({true});  // none chosen: the default is accepted
         const std::string output = folder.Path("odd.avi");
-        EXPECT_EQ(camera->RecordAVI(output, oneFrame), RecordOutcome::recorded) << ::testing::PrintToString(errors);
+        EXPECT_EQ(EngineTestAccess::RecordAVI(*camera, output, oneFrame), RecordOutcome::recorded)
+            << ::testing::PrintToString(errors);
         const auto stream = ProbeStream(output, 0);
         return stream.at("width") + "x" + stream.at("height");
     };

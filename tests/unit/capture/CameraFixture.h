@@ -19,6 +19,7 @@
 #include "platform/fake/FakeScreen.h"
 #include "platform/fake/FakeWaveIn.h"
 #include "platform/fake/ManualClock.h"
+#include "support/EngineTestAccess.h"
 
 namespace tolm {
 

@@ -7,14 +7,14 @@ class Compressors : public CameraTest {
 protected:
     // Runs a recording up to the temporary file and ends it at once, as the capture loop will when stopped.
     RecordOutcome Record(std::vector<int> positions = {}) {
-        return camera->RecordAVI(folder + "/out.avi", [&](RecordingSession& session) {
+        return EngineTestAccess::RecordAVI(*camera, folder + "/out.avi", [&](RecordingSession& session) {
             for (int p : positions) {
                 Bitmap target;
                 const Rect a = camera->ScreenArea().Bounds();
                 std::optional<PackedDib> dib =
                     camera->CaptureFrame(TCaptureMode::cmDib, nullptr, a.left, a.top, a.width, a.height, false);
                 ASSERT_TRUE(dib.has_value());
-                if (!camera->WriteFrame(session, p, *dib)) return;
+                if (!EngineTestAccess::WriteFrame(*camera, session, p, *dib)) return;
             }
         });
     }

@@ -29,14 +29,14 @@ protected:
 
     // A recording of frames at the given positions, ended for saving, as the worker runs it.
     RecordOutcome RecordAndSave(std::vector<int> positions) {
-        const RecordOutcome result = camera->RecordAVI(output, [&](RecordingSession& session) {
+        const RecordOutcome result = EngineTestAccess::RecordAVI(*camera, output, [&](RecordingSession& session) {
             for (int p : positions) {
                 std::optional<PackedDib> dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 0, 0, 32, 16, false);
-                camera->WriteFrame(session, p, *dib);
+                EngineTestAccess::WriteFrame(*camera, session, p, *dib);
             }
             Globals().StopReason = TStopReason::StopAndSave;
         });
-        camera->ReportSaveSuccess();
+        EngineTestAccess::ReportSaveSuccess(*camera);
         return result;
     }
 
@@ -127,7 +127,7 @@ TEST_F(SavePhase, CancelWhileQueuedFramesAreFinishedAbortsTheSave) {
 
 // A stop must reach the stream at once: a write waiting there for a slow compressor would hold it.
 TEST_F(SavePhase, StopLetsTheStreamsWaitingWriteGo) {
-    camera->RecordAVI(output, [&](RecordingSession&) {
+    EngineTestAccess::RecordAVI(*camera, output, [&](RecordingSession&) {
         EXPECT_EQ(avi.stopWaitsHeard, 0);
         camera->StopRecording();
         EXPECT_EQ(avi.stopWaitsHeard, 1);
@@ -136,8 +136,8 @@ TEST_F(SavePhase, StopLetsTheStreamsWaitingWriteGo) {
 
 TEST_F(SavePhase, CancelledRecordingIsNotSaved) {
     avi.pendingAtFinish = 3;  // let go without a word: nothing of it is kept
-    const RecordOutcome result =
-        camera->RecordAVI(output, [](RecordingSession&) { Globals().StopReason = TStopReason::Cancel; });
+    const RecordOutcome result = EngineTestAccess::RecordAVI(
+        *camera, output, [](RecordingSession&) { Globals().StopReason = TStopReason::Cancel; });
     EXPECT_EQ(result, RecordOutcome::recorded);
     EXPECT_EQ(avi.File(output), nullptr);
     EXPECT_TRUE(saving.empty());
@@ -171,7 +171,7 @@ TEST_F(SavePhase, FileHeldByAnotherProgramWaitsForTheNextStart) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     EXPECT_TRUE(FileInUse(held));
 
-    EXPECT_TRUE(camera->DeleteTempFile(held));  // true: its deletion is scheduled
+    EXPECT_TRUE(EngineTestAccess::DeleteTempFile(*camera, held));  // true: its deletion is scheduled
     std::vector<int> expected;
     for (int i = 1; i <= 50; ++i) expected.push_back(2 * i);
     EXPECT_EQ(deleting, expected);
@@ -189,7 +189,7 @@ TEST_F(SavePhase, DeletionStoppedByTheHandler) {
         deleting.push_back(percent);
         cont = false;
     };
-    EXPECT_FALSE(camera->DeleteTempFile(file));
+    EXPECT_FALSE(EngineTestAccess::DeleteTempFile(*camera, file));
     EXPECT_EQ(deleting, (std::vector<int>{2, 100}));
     EXPECT_TRUE(FileExists(file));
 }
@@ -202,8 +202,9 @@ TEST_F(SavePhase, OutputThatCannotBeWrittenIsAMessage) {
 }
 
 TEST_F(SavePhase, VanishedTemporaryFileIsReported) {
-    camera->RecordAVI(output, [this](RecordingSession& session) {
-        camera->WriteFrame(session, 0, *camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 0, 0, 32, 16, false));
+    EngineTestAccess::RecordAVI(*camera, output, [this](RecordingSession& session) {
+        EngineTestAccess::WriteFrame(*camera, session, 0,
+                                     *camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 0, 0, 32, 16, false));
         RemoveFile(Globals().TempVideoFile());
         Globals().StopReason = TStopReason::StopAndSave;
     });
