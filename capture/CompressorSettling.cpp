@@ -59,7 +59,7 @@ TScreenCamera::Settled TScreenCamera::SettleCompressor(RecordingSession& session
 
     const Rect area = screenArea_.Bounds();
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
-    session.firstFrame = CaptureFrame(TCaptureMode::cmDib, nullptr, area.left, area.top, area.width, area.height, invert);
+    session.firstFrame = GrabFrame(session.scratch, TCaptureMode::cmDib, nullptr, area, invert);
     if (!session.firstFrame) return EndSettling(kGrabFailed);
     SetVideoCodecName("No Compressor");
 
@@ -98,7 +98,8 @@ TScreenCamera::Fitted TScreenCamera::FitAreaToCompressor(RecordingSession& sessi
         screenArea_.SetScreenWidth(width);
         screenArea_.SetScreenHeight(height);
         session.firstFrame.reset();
-        session.firstFrame = CaptureFrame(TCaptureMode::cmDib, nullptr, noted.x, noted.y, width, height, invert);
+        session.firstFrame =
+            GrabFrame(session.scratch, TCaptureMode::cmDib, nullptr, Rect{noted.x, noted.y, width, height}, invert);
         if (!session.firstFrame) return Fitted::grabFailed;
         accepted = session.compressor->CompressQuery(session.firstFrame->Header());
     }

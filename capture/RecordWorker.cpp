@@ -232,8 +232,8 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     Bitmap preview;
     // The bitmap is made only for a preview that shows it: otherwise a full frame's copy thrown away.
     const bool showPreview = previewWhileRecording_ && OnPreview;
-    std::optional<PackedDib> dib = CaptureFrame(showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib,
-                                                &preview, area.left, area.top, area.width, area.height, invert);
+    std::optional<PackedDib> dib = GrabFrame(
+        session.scratch, showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib, &preview, area, invert);
     if (!dib) {
         ReportGrabFailure();
         return Pass::ended;

@@ -15,6 +15,7 @@
 #include "capture/CameraTypes.h"
 #include "capture/CompressorTexts.h"
 #include "capture/DiskWatch.h"
+#include "capture/FrameScratch.h"
 #include "capture/RecordingSession.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
@@ -380,6 +381,9 @@ private:
     void SetVideoCodecName(const std::string& name);
 
     Rect MonitorBounds() const;
+    // CaptureFrame with the working images of the calling thread.
+    std::optional<PackedDib> GrabFrame(FrameScratch& scratch, TCaptureMode mode, Bitmap* target, const Rect& area,
+                                       bool invert);
     // A 32-bit frame that nothing changes after the grab: screen and cursor straight into the DIB's rows.
     std::optional<PackedDib> CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area);
     // A DIB that could not be made or filled cancels the recording, with the reason through OnError.
@@ -457,6 +461,10 @@ private:
     // The mixer line each entry of audioInputList_ names: inputs of one name are told apart by these.
     std::vector<std::uint32_t> audioInputLineIds_;
 
+    // The working images of grabs outside a recording (the preview's, a host's); a second such grab at the same
+    // time makes its own.
+    std::mutex callerScratchMutex_;
+    FrameScratch callerScratch_;
     // Frames handed to the stream come back here when their owner is done with them.
     std::shared_ptr<BufferPool> dibPool_ = BufferPool::Create(3);
 
