@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "capture/CameraTypes.h"
+#include "capture/CompressorTable.h"
 #include "capture/CompressorTexts.h"
 #include "capture/DiskWatch.h"
 #include "capture/FrameScratch.h"
@@ -228,9 +229,9 @@ public:
     // --- Compressors --------------------------------------------------------------------------------------
     // Rebuilds the list of compressors that accept frames of the current area and colour depth.
     std::vector<std::string> GetVideoCodecList();
-    std::vector<std::string> CompressorList() const;
-    int CompressorCount() const;
-    CompressorInfo CompressorInfos(int index) const;
+    std::vector<std::string> CompressorList() const { return compressorTable_.List(); }
+    int CompressorCount() const { return compressorTable_.Count(); }
+    CompressorInfo CompressorInfos(int index) const { return compressorTable_.Info(index); }
     void CompressorAbout(int index);
     void CompressorConfigure(int index);
     struct CompressorFeatures {
@@ -441,10 +442,7 @@ private:
     std::string videoCodecName_ = kDefaultCompressorName;
     std::string lastGrabError_;
 
-    mutable std::mutex compressorMutex_;  // guards the compressor table
-    std::vector<CompressorInfo> compressorInfos_ = std::vector<CompressorInfo>(101);
-    int compressorCount_ = 0;
-    std::vector<std::string> compressorList_;
+    CompressorTable compressorTable_;
     static constexpr std::uint32_t kDefaultCompressor = MakeFourCC('M', 'S', 'V', 'C');
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
