@@ -51,12 +51,12 @@ void TScreenCamera::AreaTimerTick() {
 
     if (preview_ && !recording_) {
         StoreElapsed(previewElapsed);
-        SetVideoCodecName("");
-        capturedFrames_ = 0;
-        droppedFrames_ = 0;
-        currentFps_ = 0;
+        statistics_.SetVideoCodecName("");
+        statistics_.capturedFrames = 0;
+        statistics_.droppedFrames = 0;
+        statistics_.currentFps = 0;
         const double work = services_.clock.NowMs() - tickStart_;
-        realFps_ = work > 0 ? 1000.0 / work : 1000.0;
+        statistics_.realFps = work > 0 ? 1000.0 / work : 1000.0;
         if (previewElapsed >= updateRate_ + lastPreviewUpdate_) {
             lastPreviewUpdate_ = previewElapsed;
             Raise(OnUpdate);

@@ -146,7 +146,7 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
     if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != kDefaultCompressor) {
         if (services_.host.AskYesNo("Notice", kUseDefaultCompressorQuestion)) {
             currentCompressor_ = kDefaultCompressor;
-            SetVideoCodecName(kDefaultCompressorName);
+            statistics_.SetVideoCodecName(kDefaultCompressorName);
             Globals().StopReason = TStopReason::Cancel;
             usingDefaultCompressor_ = true;
             return RecordOutcome::retryWithDefault;
@@ -175,9 +175,9 @@ RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const Capt
         StartAudio(session);
     }
     if (!session.failure) {
-        capturedFrames_ = 0;
-        droppedFrames_ = 0;
-        realFps_ = 0;
+        statistics_.capturedFrames = 0;
+        statistics_.droppedFrames = 0;
+        statistics_.realFps = 0;
         if (loop) loop(session);
         // The sound ends with the last picture; releasing the video can take a while (queued frames are
         // still being written), and sound recorded meanwhile would have no picture. The timeline stands from

@@ -119,8 +119,7 @@ std::optional<PackedDib> TScreenCamera::GrabFrame(FrameScratch& scratch, TCaptur
     Bitmap& working = scratch.working;
     Bitmap& frame = scratch.frame;
     if (!services_.screen.Grab(area, working)) {
-        std::lock_guard lock(textMutex_);
-        lastGrabError_ = services_.screen.LastError();
+        statistics_.SetLastGrabError(services_.screen.LastError());
         return std::nullopt;
     }
     if (invert) InvertColours(working);
@@ -173,8 +172,7 @@ std::optional<PackedDib> TScreenCamera::CaptureIntoDib(TCaptureMode mode, Bitmap
     // Seen from its top row, the DIB takes the screen's rows in their own order: one copy, no second image.
     const PixelRows rows = dib->Rows();
     if (!services_.screen.GrabInto(area, rows)) {
-        std::lock_guard lock(textMutex_);
-        lastGrabError_ = services_.screen.LastError();
+        statistics_.SetLastGrabError(services_.screen.LastError());
         return std::nullopt;
     }
     if (recordCursor_) DrawScreenCursor(services_.screen, rows, area.left, area.top);

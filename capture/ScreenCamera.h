@@ -18,6 +18,7 @@
 #include "capture/DiskWatch.h"
 #include "capture/FrameScratch.h"
 #include "capture/RecordingSession.h"
+#include "capture/RecordingStatistics.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
 #include "capture/WritingStream.h"
@@ -188,22 +189,22 @@ public:
     bool Paused() const { return paused_; }
     TRecordingDuration RecordingDuration() const;
     void SetRecordingDuration(const TRecordingDuration& d);
-    int CapturedFrames() const { return capturedFrames_; }
-    int DroppedFrames() const { return droppedFrames_; }
-    int FrameIndex() const { return frameIndex_; }
-    double CurrentFPS() const { return currentFps_; }
-    double RealFPS() const { return realFps_; }
-    std::string ElapsedTimeText() const;
-    std::string VideoCodecName() const;
+    int CapturedFrames() const { return statistics_.capturedFrames; }
+    int DroppedFrames() const { return statistics_.droppedFrames; }
+    int FrameIndex() const { return statistics_.frameIndex; }
+    double CurrentFPS() const { return statistics_.currentFps; }
+    double RealFPS() const { return statistics_.realFps; }
+    std::string ElapsedTimeText() const { return statistics_.ElapsedTimeText(); }
+    std::string VideoCodecName() const { return statistics_.VideoCodecName(); }
     // The room left for the recording's files in the temporary folder, in MB, measured once a second while
     // recording (and at the start); -1 when unknown.
-    std::int64_t FreeDiskMB() const { return freeDiskMb_; }
+    std::int64_t FreeDiskMB() const { return statistics_.freeDiskMb; }
     // Seconds of recording at the current pace before the recording stops for lack of disk space; -1 when
     // unknown or when no recording runs.
-    std::int64_t RecordingSecondsLeft() const { return secondsLeft_; }
+    std::int64_t RecordingSecondsLeft() const { return statistics_.secondsLeft; }
     // How far the sound input's clock runs from the system clock while recording with sound, in parts per
     // million (positive: fast); NaN when unknown. The sound is held to the picture either way.
-    double AudioClockPpm() const { return audioClockPpm_; }
+    double AudioClockPpm() const { return statistics_.audioClockPpm; }
 
     // --- Monitors -----------------------------------------------------------------------------------------
     int MonitorCount() const;
@@ -224,7 +225,7 @@ public:
     std::optional<PackedDib> CaptureFrame(TCaptureMode mode, Bitmap* target, int left, int top, int width, int height,
                                           bool invert);
     // The display's own message for the last grab that failed, for hosts that can show details.
-    std::string LastGrabError() const;
+    std::string LastGrabError() const { return statistics_.LastGrabError(); }
 
     // --- Compressors --------------------------------------------------------------------------------------
     // Rebuilds the list of compressors that accept frames of the current area and colour depth.
@@ -379,7 +380,6 @@ private:
     AviResult MoveIntoPlace(const std::string& from, const std::string& to);
     int SaveProgress(int percent);
     bool ReportDeleting(int percent, const std::string& caption);
-    void SetVideoCodecName(const std::string& name);
 
     Rect MonitorBounds() const;
     // CaptureFrame with the working images of the calling thread.
@@ -427,20 +427,10 @@ private:
     std::atomic<bool> preview_{false};
     std::atomic<bool> recording_{false};
     std::atomic<bool> paused_{false};
-    std::atomic<int> capturedFrames_{0};
-    std::atomic<int> droppedFrames_{0};
-    std::atomic<int> frameIndex_{0};
-    std::atomic<double> currentFps_{0};
-    std::atomic<double> realFps_{0};
-    std::atomic<std::int64_t> freeDiskMb_{-1};
-    std::atomic<std::int64_t> secondsLeft_{-1};
-    std::atomic<double> audioClockPpm_{std::numeric_limits<double>::quiet_NaN()};
+    RecordingStatistics statistics_;
 
-    mutable std::mutex textMutex_;  // guards the strings and the duration below
+    mutable std::mutex durationMutex_;
     TRecordingDuration recordingDuration_;
-    std::string elapsedTimeText_;
-    std::string videoCodecName_ = kDefaultCompressorName;
-    std::string lastGrabError_;
 
     CompressorTable compressorTable_;
     static constexpr std::uint32_t kDefaultCompressor = MakeFourCC('M', 'S', 'V', 'C');
@@ -497,7 +487,6 @@ private:
     WritingStream writingStream_;
     std::mutex stateMutex_;
     std::condition_variable stateChanged_;
-    ElapsedSplit elapsedSplit_;  // guarded by textMutex_
     // Work posted to the main thread runs only while the engine lives.
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
 };
