@@ -21,6 +21,7 @@
 #include "capture/RecordingStatistics.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
+#include "capture/SoundInputs.h"
 #include "capture/WritingStream.h"
 #include "effects/FilterValues.h"
 #include "imaging/Bitmap.h"
@@ -243,22 +244,22 @@ public:
     std::uint32_t CurrentCompressor() const { return currentCompressor_; }
 
     // --- Sound (main thread) -------------------------------------------------------------------------------
-    // Rebuilds the texts of the twenty stock formats; the first call chooses the recorder's default format.
+    // The texts of the twenty stock formats; the first call chooses the recorder's default format.
     std::vector<std::string> GetAudioFormatList();
-    std::vector<std::string> AudioFormatList() const;
+    std::vector<std::string> AudioFormatList() const { return audioFormatList_; }
     // The stock format of the next recording's sound, minus 1 (0..19).
     int AudioFormatIndex() const { return audioFormatIndex_; }
     void SetAudioFormatIndex(int v);
     // Rebuilds the inputs of the recording mixer: its source lines, then its destination line.
-    std::vector<std::string> GetAudioInputList();
-    std::vector<std::string> AudioInputList() const;
-    TGetAudioInfo AudioInputLines() const;
+    std::vector<std::string> GetAudioInputList() { return soundInputs_.Rebuild(); }
+    std::vector<std::string> AudioInputList() const { return soundInputs_.Names(); }
+    TGetAudioInfo AudioInputLines() const { return soundInputs_.Lines(); }
     // The selected source line, -1 when the mixer reports none.
-    int AudioInputIndex() const;
+    int AudioInputIndex() const { return soundInputs_.SelectedIndex(); }
     // Makes the named source line the one recorded.
-    void SelectAudioInput(const std::string& lineName);
+    void SelectAudioInput(const std::string& lineName) { soundInputs_.Select(lineName); }
     // Sets the named line's volume in percent (clamped to 0..100).
-    void SetAudioInputVolume(const std::string& lineName, int volume);
+    void SetAudioInputVolume(const std::string& lineName, int volume) { soundInputs_.SetVolume(lineName, volume); }
 
     // --- Interrupted recordings (main thread) ---------------------------------------------------------------
     // What an interrupted recording left in the temporary folder: the files of a killed recorder, or a pair put
@@ -354,6 +355,7 @@ private:
     void ReportGrabFailure();
     FrameRecipe RecipeFor(const Rect& area) const;
     // Sound
+    static std::vector<std::string> StockFormatTexts();
     void StartAudio(RecordingSession& session);
     void StopAudio(RecordingSession& session);
     void StoreElapsed(double elapsedMs);
@@ -440,14 +442,10 @@ private:
     // Set once this engine has started a recording: only then are the temporary files its own to delete.
     std::atomic<bool> recordedHere_{false};
 
-    mutable std::mutex audioMutex_;  // guards the audio lists
-    std::vector<std::string> audioFormatList_;
+    // Made once: the stock formats never change.
+    const std::vector<std::string> audioFormatList_ = StockFormatTexts();
     std::atomic<int> audioFormatIndex_{-1};
-    std::vector<std::string> audioInputList_;
-    TGetAudioInfo audioInputLines_;
-    int audioInputIndex_ = -1;
-    // The mixer line each entry of audioInputList_ names: inputs of one name are told apart by these.
-    std::vector<std::uint32_t> audioInputLineIds_;
+    SoundInputs soundInputs_{services_.mixers};
 
     // The working images of grabs outside a recording (the preview's, a host's); a second such grab at the same
     // time makes its own.
