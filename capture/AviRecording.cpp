@@ -41,7 +41,7 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     session.optionsBuilt = true;
     r = services_.avi.MakeCompressedStream(session.stream, session.options, session.compressed);
     if (r != AVIERR_OK) return fail("Error on compress AVI stream.", r);
-    writingStream_.Set(session.compressed);
+    flags_.SetWritingStream(session.compressed);
 
     r = session.compressed->SetFormat(0, session.firstFrame->Data(), session.firstFrame->FormatSize());
     session.firstFrame.reset();
@@ -73,7 +73,7 @@ bool TScreenCamera::FileHoldsFrames(const RecordingSession& session) {
 
 void TScreenCamera::EndAfterWriteFailure(RecordingSession& session, AviResult result) {
     session.writeFailed = true;
-    if (recording_) StopRecording();
+    if (Recording()) StopRecording();
     // The file keeps what reached it (the reader takes a file that was never finished); the save makes a
     // whole one of it.
     const std::string folder = FolderOf(Globals().TempVideoFile());

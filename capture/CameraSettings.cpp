@@ -29,7 +29,7 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
 }
 
 TScreenCamera::~TScreenCamera() {
-    if (recording_) {
+    if (Recording()) {
         Globals().StopReason = TStopReason::Cancel;
         SetRecordingFlag(false);
     }

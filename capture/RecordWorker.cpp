@@ -113,7 +113,7 @@ void TScreenCamera::WatchDisk(RecordingSession& session, TDiskWatch& watch, doub
     watch.Sample(elapsedMs, recorded, statistics_.frameIndex + 1, RoomForRecording(folder));
     statistics_.freeDiskMb = watch.FreeMB();
     statistics_.secondsLeft = watch.SecondsLeft();
-    if (!watch.TooFull() || !recording_) return;
+    if (!watch.TooFull() || !Recording()) return;
     session.diskFullReported = true;
     ReportError("Not enough disk space: the recording was stopped with " + std::to_string(watch.FreeMB()) +
                 " MB left in " + folder + ".");
@@ -149,7 +149,7 @@ void TScreenCamera::WorkerFinished() {
 }
 
 void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
-    if (!paused_) return;
+    if (!Paused()) return;
     Raise(OnPause);
     // The sound pauses with the picture, or it would run ahead of it by the length of every pause; what the
     // input loses at the pause is made up for against the timeline.
@@ -157,12 +157,9 @@ void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
     if (recorder && session.audioLost) recorder = nullptr;  // a lost input has nothing to pause
     session.timeline.Pause(services_.clock.NowMs());
     if (recorder) recorder->SetPaused(true);
-    {
-        // Woken by every change of the flags instead of spinning on them; which positions are written does not
-        // depend on how the wait passes its time.
-        std::unique_lock lock(stateMutex_);
-        stateChanged_.wait(lock, [this] { return !recording_ || !paused_; });
-    }
+    // Woken by every change of the flags instead of spinning on them; which positions are written does not
+    // depend on how the wait passes its time.
+    flags_.WaitWhilePaused();
     if (recorder) recorder->SetPaused(false);
     session.timeline.Resume(services_.clock.NowMs());
     Raise(OnResume);
@@ -204,9 +201,7 @@ FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
 
 bool TScreenCamera::WaitForPosition(RecordingSession& session, int position) {
     const double due = session.timeline.ClockAt(static_cast<double>(position) * recordMspf_);
-    if (services_.clock.NowMs() >= due) return true;
-    std::unique_lock lock(stateMutex_);
-    return !services_.clock.WaitUntil(stateChanged_, lock, due, [this] { return !recording_ || paused_; });
+    return flags_.WaitUntil(services_.clock, due);
 }
 
 TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopState& loop, double elapsed) {
@@ -260,7 +255,7 @@ void TScreenCamera::ReportGrabFailure() {
         // What was captured until now is the user's recording: it ends here and is saved, as a stop
         // would save it (a stop or cancel of the user's that came first stands).
         text += " The recording was stopped; what was captured until then is saved.";
-        if (recording_) StopRecording();
+        if (Recording()) StopRecording();
     } else {
         Globals().StopReason = TStopReason::Cancel;  // nothing to save
     }
@@ -310,7 +305,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     StoreElapsed(0);
     session.timeline.Start(services_.clock.NowMs());
     LoopState loop;
-    while (recording_) {
+    while (Recording()) {
         WaitWhilePaused(session);
         if (!WaitForPosition(session, loop.lastWritten + 1)) continue;  // a stop or a pause came first
         // Rates and positions read the timeline, so a pause counts in none of them.

@@ -17,12 +17,12 @@
 #include "capture/CompressorTexts.h"
 #include "capture/DiskWatch.h"
 #include "capture/FrameScratch.h"
+#include "capture/RecordingFlags.h"
 #include "capture/RecordingSession.h"
 #include "capture/RecordingStatistics.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
 #include "capture/SoundInputs.h"
-#include "capture/WritingStream.h"
 #include "effects/FilterValues.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
@@ -186,8 +186,8 @@ public:
 
     // --- Run-time state -----------------------------------------------------------------------------------
     bool Preview() const { return preview_; }
-    bool Recording() const { return recording_; }
-    bool Paused() const { return paused_; }
+    bool Recording() const { return flags_.Recording(); }
+    bool Paused() const { return flags_.Paused(); }
     TRecordingDuration RecordingDuration() const;
     void SetRecordingDuration(const TRecordingDuration& d);
     int CapturedFrames() const { return statistics_.capturedFrames; }
@@ -313,7 +313,7 @@ private:
     // A start that never came to record: the window the start minimised comes back.
     void RestoreAfterFailedStart();
     // The worker's recording was ended by the user's stop or cancel (a key, possibly while a question was open).
-    bool EndedByUser() const { return workerRunning_ && !recording_; }
+    bool EndedByUser() const { return workerRunning_ && !Recording(); }
     void RewritePreview();
     void SetAreaFlagsFromRegion();
     void EnsureAreaTimer();
@@ -427,8 +427,7 @@ private:
     std::atomic<std::uint16_t> useFilters_{0};
 
     std::atomic<bool> preview_{false};
-    std::atomic<bool> recording_{false};
-    std::atomic<bool> paused_{false};
+    RecordingFlags flags_;
     RecordingStatistics statistics_;
 
     mutable std::mutex durationMutex_;
@@ -477,14 +476,10 @@ private:
     int objectPickerResult_ = 0;
     bool hotKeysHeld_ = false;
 
-    // The recording worker; flags it waits on change under stateMutex_ so a paused worker wakes at once.
+    // The recording worker.
     std::thread worker_;
     std::atomic<bool> workerRunning_{false};
     std::atomic<SystemThreadId> workerThreadId_{0};
-    // Where the capture loop writes; a stop lets a write waiting there go.
-    WritingStream writingStream_;
-    std::mutex stateMutex_;
-    std::condition_variable stateChanged_;
     // Work posted to the main thread runs only while the engine lives.
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
 };
