@@ -18,7 +18,7 @@ void TScreenCamera::AreaTimerTick() {
     const double previewElapsed = now - previewStart_;
     tickStart_ = now;
 
-    if (recording_) {
+    if (Recording()) {
         const TScreenRegion region = screenArea_.ScreenRegion();
         if (region == TScreenRegion::SelObject || region == TScreenRegion::FreeHand) {
             screenArea_.SetScreenRegion(TScreenRegion::FixedStable);
@@ -28,10 +28,10 @@ void TScreenCamera::AreaTimerTick() {
         SetAreaFlagsFromRegion();
     }
 
-    if (!Globals().StartPending && !preview_ && !(recording_ && !followFullScreen_)) {
+    if (!Globals().StartPending && !preview_ && !(Recording() && !followFullScreen_)) {
         if (frameWindow_) frameWindow_->Hide();
         previewWhileRecording_ = false;
-        if (OnPreview) OnPreview(*this, nullptr, false, recording_);
+        if (OnPreview) OnPreview(*this, nullptr, false, Recording());
     } else {
         if (followFullScreen_) {
             SetFullScreenArea();
@@ -49,14 +49,14 @@ void TScreenCamera::AreaTimerTick() {
         DeliverPreviewImage();
     }
 
-    if (preview_ && !recording_) {
+    if (preview_ && !Recording()) {
         StoreElapsed(previewElapsed);
-        SetVideoCodecName("");
-        capturedFrames_ = 0;
-        droppedFrames_ = 0;
-        currentFps_ = 0;
+        statistics_.SetVideoCodecName("");
+        statistics_.capturedFrames = 0;
+        statistics_.droppedFrames = 0;
+        statistics_.currentFps = 0;
         const double work = services_.clock.NowMs() - tickStart_;
-        realFps_ = work > 0 ? 1000.0 / work : 1000.0;
+        statistics_.realFps = work > 0 ? 1000.0 / work : 1000.0;
         if (previewElapsed >= updateRate_ + lastPreviewUpdate_) {
             lastPreviewUpdate_ = previewElapsed;
             Raise(OnUpdate);
@@ -92,7 +92,9 @@ void TScreenCamera::DrawFrameWindow(double previewElapsed) {
         lastColorChange_ = previewElapsed;
         frameColor_ = frameColor_ == regionColor1_ ? regionColor2_.load() : regionColor1_.load();
     }
-    const char* caption = recording_ ? (paused_ ? kPausedCaption : kRecordingCaption) : preview_ ? kPreviewCaption : "";
+    const char* caption = Recording() ? (Paused() ? kPausedCaption : kRecordingCaption)
+                          : preview_  ? kPreviewCaption
+                                      : "";
     if (*caption != '\0') {
         const Rect area = screenArea_.Bounds();
         frameWindow_->Reshape(area.left, area.top, caption, lineRectClear_, area.height, area.width);
@@ -103,7 +105,7 @@ void TScreenCamera::DrawFrameWindow(double previewElapsed) {
 
 void TScreenCamera::DeliverPreviewImage() {
     if (!OnPreview) return;
-    if (preview_ && !recording_) {
+    if (preview_ && !Recording()) {
         Bitmap image;
         const Rect area = screenArea_.Bounds();
         CaptureFrame(TCaptureMode::cmBitmap, &image, area.left, area.top, area.width, area.height,
@@ -112,12 +114,12 @@ void TScreenCamera::DeliverPreviewImage() {
         return;
     }
     const Rect area = screenArea_.Bounds();
-    if (preview_ && recording_ && area.width <= kPreviewWhileRecordingWidth &&
+    if (preview_ && Recording() && area.width <= kPreviewWhileRecordingWidth &&
         area.height <= kPreviewWhileRecordingHeight) {
         previewWhileRecording_ = true;  // the capture loop hands its frames over
     } else {
         previewWhileRecording_ = false;
-        OnPreview(*this, nullptr, false, recording_);
+        OnPreview(*this, nullptr, false, Recording());
     }
 }
 

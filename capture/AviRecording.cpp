@@ -41,7 +41,7 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     session.optionsBuilt = true;
     r = services_.avi.MakeCompressedStream(session.stream, session.options, session.compressed);
     if (r != AVIERR_OK) return fail("Error on compress AVI stream.", r);
-    writingStream_.Set(session.compressed);
+    flags_.SetWritingStream(session.compressed);
 
     r = session.compressed->SetFormat(0, session.firstFrame->Data(), session.firstFrame->FormatSize());
     session.firstFrame.reset();
@@ -73,7 +73,7 @@ bool TScreenCamera::FileHoldsFrames(const RecordingSession& session) {
 
 void TScreenCamera::EndAfterWriteFailure(RecordingSession& session, AviResult result) {
     session.writeFailed = true;
-    if (recording_) StopRecording();
+    if (Recording()) StopRecording();
     // The file keeps what reached it (the reader takes a file that was never finished); the save makes a
     // whole one of it.
     const std::string folder = FolderOf(Globals().TempVideoFile());
@@ -125,7 +125,7 @@ void TScreenCamera::ReleaseVideo(RecordingSession& session) {
     }
 }
 
-int TScreenCamera::WindDown() {
+RecordOutcome TScreenCamera::WindDown() {
     if (!preview_ && OnPreview) OnPreview(*this, nullptr, false, false);
     EndAreaTracking();
     Globals().StopReason = TStopReason::Cancel;
@@ -133,23 +133,23 @@ int TScreenCamera::WindDown() {
     Raise(OnStop);
     usingDefaultCompressor_ = false;
     RestoreAfterFailedStart();
-    return 0;
+    return RecordOutcome::abandoned;
 }
 
-int TScreenCamera::RecordingResult(RecordingSession& session) {
+RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
     if (!session.failure) {
         usingDefaultCompressor_ = false;
-        return 1;
+        return RecordOutcome::recorded;
     }
     // Another compressor would not bring the sound back.
     if (session.audioFailed) return WindDown();
     if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != kDefaultCompressor) {
         if (services_.host.AskYesNo("Notice", kUseDefaultCompressorQuestion)) {
             currentCompressor_ = kDefaultCompressor;
-            SetVideoCodecName(kDefaultCompressorName);
+            statistics_.SetVideoCodecName(kDefaultCompressorName);
             Globals().StopReason = TStopReason::Cancel;
             usingDefaultCompressor_ = true;
-            return -1;
+            return RecordOutcome::retryWithDefault;
         }
         if (!EndedByUser()) ReportError("User aborted!");  // else a stop or cancel key closed the question
         return WindDown();
@@ -158,10 +158,10 @@ int TScreenCamera::RecordingResult(RecordingSession& session) {
     return WindDown();
 }
 
-int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
+RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
     Globals().SetOutputFile(outputFile);
     RecordingSession session;
-    if (SettleCompressor(session) == Settled::ended) return 0;
+    if (SettleCompressor(session) == Settled::ended) return RecordOutcome::abandoned;
     if (EndedByUser()) {
         // The worker's recording was stopped or cancelled while its compressor was settled (a key pressed while
         // a question was open): nothing to record or save.
@@ -175,9 +175,9 @@ int TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& l
         StartAudio(session);
     }
     if (!session.failure) {
-        capturedFrames_ = 0;
-        droppedFrames_ = 0;
-        realFps_ = 0;
+        statistics_.capturedFrames = 0;
+        statistics_.droppedFrames = 0;
+        statistics_.realFps = 0;
         if (loop) loop(session);
         // The sound ends with the last picture; releasing the video can take a while (queued frames are
         // still being written), and sound recorded meanwhile would have no picture. The timeline stands from

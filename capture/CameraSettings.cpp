@@ -29,7 +29,7 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
 }
 
 TScreenCamera::~TScreenCamera() {
-    if (recording_) {
+    if (Recording()) {
         Globals().StopReason = TStopReason::Cancel;
         SetRecordingFlag(false);
     }
@@ -81,28 +81,13 @@ void TScreenCamera::SetUseFilters(TUseFilters v) {
 }
 
 TRecordingDuration TScreenCamera::RecordingDuration() const {
-    std::lock_guard lock(textMutex_);
+    std::lock_guard lock(durationMutex_);
     return recordingDuration_;
 }
 
 void TScreenCamera::SetRecordingDuration(const TRecordingDuration& d) {
-    std::lock_guard lock(textMutex_);
+    std::lock_guard lock(durationMutex_);
     recordingDuration_ = d;
-}
-
-std::string TScreenCamera::ElapsedTimeText() const {
-    std::lock_guard lock(textMutex_);
-    return elapsedTimeText_;
-}
-
-std::string TScreenCamera::VideoCodecName() const {
-    std::lock_guard lock(textMutex_);
-    return videoCodecName_;
-}
-
-std::string TScreenCamera::LastGrabError() const {
-    std::lock_guard lock(textMutex_);
-    return lastGrabError_;
 }
 
 int TScreenCamera::MonitorCount() const { return static_cast<int>(services_.screen.Monitors().size()); }

@@ -35,39 +35,17 @@ std::vector<std::string> TScreenCamera::GetVideoCodecList() {
         return false;
     };
 
-    std::vector<CompressorInfo> infos(101);
-    int count = 0;
+    std::vector<CompressorInfo> infos;
     for (std::uint32_t i = 0; i < kMaxInstalled; ++i) {
         CompressorInfo entry;
         if (!services_.compressors.Info(ICTYPE_VIDEO, i, entry)) continue;
         std::unique_ptr<VideoCompressor> compressor = services_.compressors.Open(entry.fccType, entry.fccHandler);
         if (!compressor || !takesFitted(*compressor)) continue;
-        infos[static_cast<std::size_t>(count++)] = compressor->GetInfo();
+        infos.push_back(compressor->GetInfo());
     }
-
-    std::vector<std::string> list;
-    for (int i = 0; i < count; ++i) list.push_back(infos[static_cast<std::size_t>(i)].szDescription);
-    std::lock_guard lock(compressorMutex_);
-    compressorInfos_ = std::move(infos);
-    compressorCount_ = count;
-    compressorList_ = list;
-    return list;
-}
-
-std::vector<std::string> TScreenCamera::CompressorList() const {
-    std::lock_guard lock(compressorMutex_);
-    return compressorList_;
-}
-
-int TScreenCamera::CompressorCount() const {
-    std::lock_guard lock(compressorMutex_);
-    return compressorCount_;
-}
-
-CompressorInfo TScreenCamera::CompressorInfos(int index) const {
-    std::lock_guard lock(compressorMutex_);
-    if (index < 0 || index >= static_cast<int>(compressorInfos_.size())) return {};
-    return compressorInfos_[static_cast<std::size_t>(index)];
+    // Only the main thread rebuilds the table: what it now lists is what was just found.
+    compressorTable_.Replace(std::move(infos));
+    return compressorTable_.List();
 }
 
 void TScreenCamera::CompressorAbout(int index) {

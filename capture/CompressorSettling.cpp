@@ -13,11 +13,6 @@ constexpr const char* kGrabFailed = "Error capturing a frame from screen.";
 
 }  // namespace
 
-void TScreenCamera::SetVideoCodecName(const std::string& name) {
-    std::lock_guard lock(textMutex_);
-    videoCodecName_ = name;
-}
-
 TScreenCamera::Settled TScreenCamera::EndSettling(const std::string& error) {
     ReportError(error);
     Globals().StopReason = TStopReason::Cancel;
@@ -32,7 +27,7 @@ TScreenCamera::Settled TScreenCamera::EndSettling(const std::string& error) {
 // to it as to a chosen one. Without it, or with no size it takes, the file's creation says what is wrong.
 TScreenCamera::Settled TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {
     currentCompressor_ = kDefaultCompressor;
-    SetVideoCodecName(kDefaultCompressorName);
+    statistics_.SetVideoCodecName(kDefaultCompressorName);
     usingDefaultCompressor_ = true;
     session.compressor = services_.compressors.Open(ICTYPE_VIDEO, kDefaultCompressor);
     const Fitted fitted = session.compressor ? FitAreaToCompressor(session) : Fitted::refused;
@@ -59,9 +54,9 @@ TScreenCamera::Settled TScreenCamera::SettleCompressor(RecordingSession& session
 
     const Rect area = screenArea_.Bounds();
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
-    session.firstFrame = CaptureFrame(TCaptureMode::cmDib, nullptr, area.left, area.top, area.width, area.height, invert);
+    session.firstFrame = GrabFrame(session.scratch, TCaptureMode::cmDib, nullptr, area, invert);
     if (!session.firstFrame) return EndSettling(kGrabFailed);
-    SetVideoCodecName("No Compressor");
+    statistics_.SetVideoCodecName("No Compressor");
 
     const bool compress = recordType_ != TTypeRecord::NoCompress;
     const int selected = selectedCompressor_;
@@ -98,7 +93,8 @@ TScreenCamera::Fitted TScreenCamera::FitAreaToCompressor(RecordingSession& sessi
         screenArea_.SetScreenWidth(width);
         screenArea_.SetScreenHeight(height);
         session.firstFrame.reset();
-        session.firstFrame = CaptureFrame(TCaptureMode::cmDib, nullptr, noted.x, noted.y, width, height, invert);
+        session.firstFrame =
+            GrabFrame(session.scratch, TCaptureMode::cmDib, nullptr, Rect{noted.x, noted.y, width, height}, invert);
         if (!session.firstFrame) return Fitted::grabFailed;
         accepted = session.compressor->CompressQuery(session.firstFrame->Header());
     }
@@ -118,7 +114,7 @@ TScreenCamera::Settled TScreenCamera::AdjustSizeForCompressor(RecordingSession& 
         return ChooseDefaultCompressor(session);
     }
     currentCompressor_ = selected.fccHandler;
-    SetVideoCodecName(selected.szName);
+    statistics_.SetVideoCodecName(selected.szName);
     session.compressor.reset();
     return Settled::create;
 }

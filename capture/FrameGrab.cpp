@@ -100,6 +100,13 @@ void TScreenCamera::ApplyRotation(Bitmap& frame) {
 
 std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* target, int left, int top, int width,
                                                      int height, bool invert) {
+    std::unique_lock lock(callerScratchMutex_, std::try_to_lock);
+    FrameScratch own;
+    return GrabFrame(lock.owns_lock() ? callerScratch_ : own, mode, target, Rect{left, top, width, height}, invert);
+}
+
+std::optional<PackedDib> TScreenCamera::GrabFrame(FrameScratch& scratch, TCaptureMode mode, Bitmap* target,
+                                                  const Rect& area, bool invert) {
     // Settings are read once so that one frame is built from one consistent set of them.
     const TPixelFormat colors = Colors();
     const TUseFilters filters = UseFilters();
@@ -107,25 +114,22 @@ std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* 
     const bool overlayWithEffects = overlay && effectToOvelayDraw_;
     if (mode != TCaptureMode::cmBitmap && colors == TPixelFormat::pf32bit && !invert && !overlay &&
         !HasEffects(filters))
-        return CaptureIntoDib(mode, target, Rect{left, top, width, height});
+        return CaptureIntoDib(mode, target, area);
 
-    // Per-thread working images: the preview and the recording worker may grab at the same time, and
-    // reusing the buffers saves two full-frame allocations (and their page faults) per frame.
-    thread_local Bitmap working;
-    thread_local Bitmap frame;
-    if (!services_.screen.Grab(Rect{left, top, width, height}, working)) {
-        std::lock_guard lock(textMutex_);
-        lastGrabError_ = services_.screen.LastError();
+    Bitmap& working = scratch.working;
+    Bitmap& frame = scratch.frame;
+    if (!services_.screen.Grab(area, working)) {
+        statistics_.SetLastGrabError(services_.screen.LastError());
         return std::nullopt;
     }
     if (invert) InvertColours(working);
 
-    if (recordCursor_) DrawScreenCursor(services_.screen, working.Rows(), left, top);
+    if (recordCursor_) DrawScreenCursor(services_.screen, working.Rows(), area.left, area.top);
 
     if (overlayWithEffects) {
         // The overlay is drawn on the screen's own colours, then inverted with the frame, so it takes the effects.
         if (invert) InvertColours(working);
-        OnOverlay(*this, working, width, height);
+        OnOverlay(*this, working, area.width, area.height);
         if (invert) InvertColours(working);
     }
 
@@ -148,7 +152,7 @@ std::optional<PackedDib> TScreenCamera::CaptureFrame(TCaptureMode mode, Bitmap* 
         }
     }
 
-    if (overlay && !overlayWithEffects) OnOverlay(*this, working, width, height);
+    if (overlay && !overlayWithEffects) OnOverlay(*this, working, area.width, area.height);
 
     if (mode != TCaptureMode::cmDib && target != nullptr) {
         *target = working;
@@ -168,8 +172,7 @@ std::optional<PackedDib> TScreenCamera::CaptureIntoDib(TCaptureMode mode, Bitmap
     // Seen from its top row, the DIB takes the screen's rows in their own order: one copy, no second image.
     const PixelRows rows = dib->Rows();
     if (!services_.screen.GrabInto(area, rows)) {
-        std::lock_guard lock(textMutex_);
-        lastGrabError_ = services_.screen.LastError();
+        statistics_.SetLastGrabError(services_.screen.LastError());
         return std::nullopt;
     }
     if (recordCursor_) DrawScreenCursor(services_.screen, rows, area.left, area.top);

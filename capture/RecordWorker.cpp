@@ -35,10 +35,8 @@ ElapsedSplit TScreenCamera::SplitElapsedTime(double t) {
 
 void TScreenCamera::StoreElapsed(double elapsedMs) {
     const ElapsedSplit s = SplitElapsedTime(elapsedMs);
-    std::lock_guard lock(textMutex_);
-    elapsedSplit_ = s;
-    elapsedTimeText_ = std::to_string(s.hours) + " : " + std::to_string(s.minutes) + " : " + std::to_string(s.seconds) +
-                       " : " + std::to_string(s.milliseconds);
+    statistics_.SetElapsedTimeText(std::to_string(s.hours) + " : " + std::to_string(s.minutes) + " : " +
+                                   std::to_string(s.seconds) + " : " + std::to_string(s.milliseconds));
 }
 
 // The recording worker: records, reports a successful save and removes the temporary files.
@@ -54,10 +52,10 @@ void TScreenCamera::Execute() {
     if (folderExists && (!OutputUsable(output) || !EnoughDiskSpace(folder))) {
         RestoreAfterFailedStart();  // reported; nothing started, nothing to save
     } else if (folderExists) {
-        int result;
+        RecordOutcome outcome;
         do {
-            result = RecordAVI(output, [this](RecordingSession& session) { RunCaptureLoop(session); });
-        } while (result == -1);
+            outcome = RecordAVI(output, [this](RecordingSession& session) { RunCaptureLoop(session); });
+        } while (outcome == RecordOutcome::retryWithDefault);
         ReportSaveSuccess();
     } else {
         if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError)
@@ -112,10 +110,10 @@ void TScreenCamera::WatchDisk(RecordingSession& session, TDiskWatch& watch, doub
     const std::uint64_t recorded =
         FileSize(Globals().TempVideoFile()) + (useAudioRecord_ ? FileSize(Globals().TempAudioFile()) : 0);
     // The index has an entry for every position up to the last one, written or skipped.
-    watch.Sample(elapsedMs, recorded, frameIndex_ + 1, RoomForRecording(folder));
-    freeDiskMb_ = watch.FreeMB();
-    secondsLeft_ = watch.SecondsLeft();
-    if (!watch.TooFull() || !recording_) return;
+    watch.Sample(elapsedMs, recorded, statistics_.frameIndex + 1, RoomForRecording(folder));
+    statistics_.freeDiskMb = watch.FreeMB();
+    statistics_.secondsLeft = watch.SecondsLeft();
+    if (!watch.TooFull() || !Recording()) return;
     session.diskFullReported = true;
     ReportError("Not enough disk space: the recording was stopped with " + std::to_string(watch.FreeMB()) +
                 " MB left in " + folder + ".");
@@ -126,7 +124,8 @@ bool TScreenCamera::EnoughDiskSpace(const std::string& outputFolder) {
     const std::string tempFolder = FolderOf(Globals().TempVideoFile());
     const std::optional<std::uint64_t> tempFree =
         tempFolder.empty() ? std::nullopt : FreeBytesIn(services_, tempFolder);
-    if (!tempFolder.empty()) freeDiskMb_ = tempFree ? static_cast<std::int64_t>(*tempFree / TDiskWatch::kMB) : -1;
+    if (!tempFolder.empty())
+        statistics_.freeDiskMb = tempFree ? static_cast<std::int64_t>(*tempFree / TDiskWatch::kMB) : -1;
     const int minimumMb = minimumFreeDiskMb_;
     if (minimumMb <= 0) return true;
     for (const std::string& folder : {tempFolder, outputFolder}) {
@@ -150,7 +149,7 @@ void TScreenCamera::WorkerFinished() {
 }
 
 void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
-    if (!paused_) return;
+    if (!Paused()) return;
     Raise(OnPause);
     // The sound pauses with the picture, or it would run ahead of it by the length of every pause; what the
     // input loses at the pause is made up for against the timeline.
@@ -158,12 +157,9 @@ void TScreenCamera::WaitWhilePaused(RecordingSession& session) {
     if (recorder && session.audioLost) recorder = nullptr;  // a lost input has nothing to pause
     session.timeline.Pause(services_.clock.NowMs());
     if (recorder) recorder->SetPaused(true);
-    {
-        // Woken by every change of the flags instead of spinning on them; which positions are written does not
-        // depend on how the wait passes its time.
-        std::unique_lock lock(stateMutex_);
-        stateChanged_.wait(lock, [this] { return !recording_ || !paused_; });
-    }
+    // Woken by every change of the flags instead of spinning on them; which positions are written does not
+    // depend on how the wait passes its time.
+    flags_.WaitWhilePaused();
     if (recorder) recorder->SetPaused(false);
     session.timeline.Resume(services_.clock.NowMs());
     Raise(OnResume);
@@ -205,9 +201,7 @@ FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
 
 bool TScreenCamera::WaitForPosition(RecordingSession& session, int position) {
     const double due = session.timeline.ClockAt(static_cast<double>(position) * recordMspf_);
-    if (services_.clock.NowMs() >= due) return true;
-    std::unique_lock lock(stateMutex_);
-    return !services_.clock.WaitUntil(stateChanged_, lock, due, [this] { return !recording_ || paused_; });
+    return flags_.WaitUntil(services_.clock, due);
 }
 
 TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopState& loop, double elapsed) {
@@ -216,8 +210,8 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
     // Halves go to the even position, as the timeline has always been cut.
     const int position = static_cast<int>(std::nearbyint(elapsed / recordMspf_));
-    frameIndex_ = position;
-    if (position - loop.lastWritten - 1 > 0) droppedFrames_ += position - loop.lastWritten - 1;
+    statistics_.frameIndex = position;
+    if (position - loop.lastWritten - 1 > 0) statistics_.droppedFrames += position - loop.lastWritten - 1;
     if (position <= loop.lastWritten) return Pass::discarded;  // the position has its frame
     if (loop.repeat.Unchanged(services_.screen, RecipeFor(area)) && loop.lastFrame) {
         // The position shows the frame before it: the file leaves it empty, as players expect.
@@ -232,8 +226,8 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     Bitmap preview;
     // The bitmap is made only for a preview that shows it: otherwise a full frame's copy thrown away.
     const bool showPreview = previewWhileRecording_ && OnPreview;
-    std::optional<PackedDib> dib = CaptureFrame(showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib,
-                                                &preview, area.left, area.top, area.width, area.height, invert);
+    std::optional<PackedDib> dib = GrabFrame(
+        session.scratch, showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib, &preview, area, invert);
     if (!dib) {
         ReportGrabFailure();
         return Pass::ended;
@@ -257,11 +251,11 @@ void TScreenCamera::ReportGrabFailure() {
     // The display's reason (a lost connection) tells the user more than the failure alone.
     const std::string detail = LastGrabError();
     std::string text = "Error capturing a frame from screen." + (detail.empty() ? "" : " " + detail);
-    if (capturedFrames_ > 0) {
+    if (statistics_.capturedFrames > 0) {
         // What was captured until now is the user's recording: it ends here and is saved, as a stop
         // would save it (a stop or cancel of the user's that came first stands).
         text += " The recording was stopped; what was captured until then is saved.";
-        if (recording_) StopRecording();
+        if (Recording()) StopRecording();
     } else {
         Globals().StopReason = TStopReason::Cancel;  // nothing to save
     }
@@ -269,11 +263,11 @@ void TScreenCamera::ReportGrabFailure() {
 }
 
 void TScreenCamera::NoteWritten(RecordingSession& session, LoopState& loop, int position) {
-    ++capturedFrames_;
+    ++statistics_.capturedFrames;
     loop.lastWritten = position;
     const double t = Recorded(session);
     if (t - loop.lastWriteTime > 0) loop.rate = 1000.0 / (t - loop.lastWriteTime);
-    currentFps_ = std::min(loop.rate, static_cast<double>(playbackFps_));
+    statistics_.currentFps = std::min(loop.rate, static_cast<double>(playbackFps_));
     loop.lastWriteTime = t;
 }
 
@@ -294,13 +288,14 @@ void TScreenCamera::AfterPass(RecordingSession& session, LoopState& loop, double
 
     const double t = Recorded(session);
     if (t - loop.lastPassTime > 0)
-        realFps_ =
+        statistics_.realFps =
             frameWritten ? 1000.0 / (t - loop.lastPassTime) : 1000.0 / (t - loop.lastPassTime + loop.writeDuration);
     loop.lastPassTime = t;
 
     if (elapsed > updateRate_ + loop.lastUpdate) {
         loop.lastUpdate = elapsed;
-        if (session.recorder) audioClockPpm_ = session.recorder->ClockDeviationPpm();  // read by the handlers
+        if (session.recorder)
+            statistics_.audioClockPpm = session.recorder->ClockDeviationPpm();  // read by the handlers
         Raise(OnUpdate);
     }
 }
@@ -310,7 +305,7 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     StoreElapsed(0);
     session.timeline.Start(services_.clock.NowMs());
     LoopState loop;
-    while (recording_) {
+    while (Recording()) {
         WaitWhilePaused(session);
         if (!WaitForPosition(session, loop.lastWritten + 1)) continue;  // a stop or a pause came first
         // Rates and positions read the timeline, so a pause counts in none of them.
@@ -322,8 +317,8 @@ void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
     // A still stretch at the end is held by a last frame, or the file would end where the stretch began.
     if (loop.lastFrame && loop.lastWritten > loop.lastInFile && !session.failure)
         WriteFrame(session, loop.lastWritten, *loop.lastFrame);
-    secondsLeft_ = -1;
-    audioClockPpm_ = std::numeric_limits<double>::quiet_NaN();
+    statistics_.secondsLeft = -1;
+    statistics_.audioClockPpm = std::numeric_limits<double>::quiet_NaN();
 }
 
 }  // namespace tolm

@@ -10,12 +10,7 @@ constexpr HotKey kHotKeys[] = {HotKey::ShiftEscape, HotKey::Escape, HotKey::Ctrl
 }  // namespace
 
 void TScreenCamera::SetRecordingFlag(bool value) {
-    {
-        std::lock_guard lock(stateMutex_);
-        recording_ = value;
-    }
-    stateChanged_.notify_all();
-    if (!value) writingStream_.StopWaits();
+    flags_.SetRecording(value);
     if (!value) OnMainThread([this] { SyncHotKeys(); });
 }
 
@@ -23,7 +18,7 @@ void TScreenCamera::SetRecordingFlag(bool value) {
 // program, and from our own dialogs.
 void TScreenCamera::SyncHotKeys() {
     if (!services_.hotKeys) return;
-    const bool wanted = preview_ || recording_ || Globals().StartPending || freeHandPicker_ || objectPicker_;
+    const bool wanted = preview_ || Recording() || Globals().StartPending || freeHandPicker_ || objectPicker_;
     if (wanted == hotKeysHeld_) return;
     hotKeysHeld_ = wanted;
     for (HotKey key : kHotKeys) {
@@ -35,7 +30,7 @@ void TScreenCamera::SyncHotKeys() {
 }
 
 void TScreenCamera::EndRecordingByKey() {
-    if (!recording_) return;
+    if (!Recording()) return;
     SetRecordingFlag(false);
     RewritePreview();
     // The compressor questions come before the first frame; a stop or cancel there ends the start too.
@@ -47,11 +42,7 @@ void TScreenCamera::RestoreAfterFailedStart() {
 }
 
 void TScreenCamera::SetPausedFlag(bool value) {
-    {
-        std::lock_guard lock(stateMutex_);
-        paused_ = value;
-    }
-    stateChanged_.notify_all();
+    flags_.SetPaused(value);
 }
 
 void TScreenCamera::OnMainThread(std::function<void()> fn) {
@@ -105,7 +96,7 @@ void TScreenCamera::SetPreview(bool value) {
         areaTimer_->SetEnabled(false);
         if (frameWindow_) frameWindow_->Hide();
         areaTimer_->SetEnabled(true);
-    } else if (!recording_) {
+    } else if (!Recording()) {
         if (areaTimer_) areaTimer_->SetEnabled(false);
         if (frameWindow_) frameWindow_->Hide();
         if (OnPreview) OnPreview(*this, nullptr, false, false);
@@ -126,7 +117,7 @@ void TScreenCamera::SetAreaFlagsFromRegion() {
 bool TScreenCamera::StartRecording(const std::string& fileName) {
     // The last recording may still be saving under its own name; waiting for it here would stall the main thread
     // the worker reports to.
-    if (recording_ || workerRunning_) return false;
+    if (Recording() || workerRunning_) return false;
     Globals().SetOutputFile(fileName);
     if (minimizeAppOnStart_) services_.host.MinimizeApplication();
     SetAreaFlagsFromRegion();
@@ -159,7 +150,7 @@ void TScreenCamera::StopRecording() {
 void TScreenCamera::PauseRecording() { SetPausedFlag(true); }
 
 void TScreenCamera::ResumeRecording() {
-    if (paused_) SetPausedFlag(false);
+    if (Paused()) SetPausedFlag(false);
 }
 
 void TScreenCamera::HotKeyPressed(HotKey key) {
@@ -176,8 +167,8 @@ void TScreenCamera::HotKeyPressed(HotKey key) {
                 objectPickerResult_ = TFreeHandWindow::mrCancel;
             }
             Globals().StartPending = false;
-            if ((preview_ || recording_) && restoreAppOnStop_) services_.host.RestoreApplication();
-            if (preview_ && !recording_) SetPreview(false);
+            if ((preview_ || Recording()) && restoreAppOnStop_) services_.host.RestoreApplication();
+            if (preview_ && !Recording()) SetPreview(false);
             EndRecordingByKey();
             break;
         case HotKey::CtrlReturn:
@@ -191,7 +182,7 @@ void TScreenCamera::HotKeyPressed(HotKey key) {
             EndRecordingByKey();
             break;
         case HotKey::Pause:
-            SetPausedFlag(!paused_);
+            SetPausedFlag(!Paused());
             break;
     }
     SyncHotKeys();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/scWaveRecorders.h"
+#include "capture/FrameScratch.h"
 #include "capture/RecordingTimeline.h"
 #include "imaging/PackedDib.h"
 #include "platform/AviLibrary.h"
@@ -46,6 +47,8 @@ struct RecordingSession {
     std::unique_ptr<TStockAudioRecorder> recorder;
     // The sound could not be started: the recording ends without the compressor question.
     bool audioFailed = false;
+    // The worker's working images for its grabs; they go with the recording.
+    FrameScratch scratch;
 };
 
 }  // namespace tolm

@@ -13,13 +13,17 @@
 #include <vector>
 
 #include "capture/CameraTypes.h"
+#include "capture/CompressorTable.h"
 #include "capture/CompressorTexts.h"
 #include "capture/DiskWatch.h"
 #include "capture/EngineServices.h"
+#include "capture/FrameScratch.h"
+#include "capture/RecordingFlags.h"
 #include "capture/RecordingSession.h"
+#include "capture/RecordingStatistics.h"
 #include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
-#include "capture/WritingStream.h"
+#include "capture/SoundInputs.h"
 #include "effects/FilterValues.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
@@ -53,6 +57,9 @@ struct ElapsedSplit {
 
 // What the recording does between the creation of the temporary AVI file and its release: the capture loop.
 using CaptureLoop = std::function<void(RecordingSession& session)>;
+
+// How one recording attempt ended; after retryWithDefault the worker records again with the default compressor.
+enum class RecordOutcome { recorded, abandoned, retryWithDefault };
 
 // The capture engine: records a screen area into an AVI file. Settings are accessor pairs whose setters
 // apply the write rules (out-of-range values are ignored silently). Settings are atomics because the user
@@ -161,26 +168,26 @@ public:
 
     // --- Run-time state -----------------------------------------------------------------------------------
     bool Preview() const { return preview_; }
-    bool Recording() const { return recording_; }
-    bool Paused() const { return paused_; }
+    bool Recording() const { return flags_.Recording(); }
+    bool Paused() const { return flags_.Paused(); }
     TRecordingDuration RecordingDuration() const;
     void SetRecordingDuration(const TRecordingDuration& d);
-    int CapturedFrames() const { return capturedFrames_; }
-    int DroppedFrames() const { return droppedFrames_; }
-    int FrameIndex() const { return frameIndex_; }
-    double CurrentFPS() const { return currentFps_; }
-    double RealFPS() const { return realFps_; }
-    std::string ElapsedTimeText() const;
-    std::string VideoCodecName() const;
+    int CapturedFrames() const { return statistics_.capturedFrames; }
+    int DroppedFrames() const { return statistics_.droppedFrames; }
+    int FrameIndex() const { return statistics_.frameIndex; }
+    double CurrentFPS() const { return statistics_.currentFps; }
+    double RealFPS() const { return statistics_.realFps; }
+    std::string ElapsedTimeText() const { return statistics_.ElapsedTimeText(); }
+    std::string VideoCodecName() const { return statistics_.VideoCodecName(); }
     // The room left for the recording's files in the temporary folder, in MB, measured once a second while
     // recording (and at the start); -1 when unknown.
-    std::int64_t FreeDiskMB() const { return freeDiskMb_; }
+    std::int64_t FreeDiskMB() const { return statistics_.freeDiskMb; }
     // Seconds of recording at the current pace before the recording stops for lack of disk space; -1 when
     // unknown or when no recording runs.
-    std::int64_t RecordingSecondsLeft() const { return secondsLeft_; }
+    std::int64_t RecordingSecondsLeft() const { return statistics_.secondsLeft; }
     // How far the sound input's clock runs from the system clock while recording with sound, in parts per
     // million (positive: fast); NaN when unknown. The sound is held to the picture either way.
-    double AudioClockPpm() const { return audioClockPpm_; }
+    double AudioClockPpm() const { return statistics_.audioClockPpm; }
 
     // --- Monitors -----------------------------------------------------------------------------------------
     int MonitorCount() const;
@@ -200,17 +207,15 @@ public:
     // screen cannot be read or the DIB cannot be made.
     std::optional<PackedDib> CaptureFrame(TCaptureMode mode, Bitmap* target, int left, int top, int width, int height,
                                           bool invert);
-    // Packs a working image; a failure cancels a running recording and is reported through OnError.
-    std::optional<PackedDib> BitmapToDIB(const Bitmap& image, int bits);
     // The display's own message for the last grab that failed, for hosts that can show details.
-    std::string LastGrabError() const;
+    std::string LastGrabError() const { return statistics_.LastGrabError(); }
 
     // --- Compressors --------------------------------------------------------------------------------------
     // Rebuilds the list of compressors that accept frames of the current area and colour depth.
     std::vector<std::string> GetVideoCodecList();
-    std::vector<std::string> CompressorList() const;
-    int CompressorCount() const;
-    CompressorInfo CompressorInfos(int index) const;
+    std::vector<std::string> CompressorList() const { return compressorTable_.List(); }
+    int CompressorCount() const { return compressorTable_.Count(); }
+    CompressorInfo CompressorInfos(int index) const { return compressorTable_.Info(index); }
     void CompressorAbout(int index);
     void CompressorConfigure(int index);
     struct CompressorFeatures {
@@ -221,37 +226,24 @@ public:
     std::uint32_t CurrentCompressor() const { return currentCompressor_; }
 
     // --- Sound (main thread) -------------------------------------------------------------------------------
-    // Rebuilds the texts of the twenty stock formats; the first call chooses the recorder's default format.
+    // The texts of the twenty stock formats; the first call chooses the recorder's default format.
     std::vector<std::string> GetAudioFormatList();
-    std::vector<std::string> AudioFormatList() const;
+    std::vector<std::string> AudioFormatList() const { return audioFormatList_; }
     // The stock format of the next recording's sound, minus 1 (0..19).
     int AudioFormatIndex() const { return audioFormatIndex_; }
     void SetAudioFormatIndex(int v);
     // Rebuilds the inputs of the recording mixer: its source lines, then its destination line.
-    std::vector<std::string> GetAudioInputList();
-    std::vector<std::string> AudioInputList() const;
-    TGetAudioInfo AudioInputLines() const;
+    std::vector<std::string> GetAudioInputList() { return soundInputs_.Rebuild(); }
+    std::vector<std::string> AudioInputList() const { return soundInputs_.Names(); }
+    TGetAudioInfo AudioInputLines() const { return soundInputs_.Lines(); }
     // The selected source line, -1 when the mixer reports none.
-    int AudioInputIndex() const;
+    int AudioInputIndex() const { return soundInputs_.SelectedIndex(); }
     // Makes the named source line the one recorded.
-    void SelectAudioInput(const std::string& lineName);
+    void SelectAudioInput(const std::string& lineName) { soundInputs_.Select(lineName); }
     // Sets the named line's volume in percent (clamped to 0..100).
-    void SetAudioInputVolume(const std::string& lineName, int volume);
+    void SetAudioInputVolume(const std::string& lineName, int volume) { soundInputs_.SetVolume(lineName, volume); }
 
-    // --- Recording into the temporary AVI file and the save (recording worker) ----------------------------
-    // One recording into `outputFile`: settles the compressor, creates the temporary file, runs `loop`,
-    // releases the video objects and saves. 1 success, 0 failure, -1 run again with the default compressor.
-    int RecordAVI(const std::string& outputFile, const CaptureLoop& loop);
-    // Writes one frame at a timeline position; a failure is reported and ends the recording.
-    bool WriteFrame(RecordingSession& session, int position, const PackedDib& dib);
-    // Deletes a file with retries, reporting through OnDeleting; true when the file is gone.
-    bool DeleteTempFile(const std::string& fileName);
-    // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
-    // the user where they are. False when there was nothing to keep.
-    bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
-    // Joins the temporary streams into the output file (the save of a recording ended for saving);
-    // `tempFileWhole`: the temporary video file was finished without fault.
-    void SaveRecording(bool tempFileWhole);
+    // --- Interrupted recordings (main thread) ---------------------------------------------------------------
     // What an interrupted recording left in the temporary folder: the files of a killed recorder, or a pair put
     // aside ("unsaved-...") after a failed save. Either file may be missing.
     struct LeftoverRecording {
@@ -271,10 +263,28 @@ public:
     bool RecoverLeftover(const LeftoverRecording& leftover, const std::string& outputFile);
     // Deletes its files as the clean-up after a recording does; true when they are gone.
     bool DiscardLeftover(const LeftoverRecording& leftover);
+
+private:
+    // Tests drive the worker's steps directly.
+    friend struct EngineTestAccess;
+
+    // Recording into the temporary AVI file and the save (recording worker).
+    // One recording into `outputFile`: settles the compressor, creates the temporary file, runs `loop`,
+    // releases the video objects and saves.
+    RecordOutcome RecordAVI(const std::string& outputFile, const CaptureLoop& loop);
+    // Writes one frame at a timeline position; a failure is reported and ends the recording.
+    bool WriteFrame(RecordingSession& session, int position, const PackedDib& dib);
+    // Deletes a file with retries, reporting through OnDeleting; true when the file is gone.
+    bool DeleteTempFile(const std::string& fileName);
+    // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
+    // the user where they are. False when there was nothing to keep.
+    bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
+    // Joins the temporary streams into the output file (the save of a recording ended for saving);
+    // `tempFileWhole`: the temporary video file was finished without fault.
+    void SaveRecording(bool tempFileWhole);
     // Tells OnSaving that the last save succeeded ("Saving Success..."), when it did.
     void ReportSaveSuccess();
 
-private:
     // Recording control
     void SetRecordingFlag(bool value);
     void SetPausedFlag(bool value);
@@ -285,7 +295,7 @@ private:
     // A start that never came to record: the window the start minimised comes back.
     void RestoreAfterFailedStart();
     // The worker's recording was ended by the user's stop or cancel (a key, possibly while a question was open).
-    bool EndedByUser() const { return workerRunning_ && !recording_; }
+    bool EndedByUser() const { return workerRunning_ && !Recording(); }
     void RewritePreview();
     void SetAreaFlagsFromRegion();
     void EnsureAreaTimer();
@@ -327,6 +337,7 @@ private:
     void ReportGrabFailure();
     FrameRecipe RecipeFor(const Rect& area) const;
     // Sound
+    static std::vector<std::string> StockFormatTexts();
     void StartAudio(RecordingSession& session);
     void StopAudio(RecordingSession& session);
     void StoreElapsed(double elapsedMs);
@@ -344,8 +355,8 @@ private:
     // A write that failed once frames were in the file: the recording ends and is saved from what was written.
     void EndAfterWriteFailure(RecordingSession& session, AviResult result);
     static bool FileHoldsFrames(const RecordingSession& session);
-    int RecordingResult(RecordingSession& session);
-    int WindDown();
+    RecordOutcome RecordingResult(RecordingSession& session);
+    RecordOutcome WindDown();
     void OpenTempStream(const std::string& fileName, std::shared_ptr<AviStream>& slot);
     // `wholeFile`: a finished file that holds `streams` as the save would write them, to be moved into place.
     bool SaveAVI(const std::string& fileName, const std::vector<std::shared_ptr<AviStream>>& streams,
@@ -353,13 +364,17 @@ private:
     AviResult MoveIntoPlace(const std::string& from, const std::string& to);
     int SaveProgress(int percent);
     bool ReportDeleting(int percent, const std::string& caption);
-    void SetVideoCodecName(const std::string& name);
 
     Rect MonitorBounds() const;
+    // CaptureFrame with the working images of the calling thread.
+    std::optional<PackedDib> GrabFrame(FrameScratch& scratch, TCaptureMode mode, Bitmap* target, const Rect& area,
+                                       bool invert);
     // A 32-bit frame that nothing changes after the grab: screen and cursor straight into the DIB's rows.
     std::optional<PackedDib> CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area);
     // A DIB that could not be made or filled cancels the recording, with the reason through OnError.
     void PackingFailed(PackedDib::Error error);
+    // Packs a working image; a failure cancels a running recording and is reported through OnError.
+    std::optional<PackedDib> BitmapToDIB(const Bitmap& image, int bits);
     void RunEffects(Bitmap& frame);
     void ApplyRotation(Bitmap& working);
     void ReportError(const std::string& text);
@@ -394,27 +409,13 @@ private:
     std::atomic<std::uint16_t> useFilters_{0};
 
     std::atomic<bool> preview_{false};
-    std::atomic<bool> recording_{false};
-    std::atomic<bool> paused_{false};
-    std::atomic<int> capturedFrames_{0};
-    std::atomic<int> droppedFrames_{0};
-    std::atomic<int> frameIndex_{0};
-    std::atomic<double> currentFps_{0};
-    std::atomic<double> realFps_{0};
-    std::atomic<std::int64_t> freeDiskMb_{-1};
-    std::atomic<std::int64_t> secondsLeft_{-1};
-    std::atomic<double> audioClockPpm_{std::numeric_limits<double>::quiet_NaN()};
+    RecordingFlags flags_;
+    RecordingStatistics statistics_;
 
-    mutable std::mutex textMutex_;  // guards the strings and the duration below
+    mutable std::mutex durationMutex_;
     TRecordingDuration recordingDuration_;
-    std::string elapsedTimeText_;
-    std::string videoCodecName_ = kDefaultCompressorName;
-    std::string lastGrabError_;
 
-    mutable std::mutex compressorMutex_;  // guards the compressor table
-    std::vector<CompressorInfo> compressorInfos_ = std::vector<CompressorInfo>(101);
-    int compressorCount_ = 0;
-    std::vector<std::string> compressorList_;
+    CompressorTable compressorTable_;
     static constexpr std::uint32_t kDefaultCompressor = MakeFourCC('M', 'S', 'V', 'C');
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
@@ -422,15 +423,15 @@ private:
     // Set once this engine has started a recording: only then are the temporary files its own to delete.
     std::atomic<bool> recordedHere_{false};
 
-    mutable std::mutex audioMutex_;  // guards the audio lists
-    std::vector<std::string> audioFormatList_;
+    // Made once: the stock formats never change.
+    const std::vector<std::string> audioFormatList_ = StockFormatTexts();
     std::atomic<int> audioFormatIndex_{-1};
-    std::vector<std::string> audioInputList_;
-    TGetAudioInfo audioInputLines_;
-    int audioInputIndex_ = -1;
-    // The mixer line each entry of audioInputList_ names: inputs of one name are told apart by these.
-    std::vector<std::uint32_t> audioInputLineIds_;
+    SoundInputs soundInputs_{services_.mixers};
 
+    // The working images of grabs outside a recording (the preview's, a host's); a second such grab at the same
+    // time makes its own.
+    std::mutex callerScratchMutex_;
+    FrameScratch callerScratch_;
     // Frames handed to the stream come back here when their owner is done with them.
     std::shared_ptr<BufferPool> dibPool_ = BufferPool::Create(3);
 
@@ -457,15 +458,10 @@ private:
     int objectPickerResult_ = 0;
     bool hotKeysHeld_ = false;
 
-    // The recording worker; flags it waits on change under stateMutex_ so a paused worker wakes at once.
+    // The recording worker.
     std::thread worker_;
     std::atomic<bool> workerRunning_{false};
     std::atomic<SystemThreadId> workerThreadId_{0};
-    // Where the capture loop writes; a stop lets a write waiting there go.
-    WritingStream writingStream_;
-    std::mutex stateMutex_;
-    std::condition_variable stateChanged_;
-    ElapsedSplit elapsedSplit_;  // guarded by textMutex_
     // Work posted to the main thread runs only while the engine lives.
     std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
 };

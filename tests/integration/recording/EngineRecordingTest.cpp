@@ -10,6 +10,7 @@
 #include <string>
 
 #include "integration/recording/FfmpegEngineFixture.h"
+#include "support/EngineTestAccess.h"
 
 namespace tolm {
 namespace {
@@ -46,8 +47,8 @@ class EngineRecording : public FfmpegEngineTest, public ::testing::WithParamInte
 
     // Frames at positions 0, 2, 4 and 7, each showing its own colour, then a stop for saving. With sound, the
     // input hands over `soundBytes` bytes of it first.
-    int Record(const std::string& output, std::size_t soundBytes = 0) {
-        return camera->RecordAVI(output, [this, soundBytes](RecordingSession& session) {
+    RecordOutcome Record(const std::string& output, std::size_t soundBytes = 0) {
+        return EngineTestAccess::RecordAVI(*camera, output, [this, soundBytes](RecordingSession& session) {
             if (soundBytes > 0) {
                 ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
                 ASSERT_EQ(waveIn.Feed(soundBytes, 0x40), soundBytes);
@@ -57,7 +58,7 @@ class EngineRecording : public FfmpegEngineTest, public ::testing::WithParamInte
                 std::optional<PackedDib> dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, kArea.left, kArea.top,
                                                                     kArea.width, kArea.height, false);
                 ASSERT_TRUE(dib.has_value());
-                ASSERT_TRUE(camera->WriteFrame(session, p, *dib));
+                ASSERT_TRUE(EngineTestAccess::WriteFrame(*camera, session, p, *dib));
             }
             Globals().StopReason = TStopReason::StopAndSave;
         });
@@ -101,7 +102,7 @@ TEST_P(EngineRecording, OutputPlaysTheTimelineAtThePlaybackRate) {
     if (c.handler) Select(c.handler);
     const std::string output = folder.Path("recording.avi");
 
-    ASSERT_EQ(Record(output), 1) << ::testing::PrintToString(errors);
+    ASSERT_EQ(Record(output), RecordOutcome::recorded) << ::testing::PrintToString(errors);
     EXPECT_TRUE(errors.empty()) << ::testing::PrintToString(errors);
     ASSERT_TRUE(Globals().SaveSucceeded);
 
@@ -180,7 +181,8 @@ TEST_F(EngineSave, SoundFromTheWaveFileIsTheSecondStream) {
     camera->SetUseAudioRecord(true);
     WriteWave(Globals().TempAudioFile(), 4000);  // an old recording's sound: replaced, never joined
     const std::string output = folder.Path("with-sound.avi");
-    ASSERT_EQ(Record(output, 2560), 1) << ::testing::PrintToString(errors);  // 0.16 s of 8 kHz 16-bit mono
+    ASSERT_EQ(Record(output, 2560), RecordOutcome::recorded)
+        << ::testing::PrintToString(errors);  // 0.16 s of 8 kHz 16-bit mono
     ASSERT_EQ(ProbeStreamCount(output), 2);
     EXPECT_EQ(ProbeStream(output, 0).at("codec_type"), "video");
     const auto sound = ProbeStream(output, 1);
@@ -196,7 +198,7 @@ TEST_F(EngineSave, ExistingOutputIsReplacedAndTheOldOneIsGone) {
     camera->SetRecordType(TTypeRecord::NoCompress);
     const std::string output = folder.Path("again.avi");
     std::ofstream(output) << "not a video";
-    ASSERT_EQ(Record(output), 1) << ::testing::PrintToString(errors);
+    ASSERT_EQ(Record(output), RecordOutcome::recorded) << ::testing::PrintToString(errors);
     EXPECT_EQ(ProbeStream(output, 0).at("nb_frames"), "8");
 }
 
@@ -208,14 +210,15 @@ TEST_F(EngineSave, OddAreasAreFittedToTheCompressorThatRecords) {
         const Rect a = camera->ScreenArea().Bounds();
         std::optional<PackedDib> dib =
             camera->CaptureFrame(TCaptureMode::cmDib, nullptr, a.left, a.top, a.width, a.height, false);
-        ASSERT_TRUE(dib && camera->WriteFrame(session, 0, *dib));
+        ASSERT_TRUE(dib && EngineTestAccess::WriteFrame(*camera, session, 0, *dib));
         Globals().StopReason = TStopReason::StopAndSave;
     };
     const auto recordAt = [&](const Rect& area, const char* handler) {
         camera->ScreenArea().SetBounds(area);
         handler ? Select(handler) : host.QueueAnswers({true});  // none chosen: the default is accepted
         const std::string output = folder.Path("odd.avi");
-        EXPECT_EQ(camera->RecordAVI(output, oneFrame), 1) << ::testing::PrintToString(errors);
+        EXPECT_EQ(EngineTestAccess::RecordAVI(*camera, output, oneFrame), RecordOutcome::recorded)
+            << ::testing::PrintToString(errors);
         const auto stream = ProbeStream(output, 0);
         return stream.at("width") + "x" + stream.at("height");
     };
@@ -225,7 +228,7 @@ TEST_F(EngineSave, OddAreasAreFittedToTheCompressorThatRecords) {
 
 TEST_F(EngineSave, UnwritableOutputGivesAMessage) {
     camera->SetRecordType(TTypeRecord::NoCompress);
-    EXPECT_EQ(Record("/proc/tolm-cannot-write-here.avi"), 1);
+    EXPECT_EQ(Record("/proc/tolm-cannot-write-here.avi"), RecordOutcome::recorded);
     EXPECT_FALSE(Globals().SaveSucceeded);
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(errors.back(), "Error: opening files!");

@@ -11,6 +11,7 @@
 
 #include "integration/recording/FfmpegEngineFixture.h"
 #include "platform/Files.h"
+#include "support/EngineTestAccess.h"
 
 namespace tolm {
 namespace {
@@ -70,7 +71,7 @@ class TruncatedLeftover : public FfmpegEngineTest {
     // before the recording ends (what a killed recorder leaves) and once its file is complete (what a failed
     // save puts aside).
     void RecordTemplates() {
-        camera->RecordAVI(folder.Path("never.avi"), [this](RecordingSession& session) {
+        EngineTestAccess::RecordAVI(*camera, folder.Path("never.avi"), [this](RecordingSession& session) {
             std::size_t fed = 0;
             for (int attempt = 0; fed < kSoundBytes && attempt < 200; ++attempt) {
                 ASSERT_TRUE(waveIn.WaitForRecording(1, 5000));
@@ -82,7 +83,7 @@ class TruncatedLeftover : public FfmpegEngineTest {
                 std::optional<PackedDib> dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, kArea.left, kArea.top,
                                                                     kArea.width, kArea.height, false);
                 ASSERT_TRUE(dib.has_value());
-                ASSERT_TRUE(camera->WriteFrame(session, p, *dib));
+                ASSERT_TRUE(EngineTestAccess::WriteFrame(*camera, session, p, *dib));
             }
             killed = ReadAll(Globals().TempVideoFile());
             // A cancel lets the encoder's queue go; the put-aside picture is the one a kept recording ends with.

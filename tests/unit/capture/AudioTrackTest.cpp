@@ -118,7 +118,7 @@ TEST_F(AudioTrack, TheRecordingsSoundIsTheChosenStockFormatAndPausesWithThePictu
     camera->SetRecordType(TTypeRecord::NoCompress);
     camera->ScreenArea().SetBounds(Rect{0, 0, 32, 16});
     std::size_t fedWhilePaused = 1;
-    camera->RecordAVI(folder + "/out.avi", [&](RecordingSession& session) {
+    EngineTestAccess::RecordAVI(*camera, folder + "/out.avi", [&](RecordingSession& session) {
         ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
         EXPECT_EQ(waveIn.Feed(1000, 7), 1000u);
         session.recorder->SetPaused(true);  // as the capture loop does while the recording is paused
@@ -142,7 +142,7 @@ TEST_F(AudioTrack, TheSoundEndsWithTheLastFrameWhateverTheInputHandedOver) {
     // A second of sound, as a source rendering ahead hands it over; 100 ms, the rest not handed over by the stop.
     for (const std::size_t fed : {16000u, 1600u}) {
         SCOPED_TRACE(fed);
-        camera->RecordAVI(folder + "/out.avi", [&](RecordingSession& session) {
+        EngineTestAccess::RecordAVI(*camera, folder + "/out.avi", [&](RecordingSession& session) {
             ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
             session.timeline.Start(clock.NowMs());
             const std::optional<PackedDib> dib =
@@ -150,7 +150,7 @@ TEST_F(AudioTrack, TheSoundEndsWithTheLastFrameWhateverTheInputHandedOver) {
             ASSERT_TRUE(dib);
             for (int position = 0; position < 25; ++position) {  // 25 frames of 20 ms
                 clock.Advance(20);
-                ASSERT_TRUE(camera->WriteFrame(session, position, *dib));
+                ASSERT_TRUE(EngineTestAccess::WriteFrame(*camera, session, position, *dib));
             }
             EXPECT_EQ(waveIn.Feed(fed, 7), fed);
             Globals().StopReason = TStopReason::Cancel;
@@ -170,11 +170,11 @@ TEST_F(AudioTrack, SoundWithoutAnInputEndsTheRecordingBeforeItsLoopAndSavesNothi
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);
     bool looped = false;
-    const int result = camera->RecordAVI(folder + "/out.avi", [&](RecordingSession&) {
+    const RecordOutcome result = EngineTestAccess::RecordAVI(*camera, folder + "/out.avi", [&](RecordingSession&) {
         looped = true;
         Globals().StopReason = TStopReason::StopAndSave;
     });
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, RecordOutcome::abandoned);
     EXPECT_FALSE(looped);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front().rfind("error:Can not record sound: ", 0), 0u) << ::testing::PrintToString(events);

@@ -12,6 +12,7 @@
 #include "capture/ScreenCamera.h"
 #include "platform/EventLoop.h"
 #include "platform/fake/FakeWaveIn.h"
+#include "support/EngineTestAccess.h"
 #include "unit/FakeServices.h"
 
 namespace tolm {

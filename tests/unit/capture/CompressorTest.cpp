@@ -6,15 +6,15 @@ namespace {
 class Compressors : public CameraTest {
 protected:
     // Runs a recording up to the temporary file and ends it at once, as the capture loop will when stopped.
-    int Record(std::vector<int> positions = {}) {
-        return camera->RecordAVI(folder + "/out.avi", [&](RecordingSession& session) {
+    RecordOutcome Record(std::vector<int> positions = {}) {
+        return EngineTestAccess::RecordAVI(*camera, folder + "/out.avi", [&](RecordingSession& session) {
             for (int p : positions) {
                 Bitmap target;
                 const Rect a = camera->ScreenArea().Bounds();
                 std::optional<PackedDib> dib =
                     camera->CaptureFrame(TCaptureMode::cmDib, nullptr, a.left, a.top, a.width, a.height, false);
                 ASSERT_TRUE(dib.has_value());
-                if (!camera->WriteFrame(session, p, *dib)) return;
+                if (!EngineTestAccess::WriteFrame(*camera, session, p, *dib)) return;
             }
         });
     }
@@ -53,7 +53,7 @@ TEST_F(Compressors, ListIsBuiltWithTheEngineSoAChoiceBeforeAnyListingHolds) {
     camera.reset();
     camera = std::make_unique<TScreenCamera>(Services());
     camera->SetSelectedCompressor(1);
-    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(Record({0}), RecordOutcome::recorded);
     EXPECT_EQ(camera->CurrentCompressor(), MakeFourCC('B', 'B', 'B', 'B'));
 }
 
@@ -73,7 +73,7 @@ TEST_F(Compressors, AboutAndConfigureReachOnlyListedCompressors) {
 
 TEST_F(Compressors, NoCompressRecordsWithoutAsking) {
     camera->SetRecordType(TTypeRecord::NoCompress);
-    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(Record({0}), RecordOutcome::recorded);
     EXPECT_TRUE(host.Questions().empty());
     EXPECT_EQ(camera->VideoCodecName(), "No Compressor");
     const auto file = avi.File(Globals().TempVideoFile());
@@ -82,7 +82,7 @@ TEST_F(Compressors, NoCompressRecordsWithoutAsking) {
 }
 
 TEST_F(Compressors, NoSelectedCompressorAsksAndNoAborts) {
-    EXPECT_EQ(Record(), 0);
+    EXPECT_EQ(Record(), RecordOutcome::abandoned);
     EXPECT_EQ(QuestionTexts(), (std::vector<std::string>{"You no selected compressor, use default compressor?"}));
     EXPECT_EQ(host.Questions().front().title, "Notice");
     EXPECT_EQ(events, (std::vector<std::string>{"error:User aborted!", "stop"}));
@@ -93,7 +93,7 @@ TEST_F(Compressors, NoSelectedCompressorAsksAndNoAborts) {
 TEST_F(Compressors, AcceptingTheDefaultRecordsWithIt) {
     host.QueueAnswers({true});
     Globals().StopReason = TStopReason::StopAndSave;
-    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(Record({0}), RecordOutcome::recorded);
     EXPECT_EQ(camera->VideoCodecName(), "MS Video Codec");
     EXPECT_EQ(camera->CurrentCompressor(), MakeFourCC('M', 'S', 'V', 'C'));
     const auto file = avi.File(folder + "/out.avi");
@@ -107,7 +107,7 @@ TEST_F(Compressors, SizeGrowsToTheCompressorsMultiple) {
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);
 
-    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(Record({0}), RecordOutcome::recorded);
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{10, 20, 304, 200}));
     std::vector<int> widths;
     for (const auto& q : compressors.Queries()) widths.push_back(q.biWidth);
@@ -123,7 +123,7 @@ TEST_F(Compressors, TheDefaultCompressorHasTheAreaFittedToItToo) {
     compressors.Add(FakeCompressorManager::Codec("MSVC", 4, 4));
     camera->ScreenArea().SetBounds(Rect{0, 0, 301, 202});
     host.QueueAnswers({true});  // none selected: the default
-    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(Record({0}), RecordOutcome::recorded);
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 304, 204}));
     const auto file = avi.File(Globals().TempVideoFile());
     EXPECT_EQ(BitmapInfoHeader::ReadFrom(file->streams.front()->format.data()).biWidth, 304);
@@ -135,9 +135,9 @@ TEST_F(Compressors, TheDefaultCompressorHasTheAreaFittedToItToo) {
     camera->SetSelectedCompressor(1);
     avi.failWriteAt = 0;
     host.QueueAnswers({true});
-    EXPECT_EQ(Record({0}), -1);
+    EXPECT_EQ(Record({0}), RecordOutcome::retryWithDefault);
     avi.failWriteAt = -1;
-    EXPECT_EQ(Record({0}), 1);
+    EXPECT_EQ(Record({0}), RecordOutcome::recorded);
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 304, 204}));
 }
 
@@ -149,7 +149,7 @@ TEST_F(Compressors, SizeShrinksAtTheDesktopEdge) {
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);
     camera->ScreenArea().SetBounds(Rect{0, 0, 1366, 768});
-    EXPECT_EQ(Record(), 1);
+    EXPECT_EQ(Record(), RecordOutcome::recorded);
     EXPECT_EQ(camera->ScreenArea().ScreenWidth(), 1364);
 }
 
@@ -159,7 +159,7 @@ TEST_F(Compressors, CompressorThatNeverAcceptsAsksOnce) {
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);
     camera->ScreenArea().SetBounds(Rect{0, 0, 161, 100});
-    EXPECT_EQ(Record(), 0);
+    EXPECT_EQ(Record(), RecordOutcome::abandoned);
     EXPECT_EQ(QuestionTexts(), (std::vector<std::string>{
                                    "Error: This compressor cann`t work if the dimensions is adjusted slightly\r\n"
                                    "Use default compressor?"}));
@@ -172,12 +172,12 @@ TEST_F(Compressors, FailedWriteOffersTheDefaultThenNamesIt) {
     camera->SetSelectedCompressor(0);
     avi.failWriteAt = 0;  // before any frame reached the file: the compressor is the suspect
     host.QueueAnswers({true});
-    EXPECT_EQ(Record({0, 1}), -1);
+    EXPECT_EQ(Record({0, 1}), RecordOutcome::retryWithDefault);
     EXPECT_EQ(camera->CurrentCompressor(), MakeFourCC('M', 'S', 'V', 'C'));
     EXPECT_EQ(Globals().StopReason.load(), TStopReason::Cancel);
 
     events.clear();
-    EXPECT_EQ(Record({0, 1}), 0);  // the second run asks nothing more
+    EXPECT_EQ(Record({0, 1}), RecordOutcome::abandoned);  // the second run asks nothing more
     EXPECT_EQ(host.Questions().size(), 1u);
     EXPECT_EQ(events, (std::vector<std::string>{"error:Error on write data to AVI stream.", "stop",
                                                 "error:Error creating AVI file with \"MS Video Codec\".", "stop"}));
@@ -196,7 +196,7 @@ TEST_F(Compressors, CreationFailuresHaveTheirOwnTexts) {
     for (const auto& c : cases) {
         avi.*c.knob = AVIERR_MEMORY;
         events.clear();
-        EXPECT_EQ(Record(), 0);
+        EXPECT_EQ(Record(), RecordOutcome::abandoned);
         ASSERT_FALSE(events.empty());
         EXPECT_EQ(events.front(), std::string("error:") + c.text);
         EXPECT_EQ(events.back(), "stop");
@@ -206,7 +206,7 @@ TEST_F(Compressors, CreationFailuresHaveTheirOwnTexts) {
 
 TEST_F(Compressors, OldVideoServicesEndTheRecording) {
     avi.version = 0x01090000;
-    EXPECT_EQ(Record(), 0);
+    EXPECT_EQ(Record(), RecordOutcome::abandoned);
     EXPECT_EQ(events, (std::vector<std::string>{"error:Failure: Video for windows version too old!", "stop"}));
 }
 
@@ -216,7 +216,7 @@ TEST_F(Compressors, StreamRecordCarriesTheTimelineAndOptions) {
     camera->SetCompressionQuality(7000);
     camera->ScreenArea().SetBounds(Rect{0, 0, 64, 48});
     camera->SetColors(TPixelFormat::pf16bit);
-    EXPECT_EQ(Record({0, 2, 4, 7}), 1);
+    EXPECT_EQ(Record({0, 2, 4, 7}), RecordOutcome::recorded);
     const auto stream = avi.File(Globals().TempVideoFile())->streams.front();
     EXPECT_EQ(stream->info.fccType, streamtypeVIDEO);
     EXPECT_EQ(stream->info.dwScale, 1u);

@@ -219,7 +219,7 @@ TEST_F(LeftoverRecordings, PairsPutAsideWithinOneSecondKeepTheirOwnNames) {
     for (int pair = 0; pair < 3; ++pair) {
         std::ofstream(Globals().TempVideoFile()) << "picture " << pair;
         std::ofstream(Globals().TempAudioFile()) << "sound " << pair;
-        ASSERT_TRUE(camera->KeepTempFilesForRecovery());
+        ASSERT_TRUE(EngineTestAccess::KeepTempFilesForRecovery(*camera));
     }
     const std::vector<Leftover> found = camera->LeftoverRecordings();
     ASSERT_EQ(found.size(), 3u);

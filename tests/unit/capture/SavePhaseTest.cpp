@@ -28,15 +28,15 @@ protected:
     }
 
     // A recording of frames at the given positions, ended for saving, as the worker runs it.
-    int RecordAndSave(std::vector<int> positions) {
-        const int result = camera->RecordAVI(output, [&](RecordingSession& session) {
+    RecordOutcome RecordAndSave(std::vector<int> positions) {
+        const RecordOutcome result = EngineTestAccess::RecordAVI(*camera, output, [&](RecordingSession& session) {
             for (int p : positions) {
                 std::optional<PackedDib> dib = camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 0, 0, 32, 16, false);
-                camera->WriteFrame(session, p, *dib);
+                EngineTestAccess::WriteFrame(*camera, session, p, *dib);
             }
             Globals().StopReason = TStopReason::StopAndSave;
         });
-        camera->ReportSaveSuccess();
+        EngineTestAccess::ReportSaveSuccess(*camera);
         return result;
     }
 
@@ -49,7 +49,7 @@ protected:
 };
 
 TEST_F(SavePhase, VideoAloneGivesOneStream) {
-    EXPECT_EQ(RecordAndSave({0, 2, 4, 7}), 1);
+    EXPECT_EQ(RecordAndSave({0, 2, 4, 7}), RecordOutcome::recorded);
     const auto saved = avi.File(output);
     ASSERT_NE(saved, nullptr);
     ASSERT_EQ(saved->streams.size(), 1u);
@@ -69,7 +69,7 @@ TEST_F(SavePhase, SoundBecomesTheSecondStream) {
     avi.AddFile(Globals().TempAudioFile(), wave);
     camera->SetUseAudioRecord(true);
 
-    EXPECT_EQ(RecordAndSave({0}), 1);
+    EXPECT_EQ(RecordAndSave({0}), RecordOutcome::recorded);
     const auto saved = avi.File(output);
     ASSERT_EQ(saved->streams.size(), 2u);
     EXPECT_EQ(saved->streams[0]->info.fccType, streamtypeVIDEO);
@@ -77,7 +77,7 @@ TEST_F(SavePhase, SoundBecomesTheSecondStream) {
 }
 
 TEST_F(SavePhase, PictureAloneIsMovedIntoPlaceWithTheSavesReports) {
-    EXPECT_EQ(RecordAndSave({0, 2}), 1);
+    EXPECT_EQ(RecordAndSave({0, 2}), RecordOutcome::recorded);
     EXPECT_EQ(avi.moves, 1);
     EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
     EXPECT_EQ(saving, (std::vector<std::string>{"0 Saving Video...", "100 Saving Video...", "100 Saving Success..."}));
@@ -105,7 +105,7 @@ TEST_F(SavePhase, CancelledSaveReportsUserAbortAndNoSuccess) {
 // Frames an encoder still holds at the stop are finished as the save's first part, shown as its progress.
 TEST_F(SavePhase, FramesStillQueuedAtTheStopShowAsSaveProgress) {
     avi.pendingAtFinish = 4;
-    EXPECT_EQ(RecordAndSave({0, 1}), 1);
+    EXPECT_EQ(RecordAndSave({0, 1}), RecordOutcome::recorded);
     ASSERT_GT(saving.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(saving.begin(), saving.begin() + 5),
               (std::vector<std::string>{"0 Saving Video...", "24 Saving Video...", "49 Saving Video...",
@@ -127,7 +127,7 @@ TEST_F(SavePhase, CancelWhileQueuedFramesAreFinishedAbortsTheSave) {
 
 // A stop must reach the stream at once: a write waiting there for a slow compressor would hold it.
 TEST_F(SavePhase, StopLetsTheStreamsWaitingWriteGo) {
-    camera->RecordAVI(output, [&](RecordingSession&) {
+    EngineTestAccess::RecordAVI(*camera, output, [&](RecordingSession&) {
         EXPECT_EQ(avi.stopWaitsHeard, 0);
         camera->StopRecording();
         EXPECT_EQ(avi.stopWaitsHeard, 1);
@@ -136,8 +136,9 @@ TEST_F(SavePhase, StopLetsTheStreamsWaitingWriteGo) {
 
 TEST_F(SavePhase, CancelledRecordingIsNotSaved) {
     avi.pendingAtFinish = 3;  // let go without a word: nothing of it is kept
-    const int result = camera->RecordAVI(output, [](RecordingSession&) { Globals().StopReason = TStopReason::Cancel; });
-    EXPECT_EQ(result, 1);
+    const RecordOutcome result = EngineTestAccess::RecordAVI(
+        *camera, output, [](RecordingSession&) { Globals().StopReason = TStopReason::Cancel; });
+    EXPECT_EQ(result, RecordOutcome::recorded);
     EXPECT_EQ(avi.File(output), nullptr);
     EXPECT_TRUE(saving.empty());
     EXPECT_EQ(events, (std::vector<std::string>{"stop"}));
@@ -148,14 +149,14 @@ TEST_F(SavePhase, CompressAfterRecordCompressesAtSave) {
     camera->GetVideoCodecList();
     camera->SetSelectedCompressor(0);
     camera->SetRecordType(TTypeRecord::CompressAfterRecord);
-    EXPECT_EQ(RecordAndSave({0}), 1);
+    EXPECT_EQ(RecordAndSave({0}), RecordOutcome::recorded);
     EXPECT_EQ(avi.File(Globals().TempVideoFile())->streams[0]->info.fccHandler, 0u);
     EXPECT_EQ(avi.File(output)->saveHandlers, (std::vector<std::uint32_t>{MakeFourCC('A', 'A', 'A', 'A')}));
 }
 
 TEST_F(SavePhase, ExistingOutputIsReplaced) {
     WriteFile(output);
-    EXPECT_EQ(RecordAndSave({0}), 1);
+    EXPECT_EQ(RecordAndSave({0}), RecordOutcome::recorded);
     ASSERT_GE(deleting.size(), 2u);
     // The temporary file's deletion at creation reports nothing (it does not exist); the output's reports 2, 100.
     EXPECT_EQ(std::vector<int>(deleting.end() - 2, deleting.end()), (std::vector<int>{2, 100}));
@@ -170,7 +171,7 @@ TEST_F(SavePhase, FileHeldByAnotherProgramWaitsForTheNextStart) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     EXPECT_TRUE(FileInUse(held));
 
-    EXPECT_TRUE(camera->DeleteTempFile(held));  // true: its deletion is scheduled
+    EXPECT_TRUE(EngineTestAccess::DeleteTempFile(*camera, held));  // true: its deletion is scheduled
     std::vector<int> expected;
     for (int i = 1; i <= 50; ++i) expected.push_back(2 * i);
     EXPECT_EQ(deleting, expected);
@@ -188,21 +189,22 @@ TEST_F(SavePhase, DeletionStoppedByTheHandler) {
         deleting.push_back(percent);
         cont = false;
     };
-    EXPECT_FALSE(camera->DeleteTempFile(file));
+    EXPECT_FALSE(EngineTestAccess::DeleteTempFile(*camera, file));
     EXPECT_EQ(deleting, (std::vector<int>{2, 100}));
     EXPECT_TRUE(FileExists(file));
 }
 
 TEST_F(SavePhase, OutputThatCannotBeWrittenIsAMessage) {
     output = "/etc/passwd/out.avi";
-    EXPECT_EQ(RecordAndSave({0}), 1);
+    EXPECT_EQ(RecordAndSave({0}), RecordOutcome::recorded);
     EXPECT_NE(std::find(events.begin(), events.end(), "error:Error: opening files!"), events.end());
     EXPECT_FALSE(Globals().SaveSucceeded);
 }
 
 TEST_F(SavePhase, VanishedTemporaryFileIsReported) {
-    camera->RecordAVI(output, [this](RecordingSession& session) {
-        camera->WriteFrame(session, 0, *camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 0, 0, 32, 16, false));
+    EngineTestAccess::RecordAVI(*camera, output, [this](RecordingSession& session) {
+        EngineTestAccess::WriteFrame(*camera, session, 0,
+                                     *camera->CaptureFrame(TCaptureMode::cmDib, nullptr, 0, 0, 32, 16, false));
         RemoveFile(Globals().TempVideoFile());
         Globals().StopReason = TStopReason::StopAndSave;
     });
