@@ -41,9 +41,10 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
     // Its own look, whatever the window it opens over has set for its children.
-    setStyleSheet(QStringLiteral("QDialog#TFormAbout { background: white; }"
-                                 "QLabel { color: black; background: transparent; }"
-                                 "QLabel#LabelWeb { color: blue; text-decoration: underline; }"));
+    setStyleSheet(
+        QStringLiteral("QDialog#TFormAbout { background: white; }"
+                       "QLabel { color: black; background: transparent; }"
+                       "QLabel#LabelWeb { color: blue; text-decoration: underline; }"));
 
     ImageIcon = MakeLabel(this, "ImageIcon", QRect(12, 12, kIconSize, kIconSize));
     LabelAppName = MakeLabel(this, "LabelAppName", QRect(kTextLeft, 10, 370, 24));
@@ -88,9 +89,13 @@ void TFormAbout::FormCreate() {
         QString::fromUtf8(kCopyRightFormat).arg(QString::number(year), QString::fromStdString(settings.Copyright)));
 }
 
-void TFormAbout::ButtonOKClick() { accept(); }
+void TFormAbout::ButtonOKClick() {
+    accept();
+}
 
-void TFormAbout::LabelWebClick() { ShellOpen(ProgramSettings().HelpHomePageLink); }
+void TFormAbout::LabelWebClick() {
+    ShellOpen(ProgramSettings().HelpHomePageLink);
+}
 
 bool TFormAbout::eventFilter(QObject* watched, QEvent* event) {
     if (watched == LabelWeb && event->type() == QEvent::MouseButtonRelease &&

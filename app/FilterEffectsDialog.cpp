@@ -85,14 +85,14 @@ void TfrmFilterEffects::BuildLeftColumn() {
     const std::array<Row, 5> rows = {{
         {"UseBrightnessEffect", "Use brightness effect", TUseFilter::UseBrightness, "BrightnessTrackBar",
          "BrightnessLabel", -2550, 255, 0, kBrightnessIndex, &brightness_, &useBrightness_},
-        {"UseContrastEffect", "Use contrast effect", TUseFilter::UseContrast, "ContrastTrackBar", "ContrastLabel",
-         -255, 2550, 0, kContrastIndex, &contrast_, &useContrast_},
+        {"UseContrastEffect", "Use contrast effect", TUseFilter::UseContrast, "ContrastTrackBar", "ContrastLabel", -255,
+         2550, 0, kContrastIndex, &contrast_, &useContrast_},
         {"UseDarknessEffect", "Use darkness effect", TUseFilter::UseDarkness, "DarknessTrackBar", "DarknessLabel", 0,
          255, 0, kDarknessIndex, &darkness_, &useDarkness_},
         {"UseSaturationEffect", "Use saturation effect", TUseFilter::UseSaturation, "SaturationTrackBar",
          "SaturationLabel", 0, 2550, 255, kSaturationIndex, &saturation_, &useSaturation_},
-        {"UsePosterizeEffect", "Use posterize effect", TUseFilter::UsePosterize, "PosterizeTrackBar",
-         "PosterizeLabel", 1, 500, 1, kPosterizeIndex, &posterize_, &usePosterize_},
+        {"UsePosterizeEffect", "Use posterize effect", TUseFilter::UsePosterize, "PosterizeTrackBar", "PosterizeLabel",
+         1, 500, 1, kPosterizeIndex, &posterize_, &usePosterize_},
     }};
     const std::array<int, 5> tops = {8, 80, 152, 223, 365};
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -112,12 +112,14 @@ void TfrmFilterEffects::BuildLeftColumn() {
     useMonoNoise_->setGeometry(kLeftColumn + 160, 294, 145, kTitleHeight);
     useMonoNoise_->raise();
     noise_ = Slider(noise, "NoiseTrackBar", "NoiseLabel", 0, 255, 0, 273, QPoint(6, 20), kNoiseIndex);
-    connect(useColorNoise_, &QCheckBox::toggled, this,
-            [this](bool on) { on ? ExclusiveCheckClick(useColorNoise_, useMonoNoise_, TUseFilter::UseColorNoise)
-                                 : SetFilter(TUseFilter::UseColorNoise, false); });
-    connect(useMonoNoise_, &QCheckBox::toggled, this,
-            [this](bool on) { on ? ExclusiveCheckClick(useMonoNoise_, useColorNoise_, TUseFilter::UseMonoNoise)
-                                 : SetFilter(TUseFilter::UseMonoNoise, false); });
+    connect(useColorNoise_, &QCheckBox::toggled, this, [this](bool on) {
+        on ? ExclusiveCheckClick(useColorNoise_, useMonoNoise_, TUseFilter::UseColorNoise)
+           : SetFilter(TUseFilter::UseColorNoise, false);
+    });
+    connect(useMonoNoise_, &QCheckBox::toggled, this, [this](bool on) {
+        on ? ExclusiveCheckClick(useMonoNoise_, useColorNoise_, TUseFilter::UseMonoNoise)
+           : SetFilter(TUseFilter::UseMonoNoise, false);
+    });
 }
 
 void TfrmFilterEffects::BuildRightColumn() {
@@ -139,8 +141,8 @@ void TfrmFilterEffects::BuildRightColumn() {
         const int y = 20 + static_cast<int>(i) * 36;
         auto* caption = new QLabel(QString::fromLatin1(channels[i].caption), adjust);
         caption->setGeometry(8, y + 3, 46, 18);
-        *channels[i].row = Slider(adjust, channels[i].slider, channels[i].label, -255, 255, 0, 233, QPoint(52, y),
-                                  channels[i].index);
+        *channels[i].row =
+            Slider(adjust, channels[i].slider, channels[i].label, -255, 255, 0, 233, QPoint(52, y), channels[i].index);
     }
 
     useRotation_ = EffectCheck("UseScreenRotation", "Use screen rotation", TUseFilter::UseRotateImage);
@@ -165,12 +167,13 @@ void TfrmFilterEffects::BuildRightColumn() {
     sepia_ = new QCheckBox(QStringLiteral("Sepia drawing"), this);
     sepia_->setObjectName(QStringLiteral("CheckSepia"));
     sepia_->setGeometry(335, 318, 180, 17);
-    connect(grayScale_, &QCheckBox::toggled, this,
-            [this](bool on) { on ? ExclusiveCheckClick(grayScale_, sepia_, TUseFilter::UseGrayScale)
-                                 : SetFilter(TUseFilter::UseGrayScale, false); });
-    connect(sepia_, &QCheckBox::toggled, this,
-            [this](bool on) { on ? ExclusiveCheckClick(sepia_, grayScale_, TUseFilter::UseSepia)
-                                 : SetFilter(TUseFilter::UseSepia, false); });
+    connect(grayScale_, &QCheckBox::toggled, this, [this](bool on) {
+        on ? ExclusiveCheckClick(grayScale_, sepia_, TUseFilter::UseGrayScale)
+           : SetFilter(TUseFilter::UseGrayScale, false);
+    });
+    connect(sepia_, &QCheckBox::toggled, this, [this](bool on) {
+        on ? ExclusiveCheckClick(sepia_, grayScale_, TUseFilter::UseSepia) : SetFilter(TUseFilter::UseSepia, false);
+    });
     reverseColor_ = EffectCheck("CheckReverseColor", "Reverse colors", TUseFilter::UseReverseColor);
     reverseColor_->setGeometry(335, 341, 180, 17);
 }

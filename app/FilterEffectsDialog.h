@@ -44,8 +44,8 @@ class TfrmFilterEffects final : public QDialog {
     void BuildRightColumn();
     QGroupBox* TitledGroup(QCheckBox* title, const QRect& frame);
     QCheckBox* EffectCheck(const char* name, const char* caption, TUseFilter filter);
-    SliderRow Slider(QWidget* parent, const char* name, const char* labelName, int min, int max, int start,
-                     int width, const QPoint& at, std::uint32_t index);
+    SliderRow Slider(QWidget* parent, const char* name, const char* labelName, int min, int max, int start, int width,
+                     const QPoint& at, std::uint32_t index);
 
     void FormShow();
     void DefaultValueBtnClick();

@@ -22,7 +22,9 @@
 #include "app/UpDown.h"
 
 // The icons live in the window library; a static library's resources must be registered by hand.
-static void RegisterWindowResources() { Q_INIT_RESOURCE(resources); }
+static void RegisterWindowResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace tolm {
 
@@ -101,8 +103,7 @@ void TfrmMain::FormCreate() {
     setFixedSize(kCompactWidth, kClientHeight);
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
     std::string error;
-    if (!ReadSettingsFile(GetSettingsFileName(), ProgramSettings(), error))
-        ShowErrorBox(QString::fromStdString(error));
+    if (!ReadSettingsFile(GetSettingsFileName(), ProgramSettings(), error)) ShowErrorBox(QString::fromStdString(error));
 }
 
 void TfrmMain::FormShow() {

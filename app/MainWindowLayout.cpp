@@ -44,7 +44,9 @@ QGroupBox::title { subcontrol-origin: margin; left: 8px; }
 QToolTip { background: #ffffe1; color: black; border: 1px solid #696969; padding: 2px; }
 )";
 
-QString Icon(const char* name) { return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)); }
+QString Icon(const char* name) {
+    return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
+}
 
 constexpr int kHelpButtonSize = 26;
 constexpr int kHelpButtonInset = 16;  // from the window's right edge, as the cards' controls
@@ -114,12 +116,12 @@ void TfrmMain::BuildLeftPanel() {
     ButtonHelp = AddButton("ButtonHelp", "help", kSlate, HelpButtonGeometry(kCompactWidth), QStringLiteral("Help"));
 
     AddLabel(QStringLiteral("Capture region"), QRect(20, 50, 200, 18));
-    RegSelect = AddList("RegSelect",
-                        {QStringLiteral("Region stable - region from windows"),
-                         QStringLiteral("Region stable - free hand mode"), QStringLiteral("Region moving by mouse"),
-                         QStringLiteral("Region stable - set values by user"),
-                         QStringLiteral("Region stable - full screen")},
-                        QRect(18, 70, 554, 26));
+    RegSelect =
+        AddList("RegSelect",
+                {QStringLiteral("Region stable - region from windows"),
+                 QStringLiteral("Region stable - free hand mode"), QStringLiteral("Region moving by mouse"),
+                 QStringLiteral("Region stable - set values by user"), QStringLiteral("Region stable - full screen")},
+                QRect(18, 70, 554, 26));
     RegSelect->setCurrentIndex(2);
 
     struct AreaEdit {
@@ -136,8 +138,8 @@ void TfrmMain::BuildLeftPanel() {
     for (int i = 0; i < 4; ++i) {
         const int x = 18 + i * 140;
         AddLabel(QString::fromLatin1(areaEdits[i].label), QRect(x, 107, 48, 22));
-        *areaEdits[i].field =
-            AddNumberEdit(areaEdits[i].edit, QRect(x + 48, 106, 70, 24), *areaEdits[i].upDownField, areaEdits[i].upDown);
+        *areaEdits[i].field = AddNumberEdit(areaEdits[i].edit, QRect(x + 48, 106, 70, 24), *areaEdits[i].upDownField,
+                                            areaEdits[i].upDown);
     }
     for (QLineEdit* edit : {EditLeft, EditTop}) edit->setEnabled(false);
     UpDownLeft->setEnabled(false);
@@ -148,25 +150,25 @@ void TfrmMain::BuildLeftPanel() {
     EditOutputDir->setObjectName(QStringLiteral("EditOutputDir"));
     EditOutputDir->setGeometry(18, 160, 482, 28);
     EditOutputDir->setFrame(false);
-    btnChooseSaveFile = AddButton("btnChooseSaveFile", "browse", kSlate, QRect(506, 159, 30, 30),
-                                  QStringLiteral("Select..."));
-    BtnOpenSaveFolder = AddButton("BtnOpenSaveFolder", "folder", kSlate, QRect(542, 159, 30, 30),
-                                  QStringLiteral("Open Folder"));
+    btnChooseSaveFile =
+        AddButton("btnChooseSaveFile", "browse", kSlate, QRect(506, 159, 30, 30), QStringLiteral("Select..."));
+    BtnOpenSaveFolder =
+        AddButton("BtnOpenSaveFolder", "folder", kSlate, QRect(542, 159, 30, 30), QStringLiteral("Open Folder"));
 
     RecBut = AddButton("RecBut", "record", kRed, QRect(18, 198, 56, 56), QStringLiteral("Start Record"));
     PauseBut = AddButton("PauseBut", "pause", kAmber, QRect(80, 198, 56, 56), QStringLiteral("Pause"));
     StopBut = AddButton("StopBut", "stop", kSlate, QRect(142, 198, 56, 56), QStringLiteral("Full Stop"));
     btnPreview = AddButton("btnPreview", "preview", kGreen, QRect(226, 204, 44, 44), QStringLiteral("Preview"));
-    btnAudioRecord = AddButton("btnAudioRecord", "audio", kGreen, QRect(276, 204, 44, 44),
-                               QStringLiteral("Record Audio"));
-    btnRecordCursor = AddButton("btnRecordCursor", "cursor", kGreen, QRect(326, 204, 44, 44),
-                                QStringLiteral("Record Cursor"));
-    AudVidOptBut = AddButton("AudVidOptBut", "options", kBlue, QRect(386, 204, 44, 44),
-                             QStringLiteral("Audio Video Options"));
-    FilterEffectsBut = AddButton("FilterEffectsBut", "effects", kBlue, QRect(436, 204, 44, 44),
-                                 QStringLiteral("Filter Effects"));
-    btnMoreInfo = AddButton("btnMoreInfo", "layout", kSlate, QRect(528, 204, 44, 44),
-                            QStringLiteral("More Settings..."));
+    btnAudioRecord =
+        AddButton("btnAudioRecord", "audio", kGreen, QRect(276, 204, 44, 44), QStringLiteral("Record Audio"));
+    btnRecordCursor =
+        AddButton("btnRecordCursor", "cursor", kGreen, QRect(326, 204, 44, 44), QStringLiteral("Record Cursor"));
+    AudVidOptBut =
+        AddButton("AudVidOptBut", "options", kBlue, QRect(386, 204, 44, 44), QStringLiteral("Audio Video Options"));
+    FilterEffectsBut =
+        AddButton("FilterEffectsBut", "effects", kBlue, QRect(436, 204, 44, 44), QStringLiteral("Filter Effects"));
+    btnMoreInfo =
+        AddButton("btnMoreInfo", "layout", kSlate, QRect(528, 204, 44, 44), QStringLiteral("More Settings..."));
     // Toggles start off except the cursor: off is the disabled look.
     btnPreview->setEnabled(false);
     btnAudioRecord->setEnabled(false);
@@ -199,8 +201,8 @@ void TfrmMain::BuildRightPanel() {
     EditOverlayFile->setObjectName(QStringLiteral("EditOverlayFile"));
     EditOverlayFile->setGeometry(611, 122, 228, 28);
     EditOverlayFile->setFrame(false);
-    btnChooseOverlayFile = AddButton("btnChooseOverlayFile", "browse", kSlate, QRect(845, 121, 30, 30),
-                                     QStringLiteral("Select..."));
+    btnChooseOverlayFile =
+        AddButton("btnChooseOverlayFile", "browse", kSlate, QRect(845, 121, 30, 30), QStringLiteral("Select..."));
 
     CheckBoxRecordingDur =
         AddCheckBox("CheckBoxRecordingDur", QStringLiteral("Recording duration"), QPoint(611, 160), false);
@@ -227,17 +229,17 @@ void TfrmMain::BuildRightPanel() {
         AddCheckBox("CheckBoxRestoreApp", QStringLiteral("Restore recorder after capture"), QPoint(611, 294), true);
 
     AddLabel(QStringLiteral("Video priority :"), QRect(611, 330, 110, 22));
-    ComboBoxVideoPriority = AddList("ComboBoxVideoPriority",
-                                    {QStringLiteral("Idle"), QStringLiteral("Lowest"), QStringLiteral("Lower"),
-                                     QStringLiteral("Normal"), QStringLiteral("Higher"), QStringLiteral("Highest"),
-                                     QStringLiteral("TimeCritical")},
-                                    QRect(725, 328, 150, 26));
+    ComboBoxVideoPriority =
+        AddList("ComboBoxVideoPriority",
+                {QStringLiteral("Idle"), QStringLiteral("Lowest"), QStringLiteral("Lower"), QStringLiteral("Normal"),
+                 QStringLiteral("Higher"), QStringLiteral("Highest"), QStringLiteral("TimeCritical")},
+                QRect(725, 328, 150, 26));
     ComboBoxVideoPriority->setCurrentIndex(3);
     AddLabel(QStringLiteral("Color mode :"), QRect(611, 362, 110, 22));
-    ComboBoxColorMode = AddList("ComboBoxColorMode",
-                                {QStringLiteral("8 bit"), QStringLiteral("16 bit"), QStringLiteral("24 bit"),
-                                 QStringLiteral("32 bit")},
-                                QRect(725, 360, 150, 26));
+    ComboBoxColorMode =
+        AddList("ComboBoxColorMode",
+                {QStringLiteral("8 bit"), QStringLiteral("16 bit"), QStringLiteral("24 bit"), QStringLiteral("32 bit")},
+                QRect(725, 360, 150, 26));
     ComboBoxColorMode->setCurrentIndex(3);
     AddLabel(QStringLiteral("Rec Type :"), QRect(611, 394, 110, 22));
     ComboBoxRecType = AddList(
@@ -301,17 +303,15 @@ void TfrmMain::BuildHelpMenu() {
     const auto link = [this](const QString& text, const char* name, std::string TProgramSettings::*value) {
         QAction* action = menuHelp->addAction(text);
         action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, value] {
-            Guarded([value] { ShellOpen(ProgramSettings().*value); });
-        });
+        connect(action, &QAction::triggered, this,
+                [this, value] { Guarded([value] { ShellOpen(ProgramSettings().*value); }); });
         return action;
     };
     QAction* content = link(QStringLiteral("Help Content"), "menuHelpContent", &TProgramSettings::HelpContectLink);
     content->setShortcut(QKeySequence(Qt::Key_F1));
     content->setShortcutContext(Qt::WindowShortcut);
     addAction(content);  // F1 works without opening the menu
-    link(QStringLiteral("How Tos && Tutorial Videos..."), "menuHowTo",
-         &TProgramSettings::HelpHowTosTutorialVideosLink);
+    link(QStringLiteral("How Tos && Tutorial Videos..."), "menuHowTo", &TProgramSettings::HelpHowTosTutorialVideosLink);
     menuHelp->addSeparator();
     link(QStringLiteral("Home Page..."), "menuHomePage", &TProgramSettings::HelpHomePageLink);
     link(QStringLiteral("More Free Tools..."), "menuMoreFreeTools", &TProgramSettings::HelpMoreFreeToolsLink);

@@ -118,7 +118,9 @@ void TfrmMain::StopButClick() {
     if (ScrCamera->Recording()) ScrCamera->StopRecording();
 }
 
-void TfrmMain::BCancelClick() { FCancelSave = true; }
+void TfrmMain::BCancelClick() {
+    FCancelSave = true;
+}
 
 void TfrmMain::ExitButClick() {
     if (ScrCamera->Preview()) ScrCamera->SetPreview(false);

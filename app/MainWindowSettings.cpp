@@ -29,7 +29,9 @@ constexpr TPixelFormat kColorModes[] = {TPixelFormat::pf8bit, TPixelFormat::pf16
                                         TPixelFormat::pf32bit};
 
 // Up to and including the last "/": the folder part of a path.
-QString FolderPart(const QString& path) { return path.left(path.lastIndexOf(QLatin1Char('/')) + 1); }
+QString FolderPart(const QString& path) {
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
 
 }  // namespace
 
@@ -76,7 +78,8 @@ void TfrmMain::ConnectSettingHandlers() {
     write(CheckBoxRestoreApp, &TScreenCamera::SetRestoreAppOnStop);
     write(CheckBoxAddOverlayImage, &TScreenCamera::SetOvelayDrawing);
     write(CheckBoxAddFilterToOverlay, &TScreenCamera::SetEffectToOvelayDraw);
-    connect(EditOverlayFile, &QLineEdit::textChanged, this, [this](const QString& text) { overlay_.SetFileName(text); });
+    connect(EditOverlayFile, &QLineEdit::textChanged, this,
+            [this](const QString& text) { overlay_.SetFileName(text); });
 }
 
 // Apply all: the whole configuration of the controls into the engine.
@@ -189,10 +192,18 @@ void TfrmMain::AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenAre
     if (!btnPreview->isEnabled()) RegSelectChange();
 }
 
-void TfrmMain::EditLeftChange() { AreaEditChange(EditLeft, UpDownLeft, &TScreenArea::SetScreenLeft); }
-void TfrmMain::EditTopChange() { AreaEditChange(EditTop, UpDownTop, &TScreenArea::SetScreenTop); }
-void TfrmMain::EditWidthChange() { AreaEditChange(EditWidth, UpDownWidth, &TScreenArea::SetScreenWidth); }
-void TfrmMain::EditHeightChange() { AreaEditChange(EditHeight, UpDownHeight, &TScreenArea::SetScreenHeight); }
+void TfrmMain::EditLeftChange() {
+    AreaEditChange(EditLeft, UpDownLeft, &TScreenArea::SetScreenLeft);
+}
+void TfrmMain::EditTopChange() {
+    AreaEditChange(EditTop, UpDownTop, &TScreenArea::SetScreenTop);
+}
+void TfrmMain::EditWidthChange() {
+    AreaEditChange(EditWidth, UpDownWidth, &TScreenArea::SetScreenWidth);
+}
+void TfrmMain::EditHeightChange() {
+    AreaEditChange(EditHeight, UpDownHeight, &TScreenArea::SetScreenHeight);
+}
 
 // Values above an edit's up-down range are held at its maximum: the 8-bit fields would otherwise keep only the
 // low bits, and 256 seconds would become no limit at all.
@@ -202,12 +213,14 @@ void TfrmMain::RebuildRecordingDuration() {
         !ReadEditNumber(EditSec, UpDownSec->Max(), seconds))
         return;
     const auto field = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
-    RecordingDuration = TRecordingDuration{CheckBoxRecordingDur->isChecked(), field(hours), field(minutes),
-                                           field(seconds)};
+    RecordingDuration =
+        TRecordingDuration{CheckBoxRecordingDur->isChecked(), field(hours), field(minutes), field(seconds)};
     ScrCamera->SetRecordingDuration(RecordingDuration);
 }
 
-void TfrmMain::EditHourChange() { RebuildRecordingDuration(); }
+void TfrmMain::EditHourChange() {
+    RebuildRecordingDuration();
+}
 
 void TfrmMain::CheckBoxRecordingDurClick() {
     RebuildRecordingDuration();
@@ -235,7 +248,8 @@ void TfrmMain::ComboBoxCurrentMonitorChange() {
 }
 
 void TfrmMain::ComboBoxVideoPriorityChange() {
-    if (const int i = ComboBoxVideoPriority->currentIndex(); i >= 0) ScrCamera->SetVideoPriority(static_cast<TThreadPriority>(i));
+    if (const int i = ComboBoxVideoPriority->currentIndex(); i >= 0)
+        ScrCamera->SetVideoPriority(static_cast<TThreadPriority>(i));
 }
 
 void TfrmMain::ComboBoxColorModeChange() {
@@ -243,7 +257,8 @@ void TfrmMain::ComboBoxColorModeChange() {
 }
 
 void TfrmMain::ComboBoxRecTypeChange() {
-    if (const int i = ComboBoxRecType->currentIndex(); i >= 0 && i < 3) ScrCamera->SetRecordType(static_cast<TTypeRecord>(i));
+    if (const int i = ComboBoxRecType->currentIndex(); i >= 0 && i < 3)
+        ScrCamera->SetRecordType(static_cast<TTypeRecord>(i));
 }
 
 void TfrmMain::btnPreviewClick() {
@@ -302,7 +317,9 @@ void TfrmMain::btnChooseSaveFileClick() {
         EditOutputDir->setText(dialog.selectedFiles().front());
 }
 
-void TfrmMain::BtnOpenSaveFolderClick() { ShellOpen(FolderPart(EditOutputDir->text()).toStdString()); }
+void TfrmMain::BtnOpenSaveFolderClick() {
+    ShellOpen(FolderPart(EditOutputDir->text()).toStdString());
+}
 
 void TfrmMain::btnChooseOverlayFileClick() {
     const QString current = EditOverlayFile->text();
@@ -326,7 +343,9 @@ void TfrmMain::FilterEffectsButClick() {
     if (TfrmFilterEffects* effects = AppWindows().filterEffects) effects->exec();
 }
 
-void TfrmMain::ButtonHelpClick() { menuHelp->popup(ButtonHelp->mapToGlobal(QPoint(2, ButtonHelp->height()))); }
+void TfrmMain::ButtonHelpClick() {
+    menuHelp->popup(ButtonHelp->mapToGlobal(QPoint(2, ButtonHelp->height())));
+}
 
 void TfrmMain::menuAboutClick() {
     TFormAbout about(this);

@@ -20,7 +20,9 @@ std::uint32_t U16(const QByteArray& b, int at) {
     return static_cast<std::uint8_t>(b[at]) | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 1])) << 8;
 }
 
-std::uint32_t U32(const QByteArray& b, int at) { return U16(b, at) | U16(b, at + 2) << 16; }
+std::uint32_t U32(const QByteArray& b, int at) {
+    return U16(b, at) | U16(b, at + 2) << 16;
+}
 
 // Whether the headers describe a picture the file holds in full; `problem` says what is wrong otherwise.
 bool CheckBmpHeaders(const QByteArray& bytes, QString& problem) {
@@ -53,8 +55,8 @@ bool CheckBmpHeaders(const QByteArray& bytes, QString& problem) {
     const qint64 height = core ? U16(bytes, 20) : static_cast<std::int32_t>(U32(bytes, 22));
     const qint64 bits = U16(bytes, core ? 24 : 28);
     const std::uint32_t compression = infoSize >= 20 ? U32(bytes, 30) : 0;
-    if (width <= 0 || height == 0 || width > kMaxOverlaySide || height > kMaxOverlaySide ||
-        height < -kMaxOverlaySide || (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
+    if (width <= 0 || height == 0 || width > kMaxOverlaySide || height > kMaxOverlaySide || height < -kMaxOverlaySide ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
         pixelsAt < kFileHeader + infoSize) {
         problem = QStringLiteral("its header is damaged");
         return false;
@@ -163,8 +165,8 @@ TOverlayPicture::DrawResult TOverlayPicture::Draw(Bitmap& frame) {
 
 void DrawTransparentCentred(Bitmap& frame, const QImage& source) {
     if (source.isNull() || frame.Empty()) return;
-    const QImage picture = source.format() == QImage::Format_RGB32 ? source
-                                                                   : source.convertToFormat(QImage::Format_RGB32);
+    const QImage picture =
+        source.format() == QImage::Format_RGB32 ? source : source.convertToFormat(QImage::Format_RGB32);
     const int pw = picture.width();
     const int ph = picture.height();
     const int left = frame.Width() / 2 - pw / 2;

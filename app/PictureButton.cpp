@@ -25,7 +25,9 @@ PictureButton::Look PictureButton::CurrentLook() const {
     return Look::normal;
 }
 
-QSize PictureButton::sizeHint() const { return QSize(44, 44); }
+QSize PictureButton::sizeHint() const {
+    return QSize(44, 44);
+}
 
 // A disabled (off) button lets presses through to the widget beneath, where the background finds the toggle
 // under the pointer; the toolkit's buttons would swallow them.

@@ -20,10 +20,14 @@ namespace {
 
 QMessageBox::Icon ToQtIcon(NoticeIcon icon) {
     switch (icon) {
-        case NoticeIcon::information: return QMessageBox::Information;
-        case NoticeIcon::warning: return QMessageBox::Warning;
-        case NoticeIcon::error: return QMessageBox::Critical;
-        case NoticeIcon::question: return QMessageBox::Question;
+        case NoticeIcon::information:
+            return QMessageBox::Information;
+        case NoticeIcon::warning:
+            return QMessageBox::Warning;
+        case NoticeIcon::error:
+            return QMessageBox::Critical;
+        case NoticeIcon::question:
+            return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }
@@ -75,7 +79,9 @@ QtHost::~QtHost() {
         for (; busyCount_ > 0; --busyCount_) QApplication::restoreOverrideCursor();
 }
 
-void QtHost::SetMainWindow(QWidget* window) { mainWindow_ = window; }
+void QtHost::SetMainWindow(QWidget* window) {
+    mainWindow_ = window;
+}
 
 void QtHost::ShowNotice(const std::string& title, const std::string& text, NoticeIcon icon) {
     mainThread_.Invoke([&] {

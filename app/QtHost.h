@@ -40,7 +40,7 @@ class QtHost final : public Host {
     MainThread& mainThread_;
     QPointer<QWidget> mainWindow_;
     std::vector<QPointer<QWidget>> questions_;  // open yes/no boxes, main thread only
-    int busyCount_ = 0;  // main thread only
+    int busyCount_ = 0;                         // main thread only
 };
 
 }  // namespace tolm

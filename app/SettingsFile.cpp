@@ -31,7 +31,9 @@ class Descriptor {
     int fd_;
 };
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 std::string Trim(const std::string& text) {
     std::size_t begin = 0;
@@ -223,7 +225,9 @@ std::string AddTrailingSlash(std::string path) {
     return path;
 }
 
-std::string DefaultOutputFile() { return AddTrailingSlash(DocumentsFolder()) + "Capture.avi"; }
+std::string DefaultOutputFile() {
+    return AddTrailingSlash(DocumentsFolder()) + "Capture.avi";
+}
 
 void ShellOpen(const std::string& target) {
     if (target.empty()) return;

@@ -59,8 +59,9 @@ int main(int argc, char** argv) {
     // The recorder grabs and draws on X11, so its own windows must be X11 windows too.
     if (!std::getenv("QT_QPA_PLATFORM") && std::getenv("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
     if (!HasDisplay()) {
-        std::fprintf(stderr, "tolm-capture: no display (DISPLAY is not set). Run it on an X desktop, or under a "
-                             "virtual one: Xvfb :5 & DISPLAY=:5 tolm-capture\n");
+        std::fprintf(stderr,
+                     "tolm-capture: no display (DISPLAY is not set). Run it on an X desktop, or under a "
+                     "virtual one: Xvfb :5 & DISPLAY=:5 tolm-capture\n");
         return 1;
     }
     // Qt ends the process without a word of ours when it cannot reach the display.

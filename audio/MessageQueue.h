@@ -14,7 +14,7 @@ namespace tolm {
 // queue. Device layers hand their messages to the thread that opened them this way, so callbacks never run
 // on the device's own threads.
 class MessageQueue {
-public:
+  public:
     // The calling thread's queue, made on first use; holders keep it alive after the thread has ended.
     static std::shared_ptr<MessageQueue> OfCurrentThread();
 
@@ -33,7 +33,7 @@ public:
     // for DispatchPending to run on the owning thread.
     void SetWakeHandler(std::function<void()> wake);
 
-private:
+  private:
     struct Item {
         std::function<void()> fn;
         bool quit = false;
@@ -49,20 +49,20 @@ private:
 // While it lives, work posted to the creating thread's queue is served by `mainThread`'s loop (the creating
 // thread must be that main thread).
 class ScopedQueueServing {
-public:
+  public:
     ScopedQueueServing() = default;
     ~ScopedQueueServing();
     ScopedQueueServing(const ScopedQueueServing&) = delete;
     ScopedQueueServing& operator=(const ScopedQueueServing&) = delete;
     void ServeThrough(MainThread& mainThread);
 
-private:
+  private:
     std::shared_ptr<MessageQueue> queue_;
 };
 
 // A manual- or auto-reset event, waitable with WaitWithMessages.
 class WaitableEvent {
-public:
+  public:
     explicit WaitableEvent(bool manualReset = true, bool initiallySet = false)
         : manual_(manualReset), set_(initiallySet) {}
     void Set();
@@ -70,7 +70,7 @@ public:
     // True when set; an auto-reset event is reset by a successful try.
     bool TryWait();
 
-private:
+  private:
     std::mutex mutex_;
     bool manual_;
     bool set_;

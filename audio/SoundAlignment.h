@@ -8,8 +8,8 @@ namespace tolm {
 // Where the picture's timeline stands: milliseconds recorded, pauses left out.
 struct TimelinePoint {
     double ms = 0;
-    bool running = false;   // false before the first picture, while paused and after the stop
-    unsigned segment = 0;   // counts the resumes
+    bool running = false;  // false before the first picture, while paused and after the stop
+    unsigned segment = 0;  // counts the resumes
     // How much later a frame is seen than the moment its picture was taken, on average; the sound is held back
     // by as much so that it meets the picture it belongs to.
     double pictureLagMs = 0;
@@ -70,15 +70,15 @@ class TSoundAlignment {
     double framesPerMs_;
     std::uint64_t written_ = 0;  // frames in the track, corrections included
     bool haveReference_ = false;
-    double reference_ = 0;       // the sound's offset from the timeline at the start, ms
-    double startLagMs_ = 0;      // held back at the first block for the picture's lag
+    double reference_ = 0;   // the sound's offset from the timeline at the start, ms
+    double startLagMs_ = 0;  // held back at the first block for the picture's lag
     // The last arrivals in this stretch between pauses; before the reference, the start's arrivals.
     std::vector<Arrival> recent_;
-    std::vector<Arrival> step_;   // arrivals off the line, in a row
+    std::vector<Arrival> step_;  // arrivals off the line, in a row
     unsigned segment_ = 0;
     bool haveLastArrival_ = false;  // in this stretch between pauses
     double lastArrivalMs_ = 0;
-    bool resumed_ = false;       // the next arrival measures what the pause moved
+    bool resumed_ = false;          // the next arrival measures what the pause moved
     double clockCorrectionMs_ = 0;  // corrections of the clocks' difference, pauses not counted
     std::uint64_t framesPut_ = 0;
     std::uint64_t framesLeftOut_ = 0;

@@ -6,15 +6,24 @@ namespace tolm {
 
 std::string SaveErrorText(AviResult result) {
     static const std::pair<AviResult, const char*> kTexts[] = {
-        {AVIERR_UNSUPPORTED, "Error: unsupported format!"},   {AVIERR_BADFORMAT, "Error: bad format!"},
-        {AVIERR_MEMORY, "Error: out of memory!"},             {AVIERR_INTERNAL, "Error: internal error!"},
-        {AVIERR_BADFLAGS, "Error: bad flags!"},               {AVIERR_BADPARAM, "Error: bad params!"},
-        {AVIERR_BADSIZE, "Error: bad size!"},                 {AVIERR_BADHANDLE, "Error: bad handle!"},
-        {AVIERR_FILEREAD, "Error: reading files!"},           {AVIERR_FILEWRITE, "Error: writing files!"},
-        {AVIERR_FILEOPEN, "Error: opening files!"},           {AVIERR_COMPRESSOR, "Error: in compressor!"},
-        {AVIERR_NOCOMPRESSOR, "Error: no compressor!"},       {AVIERR_READONLY, "Error: read-only files!"},
-        {AVIERR_NODATA, "Error: no data!"},                   {AVIERR_BUFFERTOOSMALL, "Error: buffer too small!"},
-        {AVIERR_CANTCOMPRESS, "Error: cannot compress!"},     {AVIERR_USERABORT, "Error: user abort!"},
+        {AVIERR_UNSUPPORTED, "Error: unsupported format!"},
+        {AVIERR_BADFORMAT, "Error: bad format!"},
+        {AVIERR_MEMORY, "Error: out of memory!"},
+        {AVIERR_INTERNAL, "Error: internal error!"},
+        {AVIERR_BADFLAGS, "Error: bad flags!"},
+        {AVIERR_BADPARAM, "Error: bad params!"},
+        {AVIERR_BADSIZE, "Error: bad size!"},
+        {AVIERR_BADHANDLE, "Error: bad handle!"},
+        {AVIERR_FILEREAD, "Error: reading files!"},
+        {AVIERR_FILEWRITE, "Error: writing files!"},
+        {AVIERR_FILEOPEN, "Error: opening files!"},
+        {AVIERR_COMPRESSOR, "Error: in compressor!"},
+        {AVIERR_NOCOMPRESSOR, "Error: no compressor!"},
+        {AVIERR_READONLY, "Error: read-only files!"},
+        {AVIERR_NODATA, "Error: no data!"},
+        {AVIERR_BUFFERTOOSMALL, "Error: buffer too small!"},
+        {AVIERR_CANTCOMPRESS, "Error: cannot compress!"},
+        {AVIERR_USERABORT, "Error: user abort!"},
         {AVIERR_ERROR, "Error: generic!"},
     };
     if (result == AVIERR_OK) return {};

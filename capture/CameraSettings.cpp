@@ -90,7 +90,9 @@ void TScreenCamera::SetRecordingDuration(const TRecordingDuration& d) {
     recordingDuration_ = d;
 }
 
-int TScreenCamera::MonitorCount() const { return static_cast<int>(services_.screen.Monitors().size()); }
+int TScreenCamera::MonitorCount() const {
+    return static_cast<int>(services_.screen.Monitors().size());
+}
 
 Rect TScreenCamera::MonitorBounds() const {
     if (recordAllMonitors_) return services_.screen.VirtualDesktop();
@@ -111,6 +113,8 @@ Point TScreenCamera::GetMonitorSize() const {
     return Point{b.width, b.height};
 }
 
-void TScreenCamera::SetFullScreenArea() { screenArea_.SetBounds(MonitorBounds()); }
+void TScreenCamera::SetFullScreenArea() {
+    screenArea_.SetBounds(MonitorBounds());
+}
 
 }  // namespace tolm

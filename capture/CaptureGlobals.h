@@ -15,7 +15,7 @@ enum class TStopReason : std::uint8_t { None = 0, StopAndSave = 1, Cancel = 2 };
 // last stop request decides whether the next ended recording is saved) and are shared by the user interface
 // thread and the recording worker, hence atomics and a lock for the texts.
 class CaptureGlobals {
-public:
+  public:
     std::atomic<TScreenCamera*> ActiveCamera{nullptr};
     std::atomic<TStopReason> StopReason{TStopReason::None};
     std::atomic<bool> StartPending{false};
@@ -31,7 +31,7 @@ public:
     // Chooses the temporary files' folder; done once when the first engine is made.
     void SetTempFolder(const std::string& folder, const std::string& error);
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string outputFile_;
     std::string tempFolder_;

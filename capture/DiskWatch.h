@@ -10,7 +10,7 @@ namespace tolm {
 // grow, how long the room lasts at that pace, and when the recording must stop so that its files can still
 // be finished (the queued frames, the sound buffers and the index still have to go in).
 class TDiskWatch {
-public:
+  public:
     static constexpr std::uint64_t kMB = 1024 * 1024;
     // Below this much nothing is safe: file system metadata, a compressed key frame, the WAVE and AVI headers.
     static constexpr std::uint64_t kMinimumReserve = 16 * kMB;
@@ -39,7 +39,7 @@ public:
     // Seconds of recording that fit before the stop at the current pace; -1 when the room or the pace is unknown.
     std::int64_t SecondsLeft() const;
 
-private:
+  private:
     struct Point {
         double ms;
         std::uint64_t bytes;

@@ -53,11 +53,14 @@ void TScreenCamera::RunEffects(Bitmap& frame) {
         void (*apply)(Bitmap&, const TFilterValues&);
     };
     static constexpr Step kOrder[] = {
-        {TUseFilter::UseBrightness, [](Bitmap& f, const TFilterValues& fv) { ApplyBrightness(f, fv.ValueBrightness()); }},
+        {TUseFilter::UseBrightness,
+         [](Bitmap& f, const TFilterValues& fv) { ApplyBrightness(f, fv.ValueBrightness()); }},
         {TUseFilter::UseContrast, [](Bitmap& f, const TFilterValues& fv) { ApplyContrast(f, fv.ValueContrast()); }},
         {TUseFilter::UseDarkness, [](Bitmap& f, const TFilterValues& fv) { ApplyDarkness(f, fv.ValueDarkness()); }},
-        {TUseFilter::UseSaturation, [](Bitmap& f, const TFilterValues& fv) { ApplySaturation(f, fv.ValueSaturation()); }},
-        {TUseFilter::UseColorNoise, [](Bitmap& f, const TFilterValues& fv) { ApplyColorNoise(f, fv.ValueColorNoise()); }},
+        {TUseFilter::UseSaturation,
+         [](Bitmap& f, const TFilterValues& fv) { ApplySaturation(f, fv.ValueSaturation()); }},
+        {TUseFilter::UseColorNoise,
+         [](Bitmap& f, const TFilterValues& fv) { ApplyColorNoise(f, fv.ValueColorNoise()); }},
         {TUseFilter::UseMonoNoise, [](Bitmap& f, const TFilterValues& fv) { ApplyMonoNoise(f, fv.ValueMonoNoise()); }},
         {TUseFilter::UsePosterize, [](Bitmap& f, const TFilterValues& fv) { ApplyPosterize(f, fv.ValuePosterize()); }},
         {TUseFilter::UseColorAdjust,

@@ -147,7 +147,9 @@ void TScreenCamera::StopRecording() {
     RewritePreview();
 }
 
-void TScreenCamera::PauseRecording() { SetPausedFlag(true); }
+void TScreenCamera::PauseRecording() {
+    SetPausedFlag(true);
+}
 
 void TScreenCamera::ResumeRecording() {
     if (Paused()) SetPausedFlag(false);

@@ -17,7 +17,7 @@ namespace tolm {
 
 // The video objects of one recording, from the compressor's settling to their release.
 struct RecordingSession {
-    std::optional<PackedDib> firstFrame;   // the settling's probe frame; gives the stream its format
+    std::optional<PackedDib> firstFrame;          // the settling's probe frame; gives the stream its format
     std::unique_ptr<VideoCompressor> compressor;  // open while the settling queries it
     std::unique_ptr<AviFile> file;
     std::shared_ptr<AviStream> stream;      // the file's video stream

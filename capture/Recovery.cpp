@@ -187,8 +187,7 @@ bool TScreenCamera::RecoverLeftover(const LeftoverRecording& leftover, const std
             continue;
         }
         unreadable.push_back(f);
-        if (reason.empty())
-            reason = r != AVIERR_OK ? OpenErrorText(r) : "It holds no whole frame or sample.";
+        if (reason.empty()) reason = r != AVIERR_OK ? OpenErrorText(r) : "It holds no whole frame or sample.";
     }
     if (streams.empty()) {
         ReportError("The interrupted recording cannot be read: " + reason + " Nothing was saved; it is kept in " +
@@ -198,15 +197,16 @@ bool TScreenCamera::RecoverLeftover(const LeftoverRecording& leftover, const std
 
     // The save's rename would pull a file another program holds from under it.
     if (FileLocked(outputFile)) {
-        ReportError("The file " + outputFile + " is in use by another program; the interrupted recording was not "
-                    "saved into it and is kept in " + Joined(files) + ".");
+        ReportError("The file " + outputFile +
+                    " is in use by another program; the interrupted recording was not "
+                    "saved into it and is kept in " +
+                    Joined(files) + ".");
         return false;
     }
     const std::vector<const AviCompressOptions*> asTheyAre(streams.size(), nullptr);
     services_.host.SetBusyCursor(true);
-    const AviResult r = services_.avi.Save(outputFile, streams, asTheyAre, [this](int percent) {
-        return SaveProgress(percent);
-    });
+    const AviResult r =
+        services_.avi.Save(outputFile, streams, asTheyAre, [this](int percent) { return SaveProgress(percent); });
     services_.host.SetBusyCursor(false);
     streams.clear();  // the files are read no more
     if (r != AVIERR_OK) {

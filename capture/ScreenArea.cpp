@@ -15,10 +15,18 @@ TScreenRegion TScreenArea::ScreenRegion() const {
     std::lock_guard lock(mutex_);
     return region_;
 }
-int TScreenArea::ScreenLeft() const { return Bounds().left; }
-int TScreenArea::ScreenTop() const { return Bounds().top; }
-int TScreenArea::ScreenWidth() const { return Bounds().width; }
-int TScreenArea::ScreenHeight() const { return Bounds().height; }
+int TScreenArea::ScreenLeft() const {
+    return Bounds().left;
+}
+int TScreenArea::ScreenTop() const {
+    return Bounds().top;
+}
+int TScreenArea::ScreenWidth() const {
+    return Bounds().width;
+}
+int TScreenArea::ScreenHeight() const {
+    return Bounds().height;
+}
 
 Rect TScreenArea::Bounds() const {
     std::lock_guard lock(mutex_);

@@ -10,7 +10,7 @@ namespace tolm {
 // The capture area. The user interface and the area timer write it while a recording worker reads it for
 // every frame, so all fields sit behind one lock and Bounds() reads them as one consistent rectangle.
 class TScreenArea {
-public:
+  public:
     TScreenArea() = default;
     TScreenArea(const TScreenArea&) = delete;
     TScreenArea& operator=(const TScreenArea&) = delete;
@@ -31,7 +31,7 @@ public:
     void SetScreenHeight(int height);
     void SetBounds(const Rect& bounds);
 
-private:
+  private:
     mutable std::mutex mutex_;
     TScreenRegion region_ = TScreenRegion::FixedMoving;
     Rect bounds_{0, 0, 300, 300};

@@ -2,14 +2,14 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <thread>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <functional>
-#include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/CameraTypes.h"
@@ -21,23 +21,23 @@
 #include "capture/RecordingFlags.h"
 #include "capture/RecordingSession.h"
 #include "capture/RecordingStatistics.h"
-#include "imaging/PackedDib.h"
 #include "capture/ScreenArea.h"
 #include "capture/SoundInputs.h"
 #include "effects/FilterValues.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Geometry.h"
+#include "imaging/PackedDib.h"
 #include "platform/AudioMixer.h"
 #include "platform/AviLibrary.h"
 #include "platform/Clock.h"
-#include "platform/HotKeys.h"
 #include "platform/Host.h"
+#include "platform/HotKeys.h"
 #include "platform/MainThread.h"
 #include "platform/OverlayWindow.h"
-#include "platform/WindowLocator.h"
 #include "platform/ScreenSource.h"
 #include "platform/VideoCompressors.h"
 #include "platform/WaveInput.h"
+#include "platform/WindowLocator.h"
 #include "selection/FlashingWnd.h"
 #include "selection/FreeHandWnd.h"
 #include "selection/HighTimer.h"
@@ -66,7 +66,7 @@ enum class RecordOutcome { recorded, abandoned, retryWithDefault };
 // interface writes them while a recording worker reads them for every frame. The engine never throws to its
 // host: failures reach it as one text through OnError.
 class TScreenCamera {
-public:
+  public:
     explicit TScreenCamera(EngineServices services);
     ~TScreenCamera();
     TScreenCamera(const TScreenCamera&) = delete;
@@ -264,7 +264,7 @@ public:
     // Deletes its files as the clean-up after a recording does; true when they are gone.
     bool DiscardLeftover(const LeftoverRecording& leftover);
 
-private:
+  private:
     // Tests drive the worker's steps directly.
     friend struct EngineTestAccess;
 

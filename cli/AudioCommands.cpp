@@ -31,8 +31,9 @@ int ListAudioInputsCommand(const Options& options) {
     std::printf("Sound inputs (--audio-input NAME; * records now):\n");
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
         const AudioInfo& line = lines[i];
-        const std::string volume = !line.HasVolume ? "no volume" : line.Volume < 0 ? "volume ?" :
-                                                                   "volume " + std::to_string(line.Volume) + "%";
+        const std::string volume = !line.HasVolume   ? "no volume"
+                                   : line.Volume < 0 ? "volume ?"
+                                                     : "volume " + std::to_string(line.Volume) + "%";
         std::printf("  %c %-48s %s\n", static_cast<int>(i) == selected ? '*' : ' ', line.LineName.c_str(),
                     volume.c_str());
     }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-
 namespace tolm::cli {
 
 std::unique_ptr<Session> Session::Open(const Options& options, std::string& error) {
@@ -42,7 +41,8 @@ bool Session::SelectCompressor(const std::string& fourcc) {
         // Compressors that need sizes in multiples of 2, 4 or 8 are listed for such a size; the recording's
         // start then adjusts the area itself.
         const Rect area = camera_->ScreenArea().Bounds();
-        camera_->ScreenArea().SetBounds(Rect{area.left, area.top, (area.width + 15) / 16 * 16, (area.height + 15) / 16 * 16});
+        camera_->ScreenArea().SetBounds(
+            Rect{area.left, area.top, (area.width + 15) / 16 * 16, (area.height + 15) / 16 * 16});
         camera_->GetVideoCodecList();
         camera_->ScreenArea().SetBounds(area);
         index = find();

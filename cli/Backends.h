@@ -14,7 +14,7 @@ namespace tolm::cli {
 
 // The real services of this machine and an engine over them, with the command line applied.
 class Session {
-public:
+  public:
     // Null with `error` set when the display cannot be used.
     static std::unique_ptr<Session> Open(const Options& options, std::string& error);
     // The same, telling the user why there is none.
@@ -32,7 +32,7 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-private:
+  private:
     EventLoop loop_;
     SteadyClock clock_;
     std::unique_ptr<ConsoleHost> host_;

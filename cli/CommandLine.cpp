@@ -29,11 +29,16 @@ struct EffectOption {
 
 const std::map<std::string, EffectOption>& Effects() {
     static const std::map<std::string, EffectOption> effects = {
-        {"invert", {TUseFilter::UseReverseColor, -1}},  {"grayscale", {TUseFilter::UseGrayScale, -1}},
-        {"sepia", {TUseFilter::UseSepia, -1}},          {"color-noise", {TUseFilter::UseColorNoise, 0}},
-        {"mono-noise", {TUseFilter::UseMonoNoise, 1}},  {"posterize", {TUseFilter::UsePosterize, 2}},
-        {"color-adjust", {TUseFilter::UseColorAdjust, 3}}, {"saturation", {TUseFilter::UseSaturation, 6}},
-        {"darkness", {TUseFilter::UseDarkness, 7}},     {"brightness", {TUseFilter::UseBrightness, 8}},
+        {"invert", {TUseFilter::UseReverseColor, -1}},
+        {"grayscale", {TUseFilter::UseGrayScale, -1}},
+        {"sepia", {TUseFilter::UseSepia, -1}},
+        {"color-noise", {TUseFilter::UseColorNoise, 0}},
+        {"mono-noise", {TUseFilter::UseMonoNoise, 1}},
+        {"posterize", {TUseFilter::UsePosterize, 2}},
+        {"color-adjust", {TUseFilter::UseColorAdjust, 3}},
+        {"saturation", {TUseFilter::UseSaturation, 6}},
+        {"darkness", {TUseFilter::UseDarkness, 7}},
+        {"brightness", {TUseFilter::UseBrightness, 8}},
         {"contrast", {TUseFilter::UseContrast, 9}},
     };
     return effects;
@@ -72,10 +77,8 @@ bool ParseEffect(const std::string& text, Options& options, std::string& error) 
 
 bool ParseRotate(const std::string& text, Options& options, std::string& error) {
     static const std::map<std::string, TScreenRotate> kinds = {
-        {"left", TScreenRotate::RLeft},
-        {"right", TScreenRotate::RRight},
-        {"reverse", TScreenRotate::RReverse},
-        {"horizontal", TScreenRotate::RHorizontal},
+        {"left", TScreenRotate::RLeft},         {"right", TScreenRotate::RRight},
+        {"reverse", TScreenRotate::RReverse},   {"horizontal", TScreenRotate::RHorizontal},
         {"vertical", TScreenRotate::RVertical},
     };
     const auto it = kinds.find(text);
@@ -203,7 +206,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             for (const auto& r : ranges) {
                 if (arg != r.name) continue;
                 if (!ParseInts(v, ints, 1) || ints[0] < r.low || ints[0] > r.high) {
-                    error = arg + " takes a number from " + std::to_string(r.low) + " to " + std::to_string(r.high) + ".";
+                    error =
+                        arg + " takes a number from " + std::to_string(r.low) + " to " + std::to_string(r.high) + ".";
                     return false;
                 }
                 *r.target = ints[0];
@@ -309,7 +313,7 @@ void ApplyToCamera(const Options& options, TScreenCamera& camera) {
     camera.SetUseAudioRecord(options.audio);
     camera.SetAudioFormatIndex(options.audioFormat.value_or(kDefaultAudioFormat) - 1);
     camera.SetMinimizeAppOnStart(false);
-    camera.SetRecordType(options.codec == "none"  ? TTypeRecord::NoCompress
+    camera.SetRecordType(options.codec == "none" ? TTypeRecord::NoCompress
                          : options.compressAfter ? TTypeRecord::CompressAfterRecord
                                                  : TTypeRecord::CompressOnFly);
     for (const Options::IndexedValue& v : options.values) camera.FilterValues().SetIndexedValue(v.index, v.value);

@@ -28,24 +28,24 @@ struct Options {
     std::optional<TScreenRotate> rotate;
 
     // Recording
-    std::string outputFile;            // record into this AVI file
-    std::optional<Size> followMouse;   // an area of this size that follows the pointer
-    std::optional<int> fps;            // playback rate of the file
-    std::optional<int> mspf;           // milliseconds of recording per frame
+    std::string outputFile;           // record into this AVI file
+    std::optional<Size> followMouse;  // an area of this size that follows the pointer
+    std::optional<int> fps;           // playback rate of the file
+    std::optional<int> mspf;          // milliseconds of recording per frame
     std::optional<int> durationSeconds;
-    std::string codec;                 // four-character code, "none" for no compression, empty: the default
+    std::string codec;  // four-character code, "none" for no compression, empty: the default
     bool compressAfter = false;
     std::optional<int> quality;
     std::optional<int> keyFrames;
-    bool answerYes = false;            // accept the default compressor when asked
-    bool frame = true;                 // the blinking frame round the area
+    bool answerYes = false;  // accept the default compressor when asked
+    bool frame = true;       // the blinking frame round the area
     bool listCodecs = false;
-    bool recover = false;              // save a killed recording's leftovers into outputFile instead of recording
+    bool recover = false;  // save a killed recording's leftovers into outputFile instead of recording
 
     // Sound
     bool audio = false;
-    std::optional<int> audioFormat;    // stock format 1..20; with --audio the default is 16 (44.1 kHz 16 bit stereo)
-    std::string audioInput;            // a line of --list-audio-inputs to record from
+    std::optional<int> audioFormat;  // stock format 1..20; with --audio the default is 16 (44.1 kHz 16 bit stereo)
+    std::string audioInput;          // a line of --list-audio-inputs to record from
     bool listAudioInputs = false;
     bool listAudioFormats = false;
 };

@@ -9,7 +9,7 @@ namespace tolm::cli {
 
 // The engine's host for a program without windows: notices go to standard error.
 class ConsoleHost final : public Host {
-public:
+  public:
     void ShowNotice(const std::string& title, const std::string& text, NoticeIcon) override {
         std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     }
@@ -35,7 +35,7 @@ public:
     void RestoreApplication() override {}
     void SetBusyCursor(bool) override {}
 
-private:
+  private:
     bool answerYes_;
 };
 

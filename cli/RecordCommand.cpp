@@ -25,7 +25,7 @@ namespace {
 // SIGINT and SIGTERM are taken by one thread with sigwait, so nothing async-signal-unsafe runs in a handler:
 // the first stops and saves, the second cancels. SIGUSR1 only ends the thread.
 class SignalWatcher {
-public:
+  public:
     explicit SignalWatcher(std::function<void(int count)> onSignal) : onSignal_(std::move(onSignal)) {
         sigemptyset(&set_);
         sigaddset(&set_, SIGINT);
@@ -41,7 +41,7 @@ public:
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;
 
-private:
+  private:
     void Run() {
         SetCurrentThreadName("tolm-signals");
         for (int count = 1;; ++count) {
@@ -58,7 +58,7 @@ private:
 
 // One status line, rewritten in place; messages print on lines of their own.
 class StatusLine {
-public:
+  public:
     void Show(const std::string& text) {
         std::lock_guard lock(mutex_);
         std::fprintf(stderr, "\r%-78s", text.c_str());
@@ -76,7 +76,7 @@ public:
         open_ = false;
     }
 
-private:
+  private:
     std::mutex mutex_;
     bool open_ = false;
 };
@@ -86,7 +86,7 @@ private:
 // while to end, then the program leaves it. Its temporary files are brought up to date every second, so
 // --recover saves what was recorded. Watched from a thread of its own, as the main thread may be the stuck one.
 class CancelWatchdog {
-public:
+  public:
     static constexpr std::chrono::seconds kLimit{10};
 
     CancelWatchdog() : thread_([this] { Run(); }) {}
@@ -109,14 +109,15 @@ public:
         changed_.notify_all();
     }
 
-private:
+  private:
     void Run() {
         SetCurrentThreadName("tolm-watchdog");
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return done_ || deadline_; });
         if (done_ || changed_.wait_until(lock, *deadline_, [this] { return done_; })) return;
-        std::fprintf(stderr, "\ntolm-record: The recording does not end (a display, device or disk does not answer); "
-                             "leaving it. What was recorded stays for tolm-record --recover.\n");
+        std::fprintf(stderr,
+                     "\ntolm-record: The recording does not end (a display, device or disk does not answer); "
+                     "leaving it. What was recorded stays for tolm-record --recover.\n");
         // The worker cannot be joined nor its objects released while it waits inside them.
         std::_Exit(1);
     }
@@ -218,17 +219,19 @@ int RecordCommand(const Options& options) {
     };
     camera.OnUpdate = [&](TScreenCamera& c) {
         char line[160];
-        std::snprintf(line, sizeof line, "%s  %d frames, %d dropped, %.1f fps (loop %.1f/s)%s", c.ElapsedTimeText().c_str(),
-                      c.CapturedFrames(), c.DroppedFrames(), c.CurrentFPS(), c.RealFPS(), c.Paused() ? "  paused" : "");
+        std::snprintf(line, sizeof line, "%s  %d frames, %d dropped, %.1f fps (loop %.1f/s)%s",
+                      c.ElapsedTimeText().c_str(), c.CapturedFrames(), c.DroppedFrames(), c.CurrentFPS(), c.RealFPS(),
+                      c.Paused() ? "  paused" : "");
         status.Show(line + DiskText(c) + SoundClockText(c));
     };
     camera.OnStart = [&](TScreenCamera& c) {
         started = true;
         const Rect a = c.ScreenArea().Bounds();
-        status.Message("Recording " + std::to_string(a.width) + "x" + std::to_string(a.height) + " at (" +
-                       std::to_string(a.left) + "," + std::to_string(a.top) + ") with " + c.VideoCodecName() +
-                       (c.UseAudioRecord() ? " and sound (" + c.AudioFormatList()[c.AudioFormatIndex()] + ")" : "") +
-                       (session->HasDesktop() ? "; Shift+Esc or Ctrl+C stops, Esc cancels, Pause pauses." : "; Ctrl+C stops."));
+        status.Message(
+            "Recording " + std::to_string(a.width) + "x" + std::to_string(a.height) + " at (" + std::to_string(a.left) +
+            "," + std::to_string(a.top) + ") with " + c.VideoCodecName() +
+            (c.UseAudioRecord() ? " and sound (" + c.AudioFormatList()[c.AudioFormatIndex()] + ")" : "") +
+            (session->HasDesktop() ? "; Shift+Esc or Ctrl+C stops, Esc cancels, Pause pauses." : "; Ctrl+C stops."));
     };
     camera.OnPause = [&](TScreenCamera&) { status.Show("Paused (Pause key resumes)"); };
     camera.OnSaving = [&](TScreenCamera&, int percent, const std::string& caption, bool&) {
@@ -242,7 +245,8 @@ int RecordCommand(const Options& options) {
         std::fprintf(stderr, "tolm-record: the recording could not start.\n");
         return 1;
     }
-    while (camera.WorkerRunning()) session->Loop().RunUntil([&] { return !camera.WorkerRunning(); }, std::chrono::hours(1));
+    while (camera.WorkerRunning())
+        session->Loop().RunUntil([&] { return !camera.WorkerRunning(); }, std::chrono::hours(1));
     active = nullptr;
     status.End();
     if (!Globals().SaveSucceeded) {

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "capture/ScreenCamera.h"
+#include "cli/AudioCommands.h"
 #include "cli/Backends.h"
 #include "cli/CommandLine.h"
-#include "cli/AudioCommands.h"
 #include "cli/RecordCommand.h"
 #include "cli/RecoverCommand.h"
 #include "imaging/BmpFile.h"
@@ -25,11 +25,12 @@ int Snapshot(const tolm::cli::Options& options) {
     camera.OnError = [](tolm::TScreenCamera&, const std::string& text) { Fail(text); };
     const tolm::Rect area = camera.ScreenArea().Bounds();
     const bool invert = camera.UseFilters().Contains(tolm::TUseFilter::UseReverseColor);
-    std::optional<tolm::PackedDib> dib = camera.CaptureFrame(tolm::TCaptureMode::cmDib, nullptr, area.left, area.top,
-                                                             area.width, area.height, invert);
+    std::optional<tolm::PackedDib> dib =
+        camera.CaptureFrame(tolm::TCaptureMode::cmDib, nullptr, area.left, area.top, area.width, area.height, invert);
     if (!dib) {
         const std::string detail = camera.LastGrabError();
-        return Fail(detail.empty() ? "Error capturing a frame from screen." : "Error capturing a frame from screen. " + detail);
+        return Fail(detail.empty() ? "Error capturing a frame from screen."
+                                   : "Error capturing a frame from screen. " + detail);
     }
     if (!tolm::WriteBmpFile(options.snapshotFile, *dib, error)) return Fail(error);
     std::printf("Grabbed %dx%d at (%d,%d), %d bits per pixel, into %s\n", area.width, area.height, area.left, area.top,

@@ -14,7 +14,7 @@ std::uint32_t EffectRandom(std::uint32_t range);
 
 // Holds the generator for a run of draws (one filter pass), so a frame's draws cost no locking each.
 class EffectRandomStream {
-public:
+  public:
     EffectRandomStream();
     ~EffectRandomStream();
     EffectRandomStream(const EffectRandomStream&) = delete;
@@ -29,7 +29,7 @@ public:
     std::uint32_t State() const { return state_; }
     void SetState(std::uint32_t state) { state_ = state; }
 
-private:
+  private:
     std::unique_lock<std::mutex> lock_;
     std::uint32_t state_;
 };

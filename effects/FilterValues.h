@@ -27,7 +27,7 @@ enum class TUseFilter : std::uint8_t {
 
 // A set of effects, stored in 16 bits with bits 12..15 always clear.
 class TUseFilters {
-public:
+  public:
     static constexpr std::uint16_t kValidBits = 0x0FFF;
 
     constexpr TUseFilters() = default;
@@ -49,7 +49,7 @@ public:
 
     static constexpr std::uint16_t Mask(TUseFilter f) { return static_cast<std::uint16_t>(1u << static_cast<int>(f)); }
 
-private:
+  private:
     std::uint16_t bits_ = 0;
 };
 
@@ -60,7 +60,7 @@ TUseFilters ApplyNoiseRule(TUseFilters current, TUseFilters next);
 // The numeric parameters of the effects. Fields may be written on the user interface thread while a
 // recording reads them for every frame, so each is atomic; the object checks no ranges.
 class TFilterValues {
-public:
+  public:
     TFilterValues() = default;
     TFilterValues(const TFilterValues&) = delete;
     TFilterValues& operator=(const TFilterValues&) = delete;
@@ -85,7 +85,7 @@ public:
     TScreenRotate TypeScreenRotate() const { return rotate_.load(std::memory_order_relaxed); }
     void SetTypeScreenRotate(TScreenRotate r) { rotate_.store(r, std::memory_order_relaxed); }
 
-private:
+  private:
     // Declared order; the defaults are those a new engine starts with (posterize 1 also keeps the
     // posterize filter from dividing by zero).
     std::atomic<std::int32_t> colorNoise_{0};

@@ -9,7 +9,9 @@ namespace tolm {
 namespace {
 
 // 5-bit channel widened to 8 bits so that narrowing again gives the same 5 bits.
-constexpr std::uint32_t Widen5(std::uint32_t v) { return (v << 3) | (v >> 2); }
+constexpr std::uint32_t Widen5(std::uint32_t v) {
+    return (v << 3) | (v >> 2);
+}
 
 std::uint32_t ReadRGB(const std::uint8_t* row, int x, int bits) {
     switch (bits) {
@@ -58,12 +60,14 @@ void ConvertRow(const std::uint8_t* src, int srcBits, std::uint8_t* dst, int dst
         return;
     }
     if (srcBits == 32 && dstBits == 24) {
-        for (int x = 0; x < count; ++x) dst[3 * x] = src[4 * x], dst[3 * x + 1] = src[4 * x + 1], dst[3 * x + 2] = src[4 * x + 2];
+        for (int x = 0; x < count; ++x)
+            dst[3 * x] = src[4 * x], dst[3 * x + 1] = src[4 * x + 1], dst[3 * x + 2] = src[4 * x + 2];
         return;
     }
     if (srcBits == 24 && dstBits == 32) {
         for (int x = 0; x < count; ++x)
-            dst[4 * x] = src[3 * x], dst[4 * x + 1] = src[3 * x + 1], dst[4 * x + 2] = src[3 * x + 2], dst[4 * x + 3] = 0;
+            dst[4 * x] = src[3 * x], dst[4 * x + 1] = src[3 * x + 1], dst[4 * x + 2] = src[3 * x + 2],
+                    dst[4 * x + 3] = 0;
         return;
     }
     for (int x = 0; x < count; ++x) WriteRGB(dst, x, dstBits, ReadRGB(src, x, srcBits));
@@ -90,9 +94,13 @@ void Bitmap::SetPixelFormat(TPixelFormat format) {
     *this = std::move(converted);
 }
 
-std::uint32_t Bitmap::PixelRGB(int x, int y) const { return ReadRGB(ScanLine(y), x, BitCount()); }
+std::uint32_t Bitmap::PixelRGB(int x, int y) const {
+    return ReadRGB(ScanLine(y), x, BitCount());
+}
 
-void Bitmap::SetPixelRGB(int x, int y, std::uint32_t rgb) { WriteRGB(ScanLine(y), x, BitCount(), rgb); }
+void Bitmap::SetPixelRGB(int x, int y, std::uint32_t rgb) {
+    WriteRGB(ScanLine(y), x, BitCount(), rgb);
+}
 
 void Bitmap::Fill(std::uint32_t rgb) {
     for (int y = 0; y < height_; ++y)

@@ -15,7 +15,7 @@ namespace tolm {
 // blue, green, red (and a fourth byte nobody displays); 16-bit pixels are RGB555; 8-bit pixels index
 // FixedPalette(). Not thread-safe: one owner at a time.
 class Bitmap {
-public:
+  public:
     Bitmap() = default;
     Bitmap(int width, int height, TPixelFormat format = TPixelFormat::pf32bit);
 
@@ -54,7 +54,7 @@ public:
     // format; what falls outside this image is cut off.
     void Draw(int x, int y, const Bitmap& src);
 
-private:
+  private:
     int width_ = 0;
     int height_ = 0;
     TPixelFormat format_ = TPixelFormat::pf32bit;

@@ -15,7 +15,9 @@ BufferPool::Buffer& BufferPool::Buffer::operator=(Buffer&& other) noexcept {
     return *this;
 }
 
-BufferPool::Buffer::~Buffer() { GiveBack(); }
+BufferPool::Buffer::~Buffer() {
+    GiveBack();
+}
 
 void BufferPool::Buffer::GiveBack() {
     if (!data_) return;

@@ -12,9 +12,9 @@ namespace tolm {
 // costs more in page faults than the frame's whole conversion, so finished buffers wait here for reuse.
 // Thread-safe. Buffers may outlive the pool; they are then simply freed.
 class BufferPool : public std::enable_shared_from_this<BufferPool> {
-public:
+  public:
     class Buffer {
-    public:
+      public:
         Buffer() = default;
         Buffer(Buffer&&) noexcept = default;
         Buffer& operator=(Buffer&& other) noexcept;
@@ -23,7 +23,7 @@ public:
         std::uint8_t* Data() const { return data_.get(); }
         std::size_t Size() const { return size_; }
 
-    private:
+      private:
         friend class BufferPool;
         void GiveBack();
 
@@ -47,7 +47,7 @@ public:
     };
     BufferPool(Key, std::size_t maxIdle) : maxIdle_(maxIdle) {}
 
-private:
+  private:
     void Return(std::unique_ptr<std::uint8_t[]> data, std::size_t capacity);
 
     struct Idle {

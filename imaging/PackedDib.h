@@ -34,7 +34,7 @@ struct BitmapInfoHeader {
 // A frame as the video stream takes it: header, colour table (8-bit frames: 256 entries of the fixed
 // palette), then bottom-up rows padded to 4 bytes. Move-only; the receiver owns it.
 class PackedDib {
-public:
+  public:
     PackedDib(PackedDib&&) noexcept = default;
     PackedDib& operator=(PackedDib&&) noexcept = default;
 
@@ -58,8 +58,7 @@ public:
     // when one is given. The header is always written. Returns no DIB only when the memory cannot be had;
     // `error` says what went wrong, including an empty image whose rows could not be read (the DIB is then
     // header-only).
-    static std::optional<PackedDib> FromBitmap(const Bitmap& image, int bits, Error& error,
-                                               BufferPool* pool = nullptr);
+    static std::optional<PackedDib> FromBitmap(const Bitmap& image, int bits, Error& error, BufferPool* pool = nullptr);
 
     // A DIB for a width x height picture with its header and colour table written and its pixel part
     // (padding included) left to the caller to fill. Results and errors as FromBitmap's for an image of

@@ -9,8 +9,12 @@ constexpr int kCubeLevels = 6;
 constexpr int kCubeEntries = kCubeLevels * kCubeLevels * kCubeLevels;
 constexpr int kGreyRamp = 256 - kCubeEntries;
 
-constexpr int CubeLevel(int i) { return i * 255 / (kCubeLevels - 1); }
-constexpr int CubeIndex(int c) { return (c * (kCubeLevels - 1) + 127) / 255; }
+constexpr int CubeLevel(int i) {
+    return i * 255 / (kCubeLevels - 1);
+}
+constexpr int CubeIndex(int c) {
+    return (c * (kCubeLevels - 1) + 127) / 255;
+}
 
 struct Tables {
     std::array<std::uint32_t, 256> palette{};
@@ -20,8 +24,8 @@ struct Tables {
         for (int r = 0; r < kCubeLevels; ++r)
             for (int g = 0; g < kCubeLevels; ++g)
                 for (int b = 0; b < kCubeLevels; ++b)
-                    palette[r * 36 + g * 6 + b] = static_cast<std::uint32_t>(CubeLevel(r) << 16 | CubeLevel(g) << 8 |
-                                                                             CubeLevel(b));
+                    palette[r * 36 + g * 6 + b] =
+                        static_cast<std::uint32_t>(CubeLevel(r) << 16 | CubeLevel(g) << 8 | CubeLevel(b));
         for (int i = 0; i < kGreyRamp; ++i) {
             const auto v = static_cast<std::uint32_t>((i + 1) * 255 / (kGreyRamp + 1));
             palette[kCubeEntries + i] = v << 16 | v << 8 | v;
@@ -48,7 +52,9 @@ const Tables& GetTables() {
 
 }  // namespace
 
-const std::array<std::uint32_t, 256>& FixedPalette() { return GetTables().palette; }
+const std::array<std::uint32_t, 256>& FixedPalette() {
+    return GetTables().palette;
+}
 
 std::uint8_t PaletteIndex(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     if (r == g && g == b) return GetTables().greyIndex[r];

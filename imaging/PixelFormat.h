@@ -63,6 +63,8 @@ constexpr TPixelFormat PixelFormatForBits(int bits) {
 }
 
 // Bytes of one stored row: whole 32-bit words, as packed bitmaps keep them.
-constexpr std::int64_t RowStride(std::int64_t width, int bits) { return ((width * bits + 31) / 32) * 4; }
+constexpr std::int64_t RowStride(std::int64_t width, int bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
 
 }  // namespace tolm

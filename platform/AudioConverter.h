@@ -10,7 +10,7 @@ namespace tolm {
 
 // Turns a whole buffer of audio from one wave format into another in one pass.
 class AudioConverter {
-public:
+  public:
     virtual ~AudioConverter() = default;
 
     // Appends the converted audio to `output` (cleared first). False when either format is not supported or

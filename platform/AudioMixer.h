@@ -61,7 +61,7 @@ struct MixerListText {
 
 // An open mixer device. Every call returns a result code.
 class MixerDevice {
-public:
+  public:
     virtual ~MixerDevice() = default;
 
     virtual int GetLineInfoByDestination(std::uint32_t destination, MixerLineInfo& line) = 0;
@@ -79,7 +79,7 @@ using MixerNotify = std::function<void(std::uint32_t message, std::uint32_t id)>
 
 // The machine's mixer devices. Without a sound server there are none.
 class MixerService {
-public:
+  public:
     virtual ~MixerService() = default;
 
     virtual unsigned DeviceCount() = 0;

@@ -16,7 +16,7 @@ using AviSaveProgress = std::function<int(int percent)>;
 
 // One stream of an AVI (or WAVE) file. A stream stays usable after its file object was released.
 class AviStream {
-public:
+  public:
     virtual ~AviStream() = default;
 
     virtual AviStreamInfo Info() const = 0;
@@ -48,7 +48,7 @@ public:
 
 // An open AVI file.
 class AviFile {
-public:
+  public:
     virtual ~AviFile() = default;
 
     virtual AviResult CreateStream(const AviStreamInfo& info, std::shared_ptr<AviStream>& stream) = 0;
@@ -64,7 +64,7 @@ enum class AviOpenMode { read, create };
 
 // The AVI services: files, compressed streams and the save that joins streams into one file.
 class AviLibrary {
-public:
+  public:
     virtual ~AviLibrary() = default;
 
     // Version of the services: major in the high 16 bits, minor in the low.

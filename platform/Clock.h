@@ -9,7 +9,7 @@ namespace tolm {
 
 // A monotonic millisecond clock; the timeline and the timers read time only through it.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual double NowMs() const = 0;
 
@@ -20,7 +20,7 @@ public:
 };
 
 class SteadyClock final : public Clock {
-public:
+  public:
     double NowMs() const override {
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }

@@ -21,7 +21,7 @@ struct SettingField {
 // What only the program's user interface can do for the engine. Calls may come from any thread; a host
 // whose windows live on one thread hands the call over and waits.
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // A modal message; returns when the user has closed it.

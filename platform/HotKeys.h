@@ -15,7 +15,7 @@ enum class HotKey : std::uint8_t {
 
 // Keys that reach the recorder whichever window has the keyboard focus.
 class GlobalHotKeys {
-public:
+  public:
     virtual ~GlobalHotKeys() = default;
 
     // Presses of registered keys reach `handler` on the main thread.

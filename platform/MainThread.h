@@ -6,7 +6,7 @@ namespace tolm {
 
 // The thread that owns the user interface. The engine and the timers reach it only through this.
 class MainThread {
-public:
+  public:
     virtual ~MainThread() = default;
 
     // Queues fn to run on the main thread and returns at once.

@@ -18,7 +18,7 @@ struct Size {
 // A frameless, always-on-top window that never takes the focus and whose shape is a set of rectangles:
 // what the area frame and the object picker draw around a part of the screen. Only the main thread uses it.
 class OverlayWindow {
-public:
+  public:
     virtual ~OverlayWindow() = default;
 
     // Size of a caption in the window's font.

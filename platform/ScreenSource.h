@@ -23,7 +23,7 @@ struct CursorImage {
 // The screen of the desktop the recorder runs on. Implementations are safe to call from several threads
 // at once (the preview and the recording worker may grab at the same time).
 class ScreenSource {
-public:
+  public:
     virtual ~ScreenSource() = default;
 
     // Copies `area` of the virtual desktop into `dst`, which becomes area.width x area.height in pf32bit.

@@ -11,7 +11,7 @@ namespace tolm {
 
 // A compressor opened for queries.
 class VideoCompressor {
-public:
+  public:
     virtual ~VideoCompressor() = default;
 
     // Whether frames of this format (a packed DIB's header and colour table) can be compressed, with the
@@ -28,7 +28,7 @@ public:
 
 // The installed video compressors.
 class CompressorManager {
-public:
+  public:
     virtual ~CompressorManager() = default;
 
     // The index-th installed compressor of class fccType; false when there is no such index.

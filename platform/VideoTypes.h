@@ -21,7 +21,9 @@ inline constexpr std::uint32_t ICTYPE_VIDEO = MakeFourCC('v', 'i', 'd', 'c');
 
 // Results of the AVI services: 0 for success, otherwise 0x80044000 + n as a signed 32-bit value.
 using AviResult = std::int32_t;
-constexpr AviResult AviError(std::uint32_t code) { return static_cast<AviResult>(code); }
+constexpr AviResult AviError(std::uint32_t code) {
+    return static_cast<AviResult>(code);
+}
 inline constexpr AviResult AVIERR_OK = 0;
 inline constexpr AviResult AVIERR_UNSUPPORTED = AviError(0x80044065);
 inline constexpr AviResult AVIERR_BADFORMAT = AviError(0x80044066);

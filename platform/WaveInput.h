@@ -72,7 +72,7 @@ inline constexpr std::uint32_t TIME_SMPTE = 0x08;
 // A device position in the form the caller asked for (the device may answer in another form).
 struct MMTIME {
     std::uint32_t wType = TIME_MS;
-    std::uint32_t value = 0;  // milliseconds, samples or bytes
+    std::uint32_t value = 0;                             // milliseconds, samples or bytes
     std::uint8_t hour = 0, min = 0, sec = 0, frame = 0;  // TIME_SMPTE
 };
 
@@ -83,7 +83,7 @@ using WaveInCallback = std::function<void(std::uint32_t message, WAVEHDR* header
 // One open input device. Every call returns a result code. Closing (Close, or destroying the object) while
 // buffers are still queued fails with WAVERR_STILLPLAYING; Reset hands them all back first.
 class WaveInDevice {
-public:
+  public:
     virtual ~WaveInDevice() = default;
 
     virtual int Prepare(WAVEHDR& header) = 0;    // sets WHDR_PREPARED
@@ -103,7 +103,7 @@ public:
 
 // The machine's wave input devices.
 class WaveInService {
-public:
+  public:
     virtual ~WaveInService() = default;
 
     virtual unsigned DeviceCount() = 0;

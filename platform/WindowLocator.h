@@ -8,7 +8,7 @@ namespace tolm {
 
 // Finds windows on the desktop for the object picker. Main thread only.
 class WindowLocator {
-public:
+  public:
     virtual ~WindowLocator() = default;
 
     virtual bool PointerPosition(Point& position) = 0;

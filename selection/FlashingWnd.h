@@ -12,7 +12,7 @@ namespace tolm {
 // The blinking frame drawn just outside the capture area, with a caption above its top-left corner. Its
 // shape covers only pixels outside the area, so it never shows in the recording. Main thread only.
 class TFlashingWnd {
-public:
+  public:
     static constexpr int kLineWidth = 2;
     static constexpr int kCornerLength = 30;
 
@@ -32,7 +32,7 @@ public:
     Rect FrameRect() const { return frame_; }
     const RectRegion& Region() const { return region_; }
 
-private:
+  private:
     std::unique_ptr<OverlayWindow> window_;
     Rect bounds_{0, 16, 300, 300};
     Rect frame_;

@@ -68,8 +68,8 @@ void TFreeHandWindow::FormMouseMove(Point p) {
 void TFreeHandWindow::FormMouseUp(Point) {
     Normalise();
     dragging_ = false;
-    hasSelection_ = !(shapes_[0].bounds.left == shapes_[2].bounds.left || shapes_[1].bounds.top == shapes_[3].bounds.top ||
-                      (!shapes_[2].visible && !shapes_[3].visible));
+    hasSelection_ = !(shapes_[0].bounds.left == shapes_[2].bounds.left ||
+                      shapes_[1].bounds.top == shapes_[3].bounds.top || (!shapes_[2].visible && !shapes_[3].visible));
 }
 
 }  // namespace tolm

@@ -34,7 +34,7 @@ class TFreeHandWindow final : public FreeHandPicker {
 
     static std::string HintText(Point pointer, int selWidth, int selHeight);
 
-private:
+  private:
     void Normalise();
     void Crosshair(Point pointer);
 

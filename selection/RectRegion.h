@@ -8,7 +8,7 @@ namespace tolm {
 
 // A window shape: a union of disjoint rectangles, built by cutting rectangles out of a start rectangle.
 class RectRegion {
-public:
+  public:
     RectRegion() = default;
     explicit RectRegion(const Rect& r);
 
@@ -18,7 +18,7 @@ public:
     bool Empty() const { return rects_.empty(); }
     const std::vector<Rect>& Rects() const { return rects_; }
 
-private:
+  private:
     std::vector<Rect> rects_;
 };
 

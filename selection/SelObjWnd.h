@@ -12,7 +12,7 @@ namespace tolm {
 // The object picker's frame: every tick it finds the window under the pointer and lays a thin red frame
 // round it, with a caption above its top-left corner. Main thread only.
 class TSelObjWindow {
-public:
+  public:
     static constexpr int kLineWidth = 1;
     static constexpr int kTimerIntervalMs = 40;
     static constexpr const char* kCaption = "Cancel: Esc -- Select: Ctrl+Enter";
@@ -34,7 +34,7 @@ public:
     const RectRegion& Region() const { return region_; }
     OverlayWindow& Window() { return *window_; }
 
-private:
+  private:
     std::unique_ptr<OverlayWindow> window_;
     WindowLocator& locator_;
     Rect bounds_;

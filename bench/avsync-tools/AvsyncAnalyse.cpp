@@ -32,9 +32,10 @@ void PrintSummary(const char* label, const std::vector<SyncPair>& pairs) {
         return;
     }
     const SyncSummary s = Summarise(pairs);
-    std::printf("%s, %d pairs: mean %+.1f ms, min %+.1f, max %+.1f, std dev %.1f; drift %+.1f ms per 10 min; "
-                "largest step %+.1f ms at %.1f s\n",
-                label, s.count, s.mean, s.min, s.max, s.stddev, s.driftPer10Min, s.largestStep, s.largestStepAt);
+    std::printf(
+        "%s, %d pairs: mean %+.1f ms, min %+.1f, max %+.1f, std dev %.1f; drift %+.1f ms per 10 min; "
+        "largest step %+.1f ms at %.1f s\n",
+        label, s.count, s.mean, s.min, s.max, s.stddev, s.driftPer10Min, s.largestStep, s.largestStepAt);
 }
 
 constexpr std::size_t kLeastCheckedPairs = 5;
@@ -139,8 +140,9 @@ int main(int argc, char** argv) {
         else
             std::printf("%10.3f %+10.1f %14.1f %14s\n", p.picture, p.offsetMs, p.gapMs, "-");
     }
-    std::printf("offset = sound minus picture; the picture is quantised to frames (a flash is seen up to one frame "
-                "gap late)\n");
+    std::printf(
+        "offset = sound minus picture; the picture is quantised to frames (a flash is seen up to one frame "
+        "gap late)\n");
     PrintSummary("all pairs", pairs);
     PrintSummary("pairs caught within one frame", steady);
     if (!clientLog.empty()) {
@@ -149,7 +151,7 @@ int main(int argc, char** argv) {
         PrintSummary("corrected for client lag, within one frame", correctedSteady);
     }
     if (maxOffsetMs < 0) return 0;
-    return clientLog.empty() ? CheckOffsets("pairs caught within one frame", steady, maxOffsetMs)
-                             : CheckOffsets("pairs caught within one frame, corrected for client lag", correctedSteady,
-                                            maxOffsetMs);
+    return clientLog.empty()
+               ? CheckOffsets("pairs caught within one frame", steady, maxOffsetMs)
+               : CheckOffsets("pairs caught within one frame, corrected for client lag", correctedSteady, maxOffsetMs);
 }

@@ -23,7 +23,9 @@ using tolm::avsync::FlashWindow;
 using Clock = std::chrono::steady_clock;
 
 std::atomic<bool> g_stop{false};
-void OnSignal(int) { g_stop = true; }
+void OnSignal(int) {
+    g_stop = true;
+}
 
 struct Event {
     int index;

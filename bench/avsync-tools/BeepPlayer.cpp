@@ -58,7 +58,9 @@ bool BeepPlayer::Write(std::size_t frames) {
     return true;
 }
 
-bool BeepPlayer::Feed() { return Write(kChunkFrames); }
+bool BeepPlayer::Feed() {
+    return Write(kChunkFrames);
+}
 
 bool BeepPlayer::StartBeep(Clock::time_point& onset, double& latencyMs) {
     beepPos_ = 0;

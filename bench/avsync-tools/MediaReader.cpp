@@ -40,12 +40,18 @@ double SampleAt(const AVFrame* f, int channel, int i) {
     const uint8_t* base = planar ? f->extended_data[channel] : f->extended_data[0];
     const int index = planar ? i : i * channels + channel;
     switch (av_get_packed_sample_fmt(fmt)) {
-        case AV_SAMPLE_FMT_U8: return (base[index] - 128) / 128.0;
-        case AV_SAMPLE_FMT_S16: return reinterpret_cast<const int16_t*>(base)[index] / 32768.0;
-        case AV_SAMPLE_FMT_S32: return reinterpret_cast<const int32_t*>(base)[index] / 2147483648.0;
-        case AV_SAMPLE_FMT_FLT: return reinterpret_cast<const float*>(base)[index];
-        case AV_SAMPLE_FMT_DBL: return reinterpret_cast<const double*>(base)[index];
-        default: return 0;
+        case AV_SAMPLE_FMT_U8:
+            return (base[index] - 128) / 128.0;
+        case AV_SAMPLE_FMT_S16:
+            return reinterpret_cast<const int16_t*>(base)[index] / 32768.0;
+        case AV_SAMPLE_FMT_S32:
+            return reinterpret_cast<const int32_t*>(base)[index] / 2147483648.0;
+        case AV_SAMPLE_FMT_FLT:
+            return reinterpret_cast<const float*>(base)[index];
+        case AV_SAMPLE_FMT_DBL:
+            return reinterpret_cast<const double*>(base)[index];
+        default:
+            return 0;
     }
 }
 

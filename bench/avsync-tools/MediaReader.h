@@ -15,7 +15,7 @@ struct Media {
     std::vector<FrameLevel> frames;
     std::vector<float> sound;  // channels averaged, -1..1
     int rate = 0;
-    double frameSeconds = 0;   // the length of one video frame
+    double frameSeconds = 0;  // the length of one video frame
 };
 
 // False with `error` set when the file cannot be read or lacks a video or a sound stream.

@@ -8,8 +8,8 @@
 namespace tolm::avsync {
 
 struct FlashOnset {
-    double seconds;    // the first bright frame
-    double lastDark;   // the frame before it: the flash reached the screen after this one was grabbed
+    double seconds;   // the first bright frame
+    double lastDark;  // the frame before it: the flash reached the screen after this one was grabbed
 };
 
 // Each frame that is bright after one that is dark.

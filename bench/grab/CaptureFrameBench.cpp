@@ -15,7 +15,7 @@
 namespace {
 
 class SilentHost final : public tolm::Host {
-public:
+  public:
     void ShowNotice(const std::string&, const std::string&, tolm::NoticeIcon) override {}
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
     bool EditSettings(const std::string&, std::vector<tolm::SettingField>&) override { return false; }
@@ -47,7 +47,8 @@ void BM_CaptureFrame(benchmark::State& state, tolm::TPixelFormat colors) {
         }
         benchmark::DoNotOptimize(dib->Data());
     }
-    state.counters["grabs/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["grabs/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK_CAPTURE(BM_CaptureFrame, 32bit, tolm::TPixelFormat::pf32bit)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -13,7 +13,7 @@
 namespace {
 
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
@@ -38,15 +38,15 @@ public:
         }
     }
 
-private:
-  static double Median(std::vector<double> values) {
-      std::sort(values.begin(), values.end());
-      const std::size_t n = values.size();
-      return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-  }
+  private:
+    static double Median(std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        const std::size_t n = values.size();
+        return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    }
 
-  std::vector<std::string> order_;
-  std::map<std::string, std::vector<double>> rates_;
+    std::vector<std::string> order_;
+    std::map<std::string, std::vector<double>> rates_;
 };
 
 }  // namespace

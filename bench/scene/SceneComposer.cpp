@@ -3,8 +3,8 @@
 #include "SevenSegment.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <array>
+#include <cstddef>
 
 namespace tolm::scene {
 
@@ -70,7 +70,8 @@ BoxList SceneComposer::MovingPart(long frame) const {
 void SceneComposer::AppendCounter(BoxList& out, long frame) const {
     const int pad = digitHeight_ / 8;
     const int cell = SevenSegmentCellWidth(digitHeight_);
-    out.push_back({24, 24, kCounterDigits * cell - (cell - digitHeight_ / 2) + 2 * pad, digitHeight_ + 2 * pad, 0x000000});
+    out.push_back(
+        {24, 24, kCounterDigits * cell - (cell - digitHeight_ / 2) + 2 * pad, digitHeight_ + 2 * pad, 0x000000});
     AppendSevenSegmentNumber(out, frame, kCounterDigits, 24 + pad, 24 + pad, digitHeight_, 0x40FF40);
 }
 

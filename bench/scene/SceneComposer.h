@@ -7,7 +7,7 @@
 namespace tolm::scene {
 
 class SceneComposer {
-public:
+  public:
     SceneComposer(int width, int height);
 
     // What never changes; painted once.
@@ -15,7 +15,7 @@ public:
     // Everything that moves, for frame `frame` (from 0); depends on nothing else.
     BoxList MovingPart(long frame) const;
 
-private:
+  private:
     void AppendCounter(BoxList& out, long frame) const;
     void AppendText(BoxList& out, long frame) const;
     void AppendBlocks(BoxList& out, long frame) const;

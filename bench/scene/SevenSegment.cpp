@@ -15,13 +15,13 @@ void AppendDigit(BoxList& out, int digit, int x, int y, int height, uint32_t rgb
     const int w = height / 2;
     const int half = height / 2;
     const Box segments[7] = {
-        {x + t, y, w - 2 * t, t, rgb},                         // a
-        {x + w - t, y + t, t, half - t - t / 2, rgb},          // b
+        {x + t, y, w - 2 * t, t, rgb},                            // a
+        {x + w - t, y + t, t, half - t - t / 2, rgb},             // b
         {x + w - t, y + half + t / 2, t, half - t - t / 2, rgb},  // c
-        {x + t, y + height - t, w - 2 * t, t, rgb},            // d
-        {x, y + half + t / 2, t, half - t - t / 2, rgb},       // e
-        {x, y + t, t, half - t - t / 2, rgb},                  // f
-        {x + t, y + half - t / 2, w - 2 * t, t, rgb},          // g
+        {x + t, y + height - t, w - 2 * t, t, rgb},               // d
+        {x, y + half + t / 2, t, half - t - t / 2, rgb},          // e
+        {x, y + t, t, half - t - t / 2, rgb},                     // f
+        {x + t, y + half - t / 2, w - 2 * t, t, rgb},             // g
     };
     const uint8_t mask = kSegments[static_cast<std::size_t>(digit)];
     for (int s = 0; s < 7; ++s)
@@ -30,7 +30,9 @@ void AppendDigit(BoxList& out, int digit, int x, int y, int height, uint32_t rgb
 
 }  // namespace
 
-int SevenSegmentCellWidth(int digitHeight) { return digitHeight / 2 + digitHeight / 5; }
+int SevenSegmentCellWidth(int digitHeight) {
+    return digitHeight / 2 + digitHeight / 5;
+}
 
 void AppendSevenSegmentNumber(BoxList& out, long value, int digits, int x, int y, int digitHeight, uint32_t rgb) {
     if (value < 0) value = -value;

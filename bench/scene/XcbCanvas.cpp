@@ -62,9 +62,9 @@ void XcbCanvas::Paint(const BoxList& boxes) {
             flush();
             colour = b.rgb;
         }
-        run.push_back({static_cast<int16_t>(std::clamp(b.x, -32768, 32767)),
-                       static_cast<int16_t>(std::clamp(b.y, -32768, 32767)),
-                       static_cast<uint16_t>(std::min(b.width, 65535)), static_cast<uint16_t>(std::min(b.height, 65535))});
+        run.push_back(
+            {static_cast<int16_t>(std::clamp(b.x, -32768, 32767)), static_cast<int16_t>(std::clamp(b.y, -32768, 32767)),
+             static_cast<uint16_t>(std::min(b.width, 65535)), static_cast<uint16_t>(std::min(b.height, 65535))});
     }
     flush();
 }

@@ -9,7 +9,7 @@
 namespace tolm::scene {
 
 class XcbCanvas {
-public:
+  public:
     XcbCanvas(xcb_connection_t* c, xcb_screen_t* screen);
     ~XcbCanvas();
     XcbCanvas(const XcbCanvas&) = delete;
@@ -26,7 +26,7 @@ public:
     // Drains pending events; true when part of the window must be shown again.
     bool TakeExposures();
 
-private:
+  private:
     xcb_connection_t* c_;
     int width_;
     int height_;

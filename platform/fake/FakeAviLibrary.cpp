@@ -10,7 +10,7 @@
 namespace tolm {
 
 class FakeAviStream final : public AviStream {
-public:
+  public:
     // `diskPath`: the file a written stream's bytes also go to, so that it grows on disk as a real one does.
     FakeAviStream(FakeAviLibrary& library, std::shared_ptr<FakeAviLibrary::StreamData> data, std::string diskPath = {})
         : library_(library), data_(std::move(data)), diskPath_(std::move(diskPath)) {}
@@ -30,15 +30,16 @@ public:
         std::lock_guard lock(library_.mutex_);
         return data_->format;
     }
-    AviResult Write(std::int32_t start, std::int32_t, const void* data, std::size_t size, std::uint32_t flags) override {
+    AviResult Write(std::int32_t start, std::int32_t, const void* data, std::size_t size,
+                    std::uint32_t flags) override {
         if (start == library_.failWriteAt) return AVIERR_FILEWRITE;
         std::lock_guard lock(library_.mutex_);
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         data_->samples[start] = FakeAviLibrary::Sample{{bytes, bytes + size}, flags};
         data_->info.dwLength = std::max<std::uint32_t>(data_->info.dwLength, static_cast<std::uint32_t>(start) + 1);
         if (!diskPath_.empty() && size > 0) {
-            std::ofstream(diskPath_, std::ios::binary | std::ios::app).write(static_cast<const char*>(data),
-                                                                             static_cast<std::streamsize>(size));
+            std::ofstream(diskPath_, std::ios::binary | std::ios::app)
+                .write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
         }
         return AVIERR_OK;
     }
@@ -52,7 +53,7 @@ public:
     }
     const std::shared_ptr<FakeAviLibrary::StreamData>& Data() const { return data_; }
 
-private:
+  private:
     FakeAviLibrary& library_;
     std::shared_ptr<FakeAviLibrary::StreamData> data_;
     std::string diskPath_;
@@ -62,16 +63,16 @@ namespace {
 
 // Writes through to the target stream, marking what it wrote with its handler.
 class FakeCompressedStream final : public AviStream {
-public:
-  FakeCompressedStream(FakeAviLibrary& library, std::shared_ptr<AviStream> target, std::uint32_t handler)
-      : library_(library),
-        target_(std::move(target)),
-        handler_(handler),
-        pending_(library.pendingAtFinish),
-        leftOut_(library.leftOutAtFinish) {}
-  AviStreamInfo Info() const override { return target_->Info(); }
-  AviResult SetFormat(std::int32_t position, const void* format, std::size_t size) override {
-      return target_->SetFormat(position, format, size);
+  public:
+    FakeCompressedStream(FakeAviLibrary& library, std::shared_ptr<AviStream> target, std::uint32_t handler)
+        : library_(library),
+          target_(std::move(target)),
+          handler_(handler),
+          pending_(library.pendingAtFinish),
+          leftOut_(library.leftOutAtFinish) {}
+    AviStreamInfo Info() const override { return target_->Info(); }
+    AviResult SetFormat(std::int32_t position, const void* format, std::size_t size) override {
+        return target_->SetFormat(position, format, size);
     }
     std::vector<std::uint8_t> Format() const override { return target_->Format(); }
     AviResult Write(std::int32_t start, std::int32_t samples, const void* data, std::size_t size,
@@ -91,12 +92,12 @@ public:
         return std::exchange(leftOut_, 0);
     }
 
-private:
-  FakeAviLibrary& library_;
-  std::shared_ptr<AviStream> target_;
-  std::uint32_t handler_;
-  std::int64_t pending_;
-  std::int64_t leftOut_;
+  private:
+    FakeAviLibrary& library_;
+    std::shared_ptr<AviStream> target_;
+    std::uint32_t handler_;
+    std::int64_t pending_;
+    std::int64_t leftOut_;
 };
 
 bool TouchFile(const std::string& path) {
@@ -107,7 +108,7 @@ bool TouchFile(const std::string& path) {
 }  // namespace
 
 class FakeAviFile final : public AviFile {
-public:
+  public:
     FakeAviFile(FakeAviLibrary& library, std::shared_ptr<FakeAviLibrary::FileData> data, std::string diskPath = {})
         : library_(library), data_(std::move(data)), diskPath_(std::move(diskPath)) {}
 
@@ -141,7 +142,7 @@ public:
         return AVIERR_OK;
     }
 
-private:
+  private:
     FakeAviLibrary& library_;
     std::shared_ptr<FakeAviLibrary::FileData> data_;
     std::string diskPath_;  // set for a file being written

@@ -15,7 +15,7 @@ namespace tolm {
 // and a file being written grows by the bytes written to it, so the engine's file handling (deletion,
 // existence, permissions, sizes) meets real files.
 class FakeAviLibrary final : public AviLibrary {
-public:
+  public:
     struct Sample {
         std::vector<std::uint8_t> bytes;
         std::uint32_t flags = 0;
@@ -52,7 +52,7 @@ public:
     AviResult compressResult = AVIERR_OK;
     AviResult setFormatResult = AVIERR_OK;
     AviResult finishResult = AVIERR_OK;
-    std::int32_t failWriteAt = -1;  // position whose write fails with AVIERR_FILEWRITE
+    std::int32_t failWriteAt = -1;     // position whose write fails with AVIERR_FILEWRITE
     AviResult saveResult = AVIERR_OK;  // of a save, moved or copied
     AviResult moveResult = AVIERR_OK;  // anything else: the move fails and changes nothing
     int moves = 0;                     // files moved into place
@@ -64,7 +64,7 @@ public:
     std::atomic<int> stopWaitsHeard{0};
     std::vector<int> progressSteps{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
 
-private:
+  private:
     friend class FakeAviStream;
     friend class FakeAviFile;
     mutable std::mutex mutex_;

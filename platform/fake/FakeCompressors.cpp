@@ -5,7 +5,7 @@
 namespace tolm {
 
 class FakeVideoCompressor final : public VideoCompressor {
-public:
+  public:
     FakeVideoCompressor(FakeCompressorManager& owner, FakeCodec codec) : owner_(owner), codec_(std::move(codec)) {}
 
     bool CompressQuery(const BitmapInfoHeader& input) override {
@@ -13,8 +13,8 @@ public:
             std::lock_guard lock(owner_.mutex_);
             owner_.queries_.push_back(input);
         }
-        const bool bitsOk = std::find(codec_.bitCounts.begin(), codec_.bitCounts.end(), input.biBitCount) !=
-                            codec_.bitCounts.end();
+        const bool bitsOk =
+            std::find(codec_.bitCounts.begin(), codec_.bitCounts.end(), input.biBitCount) != codec_.bitCounts.end();
         return bitsOk && input.biWidth > 0 && input.biHeight > 0 && input.biWidth % codec_.widthMultiple == 0 &&
                input.biHeight % codec_.heightMultiple == 0;
     }
@@ -33,7 +33,7 @@ public:
         ++owner_.configureShown_;
     }
 
-private:
+  private:
     FakeCompressorManager& owner_;
     FakeCodec codec_;
 };

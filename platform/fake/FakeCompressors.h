@@ -19,7 +19,7 @@ struct FakeCodec {
 };
 
 class FakeCompressorManager final : public CompressorManager {
-public:
+  public:
     // A codec with handler `fourcc`, named after it.
     static FakeCodec Codec(const char* fourcc, int widthMultiple = 1, int heightMultiple = 1);
 
@@ -32,7 +32,7 @@ public:
     int AboutShown() const;
     int ConfigureShown() const;
 
-private:
+  private:
     friend class FakeVideoCompressor;
     mutable std::mutex mutex_;
     std::vector<FakeCodec> codecs_;

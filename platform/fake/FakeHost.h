@@ -16,7 +16,7 @@ namespace tolm {
 // A host without windows: it remembers every notice and question, and answers questions from a script
 // (no when the script has run out).
 class FakeHost final : public Host {
-public:
+  public:
     struct Notice {
         std::string title;
         std::string text;
@@ -94,7 +94,7 @@ public:
     std::atomic<int> restored{0};
     std::atomic<bool> busyCursor{false};
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Notice> notices_;
     std::vector<Notice> questions_;

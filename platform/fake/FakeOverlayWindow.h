@@ -10,7 +10,7 @@ namespace tolm {
 
 // An overlay window that remembers what it was told; captions measure as the test says.
 class FakeOverlayWindow final : public OverlayWindow {
-public:
+  public:
     struct Painted {
         std::string caption;
         TColor text;
@@ -41,13 +41,13 @@ public:
     bool showing = false;
     int raised = 0;
 
-private:
+  private:
     Size captionSize_;
 };
 
 // A desktop of scripted windows, topmost last.
 class FakeWindowLocator final : public WindowLocator {
-public:
+  public:
     bool PointerPosition(Point& position) override {
         position = pointer;
         return true;

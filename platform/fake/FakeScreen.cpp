@@ -28,7 +28,8 @@ Rect FakeScreen::DesktopLocked() const {
 
 std::uint32_t FakeScreen::ColorAtLocked(int x, int y) const {
     bool onMonitor = false;
-    for (const Rect& m : monitors_) onMonitor = onMonitor || (x >= m.left && x < m.Right() && y >= m.top && y < m.Bottom());
+    for (const Rect& m : monitors_)
+        onMonitor = onMonitor || (x >= m.left && x < m.Right() && y >= m.top && y < m.Bottom());
     if (!onMonitor) return 0;
     for (auto it = blocks_.rbegin(); it != blocks_.rend(); ++it)
         if (x >= it->area.left && x < it->area.Right() && y >= it->area.top && y < it->area.Bottom()) return it->rgb;

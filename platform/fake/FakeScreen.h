@@ -12,7 +12,7 @@ namespace tolm {
 // A scripted desktop for unit tests: every pixel has a known colour (PatternColor, or a block painted with
 // FillRect), monitors and cursor are set by the test, and the display can be made to fail.
 class FakeScreen final : public ScreenSource {
-public:
+  public:
     // One 1920x1080 monitor at the origin.
     FakeScreen();
 
@@ -39,7 +39,7 @@ public:
     std::uint32_t ColorAt(int x, int y) const;
     static std::uint32_t PatternColor(int x, int y);
 
-private:
+  private:
     struct Block {
         Rect area;
         std::uint32_t rgb;

@@ -13,7 +13,7 @@ namespace tolm {
 // A clock that moves only when the test says so, or when something waits on it: a wait that is not done
 // at once moves the clock to its deadline, so a paced loop runs its timeline without real time passing.
 class ManualClock final : public Clock {
-public:
+  public:
     explicit ManualClock(double startMs = 0) : now_(startMs) {}
     double NowMs() const override { return now_.load(); }
     void Set(double ms) { now_.store(ms); }
@@ -43,7 +43,7 @@ public:
         waitHook_ = std::move(hook);
     }
 
-private:
+  private:
     mutable std::atomic<double> now_;
     mutable std::mutex hookMutex_;
     std::function<void(double)> waitHook_;

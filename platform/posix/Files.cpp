@@ -31,7 +31,7 @@ std::mutex& PendingMutex() {
 }
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
@@ -40,7 +40,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -51,7 +51,8 @@ bool CheckOwnFolder(const std::string& path, std::string& error) {
         return false;
     }
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
-        error = "The folder " + path + " is not a private folder of this user; remove it or fix its owner and mode (0700).";
+        error =
+            "The folder " + path + " is not a private folder of this user; remove it or fix its owner and mode (0700).";
         return false;
     }
     return true;
@@ -262,7 +263,9 @@ bool FileLocked(const std::string& path) {
     return ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 bool DeleteAtNextStart(const std::string& path) {
     if (path.empty() || path.find('\n') != std::string::npos) return false;

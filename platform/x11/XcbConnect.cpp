@@ -44,7 +44,8 @@ DisplayConnection ConnectToDisplay(const std::string& displayName, std::string& 
     }
     result.screen = ScreenOf(xcb_get_setup(c), screenNumber);
     if (result.screen == nullptr) {
-        error = "Cannot open display " + result.shownName + " (" + ConnectProblem(XCB_CONN_CLOSED_INVALID_SCREEN) + ").";
+        error =
+            "Cannot open display " + result.shownName + " (" + ConnectProblem(XCB_CONN_CLOSED_INVALID_SCREEN) + ").";
         return result;
     }
     result.connection = std::move(connection);

@@ -29,16 +29,16 @@ inline bool HavePulseServer() {
 }  // namespace tolm::testing
 
 // Ends the test (in SetUp or its body) when `have` is false, failing it when `variable` requires the service.
-#define TOLM_SKIP_UNLESS(have, variable, missing)                                              \
-    do {                                                                                       \
-        if (!(have)) {                                                                         \
+#define TOLM_SKIP_UNLESS(have, variable, missing)                                                \
+    do {                                                                                         \
+        if (!(have)) {                                                                           \
             if (::tolm::testing::Required(variable)) FAIL() << missing << " but " variable "=1"; \
-            GTEST_SKIP() << missing;                                                           \
-        }                                                                                      \
+            GTEST_SKIP() << missing;                                                             \
+        }                                                                                        \
     } while (false)
 
 #define TOLM_SKIP_WITHOUT_DISPLAY() \
     TOLM_SKIP_UNLESS(::tolm::testing::HaveDisplay(), "TOLM_REQUIRE_DISPLAY", "DISPLAY is not set")
-#define TOLM_SKIP_WITHOUT_PULSE()                                                 \
+#define TOLM_SKIP_WITHOUT_PULSE()                                              \
     TOLM_SKIP_UNLESS(::tolm::testing::HavePulseServer(), "TOLM_REQUIRE_PULSE", \
                      "no sound server answers (pactl info failed)")

@@ -1,7 +1,7 @@
 // tolm-record when the disk fills or the output cannot be had: the disk-space stop keeps a playable file, a
 // held output keeps the recording for --recover, a folder that cannot be written is refused before recording.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -31,7 +31,7 @@ double Seconds(const std::string& file) {
 
 // The recorders' temporary folder is the test's: a plain folder, or a small file system mounted there.
 class OutputFaults : public TolmRecord {
-protected:
+  protected:
     void TearDown() override {
         cacheEnv_.reset();
         runtimeEnv_.reset();
@@ -151,9 +151,9 @@ TEST_F(OutputFaults, HeldOutputKeepsTheRecordingForRecoverAndRefusesTheNextStart
     const std::string refusedLog = folder.Path("refused.txt");
     EXPECT_EQ(Wait(Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", out}, refusedLog)), 1);
     const std::string refused = Slurp(refusedLog);
-    EXPECT_NE(refused.find("tolm-record: The file " + out +
-                           " is in use by another program; the recording was not started."),
-              std::string::npos)
+    EXPECT_NE(
+        refused.find("tolm-record: The file " + out + " is in use by another program; the recording was not started."),
+        std::string::npos)
         << refused;
     EXPECT_EQ(refused.find("Recording "), std::string::npos) << refused;
 

@@ -19,7 +19,7 @@ namespace {
 const std::string kRecorder = kBin + "/tolm-record";
 
 class RecoverSeveral : public OwnRuntime {
-protected:
+  protected:
     // A picture-only recording of the given area killed after `seconds`.
     void RecordAndKill(const std::string& area, std::chrono::seconds seconds, const std::string& log) {
         const pid_t recorder = Spawn({kRecorder, "--area", area, "--codec", "MJPG", folder.Path("never.avi")}, log);

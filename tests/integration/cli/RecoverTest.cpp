@@ -44,8 +44,7 @@ TEST_F(Recover, AKilledRecordingIsSavedWithItsSoundAndItsLeftoversGo) {
     // All but the last moment of the five seconds is there: the file is brought up to date every second.
     EXPECT_GE(std::stod(video.at("nb_frames")) / 50.0, 3.0);
     int status = 0;
-    const std::string bytes =
-        RunCommand("ffmpeg -v error -i " + Quote(out) + " -map 0:1 -f s16le - | wc -c", status);
+    const std::string bytes = RunCommand("ffmpeg -v error -i " + Quote(out) + " -map 0:1 -f s16le - | wc -c", status);
     EXPECT_GE(std::stod(bytes) / 176400.0, 3.0);
 
     EXPECT_FALSE(std::filesystem::exists(LeftoverFolder() + "/tmpVideoStream.avi"));

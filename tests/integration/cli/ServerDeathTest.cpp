@@ -66,8 +66,9 @@ TEST_F(ServerDeath, FrozenXServerIsLeftAfterTheCancelAndWhatWasRecordedIsRecover
         EXPECT_EQ(Wait(recorder), 1) << Slurp(log);
     }
     const std::string text = Slurp(log);
-    EXPECT_EQ(Count(text, "tolm-record: The recording does not end (a display, device or disk does not answer); "
-                          "leaving it. What was recorded stays for tolm-record --recover."),
+    EXPECT_EQ(Count(text,
+                    "tolm-record: The recording does not end (a display, device or disk does not answer); "
+                    "leaving it. What was recorded stays for tolm-record --recover."),
               1)
         << text;
     const std::string out = folder.Path("recovered.avi");

@@ -23,7 +23,7 @@ namespace tolm::testing {
 inline const std::string kBin = TOLM_BIN_DIR;
 
 class TolmRecord : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         TOLM_SKIP_WITHOUT_DISPLAY();
         scene_ = Spawn({kBin + "/tolm-scene", "--fps", "50"});
@@ -54,7 +54,7 @@ protected:
 
 // Runs the recorders with their own XDG_RUNTIME_DIR and XDG_CACHE_HOME, so their temporary folder is the test's.
 class OwnRuntime : public TolmRecord {
-protected:
+  protected:
     void SetUp() override {
         TolmRecord::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;

@@ -51,7 +51,8 @@ TEST_P(TolmRecordCodecs, ThreeSecondsPlayForThreeSeconds) {
     const Codec c = GetParam();
     const std::string out = folder.Path("three.avi");
     const std::string log = folder.Path("log.txt");
-    std::vector<std::string> args{kBin + "/tolm-record", "--area", "0,0,640,480", "--duration", "3", "--codec", c.option};
+    std::vector<std::string> args{
+        kBin + "/tolm-record", "--area", "0,0,640,480", "--duration", "3", "--codec", c.option};
     if (*c.after) args.push_back(c.after);
     args.push_back(out);
     ASSERT_EQ(Wait(Spawn(args, log)), 0) << Slurp(log);
@@ -71,15 +72,17 @@ TEST_P(TolmRecordCodecs, ThreeSecondsPlayForThreeSeconds) {
     const auto frames = testing::DecodeFrames(out, 640, 480, 50);
     ASSERT_FALSE(frames.empty());
     const auto& f = frames[frames.size() / 2];
-    EXPECT_GT(f[(10 * 640 + 10) * 4 + 2], 200);                    // white: red high
-    EXPECT_GT(f[(10 * 640 + 10) * 4 + 0], 200);                    // and blue high
-    EXPECT_LT(f[(10 * 640 + 300) * 4 + 0], 60) << "second bar";    // yellow: blue low
+    EXPECT_GT(f[(10 * 640 + 10) * 4 + 2], 200);                  // white: red high
+    EXPECT_GT(f[(10 * 640 + 10) * 4 + 0], 200);                  // and blue high
+    EXPECT_LT(f[(10 * 640 + 300) * 4 + 0], 60) << "second bar";  // yellow: blue low
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, TolmRecordCodecs,
                          ::testing::Values(Codec{"none", "", "rawvideo"}, Codec{"MJPG", "", "mjpeg"},
                                            Codec{"H264", "", "h264"}, Codec{"MJPG", "--after", "mjpeg"}),
-                         [](const auto& info) { return std::string(info.param.option) + (*info.param.after ? "After" : ""); });
+                         [](const auto& info) {
+                             return std::string(info.param.option) + (*info.param.after ? "After" : "");
+                         });
 
 TEST_F(TolmRecord, ShiftEscapeStopsAndSaves) {
     const std::string out = folder.Path("stopped.avi");
@@ -106,7 +109,8 @@ TEST_F(TolmRecord, EscapeCancelsAndLeavesNoFile) {
 TEST_F(TolmRecord, InterruptStopsAndSaves) {
     const std::string out = folder.Path("interrupted.avi");
     const std::string log = folder.Path("log.txt");
-    const pid_t pid = Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--codec", "none", "--no-frame", out}, log);
+    const pid_t pid =
+        Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--codec", "none", "--no-frame", out}, log);
     ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
     std::this_thread::sleep_for(1000ms);
     ::kill(pid, SIGINT);
@@ -211,9 +215,9 @@ TEST_F(TolmRecord, AudioInputsAreListedAndAnUnknownOneIsRefused) {
     const std::string log = folder.Path("log.txt");
     ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--list-audio-inputs"}, log)), 0) << Slurp(log);
     EXPECT_NE(Slurp(log).find("volume "), std::string::npos) << Slurp(log);
-    EXPECT_EQ(Wait(Spawn({kBin + "/tolm-record", "--audio", "--audio-input", "No Such Input", folder.Path("x.avi")},
-                         log)),
-              2);
+    EXPECT_EQ(
+        Wait(Spawn({kBin + "/tolm-record", "--audio", "--audio-input", "No Such Input", folder.Path("x.avi")}, log)),
+        2);
     EXPECT_NE(Slurp(log).find("No sound input is named"), std::string::npos) << Slurp(log);
 }
 

@@ -25,7 +25,7 @@ constexpr std::uint32_t kMJPG = MakeFourCC('M', 'J', 'P', 'G');
 constexpr int kWidth = 160;
 constexpr int kHeight = 96;
 constexpr std::uint32_t kRate = 10;
-constexpr int kFrames = 9;  // one in the writer's hands and a full queue behind it
+constexpr int kFrames = 9;                      // one in the writer's hands and a full queue behind it
 constexpr auto kStuck = std::chrono::hours(1);  // ends only when the queue gives the writer up
 
 class BoundedStop : public ::testing::TestWithParam<std::uint32_t> {
@@ -120,7 +120,7 @@ TEST_P(BoundedStop, StuckEncoderCostsOnlyTheQueuedFrames) {
     // Only the frame in the writer's hands can have got through.
     EXPECT_GE(dropped, kFrames - 1);
     EXPECT_LE(dropped, kFrames);
-    EXPECT_EQ(Write(kFrames), AVIERR_BADHANDLE);       // no writes after the end
+    EXPECT_EQ(Write(kFrames), AVIERR_BADHANDLE);        // no writes after the end
     EXPECT_EQ(compressed_->FinishWrites({}), dropped);  // asked again, the same count
     Release();
     ExpectFirstFrames(kFrames - static_cast<int>(dropped));

@@ -14,8 +14,8 @@ namespace {
 
 constexpr int kWidth = 96;
 constexpr int kHeight = 64;
-constexpr int kFrames = 40;     // 4 s at 10 per second
-constexpr int kSkipped = 17;    // a position the recorder dropped
+constexpr int kFrames = 40;   // 4 s at 10 per second
+constexpr int kSkipped = 17;  // a position the recorder dropped
 
 std::vector<std::uint8_t> FrameBytes(int position) {
     const PackedDib dib = MakeDib(Pattern(kWidth, kHeight, position), 24);

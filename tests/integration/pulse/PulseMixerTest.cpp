@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "integration/Requirements.h"
 #include "PulseTestSupport.h"
+#include "integration/Requirements.h"
 #include "platform/pulse/PulseAudio.h"
 
 namespace tolm::testing {

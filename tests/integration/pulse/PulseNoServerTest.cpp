@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "integration/Requirements.h"
 #include "PulseTestSupport.h"
+#include "integration/Requirements.h"
 #include "platform/pulse/PulseAudio.h"
 
 namespace tolm::testing {

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "integration/Requirements.h"
 #include "PulseTestSupport.h"
+#include "integration/Requirements.h"
 #include "platform/pulse/PulseAudio.h"
 
 namespace tolm::testing {

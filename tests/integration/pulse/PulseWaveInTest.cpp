@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "integration/Requirements.h"
 #include "PulseTestSupport.h"
+#include "integration/Requirements.h"
 #include "platform/pulse/PulseAudio.h"
 #include "support/ScopedEnv.h"
 

@@ -153,14 +153,13 @@ TEST_P(EngineRecording, AStillScreenPlaysAsIfRecordedFrameByFrame) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    RecordTypes, EngineRecording,
-    ::testing::Values(Case{"NoCompress", TTypeRecord::NoCompress, nullptr, "rawvideo"},
-                      Case{"OnTheFlyMjpeg", TTypeRecord::CompressOnFly, "MJPG", "mjpeg"},
-                      Case{"OnTheFlyH264", TTypeRecord::CompressOnFly, "H264", "h264"},
-                      Case{"OnTheFlyDefault", TTypeRecord::CompressOnFly, "MSVC", "msvideo1"},
-                      Case{"AfterRecordMjpeg", TTypeRecord::CompressAfterRecord, "MJPG", "mjpeg"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(RecordTypes, EngineRecording,
+                         ::testing::Values(Case{"NoCompress", TTypeRecord::NoCompress, nullptr, "rawvideo"},
+                                           Case{"OnTheFlyMjpeg", TTypeRecord::CompressOnFly, "MJPG", "mjpeg"},
+                                           Case{"OnTheFlyH264", TTypeRecord::CompressOnFly, "H264", "h264"},
+                                           Case{"OnTheFlyDefault", TTypeRecord::CompressOnFly, "MSVC", "msvideo1"},
+                                           Case{"AfterRecordMjpeg", TTypeRecord::CompressAfterRecord, "MJPG", "mjpeg"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A minimal PCM WAVE file: 16-bit mono 8 kHz, `samples` samples of a square wave.
 void WriteWave(const std::string& path, int samples) {
@@ -189,8 +188,8 @@ TEST_F(EngineSave, SoundFromTheWaveFileIsTheSecondStream) {
     EXPECT_EQ(sound.at("codec_name"), "pcm_s16le");
     EXPECT_EQ(sound.at("sample_rate"), "8000");
     int status = 0;
-    const std::string bytes = testing::RunCommand(
-        "ffmpeg -v error -i " + testing::Quote(output) + " -map 0:1 -f s16le - | wc -c", status);
+    const std::string bytes =
+        testing::RunCommand("ffmpeg -v error -i " + testing::Quote(output) + " -map 0:1 -f s16le - | wc -c", status);
     EXPECT_EQ(std::stoul(bytes), 2560u);
 }
 

@@ -12,10 +12,10 @@ namespace tolm::testing {
 namespace {
 
 // These need the Xvfb program, not $DISPLAY; without it they skip unless a display is required.
-#define START_PRIVATE_SERVER(server)                         \
-    if (!(server).Running()) {                               \
+#define START_PRIVATE_SERVER(server)                                        \
+    if (!(server).Running()) {                                              \
         if (Required("TOLM_REQUIRE_DISPLAY")) FAIL() << (server).Problem(); \
-        GTEST_SKIP() << (server).Problem();                  \
+        GTEST_SKIP() << (server).Problem();                                 \
     }
 
 const char* MethodName(X11GrabMethod method) {

@@ -17,7 +17,6 @@
 
 namespace tolm::testing {
 
-
 // A window of four coloured quadrants shown by a second client, so the grabbed pixels have a known source.
 struct BlockWindow {
     static constexpr int kWidth = 64;

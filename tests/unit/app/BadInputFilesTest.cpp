@@ -33,8 +33,8 @@ namespace fs = std::filesystem;
 class BadInputFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = ::testing::TempDir() + "tolm-bad-input-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir =
+            ::testing::TempDir() + "tolm-bad-input-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

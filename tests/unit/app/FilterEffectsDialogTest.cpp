@@ -19,7 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class FilterEffectsDialog : public CameraTest {
-protected:
+  protected:
     void SetUp() override {
         CameraTest::SetUp();
         dialog = std::make_unique<TfrmFilterEffects>(*camera);
@@ -109,10 +109,10 @@ TEST_F(FilterEffectsDialog, SlidersWriteTheirValuesAndLabels) {
 
 TEST_F(FilterEffectsDialog, ShowLoadsTheEngineWithoutWritingBack) {
     TFilterValues& values = camera->FilterValues();
-    values.SetIndexedValue(7, 30);    // darkness
-    values.SetIndexedValue(9, 100);   // contrast
-    values.SetIndexedValue(8, -3000); // brightness, beyond the slider's reach
-    values.SetIndexedValue(0, 10);    // colour noise differs from mono noise
+    values.SetIndexedValue(7, 30);     // darkness
+    values.SetIndexedValue(9, 100);    // contrast
+    values.SetIndexedValue(8, -3000);  // brightness, beyond the slider's reach
+    values.SetIndexedValue(0, 10);     // colour noise differs from mono noise
     values.SetIndexedValue(1, 20);
     values.SetIndexedValue(3, 5);  // red
     values.SetTypeScreenRotate(TScreenRotate::RVertical);
@@ -174,9 +174,9 @@ TEST_F(FilterEffectsDialog, DefaultValuesDuringARecordingTurnEverythingOffAtOnce
     camera->SetRecordCursor(false);
     clock.Set(1000);
 
-    for (const char* name : {"UseBrightnessEffect", "UseContrastEffect", "UseDarknessEffect", "UseSaturationEffect",
-                             "UseMonoNoiseEffect", "UsePosterizeEffect", "UseColorAdjustEffect", "UseScreenRotation",
-                             "CheckSepia", "CheckReverseColor"}) {
+    for (const char* name :
+         {"UseBrightnessEffect", "UseContrastEffect", "UseDarknessEffect", "UseSaturationEffect", "UseMonoNoiseEffect",
+          "UsePosterizeEffect", "UseColorAdjustEffect", "UseScreenRotation", "CheckSepia", "CheckReverseColor"}) {
         Check(name)->setChecked(true);
     }
     Slider("BrightnessTrackBar")->setValue(-100);

@@ -91,8 +91,8 @@ TEST_F(LeftoverQuestion, OneQuestionPerRecordingYesSavesUnderAFreeNameNoDeletes)
     const std::string killedSound = Leftover("tmpAudioStream.wav", false, 8000, std::chrono::minutes(10));
     const std::string declined =
         Leftover("unsaved-20240101-101010-tmpVideoStream.avi", true, 50, std::chrono::minutes(20));
-    const std::string soundOnly = Leftover("unsaved-20240101-090909-tmpAudioStream.wav", false, 16000,
-                                           std::chrono::minutes(30));
+    const std::string soundOnly =
+        Leftover("unsaved-20240101-090909-tmpAudioStream.wav", false, 16000, std::chrono::minutes(30));
     host.QueueAnswers({true, false, true});
     // The output name is taken: nothing already there is replaced.
     const std::string output = folder + "/Capture.avi";
@@ -103,7 +103,10 @@ TEST_F(LeftoverQuestion, OneQuestionPerRecordingYesSavesUnderAFreeNameNoDeletes)
     ASSERT_EQ(questions.size(), 3u);
     for (const auto& q : questions) EXPECT_EQ(q.title, "Notice");
     EXPECT_EQ(questions[0].text.rfind("An interrupted recording was found (0.5 MB, about 42 s, with sound, last "
-                                      "written ", 0), 0u) << questions[0].text;
+                                      "written ",
+                                      0),
+              0u)
+        << questions[0].text;
     EXPECT_TRUE(questions[0].text.ends_with("). Save it now?")) << questions[0].text;
     EXPECT_NE(questions[1].text.find("(0.2 MB, about 5 s, last written "), std::string::npos) << questions[1].text;
     EXPECT_NE(questions[2].text.find("about 2 s, sound only, no picture"), std::string::npos) << questions[2].text;

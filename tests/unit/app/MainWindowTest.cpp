@@ -84,8 +84,8 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
     }
 
     void PressOnBackground(QWidget* target, const QPoint& local) {
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(local), target->mapToGlobal(QPointF(local)),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(local), target->mapToGlobal(QPointF(local)), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &press);
     }
 
@@ -353,7 +353,7 @@ TEST_F(MainWindowTest, EngineErrorsAndAnUnreadableOverlayAreShownOnce) {
 
 TEST(OverlayPicture, DrawsCentredWithoutItsLowerLeftColour) {
     QImage picture(4, 2, QImage::Format_RGB32);
-    picture.fill(qRgb(0, 255, 0));          // the lower-left colour: transparent
+    picture.fill(qRgb(0, 255, 0));  // the lower-left colour: transparent
     picture.setPixel(1, 0, qRgb(255, 0, 0));
     picture.setPixel(3, 1, qRgb(0, 0, 255));
     Bitmap frame(11, 9);

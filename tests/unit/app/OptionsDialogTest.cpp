@@ -33,8 +33,8 @@ class OptionsDialog : public CameraTest {
         compressors.Add(configure);
         card = mixer.AddDevice(
             FakeMixerLayout{"Card",
-                          {{{"Recording Control", {C::Volume(100, 80), C::Mux({"CD", "Mic", "Line"}, {0})}},
-                            {{"Line", {C::Volume(100, 60)}}, {"Mic", {C::Volume(100, 25)}}, {"CD", {}}}}}});
+                            {{{"Recording Control", {C::Volume(100, 80), C::Mux({"CD", "Mic", "Line"}, {0})}},
+                              {{"Line", {C::Volume(100, 60)}}, {"Mic", {C::Volume(100, 25)}}, {"CD", {}}}}}});
         camera.reset();
         EngineServices services = Services();
         services.mixers = &mixer;

@@ -104,9 +104,9 @@ TEST(SettingsFile, PlainTextFileGivesEightEmptyValues) {
     s.Version = "left over";
     std::string error;
     ASSERT_TRUE(ReadSettingsFile(dir.Write("plain.dll", kAllKeys), s, error));
-    for (const std::string* v : {&s.Version, &s.Copyright, &s.HelpContectLink, &s.HelpHowTosTutorialVideosLink,
-                                 &s.HelpHomePageLink, &s.HelpMoreFreeToolsLink, &s.HelpCheckForUpdatesLink,
-                                 &s.HelpSupportLink})
+    for (const std::string* v :
+         {&s.Version, &s.Copyright, &s.HelpContectLink, &s.HelpHowTosTutorialVideosLink, &s.HelpHomePageLink,
+          &s.HelpMoreFreeToolsLink, &s.HelpCheckForUpdatesLink, &s.HelpSupportLink})
         EXPECT_EQ(*v, "");
 }
 

@@ -75,7 +75,7 @@ TEST_F(StockRecorderTest, HeldToATimelineItRepeatsAFewMillisecondsAndPutsSilence
     TempFile file("held.wav");
     TStockAudioRecorder recorder(&fake);
     Configure(recorder);
-    recorder.SetBufferLength(100);  // 1600 bytes: longer than what is put in
+    recorder.SetBufferLength(100);     // 1600 bytes: longer than what is put in
     TimelinePoint now{0, true, 0, 5};  // the picture is seen 5 ms after it was taken
     recorder.SetTimeline([&now] { return now; });
     ASSERT_TRUE(recorder.RecordToFile(file.Path()));

@@ -8,7 +8,7 @@ using C = FakeMixerControl;
 
 // An engine whose machine has the given mixers (and no wave input unless a test adds one).
 class AudioTrack : public CameraTest {
-protected:
+  protected:
     void Remake() {
         camera.reset();
         EngineServices services = Services();
@@ -18,9 +18,10 @@ protected:
     }
     // A card whose recording destination selects one of three inputs; the CD line has no volume.
     unsigned AddCard(const std::string& destination, std::uint32_t selected) {
-        return mixer.AddDevice(FakeMixerLayout{
-            "Card", {{{destination, {C::Volume(100, 80), C::Mux({"CD", "Mic", "Line"}, {selected})}},
-                      {{"Line", {C::Volume(200, 100)}}, {"Mic", {C::Volume(100, 25)}}, {"CD", {}}}}}});
+        return mixer.AddDevice(
+            FakeMixerLayout{"Card",
+                            {{{destination, {C::Volume(100, 80), C::Mux({"CD", "Mic", "Line"}, {selected})}},
+                              {{"Line", {C::Volume(200, 100)}}, {"Mic", {C::Volume(100, 25)}}, {"CD", {}}}}}});
     }
     FakeMixer mixer;
 };
@@ -68,7 +69,7 @@ TEST_F(AudioTrack, SelectingAndSettingVolumesWorkByName) {
     EXPECT_EQ(camera->AudioInputIndex(), 0);
     const std::uint32_t mux = mixer.ControlId(card, 0, -1, MIXERCONTROL_CONTROLTYPE_MUX);
     EXPECT_EQ(mixer.Values(card, mux), (std::vector<std::uint32_t>{0, 0, 1}));
-    camera->SelectAudioInput("line");  // case matters: nothing changes
+    camera->SelectAudioInput("line");               // case matters: nothing changes
     camera->SelectAudioInput("Recording Control");  // the destination is no source of its own
     EXPECT_EQ(camera->AudioInputIndex(), 0);
 

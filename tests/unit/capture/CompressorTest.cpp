@@ -4,7 +4,7 @@ namespace tolm {
 namespace {
 
 class Compressors : public CameraTest {
-protected:
+  protected:
     // Runs a recording up to the temporary file and ends it at once, as the capture loop will when stopped.
     RecordOutcome Record(std::vector<int> positions = {}) {
         return EngineTestAccess::RecordAVI(*camera, folder + "/out.avi", [&](RecordingSession& session) {
@@ -160,9 +160,9 @@ TEST_F(Compressors, CompressorThatNeverAcceptsAsksOnce) {
     camera->SetSelectedCompressor(0);
     camera->ScreenArea().SetBounds(Rect{0, 0, 161, 100});
     EXPECT_EQ(Record(), RecordOutcome::abandoned);
-    EXPECT_EQ(QuestionTexts(), (std::vector<std::string>{
-                                   "Error: This compressor cann`t work if the dimensions is adjusted slightly\r\n"
-                                   "Use default compressor?"}));
+    EXPECT_EQ(QuestionTexts(),
+              (std::vector<std::string>{"Error: This compressor cann`t work if the dimensions is adjusted slightly\r\n"
+                                        "Use default compressor?"}));
     EXPECT_EQ(camera->ScreenArea().ScreenWidth(), 168);  // the last adjusted size stays
 }
 

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using Leftover = TScreenCamera::LeftoverRecording;
 
 class LeftoverRecordings : public CameraTest {
-protected:
+  protected:
     void SetUp() override {
         CameraTest::SetUp();
         temp = FolderOf(Globals().TempVideoFile());
@@ -178,8 +178,10 @@ TEST_F(LeftoverRecordings, AnUnreadablePartIsLeftOutAndKeptWhileTheRestIsSaved) 
     EXPECT_TRUE(FileExists(video));
     EXPECT_FALSE(FileExists(sound));
     ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0], "error:The interrupted recording was saved without its picture: The file could not be read, "
-                         "indicating a corrupt file or an unrecognized format. That part is kept in " + video + ".");
+    EXPECT_EQ(events[0],
+              "error:The interrupted recording was saved without its picture: The file could not be read, "
+              "indicating a corrupt file or an unrecognized format. That part is kept in " +
+                  video + ".");
 }
 
 TEST_F(LeftoverRecordings, NothingReadableOrNothingRecordedSavesNothingAndKeepsTheFiles) {
@@ -192,10 +194,14 @@ TEST_F(LeftoverRecordings, NothingReadableOrNothingRecordedSavesNothingAndKeepsT
     EXPECT_FALSE(camera->RecoverLeftover(found[1], output));
     EXPECT_FALSE(FileExists(output));
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0], "error:The interrupted recording cannot be read: The file could not be read, indicating a "
-                         "corrupt file or an unrecognized format. Nothing was saved; it is kept in " + video + ".");
-    EXPECT_EQ(events[1], "error:The interrupted recording cannot be read: It holds no whole frame or sample. Nothing "
-                         "was saved; it is kept in " + empty + ".");
+    EXPECT_EQ(events[0],
+              "error:The interrupted recording cannot be read: The file could not be read, indicating a "
+              "corrupt file or an unrecognized format. Nothing was saved; it is kept in " +
+                  video + ".");
+    EXPECT_EQ(events[1],
+              "error:The interrupted recording cannot be read: It holds no whole frame or sample. Nothing "
+              "was saved; it is kept in " +
+                  empty + ".");
     EXPECT_TRUE(FileExists(video));
     EXPECT_TRUE(FileExists(empty));
 }

@@ -67,7 +67,7 @@ TEST(DiskWatch, PaceIsTheLastFiveSecondsAndStartsAgainAfterAShrink) {
 
 // Recordings on the worker whose passes are 250 ms apart; the disk's free space is the test's.
 class Faults : public CameraTest {
-protected:
+  protected:
     void SetUp() override {
         CameraTest::SetUp();
         camera.reset();

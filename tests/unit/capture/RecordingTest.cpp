@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 // Recordings on the worker thread, with the test thread as the main thread and the clock moved by the
 // screen's grabs: grab n (the settling's first frame is grab 1) sets the time the next pass reads.
 class Recording : public CameraTest {
-protected:
+  protected:
     void SetUp() override {
         CameraTest::SetUp();
         camera->SetRecordType(TTypeRecord::NoCompress);
@@ -45,7 +45,9 @@ protected:
         });
     }
 
-    bool WaitForWorker() { return loop.RunUntil([this] { return !camera->WorkerRunning(); }, 20s); }
+    bool WaitForWorker() {
+        return loop.RunUntil([this] { return !camera->WorkerRunning(); }, 20s);
+    }
 
     std::vector<std::int32_t> WrittenPositions() const {
         std::vector<std::int32_t> positions;
@@ -245,7 +247,7 @@ TEST_F(AreaTracking, PreviewDeliversImagesAndStatistics) {
     clock.Advance(300);
     camera->AreaTimerTick();
     EXPECT_EQ(images, 1);
-    EXPECT_EQ(updates, 1);  // 300 ms >= UpdateRate 250
+    EXPECT_EQ(updates, 1);                 // 300 ms >= UpdateRate 250
     EXPECT_EQ(camera->RealFPS(), 1000.0);  // the tick took no time on the manual clock
     EXPECT_EQ(camera->VideoCodecName(), "");
     EXPECT_EQ(camera->ElapsedTimeText(), "0 : 0 : 0 : 300");
@@ -286,7 +288,7 @@ namespace {
 
 // The temporary file is a real one here, as the AVI library makes it, so what the worker does with it shows.
 class FailedSave : public Recording {
-protected:
+  protected:
     void RecordWithFileOnDisk() {
         const int base = screen.GrabCount();
         const double start = clock.NowMs();

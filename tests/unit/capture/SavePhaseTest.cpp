@@ -1,5 +1,5 @@
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -12,7 +12,7 @@ namespace tolm {
 namespace {
 
 class SavePhase : public CameraTest {
-protected:
+  protected:
     void SetUp() override {
         CameraTest::SetUp();
         camera->SetRecordType(TTypeRecord::NoCompress);
@@ -210,9 +210,10 @@ TEST_F(SavePhase, VanishedTemporaryFileIsReported) {
     });
     EXPECT_FALSE(Globals().SaveSucceeded);
     ASSERT_FALSE(events.empty());
-    EXPECT_NE(std::find_if(events.begin(), events.end(),
-                           [](const std::string& e) { return e.find("is gone; nothing was saved.") != std::string::npos; }),
-              events.end());
+    EXPECT_NE(
+        std::find_if(events.begin(), events.end(),
+                     [](const std::string& e) { return e.find("is gone; nothing was saved.") != std::string::npos; }),
+        events.end());
 }
 
 TEST_F(SavePhase, SaveFailureRaisesStopAgain) {

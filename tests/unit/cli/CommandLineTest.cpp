@@ -10,7 +10,9 @@ namespace {
 
 // An engine on the fakes, for checking what the command line puts into it.
 struct FakeEngine : FakeServices<EventLoop> {
-    explicit FakeEngine(std::vector<Rect> monitors = {Rect{0, 0, 1920, 1080}}) { screen.SetMonitors(std::move(monitors)); }
+    explicit FakeEngine(std::vector<Rect> monitors = {Rect{0, 0, 1920, 1080}}) {
+        screen.SetMonitors(std::move(monitors));
+    }
     TScreenCamera camera{Services()};
 };
 
@@ -57,9 +59,10 @@ TEST(CommandLine, RejectsBadArgumentsWithAMessage) {
 TEST(CommandLine, AppliesAreaDepthAndEffectsToTheEngine) {
     Options options;
     std::string error;
-    ASSERT_TRUE(Parse({"--snapshot", "a.bmp", "--area", "-5,7,64,48", "--colors", "16", "--no-cursor", "--effect",
-                       "brightness=-40", "--effect", "color-adjust=1,-2,3", "--effect", "invert", "--rotate", "vertical"},
-                      options, error))
+    ASSERT_TRUE(
+        Parse({"--snapshot", "a.bmp", "--area", "-5,7,64,48", "--colors", "16", "--no-cursor", "--effect",
+               "brightness=-40", "--effect", "color-adjust=1,-2,3", "--effect", "invert", "--rotate", "vertical"},
+              options, error))
         << error;
 
     FakeEngine engine;
@@ -81,8 +84,8 @@ TEST(CommandLine, AppliesAreaDepthAndEffectsToTheEngine) {
 TEST(CommandLine, RecordingOptionsReachTheEngine) {
     Options options;
     std::string error;
-    ASSERT_TRUE(Parse({"--follow-mouse", "640x480", "--fps", "25", "--mspf", "40", "--duration", "3725", "--codec", "H264",
-                       "--after", "--quality", "5000", "--keyframes", "50", "--no-frame", "clip.avi"},
+    ASSERT_TRUE(Parse({"--follow-mouse", "640x480", "--fps", "25", "--mspf", "40", "--duration", "3725", "--codec",
+                       "H264", "--after", "--quality", "5000", "--keyframes", "50", "--no-frame", "clip.avi"},
                       options, error))
         << error;
     EXPECT_EQ(options.outputFile, "clip.avi");

@@ -11,9 +11,10 @@ Bitmap Gradient(int w, int h) {
     Bitmap b(w, h, TPixelFormat::pf32bit);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixelRGB(x, y, static_cast<std::uint32_t>((x * 37 + y) & 0xFF) << 16 |
-                                    static_cast<std::uint32_t>((y * 53 + x * 3) & 0xFF) << 8 |
-                                    static_cast<std::uint32_t>((x * y) & 0xFF));
+            b.SetPixelRGB(x, y,
+                          static_cast<std::uint32_t>((x * 37 + y) & 0xFF) << 16 |
+                              static_cast<std::uint32_t>((y * 53 + x * 3) & 0xFF) << 8 |
+                              static_cast<std::uint32_t>((x * y) & 0xFF));
     return b;
 }
 

@@ -1,6 +1,6 @@
 // The checks a recording makes on its files before and while it writes them.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -15,7 +15,7 @@ namespace tolm {
 namespace {
 
 class FileChecks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         base = ::testing::TempDir() + "tolm-checks-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(base);

@@ -1,7 +1,7 @@
 #include "platform/Files.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@ namespace tolm {
 namespace {
 
 class PrivateFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         base = ::testing::TempDir() + "tolm-files-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(base);

@@ -90,7 +90,8 @@ TEST(ObjectPicker, FramesTheWindowUnderThePointer) {
 
     picker.Timer1Timer();
     EXPECT_EQ(w->bounds, (Rect{98, 35, 78, 39}));
-    EXPECT_EQ((Rect{picker.ObjLeft(), picker.ObjTop(), picker.ObjWidth(), picker.ObjHeight()}), (Rect{100, 50, 75, 23}));
+    EXPECT_EQ((Rect{picker.ObjLeft(), picker.ObjTop(), picker.ObjWidth(), picker.ObjHeight()}),
+              (Rect{100, 50, 75, 23}));
     EXPECT_EQ(desktop.lastIgnored, w->NativeId());
     ASSERT_EQ(w->paints.size(), 1u);
     EXPECT_EQ(w->paints[0].caption, "Cancel: Esc -- Select: Ctrl+Enter");

@@ -56,8 +56,9 @@ TEST(FreeHandPicker, CtrlClickOnASelectionConfirms) {
 TEST(FreeHandPicker, HintShowsPositionSizeAndKeys) {
     TFreeHandWindow w(Size{800, 600});
     w.FormMouseMove({10, 20});
-    EXPECT_EQ(w.Hint(), "X: 10 Y: 20\n\r----------------------------------------\n\rFor Cancel Press (Esc Key)\n\r"
-                        "For Select Press (Ctrl+Left Click)");
+    EXPECT_EQ(w.Hint(),
+              "X: 10 Y: 20\n\r----------------------------------------\n\rFor Cancel Press (Esc Key)\n\r"
+              "For Select Press (Ctrl+Left Click)");
     EXPECT_TRUE(w.Shape(1).visible);
     EXPECT_FALSE(w.Shape(3).visible);
     w.FormMouseDown(Button::left, false, {10, 20});
