@@ -34,6 +34,9 @@ class EngineRecording : public FfmpegEngineTest, public ::testing::WithParamInte
     void SetUp() override {
         FfmpegEngineTest::SetUp();
         if (HasFatalFailure()) return;
+        // A fixed area: one that follows the pointer would move with the area timer's ticks, which come in real
+        // time, while the recording runs on the manual clock.
+        camera->ScreenArea().SetScreenRegion(TScreenRegion::FixedStable);
         camera->ScreenArea().SetBounds(kArea);
     }
 
