@@ -85,6 +85,13 @@ class AviLibrary {
     // would write from its one stream without options. `path` is replaced at once, never half-written, and
     // `from` is gone. Only within one file system: on any failure both stay as they were, for Save to copy.
     virtual AviResult MoveFile(const std::string& from, const std::string& path) = 0;
+
+    // Whether Save can write video compressed by `fccHandler` (0: uncompressed frames of `bitCount` bits) into
+    // a file at `path`, whose name's ending says what kind of file it is. A library that writes only AVI
+    // files takes every codec.
+    virtual bool FileTakes(const std::string& /*path*/, std::uint32_t /*fccHandler*/, int /*bitCount*/) const {
+        return true;
+    }
 };
 
 }  // namespace tolm

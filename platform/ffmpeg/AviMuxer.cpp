@@ -8,16 +8,22 @@ extern "C" {
 }
 
 #include "platform/ffmpeg/AudioFormat.h"
+#include "platform/ffmpeg/ExtraData.h"
 #include "platform/ffmpeg/FfmpegErrors.h"
 
 namespace tolm::ffmpeg {
 
-AviResult AviMuxer::Create(const std::string& path, std::shared_ptr<AviMuxer>& out) {
+AviResult AviMuxer::Create(const std::string& path, std::shared_ptr<AviMuxer>& out, OutputContainer container) {
     if (path.empty()) return AVIERR_BADPARAM;
     auto muxer = std::make_shared<AviMuxer>();
+    muxer->container_ = container;
     AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, nullptr, "avi", nullptr) < 0 || !raw) return AVIERR_MEMORY;
+    if (avformat_alloc_output_context2(&raw, nullptr, MuxerName(container), nullptr) < 0 || !raw) return AVIERR_MEMORY;
     muxer->ctx_.reset(raw);
+    // MP4's index is moved to the front at the end, by reading the file again under this name.
+    av_freep(&raw->url);
+    raw->url = av_strdup(("file:" + path).c_str());
+    if (!raw->url) return AVIERR_MEMORY;
     muxer->packet_.reset(av_packet_alloc());
     if (!muxer->packet_) return AVIERR_MEMORY;
     // "file:" keeps a colon in the name from being read as a protocol.
@@ -69,10 +75,23 @@ AviResult AviMuxer::SetFormat(int index, const void* format, std::size_t size) {
         const AviResult rc = VideoParametersFromFormat(bytes, size, par);
         if (rc != AVIERR_OK) return rc;
         stream.raw = par.codec_id == AV_CODEC_ID_RAWVIDEO ? DescribeDibFormat(bytes, size) : std::nullopt;
+        if (!ContainerTakes(container_, par.codec_id, par.bits_per_coded_sample)) return AVIERR_UNSUPPORTED;
+        // A container with its own name for the codec refuses the AVI code.
+        if (container_ != OutputContainer::avi &&
+            avformat_query_codec(ctx_->oformat, par.codec_id, FF_COMPLIANCE_NORMAL) == 1)
+            par.codec_tag = 0;
     } else {
-        const AviResult rc = AudioParametersFromFormat(bytes, size, par);
+        AviResult rc = AudioParametersFromFormat(bytes, size, par);
         if (rc != AVIERR_OK) return rc;
         stream.blockAlign = par.block_align;
+        if (container_ == OutputContainer::mp4) {
+            rc = AacEncoder::Open(par, stream.aac);
+            if (rc == AVIERR_OK) rc = stream.aac->CopyParameters(par);
+            if (rc != AVIERR_OK) return rc;
+        } else if (container_ != OutputContainer::avi &&
+                   avformat_query_codec(ctx_->oformat, par.codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+            return AVIERR_UNSUPPORTED;
+        }
         stream.timeline = AVRational{1, par.sample_rate};
         ctx_->streams[index]->time_base = stream.timeline;
     }
@@ -100,7 +119,11 @@ AviResult AviMuxer::Start() {
         if (s.format.empty()) return AVIERR_BADFORMAT;
     AvDictionaryPtr options;
     // The frames arrive as bottom-up DIB rows; the header must say so.
-    DictSet(options, "flipped_raw_rgb", "1");
+    if (container_ == OutputContainer::avi) DictSet(options, "flipped_raw_rgb", "1");
+    // The index in front, so a player can start before the whole file is there.
+    if (container_ == OutputContainer::mp4) DictSet(options, "movflags", "+faststart");
+    // Matroska names raw frames only in YUV; ours, in RGB, go into its AVI-compatible track.
+    if (container_ == OutputContainer::matroska) DictSet(options, "allow_raw_vfw", "1");
     AVDictionary* raw = options.release();
     const int rc = avformat_write_header(ctx_.get(), &raw);
     options.reset(raw);
@@ -144,9 +167,26 @@ AviResult AviMuxer::WriteSamples(int index, std::int64_t start, std::int64_t sam
     } else if (size != static_cast<std::size_t>(samples) * static_cast<std::size_t>(stream.blockAlign)) {
         return AVIERR_BADSIZE;
     }
+    if (!started_ && container_ != OutputContainer::avi && stream.video) {
+        const AviResult rc = ExtraDataFromFrame(*ctx_->streams[index]->codecpar, bytes, size);
+        if (rc != AVIERR_OK) return rc;
+    }
     if (!started_) {
         const AviResult rc = Start();
         if (rc != AVIERR_OK) return rc;
+    }
+    const bool key = (flags & AVIIF_KEYFRAME) != 0;
+    if (container_ != OutputContainer::avi && stream.video) {
+        if (size > 0) return HoldFrame(index, start, bytes, size, key);
+        stream.next = start + 1;  // a repeat: the held frame lasts over it
+        return AVIERR_OK;
+    }
+    if (stream.aac) {
+        const AVRational timeBase = stream.aac->TimeBase();
+        const AviResult rc = stream.aac->Encode(start, bytes, samples,
+                                                [&](AVPacket& packet) { return WriteOwned(index, packet, timeBase); });
+        if (rc == AVIERR_OK) stream.next = start + samples;
+        return rc;
     }
     if (stream.video) {
         // Skipped positions become empty chunks: the file keeps its timeline and players hold the picture.
@@ -166,7 +206,61 @@ AviResult AviMuxer::WriteSamples(int index, std::int64_t start, std::int64_t sam
             bytes = opaque;
         }
     }
-    return WritePacket(index, start, samples, bytes, size, (flags & AVIIF_KEYFRAME) != 0);
+    return WritePacket(index, start, samples, bytes, size, key);
+}
+
+AviResult AviMuxer::HoldFrame(int index, std::int64_t position, const std::uint8_t* data, std::size_t size, bool key) {
+    Stream& stream = streams_[index];
+    const AviResult rc = WriteHeld(index, position);
+    if (rc != AVIERR_OK) return rc;
+    AvPacketPtr packet(av_packet_alloc());
+    if (!packet || av_new_packet(packet.get(), static_cast<int>(size)) < 0) return AVIERR_MEMORY;
+    if (stream.raw) {
+        // These containers store rows top-down, and a 32-bit pixel's fourth byte is read as alpha.
+        const std::size_t stride = stream.raw->stride;
+        const int height = stream.raw->height;
+        for (int y = 0; y < height; ++y)
+            std::memcpy(packet->data + stride * y, data + stride * (height - 1 - y), stride);
+        if (stream.raw->bits == 32)
+            for (std::size_t i = 3; i < size; i += 4) packet->data[i] = 0xFF;
+    } else {
+        std::memcpy(packet->data, data, size);
+    }
+    if (key) packet->flags |= AV_PKT_FLAG_KEY;
+    stream.held = std::move(packet);
+    stream.heldAt = position;
+    stream.next = position + 1;
+    return AVIERR_OK;
+}
+
+AviResult AviMuxer::WriteHeld(int index, std::int64_t end) {
+    Stream& stream = streams_[index];
+    if (!stream.held) return AVIERR_OK;
+    AvPacketPtr packet = std::move(stream.held);
+    packet->pts = stream.heldAt;
+    packet->dts = stream.heldAt;
+    packet->duration = std::max<std::int64_t>(end - stream.heldAt, 1);
+    return WriteOwned(index, *packet, stream.timeline);
+}
+
+AviResult AviMuxer::WriteOwned(int index, AVPacket& packet, AVRational timeBase) {
+    av_packet_rescale_ts(&packet, timeBase, ctx_->streams[index]->time_base);
+    packet.stream_index = index;
+    const int rc = av_interleaved_write_frame(ctx_.get(), &packet);
+    if (rc < 0) return Fail(rc, AVIERR_FILEWRITE);
+    return AVIERR_OK;
+}
+
+// The last frame lasts to the end of the timeline, repeats included, and the encoder gives up its sound.
+AviResult AviMuxer::WriteTails() {
+    for (int i = 0; i < static_cast<int>(streams_.size()); ++i) {
+        Stream& stream = streams_[i];
+        const AVRational timeBase = stream.aac ? stream.aac->TimeBase() : stream.timeline;
+        const AviResult rc = stream.aac ? stream.aac->Flush([&](AVPacket& p) { return WriteOwned(i, p, timeBase); })
+                                        : WriteHeld(i, stream.next);
+        if (rc != AVIERR_OK) return rc;
+    }
+    return AVIERR_OK;
 }
 
 AviResult AviMuxer::WritePacket(int index, std::int64_t position, std::int64_t samples, const std::uint8_t* data,
@@ -227,6 +321,7 @@ AviResult AviMuxer::Finish() {
     finished_ = true;
     AviResult result = failure_;
     if (!started_ && result == AVIERR_OK) result = Start();
+    if (started_ && result == AVIERR_OK) result = WriteTails();
     if (started_) {
         const int rc = av_write_trailer(ctx_.get());
         if (rc < 0 && result == AVIERR_OK) result = Fail(rc, AVIERR_FILEWRITE);

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "platform/VideoTypes.h"
+#include "platform/ffmpeg/AacEncoder.h"
 #include "platform/ffmpeg/AvHandles.h"
+#include "platform/ffmpeg/OutputContainer.h"
 #include "platform/ffmpeg/VideoFormat.h"
 
 namespace tolm::ffmpeg {
@@ -26,9 +28,12 @@ class PendingWrites {
 // An AVI file being written through libavformat's muxer, shared by the file object and its streams.
 // The header goes out with the first sample, once every stream has its format; the muxer switches to
 // OpenDML by itself past 1 GB. Thread-safe.
+// A save may write MP4 or Matroska instead, which know no empty frames: there a frame lasts until the next
+// one, the last until the end of the timeline, and MP4's sound is encoded to AAC on the way.
 class AviMuxer {
   public:
-    static AviResult Create(const std::string& path, std::shared_ptr<AviMuxer>& out);
+    static AviResult Create(const std::string& path, std::shared_ptr<AviMuxer>& out,
+                            OutputContainer container = OutputContainer::avi);
     AviMuxer() = default;  // use Create
     // A started file that nobody finished is completed, so what was recorded stays playable.
     ~AviMuxer();
@@ -67,6 +72,9 @@ class AviMuxer {
         std::int64_t next = 0;         // first position not yet written
         int blockAlign = 0;
         std::vector<std::uint8_t> scratch;
+        std::unique_ptr<AacEncoder> aac;  // MP4's sound
+        AvPacketPtr held;                 // MP4, Matroska: the last frame, until its duration is known
+        std::int64_t heldAt = 0;
     };
 
     AviResult WriteSamples(int index, std::int64_t start, std::int64_t samples, const void* data, std::size_t size,
@@ -75,9 +83,15 @@ class AviMuxer {
     AviResult WritePacket(int index, std::int64_t position, std::int64_t samples, const std::uint8_t* data,
                           std::size_t size, bool key);  // with the lock held
     AviResult Fail(int error, AviResult fallback);
+    // MP4 and Matroska (with the lock held): a frame is kept until the next says how long it lasts.
+    AviResult HoldFrame(int index, std::int64_t position, const std::uint8_t* data, std::size_t size, bool key);
+    AviResult WriteHeld(int index, std::int64_t end);
+    AviResult WriteOwned(int index, AVPacket& packet, AVRational timeBase);
+    AviResult WriteTails();
     void FlushNowAndThen();  // with the lock held
 
     mutable std::mutex mutex_;
+    OutputContainer container_ = OutputContainer::avi;
     AvOutputContextPtr ctx_;
     AvPacketPtr packet_;
     std::vector<Stream> streams_;

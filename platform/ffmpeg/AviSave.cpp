@@ -9,6 +9,7 @@
 #include "platform/ffmpeg/AviWriteFile.h"
 #include "platform/ffmpeg/CompressedStream.h"
 #include "platform/ffmpeg/FrameDecoder.h"
+#include "platform/ffmpeg/OutputContainer.h"
 #include "platform/ffmpeg/TempOutputFile.h"
 
 namespace tolm::ffmpeg {
@@ -178,7 +179,7 @@ AviResult SaveStreams(const std::string& path, const std::vector<std::shared_ptr
     AviResult rc = temp.Reserve(path);
     if (rc != AVIERR_OK) return rc;
     std::shared_ptr<AviMuxer> muxer;
-    rc = AviMuxer::Create(temp.Path(), muxer);
+    rc = AviMuxer::Create(temp.Path(), muxer, ContainerOf(path));
     if (rc != AVIERR_OK) return rc;
 
     std::vector<Source> sources(streams.size());

@@ -9,7 +9,8 @@
 
 namespace tolm::ffmpeg {
 
-// Writes `streams` in order into a new AVI file at `path`, interleaved by time. A video stream whose
+// Writes `streams` in order into a new file at `path`, interleaved by time: AVI, or MP4 or Matroska when the
+// name ends in .mp4 or .mkv. A video stream whose
 // options name a compressor is compressed on the way (decoded first when it is compressed already);
 // every other stream is copied sample by sample, skipped positions included. The file is written under a
 // temporary name and renamed at the end, so a failed or cancelled save leaves no output file.

@@ -6,6 +6,7 @@
 #include "platform/ffmpeg/AviSave.h"
 #include "platform/ffmpeg/AviWriteFile.h"
 #include "platform/ffmpeg/CompressedStream.h"
+#include "platform/ffmpeg/OutputContainer.h"
 #include "platform/ffmpeg/TempOutputFile.h"
 
 namespace tolm::ffmpeg {
@@ -53,7 +54,13 @@ AviResult FfmpegAviLibrary::Save(const std::string& path, const std::vector<std:
 }
 
 AviResult FfmpegAviLibrary::MoveFile(const std::string& from, const std::string& path) {
+    // The temporary file is an AVI: under another container's name it must be written again.
+    if (ContainerOf(path) != OutputContainer::avi) return AVIERR_UNSUPPORTED;
     return MoveIntoPlace(from, path);
+}
+
+bool FfmpegAviLibrary::FileTakes(const std::string& path, std::uint32_t fccHandler, int bitCount) const {
+    return ContainerTakesHandler(ContainerOf(path), fccHandler, bitCount);
 }
 
 }  // namespace tolm::ffmpeg

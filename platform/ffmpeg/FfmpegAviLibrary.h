@@ -23,6 +23,7 @@ class FfmpegAviLibrary final : public AviLibrary {
     AviResult Save(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
                    const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress) override;
     AviResult MoveFile(const std::string& from, const std::string& path) override;
+    bool FileTakes(const std::string& path, std::uint32_t fccHandler, int bitCount) const override;
 
   private:
     std::shared_ptr<const CompressorRegistry> registry_;
