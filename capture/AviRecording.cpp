@@ -161,7 +161,8 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
 RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
     Globals().SetOutputFile(outputFile);
     RecordingSession session;
-    if (SettleCompressor(session) == Settled::ended) return RecordOutcome::abandoned;
+    if (SettleCompressor(session) == Settled::ended || CheckOutputTakesVideo(session) == Settled::ended)
+        return RecordOutcome::abandoned;
     if (EndedByUser()) {
         // The worker's recording was stopped or cancelled while its compressor was settled (a key pressed while
         // a question was open): nothing to record or save.

@@ -350,6 +350,7 @@ class TScreenCamera {
     Settled ChooseDefaultCompressor(RecordingSession& session);
     Settled AbortRecording(RecordingSession& session);
     Settled EndSettling(const std::string& error);
+    Settled CheckOutputTakesVideo(RecordingSession& session);
     void CreateTempAvi(RecordingSession& session);
     void ReleaseVideo(RecordingSession& session);
     // A write that failed once frames were in the file: the recording ends and is saved from what was written.
