@@ -33,6 +33,17 @@ QString FolderPart(const QString& path) {
     return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+// AVI first: it is the default. The others are written for sharing.
+const QStringList kSaveFilters{QStringLiteral("Avi Files (*.avi)"), QStringLiteral("MP4 Files (*.mp4)"),
+                               QStringLiteral("Matroska Files (*.mkv)"), QStringLiteral("All Files (*.*)")};
+
+// "mp4" for "MP4 Files (*.mp4)"; AVI's for a filter without one ending.
+QString SuffixOfFilter(const QString& filter) {
+    const qsizetype dot = filter.lastIndexOf(QStringLiteral("*."));
+    const QString suffix = dot < 0 ? QString() : filter.mid(dot + 2).chopped(1);
+    return suffix == QStringLiteral("*") || suffix.isEmpty() ? QStringLiteral("avi") : suffix;
+}
+
 }  // namespace
 
 void TfrmMain::ConnectSettingHandlers() {
@@ -307,10 +318,17 @@ void TfrmMain::btnMoreInfoClick() {
 void TfrmMain::btnChooseSaveFileClick() {
     const QString current = EditOutputDir->text();
     QFileDialog dialog(this, QStringLiteral("Save To File"), FolderPart(current),
-                       QStringLiteral("Avi Files (*.avi);;All Files (*.*)"));
+                       kSaveFilters.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("avi"));
+    // The chosen type's ending goes on a name typed without one; the name shown picks its own type.
+    const QString suffix = QFileInfo(current).suffix().toLower();
+    const auto named = std::find_if(kSaveFilters.begin(), kSaveFilters.end(),
+                                    [&](const QString& filter) { return SuffixOfFilter(filter) == suffix; });
+    if (named != kSaveFilters.end()) dialog.selectNameFilter(*named);
+    dialog.setDefaultSuffix(SuffixOfFilter(dialog.selectedNameFilter()));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOfFilter(filter)); });
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.selectFile(QFileInfo(current).fileName());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
