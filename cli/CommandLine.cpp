@@ -98,6 +98,8 @@ const char* UsageText() {
            "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, or\n"
            "                                                   not saved); run it again for each older one\n"
            "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs [options]\n"
+           "An OUTPUT ending in .mp4 or .mkv is saved as MP4 or Matroska, to share, instead of AVI: MP4 takes\n"
+           "H264 (the sound becomes AAC), Matroska every compressor and the sound as recorded.\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
            "  --fps N                 playback rate of the file (default 50)\n"
            "  --mspf N                milliseconds of recording per frame (default 20)\n"
