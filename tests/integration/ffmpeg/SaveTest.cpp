@@ -59,6 +59,23 @@ class Save : public ::testing::Test {
         });
     }
 
+    // Frame 0 of the pattern in 24 bits, then empty positions up to 5: a still picture for 0.6 s.
+    void WriteOneFrameThenEmpty(const std::string& path) {
+        std::unique_ptr<AviFile> file;
+        ASSERT_EQ(video_.library->OpenFile(path, AviOpenMode::create, file), AVIERR_OK);
+        AviStreamInfo info;
+        info.fccType = streamtypeVIDEO;
+        info.dwScale = 1;
+        info.dwRate = 10;
+        std::shared_ptr<AviStream> stream;
+        ASSERT_EQ(file->CreateStream(info, stream), AVIERR_OK);
+        const PackedDib dib = MakeDib(Pattern(96, 64, 0), 24);
+        ASSERT_EQ(stream->SetFormat(0, dib.Data(), dib.FormatSize()), AVIERR_OK);
+        ASSERT_EQ(stream->Write(0, 1, dib.Bits(), dib.BitsSize(), AVIIF_KEYFRAME), AVIERR_OK);
+        ASSERT_EQ(stream->Write(5, 1, nullptr, 0, 0), AVIERR_OK);  // an empty frame closes the timeline
+        ASSERT_EQ(file->Finish(), AVIERR_OK);
+    }
+
     TempFolder folder_;
     Video video_;
     std::string videoPath_;
@@ -196,27 +213,28 @@ TEST_F(Save, RecompressesCompressedVideoWithAnotherCompressor) {
 TEST_F(Save, KeepsSkippedPositionsAtTheEnd) {
     // A stream whose last positions are empty keeps its length.
     const std::string gappy = folder_.Path("gappy.avi");
-    {
-        std::unique_ptr<AviFile> file;
-        ASSERT_EQ(video_.library->OpenFile(gappy, AviOpenMode::create, file), AVIERR_OK);
-        AviStreamInfo info;
-        info.fccType = streamtypeVIDEO;
-        info.dwScale = 1;
-        info.dwRate = 10;
-        std::shared_ptr<AviStream> stream;
-        ASSERT_EQ(file->CreateStream(info, stream), AVIERR_OK);
-        const PackedDib dib = MakeDib(Pattern(96, 64, 0), 24);
-        ASSERT_EQ(stream->SetFormat(0, dib.Data(), dib.FormatSize()), AVIERR_OK);
-        ASSERT_EQ(stream->Write(0, 1, dib.Bits(), dib.BitsSize(), AVIIF_KEYFRAME), AVIERR_OK);
-        ASSERT_EQ(stream->Write(5, 1, nullptr, 0, 0), AVIERR_OK);  // an empty frame closes the timeline
-        ASSERT_EQ(file->Finish(), AVIERR_OK);
-    }
+    ASSERT_NO_FATAL_FAILURE(WriteOneFrameThenEmpty(gappy));
     const auto source = FirstStream(gappy);
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->Info().dwLength, 6u);
     ASSERT_EQ(video_.library->Save(output_, {source}, {nullptr}, nullptr), AVIERR_OK);
     EXPECT_EQ(ProbeStream(output_, 0)["nb_frames"], "6");
     EXPECT_EQ(FirstStream(output_)->Info().dwLength, 6u);
+}
+
+// Matroska has no empty frames: the one frame lasts the whole timeline, its rows the right way up.
+TEST_F(Save, MatroskaKeepsTheTimelineOfRepeatsAndTheRowsUpright) {
+    const std::string still = folder_.Path("still.avi");
+    ASSERT_NO_FATAL_FAILURE(WriteOneFrameThenEmpty(still));
+    const std::string mkv = folder_.Path("still.mkv");
+    ASSERT_EQ(video_.library->Save(mkv, {FirstStream(still)}, {nullptr}, nullptr), AVIERR_OK);
+    int status = 0;
+    const std::string seconds =
+        RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quote(mkv), status);
+    EXPECT_NEAR(std::stod(seconds), 0.6, 0.001);
+    const std::string frame =
+        RunCommand("ffmpeg -v error -nostdin -i " + Quote(mkv) + " -frames:v 1 -f rawvideo -pix_fmt bgr0 -", status);
+    EXPECT_EQ(MeanDifference(std::vector<std::uint8_t>(frame.begin(), frame.end()), Pattern(96, 64, 0)), 0.0);
 }
 
 TEST_F(Save, NamedCompressorThatDoesNotExist) {
