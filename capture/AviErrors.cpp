@@ -1,5 +1,6 @@
 #include "capture/AviErrors.h"
 
+#include <cctype>
 #include <utility>
 
 namespace tolm {
@@ -50,6 +51,19 @@ std::string OpenErrorText(AviResult result) {
         default:
             return "Unknown error opening stream file";
     }
+}
+
+std::string NotStorableText(const std::string& codec, const std::string& path, bool recorded) {
+    const std::size_t dot = path.find_last_of("./");
+    std::string extension = dot == std::string::npos || path[dot] != '.' ? std::string() : path.substr(dot);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool mp4 = extension == ".mp4";
+    const std::string file = mp4                   ? "an MP4 file"
+                             : extension == ".mkv" ? "a Matroska (.mkv) file"
+                                                   : "a " + extension + " file";
+    std::string advice = mp4 ? "save as .mkv or .avi" : "save as .avi";
+    if (!recorded) advice = (mp4 ? "choose H.264 or " : "choose another compressor or ") + advice;
+    return codec + " cannot be stored in " + file + "; " + advice;
 }
 
 }  // namespace tolm

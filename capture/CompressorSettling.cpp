@@ -1,9 +1,8 @@
+#include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/CompressorTexts.h"
 #include "capture/ScreenCamera.h"
 #include "capture/SizeMultiple.h"
-
-#include <cctype>
 
 namespace tolm {
 namespace {
@@ -12,26 +11,6 @@ constexpr const char* kNoCompressorSelected = "You no selected compressor, use d
 constexpr const char* kCannotAdjust =
     "Error: This compressor cann`t work if the dimensions is adjusted slightly\r\nUse default compressor?";
 constexpr const char* kGrabFailed = "Error capturing a frame from screen.";
-
-std::string LowerExtension(const std::string& path) {
-    const std::size_t dot = path.find_last_of("./");
-    if (dot == std::string::npos || path[dot] != '.') return {};
-    std::string extension = path.substr(dot);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
-
-// "MS Video 1 cannot be stored in an MP4 file; choose H.264 or save as .mkv or .avi; ..."
-std::string NotStorableText(const std::string& codec, const std::string& path) {
-    const std::string extension = LowerExtension(path);
-    const bool mp4 = extension == ".mp4";
-    const std::string file = mp4                   ? "an MP4 file"
-                             : extension == ".mkv" ? "a Matroska (.mkv) file"
-                                                   : "a " + extension + " file";
-    return codec + " cannot be stored in " + file + "; " +
-           (mp4 ? "choose H.264 or save as .mkv or .avi" : "choose another compressor or save as .avi") +
-           "; the recording was not started.";
-}
 
 }  // namespace
 
@@ -105,7 +84,7 @@ TScreenCamera::Settled TScreenCamera::CheckOutputTakesVideo(RecordingSession& se
     session.firstFrame.reset();
     const std::string codec =
         raw ? "Uncompressed " + std::to_string(BitCount()) + "-bit video" : statistics_.VideoCodecName();
-    return EndSettling(NotStorableText(codec, Globals().OutputFile()));
+    return EndSettling(NotStorableText(codec, Globals().OutputFile(), false) + "; the recording was not started.");
 }
 
 // Compressors may need sizes that are multiples of 2, 4 or 8; the area grows (or, at the desktop's edge,

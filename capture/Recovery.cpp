@@ -71,6 +71,17 @@ bool SameFile(const std::string& a, const std::string& b) {
     return !a.empty() && !b.empty() && fs::equivalent(a, b, ec) && !ec;
 }
 
+// Why a file at `path` cannot hold the recorded video of `video`, or nothing when it can.
+std::string NotStorable(const AviLibrary& avi, AviStream& video, const std::string& path) {
+    const std::vector<std::uint8_t> format = video.Format();
+    if (format.size() < BitmapInfoHeader::kSize) return {};
+    const BitmapInfoHeader header = BitmapInfoHeader::ReadFrom(format.data());
+    if (avi.FileTakes(path, header.biCompression, header.biBitCount)) return {};
+    const std::string codec = header.biCompression == 0 ? "uncompressed " + std::to_string(header.biBitCount) + "-bit"
+                                                        : FourCCToString(header.biCompression);
+    return NotStorableText("Its " + codec + " video", path, true);
+}
+
 }  // namespace
 
 std::string TScreenCamera::LeftoverRecording::Description() const {
@@ -202,6 +213,13 @@ bool TScreenCamera::RecoverLeftover(const LeftoverRecording& leftover, const std
                     "saved into it and is kept in " +
                     Joined(files) + ".");
         return false;
+    }
+    // Said before the save rather than as its failure.
+    if (saved.front() == leftover.videoFile) {
+        if (const std::string refusal = NotStorable(services_.avi, *streams.front(), outputFile); !refusal.empty()) {
+            ReportError(refusal + ". The interrupted recording was not saved; it is kept in " + Joined(files) + ".");
+            return false;
+        }
     }
     const std::vector<const AviCompressOptions*> asTheyAre(streams.size(), nullptr);
     services_.host.SetBusyCursor(true);

@@ -96,5 +96,22 @@ TEST_F(ShareFormats, CodecTheFileCannotHoldIsRefusedBeforeRecording) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+// A killed recording's leftover in MS Video 1 is refused for MP4 and kept, then saved into Matroska.
+TEST_F(ShareFormats, RecoveryRefusesWhatTheFileCannotHoldAndWritesTheNamedKind) {
+    const pid_t recorder =
+        Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--codec", "MSVC", folder.Path("never.avi")}, log_);
+    ASSERT_TRUE(WaitForRecording(log_)) << Slurp(log_);
+    std::this_thread::sleep_for(2s);
+    ::kill(recorder, SIGKILL);
+    Wait(recorder);
+
+    EXPECT_EQ(Wait(Spawn({kBin + "/tolm-record", "--recover", folder.Path("out.mp4")}, log_)), 1);
+    EXPECT_NE(Slurp(log_).find("cannot be stored in an MP4 file"), std::string::npos) << Slurp(log_);
+    const std::string out = folder.Path("out.mkv");
+    ASSERT_EQ(Wait(Spawn({kBin + "/tolm-record", "--recover", out}, log_)), 0) << Slurp(log_);
+    EXPECT_NE(ProbeFormat(out).at("format_name").find("matroska"), std::string::npos);
+    EXPECT_EQ(ProbeStream(out, 0).at("codec_name"), "msvideo1");
+}
+
 }  // namespace
 }  // namespace tolm::testing
