@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include <cctype>
 #include <charconv>
 #include <map>
 
@@ -92,6 +93,14 @@ bool ParseRotate(const std::string& text, Options& options, std::string& error) 
 
 }  // namespace
 
+std::string DefaultCodecFor(const std::string& outputFile) {
+    // An MP4 file holds H.264 but not Motion JPEG, so a plain "tolm-record clip.mp4" must not be refused.
+    const std::string mp4 = ".mp4";
+    std::string ending = outputFile.size() >= mp4.size() ? outputFile.substr(outputFile.size() - mp4.size()) : "";
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ending == mp4 ? "H264" : "MJPG";
+}
+
 const char* UsageText() {
     return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
@@ -104,7 +113,8 @@ const char* UsageText() {
            "  --fps N                 playback rate of the file (default 50)\n"
            "  --mspf N                milliseconds of recording per frame (default 20)\n"
            "  --duration SECONDS      stop by itself after this time\n"
-           "  --codec FOURCC|none     compressor, e.g. MJPG, H264, MSVC (default MJPG); see --list-codecs\n"
+           "  --codec FOURCC|none     compressor, e.g. MJPG, H264, MSVC (default MJPG, for .mp4 H264); see\n"
+           "                          --list-codecs\n"
            "  --after                 record uncompressed, compress when saving\n"
            "  --quality N             1..10000 (default 10000)\n"
            "  --keyframes N           a key frame every N frames (default 300)\n"

@@ -59,6 +59,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
 // Puts the parsed area, colours, cursor and effects into the engine.
 void ApplyToCamera(const Options& options, TScreenCamera& camera);
 
+// The compressor a recording into `outputFile` gets without --codec: H.264 for MP4, else Motion JPEG.
+std::string DefaultCodecFor(const std::string& outputFile);
+
 const char* UsageText();
 
 }  // namespace tolm::cli

@@ -158,7 +158,7 @@ std::string SoundClockText(const TScreenCamera& camera) {
 
 bool PrepareCompressor(const Options& options, Session& session, std::string& error) {
     if (options.codec == "none") return true;
-    const std::string fourcc = options.codec.empty() ? "MJPG" : options.codec;
+    const std::string fourcc = options.codec.empty() ? DefaultCodecFor(options.outputFile) : options.codec;
     if (session.SelectCompressor(fourcc)) return true;
     error = "No compressor " + fourcc + " on this machine takes these frames. Try --list-codecs.";
     return false;
