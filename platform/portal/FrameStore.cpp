@@ -33,9 +33,25 @@ void FrameStore::Publish(std::vector<std::uint8_t>& pixels, int width, int heigh
 }
 
 void FrameStore::SetNegotiatedSize(int width, int height) {
-    const std::lock_guard lock(mutex_);
-    negotiatedWidth_ = width;
-    negotiatedHeight_ = height;
+    {
+        const std::lock_guard lock(mutex_);
+        negotiatedWidth_ = width;
+        negotiatedHeight_ = height;
+    }
+    arrived_.notify_all();
+}
+
+bool FrameStore::WaitForSize(std::chrono::milliseconds timeout, std::string& problem) {
+    std::unique_lock lock(mutex_);
+    arrived_.wait_for(lock, timeout, [this] { return negotiatedWidth_ > 0 || !ended_.empty(); });
+    if (!ended_.empty()) {
+        problem = ended_;
+        return false;
+    }
+    if (negotiatedWidth_ > 0) return true;
+    problem = "The desktop's screen sharing agreed on no picture format within " +
+              std::to_string((timeout.count() + 999) / 1000) + " s.";
+    return false;
 }
 
 void FrameStore::UpdatePointer(PointerUpdate& update) {

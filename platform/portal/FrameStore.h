@@ -41,6 +41,9 @@ class FrameStore {
     // when there is none or the stream ended.
     bool Cut(const Rect& area, Point origin, const PixelRows& dst, std::chrono::milliseconds firstFrameWait,
              std::string& problem);
+    // Waits up to `timeout` until the stream agreed on a size. False with `problem` set when it did not or the
+    // stream ended.
+    bool WaitForSize(std::chrono::milliseconds timeout, std::string& problem);
     // Whether a picture arrived since the sequence number in `seen`, which is brought up to date.
     bool ChangedSince(std::uint64_t& seen) const;
     // The newest picture's size, else the negotiated one; zero before either is known.

@@ -16,7 +16,8 @@ namespace {
 
 // A grab before the stream's first picture waits this long for it.
 constexpr std::chrono::milliseconds kFirstPictureWait{2000};
-// The desktop may take a moment to start a stream it just granted.
+// The desktop may take a moment to start a stream it just granted. Its first picture may come much later: some
+// desktops send one only once something on the screen changes.
 constexpr std::chrono::milliseconds kStartWait{5000};
 
 // One stream of the desktop's ScreenCast portal as the virtual desktop: a single monitor where the desktop
@@ -34,8 +35,7 @@ class PortalScreenSource final : public ScreenSource {
         if (fd < 0) return false;
         stream_ = portal::PipeWireStream::Open(fd, session_->Stream().node, pointerMetadata_, store_, error);
         if (!stream_) return false;
-        Bitmap probe(1, 1);
-        if (store_.Cut(Rect{origin_.x, origin_.y, 1, 1}, origin_, probe.Rows(), kStartWait, error)) return true;
+        if (store_.WaitForSize(kStartWait, error)) return true;
         stream_.reset();
         return false;
     }
