@@ -25,6 +25,11 @@ using Context = std::unique_ptr<pw_context, CDeleter<&pw_context_destroy>>;
 using Core = std::unique_ptr<pw_core, CDeleter<&pw_core_disconnect>>;
 using Stream = std::unique_ptr<pw_stream, CDeleter<&pw_stream_destroy>>;
 
+void DestroyRegistry(pw_registry* registry) {
+    pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registry));
+}
+using Registry = std::unique_ptr<pw_registry, CDeleter<&DestroyRegistry>>;
+
 constexpr std::size_t kParamBytes = 1024;
 
 // Holds the thread loop's lock for a scope, so the loop's thread does not run callbacks meanwhile.
@@ -47,8 +52,11 @@ struct PipeWireStream::Parts {
     ThreadLoop loop;  // declared first: the others go before it
     Context context;
     Core core;
+    Registry registry;
     Stream stream;
+    std::uint32_t node = 0;
     spa_hook coreListener{};
+    spa_hook registryListener{};
     spa_hook streamListener{};
     // Touched on the loop's thread only.
     std::optional<ByteOrder> order;
@@ -74,6 +82,12 @@ void OnCoreError(void* data, std::uint32_t id, int /*seq*/, int result, const ch
     if (id != PW_ID_CORE) return;
     static_cast<Parts*>(data)->store->End(std::string("The desktop's screen sharing ended: ") +
                                           (message ? message : std::strerror(-result)) + ".");
+}
+
+// A desktop that stops sharing removes the node; our stream merely pauses then, so this is what tells.
+void OnGlobalRemoved(void* data, std::uint32_t id) {
+    auto* parts = static_cast<Parts*>(data);
+    if (id == parts->node) parts->store->End("The desktop's screen sharing ended.");
 }
 
 void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
@@ -152,6 +166,11 @@ const pw_stream_events kStreamEvents = {
     .process = OnProcess,
 };
 
+const pw_registry_events kRegistryEvents = {
+    .version = PW_VERSION_REGISTRY_EVENTS,
+    .global_remove = OnGlobalRemoved,
+};
+
 const pw_core_events kCoreEvents = {
     .version = PW_VERSION_CORE_EVENTS,
     .error = OnCoreError,
@@ -165,6 +184,10 @@ bool Connect(Parts& parts, int fd, std::uint32_t node, std::string& error) {
         return false;
     }
     pw_core_add_listener(parts.core.get(), &parts.coreListener, &kCoreEvents, &parts);
+    parts.node = node;
+    parts.registry.reset(pw_core_get_registry(parts.core.get(), PW_VERSION_REGISTRY, 0));
+    if (parts.registry)
+        pw_registry_add_listener(parts.registry.get(), &parts.registryListener, &kRegistryEvents, &parts);
     parts.stream.reset(pw_stream_new(parts.core.get(), "tolm-screen-capture",
                                      pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
                                                        PW_KEY_MEDIA_ROLE, "Screen", nullptr)));
@@ -214,6 +237,7 @@ PipeWireStream::~PipeWireStream() {
     // The loop's thread ends first, so no callback runs while the stream, core and context go.
     pw_thread_loop_stop(parts_->loop.get());
     parts_->stream.reset();
+    parts_->registry.reset();
     if (parts_->core) spa_hook_remove(&parts_->coreListener);
     parts_->core.reset();
     parts_->context.reset();
