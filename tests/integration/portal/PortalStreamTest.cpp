@@ -121,6 +121,23 @@ TEST_F(PortalStream, PartsAreCutFromTheirPlace) {
         << source_->LastError();
 }
 
+// The preview and the recording worker grab at the same time while PipeWire's thread brings new pictures.
+TEST_F(PortalStream, ThreadsGrabAtOnce) {
+    const auto grabs = [] {
+        Bitmap image;
+        CursorImage cursor;
+        for (int i = 0; i < 50; ++i) {
+            EXPECT_TRUE(source_->Grab(Rect{0, 0, 320, 200}, image)) << source_->LastError();
+            source_->AreaChanged(Rect{0, 0, 320, 200});
+            EXPECT_TRUE(source_->QueryCursor(cursor));
+            std::this_thread::sleep_for(5ms);
+        }
+    };
+    std::thread preview(grabs);
+    grabs();
+    preview.join();
+}
+
 TEST_F(PortalStream, KeepsTheRestoreTokenPrivate) {
     struct stat file {};
     struct stat folder {};
