@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -134,12 +135,27 @@ void TakePicture(Parts& parts, const spa_buffer* buffer) {
     const std::uint64_t offset = data.chunk->offset;
     if (offset + static_cast<std::uint64_t>(stride) * (height - 1) + rowBytes > data.maxsize) return;
     const auto* pixels = static_cast<const std::uint8_t*>(data.data) + offset;
-    parts.spare.resize(rowBytes * height);
+    try {
+        parts.spare.resize(rowBytes * height);
+    } catch (const std::bad_alloc&) {  // on PipeWire's thread nobody could catch it
+        parts.store->End("Not enough memory for the desktop's " + std::to_string(width) + "x" + std::to_string(height) +
+                         " picture.");
+        return;
+    }
     for (int y = 0; y < height; ++y) {
         ConvertRow(pixels + static_cast<std::size_t>(stride) * y, parts.spare.data() + rowBytes * y, width,
                    *parts.order);
     }
     parts.store->Publish(parts.spare, width, height);
+}
+
+void TakePointer(Parts& parts, const spa_buffer* buffer) {
+    PointerUpdate pointer;
+    try {
+        if (ReadPointerMetadata(buffer, pointer)) parts.store->UpdatePointer(pointer);
+    } catch (const std::bad_alloc&) {
+        // The pointer keeps its last image; the picture matters more.
+    }
 }
 
 // Only the newest waiting buffer's picture is wanted; the pointer is read from every one, since its image
@@ -149,8 +165,7 @@ void OnProcess(void* data) {
     pw_stream* stream = parts->stream.get();
     pw_buffer* newest = nullptr;
     while (pw_buffer* next = pw_stream_dequeue_buffer(stream)) {
-        PointerUpdate pointer;
-        if (parts->pointerMetadata && ReadPointerMetadata(next->buffer, pointer)) parts->store->UpdatePointer(pointer);
+        if (parts->pointerMetadata) TakePointer(*parts, next->buffer);
         if (newest != nullptr) pw_stream_queue_buffer(stream, newest);
         newest = next;
     }
