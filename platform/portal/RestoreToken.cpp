@@ -66,8 +66,11 @@ std::string DefaultRestoreTokenFile() {
 std::string ReadRestoreToken(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return {};
-    std::string token;
-    std::getline(in, token);
+    // Only as much as a token can take: the file may be anything.
+    std::string token(kMaxTokenBytes + 2, '\0');
+    in.read(token.data(), static_cast<std::streamsize>(token.size()));
+    token.resize(static_cast<std::size_t>(in.gcount()));
+    if (!token.empty() && token.back() == '\n') token.pop_back();
     return LooksLikeToken(token) ? token : std::string();
 }
 
