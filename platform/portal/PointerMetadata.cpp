@@ -13,19 +13,26 @@ namespace {
 // Larger pointers than this are not real ones.
 constexpr int kMaxPointerSide = 1024;
 
-// The bitmap at the metadata's bitmap offset; `update` gets an empty image for a hidden pointer.
+// The bitmap at the metadata's bitmap offset, when it brings a new image; an empty one for a hidden pointer.
 void ReadBitmap(const spa_meta& meta, const spa_meta_cursor& cursor, PointerUpdate& update) {
     const std::uint64_t at = cursor.bitmap_offset;
-    if (at < sizeof(spa_meta_cursor) || at + sizeof(spa_meta_bitmap) > meta.size) return;
+    if (at < sizeof(spa_meta_cursor) || at % alignof(spa_meta_bitmap) != 0 ||
+        at + sizeof(spa_meta_bitmap) > meta.size) {
+        return;
+    }
     const auto* bitmap = reinterpret_cast<const spa_meta_bitmap*>(static_cast<const std::uint8_t*>(meta.data) + at);
-    if (bitmap->format == 0) return;
-    update.hasImage = true;
-    update.width = update.height = 0;
-    update.argb.clear();
-    const auto order = ByteOrderOf(bitmap->format);
+    if (bitmap->format == 0) return;  // no new image
     const int width = static_cast<int>(bitmap->size.width);
     const int height = static_cast<int>(bitmap->size.height);
-    if (!order || bitmap->offset < sizeof(spa_meta_bitmap) || width <= 0 || height <= 0 || width > kMaxPointerSide ||
+    if (bitmap->offset == 0 || width == 0 || height == 0) {  // the pointer is hidden
+        update.hasImage = true;
+        update.width = update.height = 0;
+        update.argb.clear();
+        return;
+    }
+    // A malformed image is left out; the pointer keeps its last one.
+    const auto order = ByteOrderOf(bitmap->format);
+    if (!order || bitmap->offset < sizeof(spa_meta_bitmap) || width < 0 || height < 0 || width > kMaxPointerSide ||
         height > kMaxPointerSide || bitmap->stride < width * 4) {
         return;
     }
@@ -33,6 +40,7 @@ void ReadBitmap(const spa_meta& meta, const spa_meta_cursor& cursor, PointerUpda
                               static_cast<std::uint64_t>(width) * 4;
     if (end > meta.size) return;
     const auto* pixels = reinterpret_cast<const std::uint8_t*>(bitmap) + bitmap->offset;
+    update.hasImage = true;
     update.width = width;
     update.height = height;
     update.argb.resize(static_cast<std::size_t>(width) * height);

@@ -1,15 +1,18 @@
 // How pictures from the stream become our rows and grab areas, without a desktop.
 #include <gtest/gtest.h>
+#include <spa/buffer/meta.h>
 #include <spa/param/video/raw.h>
 
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "imaging/Bitmap.h"
 #include "platform/portal/FrameStore.h"
 #include "platform/portal/PixelLayouts.h"
+#include "platform/portal/PointerMetadata.h"
 #include "platform/portal/ScreenCastSession.h"
 
 namespace tolm::portal {
@@ -47,6 +50,42 @@ TEST(CursorModes, MetadataWhereOfferedElseThePaintedPointerOnlyWhenWanted) {
     EXPECT_EQ(ChooseCursorMode(kCursorHidden | kCursorEmbedded | kCursorMetadata, false), kCursorMetadata);
     EXPECT_EQ(ChooseCursorMode(kCursorHidden | kCursorEmbedded, true), kCursorEmbedded);
     EXPECT_EQ(ChooseCursorMode(kCursorHidden | kCursorEmbedded, false), kCursorHidden);
+}
+
+// Cursor metadata as a desktop lays it out: the cursor, then a bitmap header, then a 2x1 RGBA image.
+class PointerMetadataRead : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto* cursor = reinterpret_cast<spa_meta_cursor*>(bytes_.data());
+        *cursor = spa_meta_cursor{7, 0, {30, 40}, {1, 0}, sizeof(spa_meta_cursor)};
+        auto* bitmap = reinterpret_cast<spa_meta_bitmap*>(bytes_.data() + sizeof(spa_meta_cursor));
+        *bitmap = spa_meta_bitmap{SPA_VIDEO_FORMAT_RGBA, {2, 1}, 8, sizeof(spa_meta_bitmap)};
+        const std::uint8_t pixels[8] = {0xff, 0, 0, 0xff, 0, 0, 0, 0};  // opaque red, transparent
+        std::memcpy(bytes_.data() + sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap), pixels, sizeof(pixels));
+    }
+    bool Read(std::uint32_t metaSize, PointerUpdate& update) {
+        spa_meta meta{SPA_META_Cursor, metaSize, bytes_.data()};
+        spa_buffer buffer{1, 0, &meta, nullptr};
+        return ReadPointerMetadata(&buffer, update);
+    }
+
+    alignas(8) std::array<std::uint8_t, sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 8> bytes_{};
+};
+
+TEST_F(PointerMetadataRead, TakesPositionHotspotAndImage) {
+    PointerUpdate update;
+    ASSERT_TRUE(Read(bytes_.size(), update));
+    EXPECT_EQ(update.position, (Point{30, 40}));
+    EXPECT_EQ(update.hotspot, (Point{1, 0}));
+    ASSERT_TRUE(update.hasImage);
+    EXPECT_EQ(update.argb, (std::vector<std::uint32_t>{0xffff0000u, 0u}));
+}
+
+TEST_F(PointerMetadataRead, IgnoresAnImageReachingPastTheMetadata) {
+    PointerUpdate update;
+    ASSERT_TRUE(Read(bytes_.size() - 1, update));
+    EXPECT_EQ(update.position, (Point{30, 40}));
+    EXPECT_FALSE(update.hasImage);
 }
 
 // A 4x3 picture whose pixel (x, y) holds blue x+1, green y+1.
