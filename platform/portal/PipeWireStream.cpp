@@ -1,7 +1,6 @@
 #include "platform/portal/PipeWireStream.h"
 
 #include <pipewire/pipewire.h>
-#include <spa/buffer/meta.h>
 #include <spa/param/format-utils.h>
 #include <spa/param/video/format-utils.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "platform/CDeleter.h"
+#include "platform/portal/PictureCopy.h"
 #include "platform/portal/PixelLayouts.h"
 #include "platform/portal/PointerMetadata.h"
 #include "platform/portal/StreamParams.h"
@@ -111,40 +111,24 @@ void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
     parts->store->SetNegotiatedSize(parts->width, parts->height);
     std::uint8_t buffer[kParamBytes];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    const spa_pod* params[3];
+    const spa_pod* params[4];
     const int count = BuildBufferParams(&builder, parts->pointerMetadata, params);
     pw_stream_update_params(parts->stream.get(), params, static_cast<std::uint32_t>(count));
 }
 
-// Converts the picture of `buffer` into the store; a corrupted, empty or too small one brings no new picture.
+// Converts the picture of `buffer` into the store, when it brings one.
 void TakePicture(Parts& parts, const spa_buffer* buffer) {
-    const int width = parts.width;
-    const int height = parts.height;
-    if (!parts.order || width <= 0 || height <= 0 || buffer->n_datas < 1) return;
-    const auto* header = static_cast<const spa_meta_header*>(
-        spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
-    if (header != nullptr && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED) != 0) return;
-    const spa_data& data = buffer->datas[0];
-    if (data.data == nullptr || data.chunk == nullptr || data.chunk->size == 0 ||
-        (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) != 0) {
-        return;
-    }
-    const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * 4;
-    const std::int64_t stride = data.chunk->stride != 0 ? data.chunk->stride : static_cast<std::int64_t>(rowBytes);
-    if (stride < static_cast<std::int64_t>(rowBytes)) return;
-    const std::uint64_t offset = data.chunk->offset;
-    if (offset + static_cast<std::uint64_t>(stride) * (height - 1) + rowBytes > data.maxsize) return;
-    const auto* pixels = static_cast<const std::uint8_t*>(data.data) + offset;
+    if (!parts.order) return;
+    int width = 0;
+    int height = 0;
     try {
-        parts.spare.resize(rowBytes * height);
+        if (!CopyPicture(*buffer, PictureFormat{*parts.order, parts.width, parts.height}, parts.spare, width, height)) {
+            return;
+        }
     } catch (const std::bad_alloc&) {  // on PipeWire's thread nobody could catch it
-        parts.store->End("Not enough memory for the desktop's " + std::to_string(width) + "x" + std::to_string(height) +
-                         " picture.");
+        parts.store->End("Not enough memory for the desktop's " + std::to_string(parts.width) + "x" +
+                         std::to_string(parts.height) + " picture.");
         return;
-    }
-    for (int y = 0; y < height; ++y) {
-        ConvertRow(pixels + static_cast<std::size_t>(stride) * y, parts.spare.data() + rowBytes * y, width,
-                   *parts.order);
     }
     parts.store->Publish(parts.spare, width, height);
 }

@@ -41,7 +41,7 @@ const spa_pod* BuildFormatParam(spa_pod_builder* builder) {
         SPA_POD_CHOICE_RANGE_Fraction(&defaultMaxRate, &minMaxRate, &maxMaxRate)));
 }
 
-int BuildBufferParams(spa_pod_builder* builder, bool pointerMetadata, const spa_pod* params[3]) {
+int BuildBufferParams(spa_pod_builder* builder, bool pointerMetadata, const spa_pod* params[4]) {
     int count = 0;
     params[count++] = static_cast<const spa_pod*>(
         spa_pod_builder_add_object(builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
@@ -49,6 +49,9 @@ int BuildBufferParams(spa_pod_builder* builder, bool pointerMetadata, const spa_
     params[count++] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
         SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    params[count++] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_VideoCrop),
+        SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_region))));
     if (pointerMetadata) {
         params[count++] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
             builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),

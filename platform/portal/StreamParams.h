@@ -8,7 +8,8 @@ namespace tolm::portal {
 const spa_pod* BuildFormatParam(spa_pod_builder* builder);
 
 // Once the format is agreed: buffers in shared memory only (never DMA-BUF, which we would have to import),
-// plus the header metadata, and the cursor metadata when `pointerMetadata`. Fills `params`, returns how many.
-int BuildBufferParams(spa_pod_builder* builder, bool pointerMetadata, const spa_pod* params[3]);
+// plus the header and crop metadata, and the cursor metadata when `pointerMetadata`. Fills `params`, returns how
+// many.
+int BuildBufferParams(spa_pod_builder* builder, bool pointerMetadata, const spa_pod* params[4]);
 
 }  // namespace tolm::portal

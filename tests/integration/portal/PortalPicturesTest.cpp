@@ -11,6 +11,7 @@
 
 #include "imaging/Bitmap.h"
 #include "platform/portal/FrameStore.h"
+#include "platform/portal/PictureCopy.h"
 #include "platform/portal/PixelLayouts.h"
 #include "platform/portal/PointerMetadata.h"
 #include "platform/portal/ScreenCastSession.h"
@@ -50,6 +51,65 @@ TEST(CursorModes, MetadataWhereOfferedElseThePaintedPointerOnlyWhenWanted) {
     EXPECT_EQ(ChooseCursorMode(kCursorHidden | kCursorEmbedded | kCursorMetadata, false), kCursorMetadata);
     EXPECT_EQ(ChooseCursorMode(kCursorHidden | kCursorEmbedded, true), kCursorEmbedded);
     EXPECT_EQ(ChooseCursorMode(kCursorHidden | kCursorEmbedded, false), kCursorHidden);
+}
+
+// A 3x2 BGRx picture in rows of 16 bytes (4 of padding) whose pixel (x, y) has blue 10*y + x.
+class PictureCopyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (int y = 0; y < 2; ++y) {
+            for (int x = 0; x < 3; ++x) memory_[y * 16 + x * 4] = static_cast<std::uint8_t>(10 * y + x);
+        }
+        data_.type = SPA_DATA_MemPtr;
+        data_.maxsize = sizeof(memory_);
+        data_.data = memory_;
+        data_.chunk = &chunk_;
+        chunk_ = spa_chunk{0, sizeof(memory_), 16, 0};
+    }
+    bool Copy(std::vector<std::uint8_t>& pixels, int& width, int& height) {
+        spa_buffer buffer{static_cast<std::uint32_t>(metas_.size()), 1, metas_.data(), &data_};
+        return CopyPicture(buffer, PictureFormat{*ByteOrderOf(SPA_VIDEO_FORMAT_BGRx), 3, 2}, pixels, width, height);
+    }
+
+    std::uint8_t memory_[32] = {};
+    spa_chunk chunk_{};
+    spa_data data_{};
+    std::vector<spa_meta> metas_;
+};
+
+TEST_F(PictureCopyTest, FollowsTheStride) {
+    std::vector<std::uint8_t> pixels;
+    int width = 0;
+    int height = 0;
+    ASSERT_TRUE(Copy(pixels, width, height));
+    ASSERT_EQ(pixels.size(), 3u * 2 * 4);
+    EXPECT_EQ(pixels[(1 * 3 + 2) * 4], 12);  // (2, 1)
+}
+
+TEST_F(PictureCopyTest, CutsToTheCropRegion) {
+    spa_meta_region crop{{{1, 1}, {2, 1}}};
+    metas_.push_back(spa_meta{SPA_META_VideoCrop, sizeof(crop), &crop});
+    std::vector<std::uint8_t> pixels;
+    int width = 0;
+    int height = 0;
+    ASSERT_TRUE(Copy(pixels, width, height));
+    ASSERT_EQ(width, 2);
+    ASSERT_EQ(height, 1);
+    EXPECT_EQ(pixels[0], 11);
+    EXPECT_EQ(pixels[4], 12);
+}
+
+TEST_F(PictureCopyTest, BringsNoPictureFromAShortCorruptedOrEmptyBuffer) {
+    std::vector<std::uint8_t> pixels;
+    int width = 0;
+    int height = 0;
+    data_.maxsize = 16 + 11;  // the last row's last pixel missing
+    EXPECT_FALSE(Copy(pixels, width, height));
+    data_.maxsize = sizeof(memory_);
+    chunk_.flags = SPA_CHUNK_FLAG_CORRUPTED;
+    EXPECT_FALSE(Copy(pixels, width, height));
+    chunk_ = spa_chunk{0, 0, 16, 0};
+    EXPECT_FALSE(Copy(pixels, width, height));
 }
 
 // Cursor metadata as a desktop lays it out: the cursor, then a bitmap header, then a 2x1 RGBA image.
