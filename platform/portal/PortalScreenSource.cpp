@@ -102,7 +102,9 @@ class PortalScreenSource final : public ScreenSource {
     const Point origin_;
     const bool pointerMetadata_;
     portal::FrameStore store_;
-    std::uint64_t seen_ = 0;  // guarded by the store's lock
+    // The number of the last picture AreaChanged reported, guarded by the store's lock; none has this one, so the
+    // first call says true.
+    std::uint64_t seen_ = ~std::uint64_t{0};
     std::unique_ptr<portal::PipeWireStream> stream_;
     mutable std::mutex errorMutex_;
     std::string lastError_;
