@@ -17,6 +17,7 @@
 #include "integration/driver/ProgramRuns.h"
 #include "integration/ffmpeg/FfmpegTestSupport.h"
 #include "platform/portal/PortalScreenSource.h"
+#include "support/ScopedEnv.h"
 
 namespace tolm::testing {
 namespace {
@@ -31,6 +32,17 @@ Rect ExpectedOutput() {
 
 bool SamePixels(const Bitmap& a, const Bitmap& b) {
     return a.Width() == b.Width() && a.Height() == b.Height() && std::memcmp(a.Bits(), b.Bits(), a.ByteSize()) == 0;
+}
+
+TEST(PortalAvailability, AMissingSessionBusIsNamed) {
+    const ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolm-test-bus");
+    std::string why;
+    EXPECT_FALSE(PortalAvailable(why));
+    EXPECT_EQ(why, "no session bus");
+    std::string error;
+    std::vector<std::string> notices;
+    EXPECT_EQ(CreatePortalScreenSource(PortalOptions{}, error, notices), nullptr);
+    EXPECT_NE(error.find("session bus"), std::string::npos) << error;
 }
 
 // One grant of the desktop for all tests: each grant may ask the user, and every start costs a second.
