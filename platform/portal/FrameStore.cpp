@@ -87,7 +87,8 @@ bool FrameStore::Cut(const Rect& area, Point origin, const PixelRows& dst, std::
     }
     if (sequence_ == 0) {
         problem = "The desktop's screen sharing sent no picture within " +
-                  std::to_string((firstFrameWait.count() + 999) / 1000) + " s.";
+                  std::to_string((firstFrameWait.count() + 999) / 1000) +
+                  " s; some desktops send the first one only once something on the screen changes.";
         return false;
     }
     const Rect visible = Clip(area, Rect{origin.x, origin.y, width_, height_});
