@@ -15,7 +15,8 @@ namespace tolm::portal {
 namespace {
 
 constexpr std::chrono::seconds kAnswerTimeout{10};
-// Start may show the desktop's chooser; the user gets time to pick, but a chooser nobody answers ends.
+// SelectSources (wlroots desktops) or Start (others) may show the desktop's chooser; the user gets time to
+// pick, but a chooser nobody answers ends.
 constexpr std::chrono::seconds kChooserTimeout{120};
 constexpr std::uint32_t kSourceMonitor = 1;
 constexpr std::uint32_t kSourceWindow = 2;
@@ -158,7 +159,7 @@ bool ScreenCastSession::SelectSources(bool wantCursor, const std::string& tokenF
         if (r >= 0) r = sd_bus_message_close_container(call);
         return r;
     };
-    if (!CallAndWait(bus_.get(), "SelectSources", write, kAnswerTimeout, response, error)) return false;
+    if (!CallAndWait(bus_.get(), "SelectSources", write, kChooserTimeout, response, error)) return false;
     return Granted(response, "SelectSources", error);
 }
 
