@@ -233,12 +233,17 @@ std::unique_ptr<PipeWireStream> PipeWireStream::Open(int fd, std::uint32_t node,
 PipeWireStream::PipeWireStream(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
 
 PipeWireStream::~PipeWireStream() {
-    // The loop's thread ends first, so no callback runs while the stream, core and context go.
+    // The stream goes while the loop runs and is held: once it is disconnected neither the loop's thread nor
+    // PipeWire's data thread calls it. With the loop stopped first, the data thread would run our callbacks
+    // itself, beside the stream's destruction.
+    {
+        const LoopLock lock(parts_->loop.get());
+        parts_->stream.reset();
+        parts_->registry.reset();
+        if (parts_->core) spa_hook_remove(&parts_->coreListener);
+        parts_->core.reset();
+    }
     pw_thread_loop_stop(parts_->loop.get());
-    parts_->stream.reset();
-    parts_->registry.reset();
-    if (parts_->core) spa_hook_remove(&parts_->coreListener);
-    parts_->core.reset();
     parts_->context.reset();
     parts_->loop.reset();
 }
