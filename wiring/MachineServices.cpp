@@ -18,9 +18,8 @@ namespace {
 // What a Wayland desktop does not let a program do, said once at the start rather than found out.
 void AddWaylandLimits(std::vector<std::string>& warnings) {
     warnings.push_back(
-        "Wayland: no global hot keys (this desktop offers no GlobalShortcuts portal): Shift+Esc, "
-        "Esc, Ctrl+Enter and Pause do not reach the recorder; stop, cancel and pause it from the "
-        "program itself.");
+        "Wayland: no global hot keys: Shift+Esc, Esc, Ctrl+Enter and Pause do not reach the recorder; stop, "
+        "cancel and pause it from the program itself.");
     warnings.push_back(
         "Wayland: no blinking frame round the area (the desktop does not let a program draw over "
         "others).");
