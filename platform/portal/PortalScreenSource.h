@@ -23,7 +23,8 @@ bool PortalAvailable(std::string& why);
 
 // Asks the desktop's ScreenCast portal for a monitor (or a window, where the desktop offers it) and reads it
 // through PipeWire. Null with `error` set when the desktop refuses or has no portal. Lines the user should
-// read once (what this desktop cannot give) are appended to `notices`.
+// read once (what this desktop cannot give) are appended to `notices`. Blocks while the desktop asks the user
+// (its chooser gets up to two minutes), so a window program calls it from a worker and keeps serving its events.
 std::unique_ptr<ScreenSource> CreatePortalScreenSource(const PortalOptions& options, std::string& error,
                                                        std::vector<std::string>& notices);
 
