@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "app/AppWindows.h"
+#include "app/ScreenBackendChoice.h"
 #include "capture/ScreenCamera.h"
 
 namespace tolm {
@@ -130,6 +131,14 @@ void TfrmOption::BuildControls() {
     grid->addWidget(audioVolumeLabel_, 5, 0);
     grid->addWidget(AudioVolume, 5, 1);
     grid->addWidget(LabelVolume, 5, 2);
+
+    ScreenSource = MakeList(settings, "ScreenSource");
+    ScreenSource->addItems(
+        {QStringLiteral("Automatic"), QStringLiteral("X11 server"), QStringLiteral("Wayland portal")});
+    ScreenSource->setToolTip(QStringLiteral("Where the screen is read from; takes effect at the next start"));
+    grid->addWidget(MakeLabel(settings, QStringLiteral("Screen source :")), 6, 0);
+    grid->addWidget(ScreenSource, 6, 1);
+    grid->addWidget(MakeLabel(settings, QStringLiteral("(next start)")), 6, 2);
     grid->setColumnStretch(1, 1);
 
     auto* frames = new QGroupBox(QStringLiteral("Video frame parameters :"), this);
@@ -260,6 +269,7 @@ void TfrmOption::FormShow() {
         TrackBarPlayback->setValue(camera_.PlayBack_FPS());  // the slider clamps to its range
         EditKeyFrames->setText(QString::number(camera_.KeyFramesEvery()));
         VideoQuality->setValue(camera_.CompressionQuality() / 1000);
+        ScreenSource->setCurrentIndex(static_cast<int>(LoadScreenBackendChoice()));
         UpdateLabels();
         UpdateCompressorButtons();
     });
@@ -404,6 +414,9 @@ void TfrmOption::Button2Click() {
         camera_.SetPlayBack_FPS(FPlaybackFPS);
         camera_.SetUseAudioRecord(AudioRecord->isChecked());
         camera_.SetAudioFormatIndex(AudioFormat->currentIndex());
+        const auto backend = static_cast<ScreenBackend>(ScreenSource->currentIndex());
+        if (std::string error; backend != LoadScreenBackendChoice() && !SaveScreenBackendChoice(backend, error))
+            ShowError(QStringLiteral("The screen source is kept as it was. %1").arg(QString::fromStdString(error)));
         accept();
     });
 }

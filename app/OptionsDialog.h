@@ -80,6 +80,7 @@ class TfrmOption final : public QDialog {
     QComboBox* AudioFormat = nullptr;
     QLabel* audioInputLabel_ = nullptr;
     QComboBox* AudioInput = nullptr;
+    QComboBox* ScreenSource = nullptr;  // ScreenBackend's order: automatic, x11, portal
     QLabel* audioVolumeLabel_ = nullptr;
     QSlider* AudioVolume = nullptr;
     QLabel* LabelVolume = nullptr;

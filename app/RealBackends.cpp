@@ -8,20 +8,35 @@ namespace tolm {
 
 RealBackends::RealBackends() = default;
 
-bool RealBackends::CanOpenDisplay(std::string& error) {
+namespace {
+
+std::string CannotOpen(ScreenBackend backend, const std::string& why) {
+    MachineOptions options;
+    options.backend = backend;
+    if (MachineServices::ChosenBackend(options) == ScreenBackend::portal) return why;
+    return "Cannot open the X display: " + why;
+}
+
+}  // namespace
+
+bool RealBackends::CanOpenDisplay(ScreenBackend backend, std::string& error) {
+    MachineOptions options;
+    options.backend = backend;
     std::string screenError;
-    if (MachineServices::CanOpenDisplay("", screenError)) return true;
-    error = "Cannot open the X display: " + screenError;
+    if (MachineServices::CanOpenDisplay(options, screenError)) return true;
+    error = CannotOpen(backend, screenError);
     return false;
 }
 
-std::unique_ptr<RealBackends> RealBackends::Open(std::string& error) {
+std::unique_ptr<RealBackends> RealBackends::Open(ScreenBackend backend, std::string& error) {
     auto b = std::make_unique<RealBackends>();
     b->mainThread_ = std::make_unique<QtMainThread>();
+    MachineOptions options;
+    options.backend = backend;
     std::string machineError;
-    b->machine_ = MachineServices::Open("", *b->mainThread_, machineError);
+    b->machine_ = MachineServices::Open(options, *b->mainThread_, machineError);
     if (!b->machine_) {
-        error = "Cannot open the X display: " + machineError;
+        error = CannotOpen(backend, machineError);
         return nullptr;
     }
     for (const std::string& warning : b->machine_->Warnings())

@@ -11,10 +11,12 @@
 #include <memory>
 
 #include "app/AppWindows.h"
+#include "app/DialogOwner.h"
 #include "app/FilterEffectsDialog.h"
 #include "app/MainWindow.h"
 #include "app/OptionsDialog.h"
 #include "app/RealBackends.h"
+#include "app/ScreenBackendChoice.h"
 #include "app/SingleInstance.h"
 
 namespace {
@@ -29,12 +31,24 @@ bool HasDisplay() {
     return false;
 }
 
-int Run() {
+// What the desktop cannot give, shown once beside the window rather than found out by a key that does nothing.
+void ShowDesktopLimits(const std::vector<std::string>& warnings, QWidget* window) {
+    QString text;
+    for (const std::string& line : warnings) text += QString::fromStdString(line) + QStringLiteral("\n\n");
+    auto* box = new QMessageBox(QMessageBox::Information, tolm::kApplicationTitle, text.trimmed(), QMessageBox::Ok,
+                                tolm::DialogOwner(window));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    tolm::KeepInSight(box);
+    box->show();
+}
+
+int Run(tolm::ScreenBackend backend) {
     QApplication::setApplicationName(tolm::kApplicationTitle);
     if (QFile::exists(kIconResource)) QApplication::setWindowIcon(QIcon(kIconResource));
 
     std::string error;
-    std::unique_ptr<tolm::RealBackends> backends = tolm::RealBackends::Open(error);
+    std::unique_ptr<tolm::RealBackends> backends = tolm::RealBackends::Open(backend, error);
     if (!backends) {
         QMessageBox::critical(nullptr, tolm::kApplicationTitle, QString::fromStdString(error));
         return 1;
@@ -47,6 +61,8 @@ int Run() {
     tolm::TAppWindows& windows = tolm::AppWindows();
     windows = {main.get(), option.get(), filterEffects.get()};
     main->show();
+    if (backends->Backend() == tolm::ScreenBackend::portal && !backends->Warnings().empty())
+        ShowDesktopLimits(backends->Warnings(), main.get());
     const int result = QApplication::exec();
     windows = {};
     backends->Host().SetMainWindow(nullptr);
@@ -56,8 +72,16 @@ int Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The recorder grabs and draws on X11, so its own windows must be X11 windows too.
-    if (!std::getenv("QT_QPA_PLATFORM") && std::getenv("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
+    tolm::ScreenBackend backend = tolm::ScreenBackend::automatic;
+    if (std::string error; !tolm::ScreenBackendOfArguments(argc, argv, backend, error)) {
+        std::fprintf(stderr, "tolm-capture: %s\n", error.c_str());
+        return 2;
+    }
+    tolm::MachineOptions machine;
+    machine.backend = backend;
+    const bool x11 = tolm::MachineServices::ChosenBackend(machine) == tolm::ScreenBackend::x11;
+    // Grabbing and drawing on X11 needs the program's own windows on X11 too; on Wayland the toolkit chooses.
+    if (x11 && !std::getenv("QT_QPA_PLATFORM") && std::getenv("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
     if (!HasDisplay()) {
         std::fprintf(stderr,
                      "tolm-capture: no display (DISPLAY is not set). Run it on an X desktop, or under a "
@@ -65,7 +89,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Qt ends the process without a word of ours when it cannot reach the display.
-    if (std::string error; std::getenv("DISPLAY") && !tolm::RealBackends::CanOpenDisplay(error)) {
+    if (std::string error; (!x11 || std::getenv("DISPLAY")) && !tolm::RealBackends::CanOpenDisplay(backend, error)) {
         std::fprintf(stderr, "tolm-capture: %s\n", error.c_str());
         return 1;
     }
@@ -83,7 +107,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        return Run();
+        return Run(backend);
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, tolm::kApplicationTitle, QString::fromUtf8(e.what()));
     } catch (...) {

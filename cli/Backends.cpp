@@ -6,14 +6,18 @@ namespace tolm::cli {
 
 std::unique_ptr<Session> Session::Open(const Options& options, std::string& error) {
     auto s = std::make_unique<Session>();
-    s->machine_ = MachineServices::Open(options.display, s->loop_, error);
+    MachineOptions machine;
+    machine.display = options.display;
+    machine.backend = options.backend;
+    machine.cursor = options.cursor;
+    s->machine_ = MachineServices::Open(machine, s->loop_, error);
     if (!s->machine_) return nullptr;
     for (const std::string& warning : s->machine_->Warnings())
         std::fprintf(stderr, "tolm-record: %s\n", warning.c_str());
     s->host_ = std::make_unique<ConsoleHost>(options.answerYes);
     s->camera_ = std::make_unique<TScreenCamera>(s->machine_->Services(*s->host_, s->clock_, s->loop_));
     if (options.monitor > s->camera_->MonitorCount()) {
-        error = "There is no monitor " + std::to_string(options.monitor) + "; this display has " +
+        error = "There is no monitor " + std::to_string(options.monitor) + "; this screen has " +
                 std::to_string(s->camera_->MonitorCount()) + ".";
         return nullptr;
     }

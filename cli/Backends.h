@@ -23,6 +23,7 @@ class Session {
     TScreenCamera& Camera() { return *camera_; }
     EventLoop& Loop() { return loop_; }
     bool HasDesktop() const { return machine_->HasDesktop(); }
+    ScreenBackend Backend() const { return machine_->Backend(); }
 
     // Selects the compressor with this four-character code; false when this machine has none that takes the
     // area's frames, even after the engine's size adjustment.

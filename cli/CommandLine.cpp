@@ -106,7 +106,8 @@ const char* UsageText() {
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
            "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, or\n"
            "                                                   not saved); run it again for each older one\n"
-           "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs [options]\n"
+           "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs | --list-monitors\n"
+           "                   [options]\n"
            "An OUTPUT ending in .mp4 or .mkv is saved as MP4 or Matroska, to share, instead of AVI: MP4 takes\n"
            "H264 (the sound becomes AAC), Matroska every compressor and the sound as recorded.\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
@@ -138,6 +139,8 @@ const char* UsageText() {
            "                          color-adjust=R,G,B\n"
            "  --rotate KIND           left, right, reverse, horizontal or vertical\n"
            "  --display NAME          X display to grab (default: $DISPLAY)\n"
+           "  --backend auto|x11|portal  where the screen is read: the X server, or the desktop's ScreenCast\n"
+           "                          portal (Wayland); auto takes the portal in a Wayland session\n"
            "Exit status: 0 saved as asked; 3 saved, but a fault (lost display, full disk, lost sound input)\n"
            "cut it short or took its sound; 1 nothing saved; 2 bad command line.\n";
 }
@@ -163,6 +166,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             options.recover = true;
         } else if (arg == "--display") {
             if (!value(options.display)) return false;
+        } else if (arg == "--backend") {
+            if (!value(v)) return false;
+            if (!ParseScreenBackend(v, options.backend)) {
+                error = "--backend takes auto, x11 or portal.";
+                return false;
+            }
+        } else if (arg == "--list-monitors") {
+            options.listMonitors = true;
         } else if (arg == "--area") {
             if (!value(v)) return false;
             if (!ParseInts(v, ints, 4) || ints[2] <= 0 || ints[3] <= 0) {
@@ -260,7 +271,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             return false;
         }
     }
-    const bool listing = options.listCodecs || options.listAudioInputs || options.listAudioFormats;
+    const bool listing =
+        options.listCodecs || options.listAudioInputs || options.listAudioFormats || options.listMonitors;
     if (!options.help && options.snapshotFile.empty() && options.outputFile.empty() && !listing) {
         error = "Nothing to do: give an output file, --snapshot FILE.bmp or a --list option.";
         return false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "capture/ScreenCamera.h"
+#include "platform/ScreenBackend.h"
 
 namespace tolm::cli {
 
@@ -13,6 +14,7 @@ struct Options {
     bool help = false;
     std::string snapshotFile;  // grab one frame into this .bmp file
     std::string display;       // empty: $DISPLAY
+    ScreenBackend backend = ScreenBackend::automatic;
     std::optional<Rect> area;
     bool fullScreen = false;
     int monitor = 1;
@@ -40,6 +42,7 @@ struct Options {
     bool answerYes = false;  // accept the default compressor when asked
     bool frame = true;       // the blinking frame round the area
     bool listCodecs = false;
+    bool listMonitors = false;
     bool recover = false;  // save a killed recording's leftovers into outputFile instead of recording
 
     // Sound

@@ -181,6 +181,22 @@ int ListCodecsCommand(const Options& options) {
     return 0;
 }
 
+int ListMonitorsCommand(const Options& options) {
+    std::unique_ptr<Session> session = Session::OpenOrReport(options);
+    if (!session) return 1;
+    TScreenCamera& camera = session->Camera();
+    std::printf("Monitors of the %s screen (the first is the primary):\n", ScreenBackendName(session->Backend()));
+    const int chosen = camera.CurrentMonitor();
+    for (int i = 1; i <= camera.MonitorCount(); ++i) {
+        camera.SetCurrentMonitor(i);
+        const Point origin = camera.GetMonitorOrigin();
+        const Point size = camera.GetMonitorSize();
+        std::printf("  %d  %dx%d at %d,%d\n", i, size.x, size.y, origin.x, origin.y);
+    }
+    camera.SetCurrentMonitor(chosen);
+    return 0;
+}
+
 int RecordCommand(const Options& options) {
     // Before any thread starts, so that every thread inherits the blocked signals.
     StatusLine status;

@@ -11,5 +11,7 @@ int RecordCommand(const Options& options);
 
 // Prints the compressors that take frames of the chosen area.
 int ListCodecsCommand(const Options& options);
+// Each monitor of the chosen backend's screen, numbered as --monitor takes them.
+int ListMonitorsCommand(const Options& options);
 
 }  // namespace tolm::cli

@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (options.listCodecs) return tolm::cli::ListCodecsCommand(options);
+        if (options.listMonitors) return tolm::cli::ListMonitorsCommand(options);
         if (options.listAudioFormats) return tolm::cli::ListAudioFormatsCommand(options);
         if (options.listAudioInputs) return tolm::cli::ListAudioInputsCommand(options);
         if (!options.snapshotFile.empty()) return Snapshot(options);

@@ -6,23 +6,66 @@
 #include "platform/VideoCompressors.h"
 #include "platform/WaveInput.h"
 #include "platform/ffmpeg/FfmpegVideo.h"
+#include "platform/portal/PortalScreenSource.h"
 #include "platform/pulse/PulseAudio.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11ScreenSource.h"
 
 namespace tolm {
 
+namespace {
+
+// What a Wayland desktop does not let a program do, said once at the start rather than found out.
+void AddWaylandLimits(std::vector<std::string>& warnings) {
+    warnings.push_back(
+        "Wayland: no global hot keys: Shift+Esc, Esc, Ctrl+Enter and Pause do not reach the recorder; stop, "
+        "cancel and pause it from the program itself.");
+    warnings.push_back(
+        "Wayland: no blinking frame round the area (the desktop does not let a program draw over "
+        "others).");
+    warnings.push_back(
+        "Wayland: the desktop's own chooser picks the screen to record; picking a window with the "
+        "mouse is not available.");
+}
+
+bool OpenScreen(const MachineOptions& options, ScreenBackend backend, std::unique_ptr<ScreenSource>& screen,
+                std::vector<std::string>& notices, std::string& error) {
+    if (backend == ScreenBackend::x11) {
+        screen = CreateX11ScreenSource(options.display, error);
+        return screen != nullptr;
+    }
+    PortalOptions portal;
+    portal.cursor = options.cursor;
+    std::string why;
+    screen = CreatePortalScreenSource(portal, why, notices);
+    if (!screen) error = "Cannot record this Wayland desktop through its ScreenCast portal: " + why;
+    return screen != nullptr;
+}
+
+}  // namespace
+
 MachineServices::MachineServices() = default;
 MachineServices::~MachineServices() = default;
 
-std::unique_ptr<MachineServices> MachineServices::Open(const std::string& display, MainThread& mainThread,
+ScreenBackend MachineServices::ChosenBackend(const MachineOptions& options) {
+    // A display named outright is an X display, whatever session the program runs in.
+    if (options.backend == ScreenBackend::automatic && !options.display.empty()) return ScreenBackend::x11;
+    return ResolveScreenBackend(options.backend, SessionEnvironment::OfThisProcess());
+}
+
+std::unique_ptr<MachineServices> MachineServices::Open(const MachineOptions& options, MainThread& mainThread,
                                                        std::string& error) {
     auto m = std::make_unique<MachineServices>();
-    m->screen_ = CreateX11ScreenSource(display, error);
-    if (!m->screen_) return nullptr;
-    std::string desktopError;
-    m->desktop_ = X11Desktop::Create(display, mainThread, desktopError);
-    if (!m->desktop_) m->warnings_.push_back("no hot keys and no window picker: " + desktopError);
+    m->backend_ = ChosenBackend(options);
+    if (!OpenScreen(options, m->backend_, m->screen_, m->warnings_, error)) return nullptr;
+    if (m->backend_ == ScreenBackend::x11) {
+        std::string desktopError;
+        m->desktop_ = X11Desktop::Create(options.display, mainThread, desktopError);
+        if (!m->desktop_) m->warnings_.push_back("no hot keys and no window picker: " + desktopError);
+    } else {
+        // Xwayland's keys and windows would reach only Xwayland's programs: none rather than half.
+        AddWaylandLimits(m->warnings_);
+    }
     m->compressors_ = CreateFfmpegCompressorManager();
     m->avi_ = CreateFfmpegAviLibrary(*m->compressors_);
     m->waveIn_ = CreatePulseWaveInService("TOLM Screen Capture");
@@ -31,8 +74,9 @@ std::unique_ptr<MachineServices> MachineServices::Open(const std::string& displa
     return m;
 }
 
-bool MachineServices::CanOpenDisplay(const std::string& display, std::string& error) {
-    return CreateX11ScreenSource(display, error) != nullptr;
+bool MachineServices::CanOpenDisplay(const MachineOptions& options, std::string& error) {
+    if (ChosenBackend(options) == ScreenBackend::portal) return PortalAvailable(error);
+    return CreateX11ScreenSource(options.display, error) != nullptr;
 }
 
 EngineServices MachineServices::Services(Host& host, Clock& clock, MainThread& mainThread) {

@@ -37,7 +37,7 @@ class ScaledWindows : public ::testing::Test {
         ASSERT_TRUE(client_.Connected());
         ASSERT_EQ(qGuiApp->devicePixelRatio(), 2.0);
         std::string error;
-        backends_ = RealBackends::Open(error);
+        backends_ = RealBackends::Open(ScreenBackend::x11, error);
         ASSERT_NE(backends_, nullptr) << error;
         services_.emplace(backends_->Services());
         ASSERT_TRUE(services_->createOverlayWindow);

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include "app/ScreenBackendChoice.h"
 #include "app/SettingsFile.h"
 #include "support/ScopedEnv.h"
 
@@ -246,6 +247,30 @@ TEST(DocumentsFolder, NothingKnownGivesTheRoot) {
     ScopedEnv home("HOME", "");
     EXPECT_EQ(DocumentsFolder(), "/");
     EXPECT_EQ(DefaultOutputFile(), "/Capture.avi");
+}
+
+// The screen is opened before the window, so the options' choice must survive to the next start; a word the
+// program does not know (an older or hand-edited file) falls back to the automatic choice, and --backend wins.
+TEST(ScreenBackendChoice, KeptForTheNextStartAndOverriddenByTheCommandLine) {
+    TempFolder dir;
+    ScopedEnv config("XDG_CONFIG_HOME", dir.Path() + "/config");
+    EXPECT_EQ(LoadScreenBackendChoice(), ScreenBackend::automatic);
+    std::string error;
+    ASSERT_TRUE(SaveScreenBackendChoice(ScreenBackend::portal, error)) << error;
+    EXPECT_EQ(LoadScreenBackendChoice(), ScreenBackend::portal);
+
+    ScreenBackend backend = ScreenBackend::automatic;
+    std::vector<std::string> words = {"tolm-capture", "--backend", "x11"};
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    ASSERT_TRUE(ScreenBackendOfArguments(3, argv.data(), backend, error));
+    EXPECT_EQ(backend, ScreenBackend::x11);
+    words[2] = "wayland";
+    argv[2] = words[2].data();
+    EXPECT_FALSE(ScreenBackendOfArguments(3, argv.data(), backend, error));
+
+    std::ofstream(ScreenBackendChoiceFile()) << "mir\n";
+    EXPECT_EQ(LoadScreenBackendChoice(), ScreenBackend::automatic);
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ TEST(CommandLine, RejectsBadArgumentsWithAMessage) {
         {"out.avi", "--follow-mouse", "640"},
         {"out.avi", "--follow-mouse", "640x480", "--area", "0,0,1,1"},
         {"out.avi", "second.avi"},
+        {"out.avi", "--backend", "wayland"},
     };
     for (const auto& args : bad) {
         Options options;
