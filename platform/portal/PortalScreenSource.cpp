@@ -64,8 +64,13 @@ class PortalScreenSource final : public ScreenSource {
     }
 
     bool QueryCursor(CursorImage& cursor) override {
-        // Without metadata the desktop painted the pointer into the picture or left it out.
-        if (!pointerMetadata_ || !store_.Pointer(cursor)) {
+        // Without metadata the desktop painted the pointer into the picture or left it out, and where it is stays
+        // unknown: a failed query, so an area that follows the mouse stays put rather than jump to a corner.
+        if (!pointerMetadata_) {
+            cursor = CursorImage{};
+            return false;
+        }
+        if (!store_.Pointer(cursor)) {
             cursor = CursorImage{};
             return true;
         }
@@ -113,10 +118,12 @@ class PortalScreenSource final : public ScreenSource {
 void AddNotices(const portal::ScreenCastSession& session, const PortalOptions& options,
                 std::vector<std::string>& notices) {
     if (session.CursorModeInUse() != portal::kCursorMetadata) {
-        notices.push_back(options.cursor ? "This desktop paints the pointer into the picture itself: the cursor "
-                                           "options have no effect on it."
-                                         : "This desktop does not tell where the pointer is: it is left out of the "
-                                           "picture, and the cursor options have no effect.");
+        notices.push_back(options.cursor ? "This desktop paints the pointer into the picture itself and does not "
+                                           "tell where it is: the cursor options have no effect on it, and an area "
+                                           "that follows the mouse stays where it is."
+                                         : "This desktop does not tell where the pointer is: it decides itself "
+                                           "whether the picture shows it, and an area that follows the mouse stays "
+                                           "where it is.");
     }
     if (!session.TokenProblem().empty()) {
         notices.push_back("The desktop will ask again next time: " + session.TokenProblem());
