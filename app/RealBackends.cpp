@@ -1,6 +1,11 @@
 #include "app/RealBackends.h"
 
+#include <QEventLoop>
+
 #include <cstdio>
+#include <exception>
+#include <functional>
+#include <thread>
 
 #include "app/AppWindows.h"
 
@@ -9,6 +14,23 @@ namespace tolm {
 RealBackends::RealBackends() = default;
 
 namespace {
+
+// The desktop's chooser may keep the screen's opening waiting for minutes; the toolkit's events go on meanwhile.
+void RunWhileServingEvents(const std::function<void()>& work) {
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+}
 
 std::string CannotOpen(ScreenBackend backend, const std::string& why) {
     MachineOptions options;
@@ -33,6 +55,7 @@ std::unique_ptr<RealBackends> RealBackends::Open(ScreenBackend backend, std::str
     b->mainThread_ = std::make_unique<QtMainThread>();
     MachineOptions options;
     options.backend = backend;
+    options.runWhileServing = RunWhileServingEvents;
     std::string machineError;
     b->machine_ = MachineServices::Open(options, *b->mainThread_, machineError);
     if (!b->machine_) {

@@ -37,7 +37,11 @@ bool OpenScreen(const MachineOptions& options, ScreenBackend backend, std::uniqu
     PortalOptions portal;
     portal.cursor = options.cursor;
     std::string why;
-    screen = CreatePortalScreenSource(portal, why, notices);
+    const auto open = [&] { screen = CreatePortalScreenSource(portal, why, notices); };
+    if (options.runWhileServing)
+        options.runWhileServing(open);
+    else
+        open();
     if (!screen) error = "Cannot record this Wayland desktop through its ScreenCast portal: " + why;
     return screen != nullptr;
 }

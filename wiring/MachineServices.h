@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ struct MachineOptions {
     std::string display;  // the X display; empty: $DISPLAY
     ScreenBackend backend = ScreenBackend::automatic;
     bool cursor = true;  // whether recordings show the pointer, for a desktop that paints it in itself
+    // Runs work that may wait for the user (the desktop's screen chooser) while the program serves its own events;
+    // empty: the work runs in place.
+    std::function<void(const std::function<void()>& work)> runWhileServing;
 };
 
 // The real services of this machine that both programs use: the screen (the X server's, or the desktop's
