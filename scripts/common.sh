@@ -83,11 +83,7 @@ tolm_start_pulse() {
     local i
     for i in $(seq 1 100); do
         if pactl info >/dev/null 2>&1; then
-            # The tone ends with the server (the player's connection goes, then the generator's pipe).
-            (ffmpeg -loglevel quiet -f lavfi -i sine=frequency=440:sample_rate=44100 -f s16le -ac 2 - |
-                pacat --latency-msec=20 -d nullsink --format=s16le --rate=44100 --channels=2 --raw) \
-                >/dev/null 2>&1 &
-            pactl set-default-source nullsink.monitor >/dev/null 2>&1 || true
+            _tolm_play_test_tone
             tolm_log "private PulseAudio at $PULSE_SERVER"
             return 0
         fi
@@ -95,6 +91,16 @@ tolm_start_pulse() {
     done
     tolm_log "PulseAudio did not start: $(tail -3 "$TOLM_PULSE_DIR/log" 2>/dev/null)"
     return 1
+}
+
+# _tolm_play_test_tone [RUNNER...]: plays the 440 Hz tone into the sound server's null sink and makes the sink's
+# monitor the default source; RUNNER runs the clients (as the server's user).
+_tolm_play_test_tone() {
+    # The tone ends with the server (the player's connection goes, then the generator's pipe).
+    (ffmpeg -loglevel quiet -f lavfi -i sine=frequency=440:sample_rate=44100 -f s16le -ac 2 - |
+        "$@" pacat --latency-msec=20 -d nullsink --format=s16le --rate=44100 --channels=2 --raw) \
+        >/dev/null 2>&1 &
+    "$@" pactl set-default-source nullsink.monitor >/dev/null 2>&1 || true
 }
 
 tolm_stop_pulse() {
@@ -156,6 +162,7 @@ CFG
     _tolm_wl_spawn wireplumber wireplumber
     _tolm_wl_spawn pipewire-pulse pipewire-pulse
     _tolm_wl_wait "pipewire-pulse" tolm_as_wayland_user pactl info || return 1
+    _tolm_wl_test_sources || return 1
 
     mkdir -p "$dir/portal"
     printf '[screencast]\nchooser_type=none\noutput_name=HEADLESS-1\n' >"$dir/portal/config"
@@ -207,8 +214,10 @@ tolm_as_wayland_user() {
 _tolm_wl_spawn() {
     local name=$1
     shift
+    # Configuration and state of the desktop's own, whatever the user's home holds.
     local vars=(PATH="$PATH" LANG=C.UTF-8 XDG_RUNTIME_DIR="$TOLM_WL_RUNTIME" DBUS_SESSION_BUS_ADDRESS="$TOLM_WL_BUS"
-        XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway)
+        XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway XDG_CONFIG_HOME="$TOLM_WL_RUNTIME/config"
+        XDG_STATE_HOME="$TOLM_WL_RUNTIME/state")
     [ -n "$TOLM_WL_DISPLAY" ] && vars+=(WAYLAND_DISPLAY="$TOLM_WL_DISPLAY")
     local wlr
     for wlr in WLR_BACKENDS WLR_LIBINPUT_NO_DEVICES WLR_RENDERER; do
@@ -225,6 +234,24 @@ _tolm_wl_spawn() {
     fi
     (cd "$TOLM_WL_RUNTIME" && exec "${as[@]}" env -i "${vars[@]}" "$@" >"$TOLM_WL_RUNTIME/$name.log" 2>&1 </dev/null) &
     TOLM_WL_PIDS+=($!)
+}
+
+# The sources the sound tests expect, as tolm_start_pulse has them: "sine440" (a mono 440 Hz sine, read from a pipe
+# since this server has no generator of its own) and "nullsink", with the tone playing into it.
+_tolm_wl_test_sources() {
+    local fifo=$TOLM_WL_RUNTIME/sine440.fifo
+    if ! tolm_as_wayland_user mkfifo "$fifo" ||
+        ! tolm_as_wayland_user pactl load-module module-null-sink sink_name=nullsink \
+            "sink_properties='device.description=\"Null Output\"'" >/dev/null ||
+        ! tolm_as_wayland_user pactl load-module module-pipe-source source_name=sine440 file="$fifo" format=s16le \
+            rate=44100 channels=1 "source_properties='device.description=\"Sine source at 440 Hz\"'" >/dev/null; then
+        tolm_log "pipewire-pulse refused the test sources: $(tail -n 5 "$TOLM_WL_RUNTIME/pipewire-pulse.log")"
+        return 1
+    fi
+    # Ends when the server closes the pipe.
+    tolm_as_wayland_user ffmpeg -loglevel quiet -f lavfi -i sine=frequency=440:sample_rate=44100 -f s16le -ac 1 \
+        -y "$fifo" </dev/null >/dev/null 2>&1 &
+    _tolm_play_test_tone tolm_as_wayland_user
 }
 
 # Sets TOLM_WL_DISPLAY once sway's socket is there.
