@@ -196,17 +196,22 @@ tolm_stop_wayland() {
 
 # Runs CMD as the desktop's user, with the caller's environment pointed at the desktop's servers.
 tolm_as_wayland_user() {
-    local vars=(XDG_RUNTIME_DIR="$TOLM_WL_RUNTIME" DBUS_SESSION_BUS_ADDRESS="$TOLM_WL_BUS"
+    tolm_wayland_user_prefix
+    "${TOLM_WL_AS[@]}" "$@"
+}
+
+# Sets the array TOLM_WL_AS to the words that run a command as tolm_as_wayland_user does, for a caller that
+# starts one in the background and needs its process id ($! of "${TOLM_WL_AS[@]}" CMD & is CMD's own).
+tolm_wayland_user_prefix() {
+    TOLM_WL_AS=(env XDG_RUNTIME_DIR="$TOLM_WL_RUNTIME" DBUS_SESSION_BUS_ADDRESS="$TOLM_WL_BUS"
         WAYLAND_DISPLAY="$TOLM_WL_DISPLAY" DISPLAY="$TOLM_WL_XDISPLAY" PULSE_SERVER="$TOLM_WL_PULSE"
         PULSE_RUNTIME_PATH="$TOLM_WL_RUNTIME/pulse" XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway
         XDG_CACHE_HOME="$TOLM_WL_RUNTIME/cache")
     if [ "$(id -u)" -eq 0 ]; then
         local home
         home=$(getent passwd "$TOLM_WL_USER" | cut -d: -f6)
-        setpriv --reuid="$TOLM_WL_USER" --regid="$TOLM_WL_USER" --init-groups \
-            env HOME="$home" USER="$TOLM_WL_USER" LOGNAME="$TOLM_WL_USER" "${vars[@]}" "$@"
-    else
-        env "${vars[@]}" "$@"
+        TOLM_WL_AS=(setpriv --reuid="$TOLM_WL_USER" --regid="$TOLM_WL_USER" --init-groups "${TOLM_WL_AS[@]}"
+            HOME="$home" USER="$TOLM_WL_USER" LOGNAME="$TOLM_WL_USER")
     fi
 }
 
