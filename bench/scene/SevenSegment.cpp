@@ -32,8 +32,10 @@ void AppendDigit(BoxList& out, int digit, int x, int y, int height, uint32_t rgb
         if (mask & (1u << s)) out.push_back(segments[s]);
 }
 
-// The digit whose segments are exactly the lit ones, -1 for none.
+// The digit whose segments are exactly the lit ones, -1 for none; the holes inside the digit are never lit, so
+// a bright picture is no 8.
 int ReadDigit(const SegmentProbe& lit, int x, int y, int height) {
+    if (lit(x + height / 4, y + height / 4) || lit(x + height / 4, y + 3 * height / 4)) return -1;
     const std::array<Box, 7> segments = SegmentsOf(x, y, height, 0);
     uint8_t mask = 0;
     for (std::size_t s = 0; s < segments.size(); ++s) {
