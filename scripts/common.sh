@@ -116,9 +116,10 @@ tolm_stop_pulse() {
 # A Wayland desktop of our own for the portal tests: a private session bus, sway on a headless output with
 # Xwayland, PipeWire with its session manager and its PulseAudio server, and the ScreenCast portal that hands out
 # the output without asking. `tolm_start_wayland [WxH]` (default 1280x720) exports TOLM_WL_USER, TOLM_WL_RUNTIME,
-# TOLM_WL_BUS, TOLM_WL_DISPLAY, TOLM_WL_XDISPLAY and TOLM_WL_PULSE; `tolm_as_wayland_user CMD...` runs CMD in that
-# desktop; tolm_stop_wayland ends it all. sway refuses to run as root, so root runs the desktop as an unprivileged
-# user of its own (TOLM_WL_USER, default tolmwl, created when missing).
+# TOLM_WL_BUS, TOLM_WL_DISPLAY, TOLM_WL_XDISPLAY, TOLM_WL_PULSE and TOLM_WL_SIZE; `tolm_as_wayland_user CMD...`
+# runs CMD in that desktop (TOLM_WAYLAND_OUTPUT_SIZE tells tests the output's size); tolm_stop_wayland ends it
+# all. sway refuses to run as root, so root runs the desktop as an unprivileged user of its own (TOLM_WL_USER,
+# default tolmwl, created when missing).
 TOLM_WL_PIDS=()
 tolm_start_wayland() {
     local size=${1:-1280x720}
@@ -138,7 +139,8 @@ tolm_start_wayland() {
     TOLM_WL_PULSE="unix:$TOLM_WL_RUNTIME/pulse/native"
     TOLM_WL_DISPLAY=""
     TOLM_WL_XDISPLAY=""
-    export TOLM_WL_USER TOLM_WL_RUNTIME TOLM_WL_BUS TOLM_WL_PULSE TOLM_WL_DISPLAY TOLM_WL_XDISPLAY
+    TOLM_WL_SIZE=$size
+    export TOLM_WL_USER TOLM_WL_RUNTIME TOLM_WL_BUS TOLM_WL_PULSE TOLM_WL_DISPLAY TOLM_WL_XDISPLAY TOLM_WL_SIZE
     local dir=$TOLM_WL_RUNTIME
 
     _tolm_wl_spawn dbus dbus-daemon --session --address="$TOLM_WL_BUS" --nofork --nopidfile
@@ -206,7 +208,7 @@ tolm_wayland_user_prefix() {
     TOLM_WL_AS=(env XDG_RUNTIME_DIR="$TOLM_WL_RUNTIME" DBUS_SESSION_BUS_ADDRESS="$TOLM_WL_BUS"
         WAYLAND_DISPLAY="$TOLM_WL_DISPLAY" DISPLAY="$TOLM_WL_XDISPLAY" PULSE_SERVER="$TOLM_WL_PULSE"
         PULSE_RUNTIME_PATH="$TOLM_WL_RUNTIME/pulse" XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway
-        XDG_CACHE_HOME="$TOLM_WL_RUNTIME/cache")
+        XDG_CACHE_HOME="$TOLM_WL_RUNTIME/cache" TOLM_WAYLAND_OUTPUT_SIZE="$TOLM_WL_SIZE")
     if [ "$(id -u)" -eq 0 ]; then
         local home
         home=$(getent passwd "$TOLM_WL_USER" | cut -d: -f6)
