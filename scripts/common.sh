@@ -196,7 +196,8 @@ tolm_stop_wayland() {
     TOLM_WL_RUNTIME=""
 }
 
-# Runs CMD as the desktop's user, with the caller's environment pointed at the desktop's servers.
+# Runs CMD as the desktop's user, with the caller's environment pointed at the desktop's servers; its cache and
+# state (the portal's restore token) live and go with the desktop, so no run sees an earlier one's grant.
 tolm_as_wayland_user() {
     tolm_wayland_user_prefix
     "${TOLM_WL_AS[@]}" "$@"
@@ -208,7 +209,8 @@ tolm_wayland_user_prefix() {
     TOLM_WL_AS=(env XDG_RUNTIME_DIR="$TOLM_WL_RUNTIME" DBUS_SESSION_BUS_ADDRESS="$TOLM_WL_BUS"
         WAYLAND_DISPLAY="$TOLM_WL_DISPLAY" DISPLAY="$TOLM_WL_XDISPLAY" PULSE_SERVER="$TOLM_WL_PULSE"
         PULSE_RUNTIME_PATH="$TOLM_WL_RUNTIME/pulse" XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway
-        XDG_CACHE_HOME="$TOLM_WL_RUNTIME/cache" TOLM_WAYLAND_OUTPUT_SIZE="$TOLM_WL_SIZE")
+        XDG_CACHE_HOME="$TOLM_WL_RUNTIME/cache" XDG_STATE_HOME="$TOLM_WL_RUNTIME/state"
+        TOLM_WAYLAND_OUTPUT_SIZE="$TOLM_WL_SIZE")
     if [ "$(id -u)" -eq 0 ]; then
         local home
         home=$(getent passwd "$TOLM_WL_USER" | cut -d: -f6)
@@ -221,10 +223,10 @@ tolm_wayland_user_prefix() {
 _tolm_wl_spawn() {
     local name=$1
     shift
-    # Configuration and state of the desktop's own, whatever the user's home holds.
+    # Configuration, state and grants (the permission store) of the desktop's own, whatever the user's home holds.
     local vars=(PATH="$PATH" LANG=C.UTF-8 XDG_RUNTIME_DIR="$TOLM_WL_RUNTIME" DBUS_SESSION_BUS_ADDRESS="$TOLM_WL_BUS"
         XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway XDG_CONFIG_HOME="$TOLM_WL_RUNTIME/config"
-        XDG_STATE_HOME="$TOLM_WL_RUNTIME/state")
+        XDG_STATE_HOME="$TOLM_WL_RUNTIME/state" XDG_DATA_HOME="$TOLM_WL_RUNTIME/data")
     [ -n "$TOLM_WL_DISPLAY" ] && vars+=(WAYLAND_DISPLAY="$TOLM_WL_DISPLAY")
     local wlr
     for wlr in WLR_BACKENDS WLR_LIBINPUT_NO_DEVICES WLR_RENDERER; do
