@@ -171,7 +171,11 @@ CFG
     [ "$(id -u)" -eq 0 ] && chown -R "$TOLM_WL_USER:" "$dir/portal"
     # Each waits for its name before the next asks for it: a call to a name nobody holds yet would have the bus
     # start a second copy, without our config.
-    _tolm_wl_spawn portal-wlr /usr/libexec/xdg-desktop-portal-wlr -c "$dir/portal/config"
+    # xdg-desktop-portal-wlr 0.7 casts nothing without a GPU unless the tests' shim (tests/support/wayland) is
+    # preloaded into it; TOLM_WL_PORTAL_PRELOAD names the built shim, by default the one in build/.
+    local shim=${TOLM_WL_PORTAL_PRELOAD:-$TOLM_ROOT/build/bin/tolm_xdpw_shm_formats.so} preload=()
+    [ -f "$shim" ] && preload=(LD_PRELOAD="$shim")
+    _tolm_wl_spawn portal-wlr "${preload[@]}" /usr/libexec/xdg-desktop-portal-wlr -c "$dir/portal/config"
     _tolm_wl_wait "xdg-desktop-portal-wlr" _tolm_wl_has_name org.freedesktop.impl.portal.desktop.wlr || return 1
     _tolm_wl_spawn portal /usr/libexec/xdg-desktop-portal
     _tolm_wl_wait "xdg-desktop-portal" _tolm_wl_has_name org.freedesktop.portal.Desktop || return 1
