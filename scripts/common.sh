@@ -118,8 +118,8 @@ tolm_stop_pulse() {
 # the output without asking. `tolm_start_wayland [WxH]` (default 1280x720) exports TOLM_WL_USER, TOLM_WL_RUNTIME,
 # TOLM_WL_BUS, TOLM_WL_DISPLAY, TOLM_WL_XDISPLAY, TOLM_WL_PULSE and TOLM_WL_SIZE; `tolm_as_wayland_user CMD...`
 # runs CMD in that desktop (TOLM_WAYLAND_OUTPUT_SIZE tells tests the output's size); tolm_stop_wayland ends it
-# all. sway refuses to run as root, so root runs the desktop as an unprivileged user of its own (TOLM_WL_USER,
-# default tolmwl, created when missing).
+# all. sway refuses to run as root, so root runs the desktop as an unprivileged user of its own (the one
+# TOLM_WL_USER_NAME names, default tolmwl, created when missing).
 TOLM_WL_PIDS=()
 tolm_start_wayland() {
     local size=${1:-1280x720}
@@ -169,12 +169,12 @@ CFG
     mkdir -p "$dir/portal"
     printf '[screencast]\nchooser_type=none\noutput_name=HEADLESS-1\n' >"$dir/portal/config"
     [ "$(id -u)" -eq 0 ] && chown -R "$TOLM_WL_USER:" "$dir/portal"
-    # Each waits for its name before the next asks for it: a call to a name nobody holds yet would have the bus
-    # start a second copy, without our config.
     # xdg-desktop-portal-wlr 0.7 casts nothing without a GPU unless the tests' shim (tests/support/wayland) is
     # preloaded into it; TOLM_WL_PORTAL_PRELOAD names the built shim, by default the one in build/.
     local shim=${TOLM_WL_PORTAL_PRELOAD:-$TOLM_ROOT/build/bin/tolm_xdpw_shm_formats.so} preload=()
     [ -f "$shim" ] && preload=(LD_PRELOAD="$shim")
+    # Each waits for its name before the next asks for it: a call to a name nobody holds yet would have the bus
+    # start a second copy, without our config.
     _tolm_wl_spawn portal-wlr "${preload[@]}" /usr/libexec/xdg-desktop-portal-wlr -c "$dir/portal/config"
     _tolm_wl_wait "xdg-desktop-portal-wlr" _tolm_wl_has_name org.freedesktop.impl.portal.desktop.wlr || return 1
     _tolm_wl_spawn portal /usr/libexec/xdg-desktop-portal
