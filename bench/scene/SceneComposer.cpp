@@ -75,6 +75,11 @@ void SceneComposer::AppendCounter(BoxList& out, long frame) const {
     AppendSevenSegmentNumber(out, frame, kCounterDigits, 24 + pad, 24 + pad, digitHeight_, 0x40FF40);
 }
 
+long SceneComposer::ReadCounter(const SegmentProbe& lit) const {
+    const int pad = digitHeight_ / 8;
+    return ReadSevenSegmentNumber(lit, kCounterDigits, 24 + pad, 24 + pad, digitHeight_);
+}
+
 void SceneComposer::AppendText(BoxList& out, long frame) const {
     // Colours of keywords, names, literals and comments, as an editor would show them.
     static constexpr std::array<uint32_t, 6> palette = {0xD4D4D4, 0x569CD6, 0xCE9178, 0x6A9955, 0xDCDCAA, 0xC586C0};

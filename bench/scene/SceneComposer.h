@@ -3,6 +3,7 @@
 #pragma once
 
 #include "SceneBoxes.h"
+#include "SevenSegment.h"
 
 namespace tolm::scene {
 
@@ -14,6 +15,8 @@ class SceneComposer {
     BoxList StillPart() const;
     // Everything that moves, for frame `frame` (from 0); depends on nothing else.
     BoxList MovingPart(long frame) const;
+    // The frame number a picture of the scene shows, -1 when its counter cannot be read.
+    long ReadCounter(const SegmentProbe& lit) const;
 
   private:
     void AppendCounter(BoxList& out, long frame) const;
