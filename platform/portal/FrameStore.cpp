@@ -21,12 +21,21 @@ Rect Clip(const Rect& area, const Rect& picture) {
 
 }  // namespace
 
-void FrameStore::Publish(std::vector<std::uint8_t>& pixels, int width, int height) {
+void FrameStore::Publish(std::vector<std::uint8_t>& pixels, int width, int height, Clock::time_point arrived) {
     {
         const std::lock_guard lock(mutex_);
-        pixels_.swap(pixels);
-        width_ = width;
-        height_ = height;
+        if (sequence_ > 0 && !newest_.taken && arrived - newest_.arrived < kHoldFor) {
+            // Not grabbed yet: it waits for the next grab; an older held one goes.
+            std::swap(held_, newest_);
+            heldValid_ = true;
+        } else {
+            heldValid_ = false;
+        }
+        newest_.pixels.swap(pixels);
+        newest_.width = width;
+        newest_.height = height;
+        newest_.arrived = arrived;
+        newest_.taken = false;
         ++sequence_;
     }
     arrived_.notify_all();
@@ -78,7 +87,7 @@ void FrameStore::End(const std::string& why) {
 }
 
 bool FrameStore::Cut(const Rect& area, Point origin, const PixelRows& dst, std::chrono::milliseconds firstFrameWait,
-                     std::string& problem) {
+                     std::string& problem, Clock::time_point now) {
     std::unique_lock lock(mutex_);
     arrived_.wait_for(lock, firstFrameWait, [this] { return sequence_ > 0 || !ended_.empty(); });
     if (!ended_.empty()) {
@@ -91,7 +100,18 @@ bool FrameStore::Cut(const Rect& area, Point origin, const PixelRows& dst, std::
                   " s; some desktops send the first one only once something on the screen changes.";
         return false;
     }
-    const Rect visible = Clip(area, Rect{origin.x, origin.y, width_, height_});
+    // A held picture that waited too long gives way to the newest: a grab never shows a stale screen.
+    if (heldValid_ && now - held_.arrived <= kHoldFor) {
+        heldValid_ = false;
+        return CutFrom(held_, area, origin, dst);
+    }
+    heldValid_ = false;
+    newest_.taken = true;
+    return CutFrom(newest_, area, origin, dst);
+}
+
+bool FrameStore::CutFrom(const Picture& picture, const Rect& area, Point origin, const PixelRows& dst) const {
+    const Rect visible = Clip(area, Rect{origin.x, origin.y, picture.width, picture.height});
     const std::size_t rowBytes = static_cast<std::size_t>(dst.width) * 4;
     for (int y = 0; y < dst.height; ++y) {
         std::uint8_t* row = dst.Row(y);
@@ -105,7 +125,7 @@ bool FrameStore::Cut(const Rect& area, Point origin, const PixelRows& dst, std::
         std::memset(row, 0, before);
         const std::size_t pictureY = static_cast<std::size_t>(sourceY - origin.y);
         const std::size_t pictureX = static_cast<std::size_t>(visible.left - origin.x);
-        std::memcpy(row + before, pixels_.data() + (pictureY * width_ + pictureX) * 4, inside);
+        std::memcpy(row + before, picture.pixels.data() + (pictureY * picture.width + pictureX) * 4, inside);
         std::memset(row + before + inside, 0, rowBytes - before - inside);
     }
     return true;
@@ -113,15 +133,15 @@ bool FrameStore::Cut(const Rect& area, Point origin, const PixelRows& dst, std::
 
 bool FrameStore::ChangedSince(std::uint64_t& seen) const {
     const std::lock_guard lock(mutex_);
-    const bool changed = sequence_ != seen;
+    const bool changed = sequence_ != seen || heldValid_ || (sequence_ > 0 && !newest_.taken);
     seen = sequence_;
     return changed;
 }
 
 void FrameStore::Size(int& width, int& height) const {
     const std::lock_guard lock(mutex_);
-    width = sequence_ > 0 ? width_ : negotiatedWidth_;
-    height = sequence_ > 0 ? height_ : negotiatedHeight_;
+    width = sequence_ > 0 ? newest_.width : negotiatedWidth_;
+    height = sequence_ > 0 ? newest_.height : negotiatedHeight_;
 }
 
 bool FrameStore::Pointer(CursorImage& cursor) const {

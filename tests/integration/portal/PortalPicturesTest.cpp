@@ -189,6 +189,35 @@ TEST_F(FrameStoreCut, AreasAtTheIntLimitsAreBlack) {
     EXPECT_EQ(image.PixelRGB(1, 1), 0u);
 }
 
+// Pictures come on the desktop's clock, grabs on the timeline's: two between two grabs must both be recorded, in
+// order, but a held-back picture must not be shown once it is stale.
+TEST(FrameStore, APictureNoGrabTookWaitsForTheNextGrabWhileItIsRecent) {
+    FrameStore store;
+    const auto t0 = FrameStore::Clock::now();
+    auto publish = [&](std::uint8_t blue, std::chrono::milliseconds at) {
+        std::vector<std::uint8_t> pixels{blue, 0, 0, 0};
+        store.Publish(pixels, 1, 1, t0 + at);
+    };
+    auto cut = [&](std::chrono::milliseconds at) {
+        Bitmap image(1, 1);
+        std::string problem;
+        EXPECT_TRUE(store.Cut(Rect{0, 0, 1, 1}, Point{}, image.Rows(), 0ms, problem, t0 + at)) << problem;
+        return image.PixelRGB(0, 0);
+    };
+    std::uint64_t seen = 0;
+    publish(1, 0ms);
+    publish(2, 16ms);
+    EXPECT_TRUE(store.ChangedSince(seen));
+    EXPECT_EQ(cut(18ms), 1u);
+    EXPECT_TRUE(store.ChangedSince(seen));  // picture 2 is still to be taken
+    EXPECT_EQ(cut(38ms), 2u);
+    EXPECT_FALSE(store.ChangedSince(seen));
+
+    publish(3, 100ms);
+    publish(4, 110ms);
+    EXPECT_EQ(cut(100ms + FrameStore::kHoldFor + 1ms), 4u);
+}
+
 TEST(FrameStore, AnEndedStreamFailsWithItsReason) {
     FrameStore store;
     store.End("The desktop's screen sharing ended.");
