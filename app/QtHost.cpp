@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -128,6 +127,16 @@ void QtHost::RestoreApplication() {
         mainWindow_->showNormal();
         mainWindow_->raise();
         mainWindow_->activateWindow();
+        // A box that came up while the window was away (a refused start's error) stood alone; it now belongs to
+        // the window, which keeps it above it even where no window manager would.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget == mainWindow_ || widget->parentWidget() || !widget->isVisible() ||
+                !qobject_cast<QMessageBox*>(widget)) {
+                continue;
+            }
+            widget->setParent(mainWindow_, widget->windowFlags() & ~Qt::WindowStaysOnTopHint);
+            widget->show();
+        }
     });
 }
 

@@ -1,6 +1,7 @@
 // The window program as a user drives it; ffprobe reads what it saved.
 #include <signal.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -137,6 +138,25 @@ TEST_F(TolmCapture, TheQuestionOfAMinimisedStartShowsAndAKeyThereEndsTheStart) {
     }
     EXPECT_FALSE(fs::exists(DefaultOutput()));
     EXPECT_EQ(CountText(log, "Saving Success..."), 0) << Slurp(log);
+}
+
+// A refused start shows its error while the window is away, then the window comes back: the box must stay above
+// it even without a window manager, where it lay hidden behind it and the click meant for it hit the window.
+TEST_F(TolmCapture, TheErrorOfARefusedStartStaysAboveTheWindowThatComesBack) {
+    const std::string log = folder_.Path("log.txt");
+    const std::string window = StartAndShow(log);
+    TypeInto(window, kOutputEdit, folder_.Path(""));  // a folder: refused before recording
+    Click(window, kRecordButton);
+    ASSERT_TRUE(WaitForCount(log, kReadyLine, 1, 10s)) << Slurp(log);
+    const std::string box = FindWindow("Error", 10s);
+    ASSERT_FALSE(box.empty()) << Slurp(log);
+    // Its OK button sits in the bottom right corner, whatever the length of the text.
+    const std::string size = Run("xdotool getwindowgeometry --shell " + box);
+    int width = 0;
+    int height = 0;
+    ASSERT_EQ(std::sscanf(size.substr(size.find("WIDTH=")).c_str(), "WIDTH=%d\nHEIGHT=%d", &width, &height), 2) << size;
+    Click(box, Spot{width - 50, height - 24});
+    EXPECT_TRUE(WaitForNoWindow("Error", 10s)) << Slurp(log);
 }
 
 // While idle the recorder takes no key from the desktop: Escape closes its own options dialog.
