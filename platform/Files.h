@@ -6,6 +6,17 @@
 
 namespace tolm {
 
+// $`variable` (XDG_CACHE_HOME, XDG_CONFIG_HOME, ...) when it names an absolute folder, else `belowHome` in the
+// home folder; empty without a home folder.
+std::string UserFolder(const char* variable, const char* belowHome);
+
+// Makes the folder and the missing ones above it, each for this user only.
+bool MakeFolders(const std::string& path, std::string& error);
+
+// Replaces `file` (its folder exists) with `text` at once: written beside it for this user only, flushed to disk,
+// then renamed over it, so a crash leaves the old text or the new, never a part.
+bool WritePrivateFile(const std::string& file, const std::string& text, std::string& error);
+
 // The per-user folder of the recorder's temporary files: $XDG_CACHE_HOME/tolm-screen-capture, else
 // ~/.cache/tolm-screen-capture. It is on disk, so a large recording does not fill memory and what a crash left
 // outlives a logout. Created with mode 0700 when missing (with the cache folder above it); a folder of that name

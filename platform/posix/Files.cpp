@@ -134,14 +134,20 @@ std::string HomeFolder() {
     return {};
 }
 
-// $XDG_CACHE_HOME when it names an absolute folder, else ~/.cache; empty without a home folder.
-std::string CacheFolder() {
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') return cache;
-    const std::string home = HomeFolder();
-    return home.empty() ? std::string() : home + "/.cache";
+std::string PendingListPath() {
+    std::string error;
+    const std::string folder = PrivateTempFolder(error);
+    return folder.empty() ? std::string() : folder + "/" + kPendingList;
 }
 
-// Makes the folder and the missing ones above it, each for this user only.
+}  // namespace
+
+std::string UserFolder(const char* variable, const char* belowHome) {
+    if (const char* folder = std::getenv(variable); folder && folder[0] == '/') return folder;
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/" + belowHome;
+}
+
 bool MakeFolders(const std::string& path, std::string& error) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string part = path.substr(0, slash);
@@ -153,16 +159,34 @@ bool MakeFolders(const std::string& path, std::string& error) {
     }
 }
 
-std::string PendingListPath() {
-    std::string error;
-    const std::string folder = PrivateTempFolder(error);
-    return folder.empty() ? std::string() : folder + "/" + kPendingList;
+bool WritePrivateFile(const std::string& file, const std::string& text, std::string& error) {
+    const std::string temporary = file + ".new";
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        error = "Cannot write " + temporary + ": " + std::strerror(errno);
+        return false;
+    }
+    bool written = true;
+    for (std::size_t done = 0; written && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) done += static_cast<std::size_t>(n);
+    }
+    written = written && ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    ::close(fd);
+    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        error = "Cannot write " + file + ": " + std::strerror(written ? errno : writeErrno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
-}  // namespace
-
 std::string PrivateTempFolder(std::string& error) {
-    const std::string cache = CacheFolder();
+    const std::string cache = UserFolder("XDG_CACHE_HOME", ".cache");
     // Without a home folder there is no better place than the one of old.
     const std::string base = cache.empty() ? RuntimeTempFolder() : cache + "/" + kFolderName;
     if (!cache.empty() && !MakeFolders(cache, error)) return {};
