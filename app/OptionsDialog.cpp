@@ -269,7 +269,8 @@ void TfrmOption::FormShow() {
         TrackBarPlayback->setValue(camera_.PlayBack_FPS());  // the slider clamps to its range
         EditKeyFrames->setText(QString::number(camera_.KeyFramesEvery()));
         VideoQuality->setValue(camera_.CompressionQuality() / 1000);
-        ScreenSource->setCurrentIndex(static_cast<int>(LoadScreenBackendChoice()));
+        shownBackend_ = LoadScreenBackendChoice();
+        ScreenSource->setCurrentIndex(static_cast<int>(shownBackend_));
         UpdateLabels();
         UpdateCompressorButtons();
     });
@@ -415,7 +416,7 @@ void TfrmOption::Button2Click() {
         camera_.SetUseAudioRecord(AudioRecord->isChecked());
         camera_.SetAudioFormatIndex(AudioFormat->currentIndex());
         const auto backend = static_cast<ScreenBackend>(ScreenSource->currentIndex());
-        if (std::string error; backend != LoadScreenBackendChoice() && !SaveScreenBackendChoice(backend, error))
+        if (std::string error; backend != shownBackend_ && !SaveScreenBackendChoice(backend, error))
             ShowError(QStringLiteral("The screen source is kept as it was. %1").arg(QString::fromStdString(error)));
         accept();
     });

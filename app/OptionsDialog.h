@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "capture/CameraTypes.h"
+#include "platform/ScreenBackend.h"
 
 class QCheckBox;
 class QComboBox;
@@ -81,6 +82,7 @@ class TfrmOption final : public QDialog {
     QLabel* audioInputLabel_ = nullptr;
     QComboBox* AudioInput = nullptr;
     QComboBox* ScreenSource = nullptr;  // ScreenBackend's order: automatic, x11, portal
+    ScreenBackend shownBackend_ = ScreenBackend::automatic;  // the kept choice the list showed
     QLabel* audioVolumeLabel_ = nullptr;
     QSlider* AudioVolume = nullptr;
     QLabel* LabelVolume = nullptr;

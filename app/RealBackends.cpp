@@ -32,21 +32,12 @@ void RunWhileServingEvents(const std::function<void()>& work) {
     if (failure) std::rethrow_exception(failure);
 }
 
-std::string CannotOpen(ScreenBackend backend, const std::string& why) {
-    MachineOptions options;
-    options.backend = backend;
-    if (MachineServices::ChosenBackend(options) == ScreenBackend::portal) return why;
-    return "Cannot open the X display: " + why;
-}
-
 }  // namespace
 
-bool RealBackends::CanOpenDisplay(ScreenBackend backend, std::string& error) {
-    MachineOptions options;
-    options.backend = backend;
+bool RealBackends::CanOpenDisplay(std::string& error) {
     std::string screenError;
-    if (MachineServices::CanOpenDisplay(options, screenError)) return true;
-    error = CannotOpen(backend, screenError);
+    if (MachineServices::CanOpenDisplay("", screenError)) return true;
+    error = "Cannot open the X display: " + screenError;
     return false;
 }
 
@@ -59,7 +50,9 @@ std::unique_ptr<RealBackends> RealBackends::Open(ScreenBackend backend, std::str
     std::string machineError;
     b->machine_ = MachineServices::Open(options, *b->mainThread_, machineError);
     if (!b->machine_) {
-        error = CannotOpen(backend, machineError);
+        // The portal's errors say what they are about; the X server's need naming.
+        const bool x11 = MachineServices::ChosenBackend(options) == ScreenBackend::x11;
+        error = x11 ? "Cannot open the X display: " + machineError : machineError;
         return nullptr;
     }
     for (const std::string& warning : b->machine_->Warnings())

@@ -20,9 +20,8 @@ class RealBackends {
   public:
     // Null with `error` set when the screen cannot be read.
     static std::unique_ptr<RealBackends> Open(ScreenBackend backend, std::string& error);
-    // Whether the screen can be read (the X display opened, or a ScreenCast portal found); callable before the
-    // QApplication, which would abort the process instead.
-    static bool CanOpenDisplay(ScreenBackend backend, std::string& error);
+    // Whether $DISPLAY can be opened; callable before the QApplication, which would abort the process instead.
+    static bool CanOpenDisplay(std::string& error);
     // What the machine lacks but the program tolerates, for the user to read once.
     const std::vector<std::string>& Warnings() const { return machine_->Warnings(); }
     ScreenBackend Backend() const { return machine_->Backend(); }

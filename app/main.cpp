@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Qt ends the process without a word of ours when it cannot reach the display.
-    if (std::string error; (!x11 || std::getenv("DISPLAY")) && !tolm::RealBackends::CanOpenDisplay(backend, error)) {
+    if (std::string error; x11 && std::getenv("DISPLAY") && !tolm::RealBackends::CanOpenDisplay(error)) {
         std::fprintf(stderr, "tolm-capture: %s\n", error.c_str());
         return 1;
     }

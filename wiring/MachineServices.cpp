@@ -78,9 +78,8 @@ std::unique_ptr<MachineServices> MachineServices::Open(const MachineOptions& opt
     return m;
 }
 
-bool MachineServices::CanOpenDisplay(const MachineOptions& options, std::string& error) {
-    if (ChosenBackend(options) == ScreenBackend::portal) return PortalAvailable(error);
-    return CreateX11ScreenSource(options.display, error) != nullptr;
+bool MachineServices::CanOpenDisplay(const std::string& display, std::string& error) {
+    return CreateX11ScreenSource(display, error) != nullptr;
 }
 
 EngineServices MachineServices::Services(Host& host, Clock& clock, MainThread& mainThread) {

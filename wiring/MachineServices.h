@@ -33,8 +33,8 @@ class MachineServices {
     // without global keys) is left in Warnings() for the program to tell.
     static std::unique_ptr<MachineServices> Open(const MachineOptions& options, MainThread& mainThread,
                                                  std::string& error);
-    // Whether the screen `options` names can be read, without opening anything else (nor asking the desktop).
-    static bool CanOpenDisplay(const MachineOptions& options, std::string& error);
+    // Whether the X display `display` ("" for $DISPLAY) can be opened, without opening anything else.
+    static bool CanOpenDisplay(const std::string& display, std::string& error);
 
     // The backend Open chose for `options` in this process's session.
     static ScreenBackend ChosenBackend(const MachineOptions& options);
