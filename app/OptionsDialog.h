@@ -81,7 +81,7 @@ class TfrmOption final : public QDialog {
     QComboBox* AudioFormat = nullptr;
     QLabel* audioInputLabel_ = nullptr;
     QComboBox* AudioInput = nullptr;
-    QComboBox* ScreenSource = nullptr;  // ScreenBackend's order: automatic, x11, portal
+    QComboBox* ScreenSource = nullptr;                       // ScreenBackend's order: automatic, x11, portal
     ScreenBackend shownBackend_ = ScreenBackend::automatic;  // the kept choice the list showed
     QLabel* audioVolumeLabel_ = nullptr;
     QSlider* AudioVolume = nullptr;
