@@ -41,14 +41,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# wait_for_line PID FILE PATTERN: until FILE has a line starting with PATTERN, PID ends or 10 s pass.
+wait_for_line() {
+    for _ in $(seq 100); do
+        grep -q "^$3" "$2" 2>/dev/null && return 0
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.1
+    done
+    grep -q "^$3" "$2" 2>/dev/null
+}
+
 "$BIN/tolm-scene" --fps 50 >"$WORK/scene.out" 2>"$WORK/scene.err" &
 SCENE_PID=$!
-for _ in $(seq 100); do
-    grep -q '^ready' "$WORK/scene.out" 2>/dev/null && break
-    kill -0 "$SCENE_PID" 2>/dev/null || break
-    sleep 0.1
-done
-grep -q '^ready' "$WORK/scene.out" || fail "the scene did not start: $(cat "$WORK/scene.err")"
+wait_for_line "$SCENE_PID" "$WORK/scene.out" ready || fail "the scene did not start: $(cat "$WORK/scene.err")"
 
 # Headless sway has no pointer of its own; a virtual one on the scene's plain green bar, where only a painted
 # cursor can put dark pixels.
@@ -56,12 +61,7 @@ POINTER_X=560
 POINTER_Y=60
 "$BIN/tolm-wl-pointer" "$POINTER_X" "$POINTER_Y" >"$WORK/pointer.out" 2>"$WORK/pointer.err" &
 POINTER_PID=$!
-for _ in $(seq 50); do
-    [ -s "$WORK/pointer.out" ] && break
-    kill -0 "$POINTER_PID" 2>/dev/null || break
-    sleep 0.1
-done
-[ -s "$WORK/pointer.out" ] || fail "no virtual pointer: $(cat "$WORK/pointer.err")"
+wait_for_line "$POINTER_PID" "$WORK/pointer.out" "pointer at" || fail "no virtual pointer: $(cat "$WORK/pointer.err")"
 
 OUT=$WORK/portal.avi
 status=0
