@@ -133,7 +133,8 @@ bool FrameStore::CutFrom(const Picture& picture, const Rect& area, Point origin,
 
 bool FrameStore::ChangedSince(std::uint64_t& seen) const {
     const std::lock_guard lock(mutex_);
-    const bool changed = sequence_ != seen || heldValid_ || (sequence_ > 0 && !newest_.taken);
+    // A held picture always has an untaken newest one after it.
+    const bool changed = sequence_ != seen || (sequence_ > 0 && !newest_.taken);
     seen = sequence_;
     return changed;
 }
