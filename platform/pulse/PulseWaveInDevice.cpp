@@ -60,12 +60,16 @@ int PulseWaveInDevice::Connect(const std::string& sourceName) {
     if (!stream_) return connection_->LastError();
     pa_stream_set_state_callback(stream_.get(), &OnStreamState, this);
     pa_stream_set_read_callback(stream_.get(), &OnStreamRead, this);
+    pa_stream_set_moved_callback(stream_.get(), &OnStreamMoved, this);
 
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sample));
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+    // Recording from another source than the one asked for is no recording of it: a stream whose source goes is
+    // ended by the server, not moved.
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     if (pa_stream_connect_record(stream_.get(), sourceName.empty() ? nullptr : sourceName.c_str(), &attr, flags) < 0)
         return connection_->LastError();
 
@@ -85,6 +89,7 @@ void PulseWaveInDevice::Disconnect() {
     if (!stream_) return;
     pa_stream_set_state_callback(stream_.get(), nullptr, nullptr);
     pa_stream_set_read_callback(stream_.get(), nullptr, nullptr);
+    pa_stream_set_moved_callback(stream_.get(), nullptr, nullptr);
     if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_.get()))) pa_stream_disconnect(stream_.get());
     stream_.reset();
 }
@@ -353,6 +358,13 @@ void PulseWaveInDevice::OnStreamState(pa_stream* stream, void* self) {
     auto* device = static_cast<PulseWaveInDevice*>(self);
     if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) device->Fail(device->connection_->Problem());
     device->connection_->Wake();
+}
+
+void PulseWaveInDevice::OnStreamMoved(pa_stream* stream, void* self) {
+    // A server that moves the stream anyway took its source away: the input is lost, and nothing more is recorded
+    // from where it went.
+    static_cast<PulseWaveInDevice*>(self)->Fail("the sound source was removed");
+    pa_stream_disconnect(stream);
 }
 
 void PulseWaveInDevice::OnStreamRead(pa_stream*, std::size_t, void* self) {

@@ -19,8 +19,8 @@ namespace tolm::pulse {
 // next buffers queued, so a late buffer thread or a source that hands out seconds at once loses nothing.
 //
 // After the stream or the server failed, every queued buffer has gone back with what it held; Start, Stop and
-// AddBuffer then answer MMSYSERR_NODRIVER (MMSYSERR_BADDEVICEID when only the source went), while Reset and
-// Close still succeed so the owner can close.
+// AddBuffer then answer MMSYSERR_NODRIVER (MMSYSERR_BADDEVICEID when only the source went, or the server moved
+// the stream to another), while Reset and Close still succeed so the owner can close.
 class PulseWaveInDevice final : public WaveInDevice {
     struct Key {
         explicit Key() = default;
@@ -56,6 +56,7 @@ class PulseWaveInDevice final : public WaveInDevice {
 
     static void OnStreamState(pa_stream* stream, void* self);
     static void OnStreamRead(pa_stream* stream, std::size_t bytes, void* self);
+    static void OnStreamMoved(pa_stream* stream, void* self);
 
     // These need the loop locked.
     int Connect(const std::string& sourceName);
