@@ -72,8 +72,9 @@ std::unique_ptr<MachineServices> MachineServices::Open(const MachineOptions& opt
     }
     m->compressors_ = CreateFfmpegCompressorManager();
     m->avi_ = CreateFfmpegAviLibrary(*m->compressors_);
-    m->waveIn_ = CreatePulseWaveInService("TOLM Screen Capture");
-    m->mixers_ = CreatePulseMixerService("TOLM Screen Capture");
+    PulseSoundInput sound = CreatePulseSoundInput("TOLM Screen Capture");
+    m->waveIn_ = std::move(sound.waveIn);
+    m->mixers_ = std::move(sound.mixers);
     m->queueServing_.ServeThrough(mainThread);
     return m;
 }

@@ -17,4 +17,13 @@ std::unique_ptr<WaveInService> CreatePulseWaveInService(const std::string& clien
 // One mixer whose destination "Recording Control" lists the server's sources; without a server, no mixer.
 std::unique_ptr<MixerService> CreatePulseMixerService(const std::string& clientName);
 
+// A program's sound input: the source its mixer's "Recording Control" selects is the one its wave input records
+// from (device 0). The selection is the program's own, starting at the server's default source, which it never
+// changes. The services above on their own record from, and select, each a choice of their own.
+struct PulseSoundInput {
+    std::unique_ptr<WaveInService> waveIn;
+    std::unique_ptr<MixerService> mixers;
+};
+PulseSoundInput CreatePulseSoundInput(const std::string& clientName);
+
 }  // namespace tolm

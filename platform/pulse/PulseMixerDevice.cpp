@@ -25,15 +25,17 @@ void ReleaseOperation(pa_operation* operation) {
 
 }  // namespace
 
-PulseMixerDevice::PulseMixerDevice(Key, std::shared_ptr<PulseConnection> connection, MixerNotify notify)
-    : connection_(std::move(connection)), notify_(std::move(notify)) {}
+PulseMixerDevice::PulseMixerDevice(Key, std::shared_ptr<PulseConnection> connection,
+                                   std::shared_ptr<SourceChoice> choice, MixerNotify notify)
+    : connection_(std::move(connection)), choice_(std::move(choice)), notify_(std::move(notify)) {}
 
-int PulseMixerDevice::Open(const std::string& clientName, MixerNotify notify, std::unique_ptr<MixerDevice>& device) {
+int PulseMixerDevice::Open(const std::string& clientName, std::shared_ptr<SourceChoice> choice, MixerNotify notify,
+                           std::unique_ptr<MixerDevice>& device) {
     std::string problem;
     auto connection = PulseConnection::Open(clientName, problem);
     if (!connection) return MMSYSERR_NODRIVER;
     // Declared before the lock, so a failed device ends after the lock is released.
-    auto opened = std::make_unique<PulseMixerDevice>(Key{}, connection, std::move(notify));
+    auto opened = std::make_unique<PulseMixerDevice>(Key{}, connection, std::move(choice), std::move(notify));
     PulseConnection::Lock loop(*connection);
     int error = opened->Refresh();
     if (error == PA_OK) error = GetDefaultSourceName(*connection, opened->notifiedDefault_);
@@ -145,11 +147,11 @@ int PulseMixerDevice::GetControlValues(std::uint32_t controlId, std::vector<std:
     const auto control = DecodeControl(controlId);
     if (!control) return MIXERR_INVALCONTROL;
     if (control->kind == ControlRef::Kind::Mux) {
-        std::string defaultName;
-        const int error = GetDefaultSourceName(*connection_, defaultName);
+        std::string recorded;
+        const int error = choice_->Recorded(*connection_, lines_, recorded);
         if (error != PA_OK) return MixerResultOf(error);
         values.assign(lines_.size(), 0);
-        for (std::size_t i = 0; i < lines_.size(); ++i) values[i] = lines_[i].name == defaultName ? 1 : 0;
+        for (std::size_t i = 0; i < lines_.size(); ++i) values[i] = lines_[i].name == recorded ? 1 : 0;
         return MMSYSERR_NOERROR;
     }
     if (!FindSource(control->index)) return MIXERR_INVALCONTROL;
@@ -172,12 +174,9 @@ int PulseMixerDevice::SetControlValues(std::uint32_t controlId, const std::vecto
         if (std::count_if(values.begin(), values.end(), [](std::uint32_t v) { return v != 0; }) != 1)
             return MIXERR_INVALVALUE;
         const auto chosen = std::find_if(values.begin(), values.end(), [](std::uint32_t v) { return v != 0; });
-        const std::string& name = lines_[static_cast<std::size_t>(chosen - values.begin())].name;
-        PulseOutcome outcome;
-        const int error = connection_->AwaitSuccess(
-            pa_context_set_default_source(connection_->Context(), name.c_str(), &StoreContextSuccess, &outcome),
-            outcome);
-        return MixerResultOf(error);
+        choice_->Choose(lines_[static_cast<std::size_t>(chosen - values.begin())].name);
+        connection_->Post([this] { Notify(MM_MIXM_CONTROL_CHANGE, kMuxControlId); });
+        return MMSYSERR_NOERROR;
     }
     const SourceInfo* source = FindSource(control->index);
     if (!source) return MIXERR_INVALCONTROL;

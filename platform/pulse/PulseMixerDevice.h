@@ -8,18 +8,20 @@
 
 #include "platform/AudioMixer.h"
 #include "platform/pulse/PulseConnection.h"
+#include "platform/pulse/PulseSourceChoice.h"
 #include "platform/pulse/PulseSources.h"
 
 namespace tolm::pulse {
 
 // The server as a mixer with one destination, "Recording Control". Its source lines are the server's sources
 // in index order, each with a volume (0..65536, the server's 100 %) and a mute control; its one MUX control
-// selects the server's default source. The source list is a snapshot, taken at Open and again at every
-// GetLineInfoByDestination (where every walk over the lines begins); values are read from the server each time.
+// reads and sets `choice`, the source the program records from (the desktop's default source is left alone). The source
+// list is a snapshot, taken at Open and again at every GetLineInfoByDestination (where every walk over the lines
+// begins); values are read from the server each time.
 //
 // Notifications come on the connection's loop thread: a source's volume or mute changed (CONTROL_CHANGE with
-// that control), the default source changed (CONTROL_CHANGE with the MUX), a source came or went (LINE_CHANGE
-// with the destination line).
+// that control), the selection or the default source changed (CONTROL_CHANGE with the MUX), a source came or
+// went (LINE_CHANGE with the destination line).
 class PulseMixerDevice final : public MixerDevice {
     struct Key {
         explicit Key() = default;
@@ -27,9 +29,11 @@ class PulseMixerDevice final : public MixerDevice {
 
   public:
     // Connects on its own (a subscription belongs to one connection) and subscribes. A result code.
-    static int Open(const std::string& clientName, MixerNotify notify, std::unique_ptr<MixerDevice>& device);
+    static int Open(const std::string& clientName, std::shared_ptr<SourceChoice> choice, MixerNotify notify,
+                    std::unique_ptr<MixerDevice>& device);
 
-    PulseMixerDevice(Key, std::shared_ptr<PulseConnection> connection, MixerNotify notify);
+    PulseMixerDevice(Key, std::shared_ptr<PulseConnection> connection, std::shared_ptr<SourceChoice> choice,
+                     MixerNotify notify);
     // Ends the connection first, so no notification runs once this returns.
     ~PulseMixerDevice() override;
 
@@ -58,6 +62,7 @@ class PulseMixerDevice final : public MixerDevice {
     void Notify(std::uint32_t message, std::uint32_t id) const;
 
     std::shared_ptr<PulseConnection> connection_;
+    const std::shared_ptr<SourceChoice> choice_;
     const MixerNotify notify_;
     // Guarded by the loop lock.
     std::vector<SourceInfo> lines_;

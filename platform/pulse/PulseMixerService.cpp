@@ -7,8 +7,8 @@
 
 namespace tolm::pulse {
 
-PulseMixerService::PulseMixerService(std::string clientName)
-    : clientName_(std::move(clientName)), connection_(clientName_) {}
+PulseMixerService::PulseMixerService(std::string clientName, std::shared_ptr<SourceChoice> choice)
+    : clientName_(std::move(clientName)), connection_(clientName_), choice_(std::move(choice)) {}
 
 unsigned PulseMixerService::DeviceCount() {
     std::string problem;
@@ -26,7 +26,7 @@ int PulseMixerService::GetCaps(unsigned mixerId, MixerCaps& caps) {
 
 int PulseMixerService::Open(unsigned mixerId, MixerNotify notify, std::unique_ptr<MixerDevice>& device) {
     if (mixerId != 0) return DeviceCount() == 0 ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-    return PulseMixerDevice::Open(clientName_, std::move(notify), device);
+    return PulseMixerDevice::Open(clientName_, choice_, std::move(notify), device);
 }
 
 }  // namespace tolm::pulse

@@ -4,13 +4,14 @@
 
 #include "platform/AudioMixer.h"
 #include "platform/pulse/PulseConnection.h"
+#include "platform/pulse/PulseSourceChoice.h"
 
 namespace tolm::pulse {
 
-// One mixer while a server answers, none otherwise. Thread-safe.
+// One mixer while a server answers, none otherwise; its selection is `choice`. Thread-safe.
 class PulseMixerService final : public MixerService {
   public:
-    explicit PulseMixerService(std::string clientName);
+    PulseMixerService(std::string clientName, std::shared_ptr<SourceChoice> choice);
 
     unsigned DeviceCount() override;
     int GetCaps(unsigned mixerId, MixerCaps& caps) override;
@@ -19,6 +20,7 @@ class PulseMixerService final : public MixerService {
   private:
     const std::string clientName_;
     LazyConnection connection_;
+    const std::shared_ptr<SourceChoice> choice_;
 };
 
 }  // namespace tolm::pulse

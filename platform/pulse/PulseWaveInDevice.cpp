@@ -11,6 +11,9 @@ namespace {
 
 // Small fragments make the server send often, so buffers fill steadily rather than in bursts.
 constexpr pa_usec_t kFragmentUsec = 20 * PA_USEC_PER_MSEC;
+// What the device holds for buffers still to come: more than a source's longest burst (2 s) and than a buffer
+// thread is late on a busy machine.
+constexpr std::size_t kHeldSeconds = 5;
 
 void MarkDone(WAVEHDR& header) {
     header.dwFlags = (header.dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
@@ -24,7 +27,8 @@ PulseWaveInDevice::PulseWaveInDevice(Key, std::shared_ptr<PulseConnection> conne
     : connection_(std::move(connection)),
       problems_(std::move(problems)),
       callback_(std::make_shared<const WaveInCallback>(std::move(callback))),
-      format_(format) {}
+      format_(format),
+      heldLimit_(kHeldSeconds * format.nAvgBytesPerSec) {}
 
 int PulseWaveInDevice::Open(std::shared_ptr<PulseConnection> connection, std::shared_ptr<ProblemNote> problems,
                             const std::string& sourceName, const WAVEFORMATEX& format, WaveInCallback callback,
@@ -56,12 +60,16 @@ int PulseWaveInDevice::Connect(const std::string& sourceName) {
     if (!stream_) return connection_->LastError();
     pa_stream_set_state_callback(stream_.get(), &OnStreamState, this);
     pa_stream_set_read_callback(stream_.get(), &OnStreamRead, this);
+    pa_stream_set_moved_callback(stream_.get(), &OnStreamMoved, this);
 
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sample));
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+    // Recording from another source than the one asked for is no recording of it: a stream whose source goes is
+    // ended by the server, not moved.
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     if (pa_stream_connect_record(stream_.get(), sourceName.empty() ? nullptr : sourceName.c_str(), &attr, flags) < 0)
         return connection_->LastError();
 
@@ -81,6 +89,7 @@ void PulseWaveInDevice::Disconnect() {
     if (!stream_) return;
     pa_stream_set_state_callback(stream_.get(), nullptr, nullptr);
     pa_stream_set_read_callback(stream_.get(), nullptr, nullptr);
+    pa_stream_set_moved_callback(stream_.get(), nullptr, nullptr);
     if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_.get()))) pa_stream_disconnect(stream_.get());
     stream_.reset();
 }
@@ -122,16 +131,23 @@ int PulseWaveInDevice::Unprepare(WAVEHDR& header) {
 }
 
 int PulseWaveInDevice::AddBuffer(WAVEHDR& header) {
-    std::lock_guard lock(mutex_);
-    if (state_ == State::Closed) return MMSYSERR_INVALHANDLE;
-    if (state_ == State::Failed) return failedResult_;
-    if (!(header.dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-    if (header.dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    if (header.lpData == nullptr || header.dwBufferLength == 0) return MMSYSERR_INVALPARAM;
-    header.dwBytesRecorded = 0;
-    header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-    header.lpNext = nullptr;
-    queue_.push_back(&header);
+    // A buffer that what is held fills at once goes back through the loop, like any other.
+    PulseConnection::Lock loop(*connection_);
+    std::vector<WAVEHDR*> done;
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ == State::Closed) return MMSYSERR_INVALHANDLE;
+        if (state_ == State::Failed) return failedResult_;
+        if (!(header.dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+        if (header.dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+        if (header.lpData == nullptr || header.dwBufferLength == 0) return MMSYSERR_INVALPARAM;
+        header.dwBytesRecorded = 0;
+        header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+        header.lpNext = nullptr;
+        queue_.push_back(&header);
+        if (!stopped_) DrainHeld(done);
+    }
+    HandBack(done);
     return MMSYSERR_NOERROR;
 }
 
@@ -253,34 +269,62 @@ void PulseWaveInDevice::ReadAvailable(bool keep) {
 
 void PulseWaveInDevice::Store(const std::uint8_t* data, std::size_t size, std::vector<WAVEHDR*>& done) {
     if (state_ != State::Open || stopped_) return;
-    const std::uint8_t silence = SilenceByteOf(format_);
-    while (size > 0) {
-        if (queue_.empty()) {
-            dropped_ += size;
-            return;
-        }
+    DrainHeld(done);
+    while (size > 0 && held_.empty() && !queue_.empty()) {
+        const std::size_t taken = Fill(data, size, done);
+        if (data != nullptr) data += taken;
+        size -= taken;
+    }
+    std::size_t kept = std::min(size, heldLimit_ - std::min(heldLimit_, held_.size()));
+    kept -= kept % format_.nBlockAlign;
+    if (data != nullptr) {
+        held_.insert(held_.end(), data, data + kept);
+    } else {
+        held_.insert(held_.end(), kept, SilenceByteOf(format_));
+    }
+    dropped_ += size - kept;
+}
+
+std::size_t PulseWaveInDevice::Fill(const std::uint8_t* data, std::size_t size, std::vector<WAVEHDR*>& done) {
+    WAVEHDR& header = *queue_.front();
+    const std::size_t take = std::min<std::size_t>(size, header.dwBufferLength - header.dwBytesRecorded);
+    std::uint8_t* to = header.lpData + header.dwBytesRecorded;
+    if (data != nullptr) {
+        std::memcpy(to, data, take);
+    } else {
+        std::memset(to, SilenceByteOf(format_), take);  // a hole in the stream: the server lost data
+    }
+    Filled(take, done);
+    return take;
+}
+
+void PulseWaveInDevice::DrainHeld(std::vector<WAVEHDR*>& done) {
+    while (!held_.empty() && !queue_.empty()) {
         WAVEHDR& header = *queue_.front();
-        const std::size_t take = std::min<std::size_t>(size, header.dwBufferLength - header.dwBytesRecorded);
-        std::uint8_t* to = header.lpData + header.dwBytesRecorded;
-        if (data != nullptr) {
-            std::memcpy(to, data, take);
-            data += take;
-        } else {
-            std::memset(to, silence, take);  // a hole in the stream: the server lost data
-        }
-        header.dwBytesRecorded += static_cast<std::uint32_t>(take);
-        delivered_ += take;
-        size -= take;
-        if (header.dwBytesRecorded == header.dwBufferLength) {
-            queue_.pop_front();
-            MarkDone(header);
-            done.push_back(&header);
-        }
+        const std::size_t take = std::min<std::size_t>(held_.size(), header.dwBufferLength - header.dwBytesRecorded);
+        const auto end = held_.begin() + static_cast<std::ptrdiff_t>(take);
+        std::copy(held_.begin(), end, header.lpData + header.dwBytesRecorded);
+        held_.erase(held_.begin(), end);
+        Filled(take, done);
     }
 }
 
+void PulseWaveInDevice::Filled(std::size_t bytes, std::vector<WAVEHDR*>& done) {
+    WAVEHDR& header = *queue_.front();
+    header.dwBytesRecorded += static_cast<std::uint32_t>(bytes);
+    delivered_ += bytes;
+    if (header.dwBytesRecorded < header.dwBufferLength) return;
+    queue_.pop_front();
+    MarkDone(header);
+    done.push_back(&header);
+}
+
 std::vector<WAVEHDR*> PulseWaveInDevice::TakeQueue() {
-    std::vector<WAVEHDR*> all(queue_.begin(), queue_.end());
+    // What is held was recorded before the end: the buffers take what they can of it.
+    std::vector<WAVEHDR*> all;
+    DrainHeld(all);
+    held_.clear();
+    all.insert(all.end(), queue_.begin(), queue_.end());
     queue_.clear();
     for (WAVEHDR* header : all) MarkDone(*header);
     return all;
@@ -314,6 +358,13 @@ void PulseWaveInDevice::OnStreamState(pa_stream* stream, void* self) {
     auto* device = static_cast<PulseWaveInDevice*>(self);
     if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) device->Fail(device->connection_->Problem());
     device->connection_->Wake();
+}
+
+void PulseWaveInDevice::OnStreamMoved(pa_stream* stream, void* self) {
+    // A server that moves the stream anyway took its source away: the input is lost, and nothing more is recorded
+    // from where it went.
+    static_cast<PulseWaveInDevice*>(self)->Fail("the sound source was removed");
+    pa_stream_disconnect(stream);
 }
 
 void PulseWaveInDevice::OnStreamRead(pa_stream*, std::size_t, void* self) {

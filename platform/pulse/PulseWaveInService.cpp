@@ -16,7 +16,8 @@ constexpr std::size_t kProductNameBytes = 31;
 
 }  // namespace
 
-PulseWaveInService::PulseWaveInService(std::string clientName) : connection_(std::move(clientName)) {}
+PulseWaveInService::PulseWaveInService(std::string clientName, std::shared_ptr<const SourceChoice> choice)
+    : connection_(std::move(clientName)), choice_(std::move(choice)) {}
 
 std::shared_ptr<PulseConnection> PulseWaveInService::Connection() {
     std::string problem;
@@ -28,21 +29,21 @@ std::shared_ptr<PulseConnection> PulseWaveInService::Connection() {
 int PulseWaveInService::FindSource(PulseConnection& connection, int deviceId, SourceInfo& source) {
     if (deviceId < WAVE_MAPPER) return MMSYSERR_BADDEVICEID;
     std::vector<SourceInfo> sources;
-    std::string defaultName;
+    std::string recorded;
     int error = ListSources(connection, sources);
-    if (error == PA_OK) error = GetDefaultSourceName(connection, defaultName);
+    if (error == PA_OK) error = choice_->Recorded(connection, sources, recorded);
     if (error != PA_OK) {
         problems_->Set(pa_strerror(error));
         return WaveResultOf(error);
     }
-    const auto isDefault = [&defaultName](const SourceInfo& s) { return s.name == defaultName; };
+    const auto isRecorded = [&recorded](const SourceInfo& s) { return s.name == recorded; };
     if (deviceId <= 0) {
-        const auto found = std::find_if(sources.begin(), sources.end(), isDefault);
+        const auto found = std::find_if(sources.begin(), sources.end(), isRecorded);
         if (found == sources.end()) return MMSYSERR_BADDEVICEID;
         source = *found;
         return MMSYSERR_NOERROR;
     }
-    sources.erase(std::remove_if(sources.begin(), sources.end(), isDefault), sources.end());
+    sources.erase(std::remove_if(sources.begin(), sources.end(), isRecorded), sources.end());
     if (static_cast<std::size_t>(deviceId) > sources.size()) return MMSYSERR_BADDEVICEID;
     source = sources[static_cast<std::size_t>(deviceId) - 1];
     return MMSYSERR_NOERROR;

@@ -77,24 +77,54 @@ TEST_F(ServerDeath, FrozenXServerIsLeftAfterTheCancelAndWhatWasRecordedIsRecover
     EXPECT_GE(std::stod(ProbeStream(out, 0).at("nb_frames")) / 50.0, 1.5);
 }
 
-TEST_F(ServerDeath, SoundServerKilledLeavesThePictureToTheEndAndTheSoundCutThere) {
+// A recording with sound from a sound server of the test's own, which the test then takes away in part or whole.
+class SoundFault : public ServerDeath {
+  protected:
+    void SetUp() override {
+        ServerDeath::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        TOLM_SKIP_UNLESS(!pulse.Address().empty(), "TOLM_REQUIRE_PULSE", "a private PulseAudio did not start");
+    }
+
+    // tolm-record recording 6 s with sound (from the input named `input`, if any), once it records.
+    pid_t StartRecording(const std::string& input = "") {
+        const ScopedEnv server("PULSE_SERVER", pulse.Address());
+        std::vector<std::string> args = {kRecorder, "--area",     "0,0,320,240", "--codec", "MJPG",
+                                         "--audio", "--duration", "6",           out};
+        if (!input.empty()) args.insert(args.end() - 1, {"--audio-input", input});
+        const pid_t recorder = Spawn(args, log);
+        EXPECT_TRUE(WaitForRecording(log)) << Slurp(log);
+        return recorder;
+    }
+
+    // The recording is saved, says once that it lost its sound, and ends with 3.
+    void ExpectSoundLost(pid_t recorder) {
+        EXPECT_EQ(Wait(recorder), 3) << Slurp(log);
+        const std::string text = Slurp(log);
+        EXPECT_EQ(Count(text, "tolm-record: "), 1) << text;
+        EXPECT_EQ(Count(text, "tolm-record: The sound input was lost; the recording goes on without sound."), 1)
+            << text;
+        EXPECT_EQ(text.find("TOLM Screen Capture: "), std::string::npos) << text;  // nor one from the sound layer
+    }
+
+    void Pactl(const std::string& arguments) {
+        int status = 0;
+        RunCommand("pactl -s " + pulse.Address() + " " + arguments, status);
+        EXPECT_EQ(status, 0) << arguments;
+    }
+
     PrivatePulse pulse;
-    TOLM_SKIP_UNLESS(!pulse.Address().empty(), "TOLM_REQUIRE_PULSE", "a private PulseAudio did not start");
-    const ScopedEnv server("PULSE_SERVER", pulse.Address());
     const std::string out = folder.Path("sound.avi");
     const std::string log = folder.Path("sound.txt");
-    const pid_t recorder =
-        Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", "--audio", "--duration", "6", out}, log);
-    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+};
+
+TEST_F(SoundFault, SoundServerKilledLeavesThePictureToTheEndAndTheSoundCutThere) {
+    const pid_t recorder = StartRecording();
     std::this_thread::sleep_for(1500ms);
     pulse.Kill();
-    EXPECT_EQ(Wait(recorder), 3) << Slurp(log);
-    const std::string text = Slurp(log);
-    EXPECT_EQ(Count(text, "tolm-record: "), 1) << text;
-    EXPECT_EQ(Count(text, "tolm-record: The sound input was lost; the recording goes on without sound."), 1) << text;
-    EXPECT_EQ(text.find("TOLM Screen Capture: "), std::string::npos) << text;  // nor one from the sound layer
+    ExpectSoundLost(recorder);
 
-    ASSERT_EQ(ProbeStreamCount(out), 2) << text;
+    ASSERT_EQ(ProbeStreamCount(out), 2) << Slurp(log);
     const double pictureSeconds = std::stod(ProbeStream(out, 0).at("nb_frames")) / 50.0;
     EXPECT_GE(pictureSeconds, 5.9);
     const auto sound = ProbeStream(out, 1);
@@ -106,6 +136,15 @@ TEST_F(ServerDeath, SoundServerKilledLeavesThePictureToTheEndAndTheSoundCutThere
     // What came before the kill is there; the source hands out sound in bursts of up to two seconds ahead.
     EXPECT_GT(soundSeconds, 0.5);
     EXPECT_LT(soundSeconds, pictureSeconds - 1.0);
+}
+
+// The chosen input goes while another stays, to which the server would move the recording's stream.
+TEST_F(SoundFault, ChosenInputUnloadedIsALostInputNotAnotherOne) {
+    Pactl("load-module module-null-source source_name=spare");
+    const pid_t recorder = StartRecording("Sine source at 440 Hz");
+    std::this_thread::sleep_for(1500ms);
+    Pactl("unload-module module-sine-source");
+    ExpectSoundLost(recorder);
 }
 
 }  // namespace

@@ -21,9 +21,8 @@ class PulseMixerTest : public PulseServerTest {
     void SetUp() override {
         PulseServerTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        service_ = CreatePulseMixerService("tolm-pulse-tests");
-        ASSERT_EQ(service_->DeviceCount(), 1u);
-        ASSERT_EQ(service_->Open(
+        ASSERT_EQ(sound_.mixers->DeviceCount(), 1u);
+        ASSERT_EQ(sound_.mixers->Open(
                       0,
                       [this](std::uint32_t m, std::uint32_t id) {
                           inbox_.Push({m, id});
@@ -74,7 +73,7 @@ class PulseMixerTest : public PulseServerTest {
         return false;
     }
 
-    std::unique_ptr<MixerService> service_;
+    PulseSoundInput sound_ = CreatePulseSoundInput("tolm-pulse-tests");
     std::unique_ptr<MixerDevice> mixer_;
     MixerLineInfo destination_;
     Inbox<MixerMessage> inbox_;
@@ -82,7 +81,7 @@ class PulseMixerTest : public PulseServerTest {
 
 TEST_F(PulseMixerTest, RecordingControlListsTheSourcesWithVolumeMuteAndSelection) {
     MixerCaps caps;
-    ASSERT_EQ(service_->GetCaps(0, caps), MMSYSERR_NOERROR);
+    ASSERT_EQ(sound_.mixers->GetCaps(0, caps), MMSYSERR_NOERROR);
     EXPECT_EQ(caps.productName, "PulseAudio");
     EXPECT_EQ(caps.cDestinations, 1u);
     EXPECT_EQ(destination_.name, "Recording Control");
@@ -166,16 +165,17 @@ TEST_F(PulseMixerTest, HalfVolumeReachesTheServer) {
     EXPECT_EQ(SourceVolumePercent(kSineSource), 100);
 }
 
-TEST_F(PulseMixerTest, SelectingALineMakesItTheDefaultSource) {
+TEST_F(PulseMixerTest, SelectingALineRecordsFromItAndLeavesTheDesktopsDefaultAlone) {
     const std::uint32_t mux = Mux().dwControlID;
     ASSERT_EQ(mixer_->SetControlValues(mux, Selecting(kMonitorDescription)), MMSYSERR_NOERROR);
-    EXPECT_EQ(DefaultSourceName(), kMonitorSource);
+    EXPECT_EQ(DefaultSourceName(), kSineSource);
     std::vector<std::uint32_t> values;
     ASSERT_EQ(mixer_->GetControlValues(mux, values), MMSYSERR_NOERROR);
     EXPECT_EQ(values, Selecting(kMonitorDescription));
-
-    ASSERT_EQ(mixer_->SetControlValues(mux, Selecting(kSineDescription)), MMSYSERR_NOERROR);
-    EXPECT_EQ(DefaultSourceName(), kSineSource);
+    // The wave input's first device is the one recorded from.
+    WaveInCaps caps;
+    ASSERT_EQ(sound_.waveIn->GetCaps(WAVE_MAPPER, caps), MMSYSERR_NOERROR);
+    EXPECT_EQ(caps.productName, kMonitorDescription);
 }
 
 TEST_F(PulseMixerTest, ChangesMadeElsewhereAreNotified) {

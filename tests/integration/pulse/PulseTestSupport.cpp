@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -149,6 +150,30 @@ void PrivatePulseServer::Kill() {
     pid_ = -1;
 }
 
+TestSine::TestSine(const std::string& sourceName, unsigned frequency) {
+    bool ok = false;
+    const std::string index = Pactl(
+        "load-module module-sine-source source_name=" + sourceName + " frequency=" + std::to_string(frequency), &ok);
+    if (ok) module_ = index.substr(0, index.find('\n'));
+}
+
+TestSine::~TestSine() {
+    if (!module_.empty()) Pactl("unload-module " + module_);
+}
+
+BusyCores::BusyCores() {
+    for (unsigned i = 0; i < 2 * std::max(1u, std::thread::hardware_concurrency()); ++i)
+        threads_.emplace_back([this] {
+            while (!stop_.load(std::memory_order_relaxed)) {
+            }
+        });
+}
+
+BusyCores::~BusyCores() {
+    stop_ = true;
+    for (std::thread& thread : threads_) thread.join();
+}
+
 WaveFormatBlock PcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
     WAVEFORMATEX record;
     record.wFormatTag = kWaveFormatPCM;
@@ -166,6 +191,23 @@ double ZeroCrossingFrequency(const std::vector<std::int16_t>& samples, unsigned 
     for (std::size_t i = 1; i < samples.size(); ++i)
         if (samples[i - 1] < 0 && samples[i] >= 0) ++rising;
     return static_cast<double>(rising) * rate / static_cast<double>(samples.size());
+}
+
+std::size_t SineBreaks(const std::vector<std::int16_t>& samples, unsigned rate, double frequency) {
+    int peak = 0;
+    for (std::int16_t s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    auto i = std::find_if(samples.begin(), samples.end(), [peak](std::int16_t s) { return 2 * std::abs(s) > peak; });
+    const double period = rate / frequency;
+    std::size_t breaks = 0;
+    double last = -1;
+    for (i += i != samples.end() ? 1 : 0; i < samples.end(); ++i) {
+        if (i[-1] >= 0 || i[0] < 0) continue;
+        // Where the line through the two samples crosses zero.
+        const double at = static_cast<double>(i - samples.begin()) - 1 + i[-1] / static_cast<double>(i[-1] - i[0]);
+        if (last >= 0 && std::abs(at - last - period) > 1.0) ++breaks;
+        last = at;
+    }
+    return breaks;
 }
 
 }  // namespace tolm::testing

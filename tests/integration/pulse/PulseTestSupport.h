@@ -4,12 +4,14 @@
 
 #include "integration/Requirements.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/WaveFormat.h"
@@ -69,10 +71,44 @@ class PrivatePulseServer {
     bool started_ = false;
 };
 
+// A sine source of the test's own on the shared server while it lives: the server's generator, which hands out
+// its sound in 2-second bursts. None where the server has no generator (PipeWire's pulse service).
+class TestSine {
+  public:
+    TestSine(const std::string& sourceName, unsigned frequency);
+    ~TestSine();
+    TestSine(const TestSine&) = delete;
+    TestSine& operator=(const TestSine&) = delete;
+
+    bool Loaded() const { return !module_.empty(); }
+
+  private:
+    std::string module_;  // the index load-module gave
+};
+
+// Two spinning threads per core while it lives: every other thread of the machine waits for its turn.
+class BusyCores {
+  public:
+    BusyCores();
+    ~BusyCores();
+    BusyCores(const BusyCores&) = delete;
+    BusyCores& operator=(const BusyCores&) = delete;
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
+};
+
 WaveFormatBlock PcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
 
 // Frequency of a 16-bit mono signal by its rising zero crossings.
 double ZeroCrossingFrequency(const std::vector<std::int16_t>& samples, unsigned rate);
+
+// Places where a recorded sine of `frequency` Hz breaks off: rising zero crossings that do not follow the one before
+// by one period. Sound lost in between shifts the phase unless it lasted a whole number of periods, which buffer
+// and burst lengths rarely are at 437 Hz. The start, before the sine reaches half its peak, is passed over (a
+// stream may begin with a little silence and resampler noise).
+std::size_t SineBreaks(const std::vector<std::int16_t>& samples, unsigned rate, double frequency);
 
 // Messages handed from a device's thread to the test's thread.
 template <class T>
