@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# tolm-record through the ScreenCast portal on a real compositor: the moving scene shown through Xwayland is
-# recorded for 5 s and read back: the length is right, the picture is the scene (not black), its frame counter
-# never goes back, and the pointer the compositor paints is in it. Needs the desktop of scripts/common.sh's tolm_start_wayland (run as its user); without it the
-# test is skipped (exit 77), or fails when TOLM_REQUIRE_WAYLAND=1.
+# tolm-record on a real compositor. The X11 source refuses the desktop's rootless Xwayland, whose root holds no
+# picture. Through the ScreenCast portal the moving scene shown through Xwayland is recorded for 5 s and read back:
+# the length is right, the picture is the scene (not black), its frame counter never goes back, and the pointer the
+# compositor paints is in it. Needs the desktop of scripts/common.sh's tolm_start_wayland (run as its user); without
+# it the test is skipped (exit 77), or fails when TOLM_REQUIRE_WAYLAND=1.
 # Usage: record-portal.sh BIN_DIR   (the folder of tolm-record, tolm-scene, tolm-scene-counter and tolm-wl-pointer)
 set -euo pipefail
 
@@ -50,6 +51,12 @@ wait_for_line() {
     done
     grep -q "^$3" "$2" 2>/dev/null
 }
+
+status=0
+"$BIN/tolm-record" --backend x11 --snapshot "$WORK/x11.bmp" >"$WORK/x11.log" 2>&1 || status=$?
+if [ "$status" -ne 1 ] || [ -e "$WORK/x11.bmp" ] || ! grep -q "ScreenCast portal" "$WORK/x11.log"; then
+    fail "the X11 source did not refuse the rootless Xwayland $DISPLAY (exit $status): $(cat "$WORK/x11.log")"
+fi
 
 "$BIN/tolm-scene" --fps 50 >"$WORK/scene.out" 2>"$WORK/scene.err" &
 SCENE_PID=$!
