@@ -140,6 +140,11 @@ bool FrameStore::ChangedSince(std::uint64_t& seen) const {
     return changed;
 }
 
+bool FrameStore::AwaitingFirstPicture() const {
+    const std::lock_guard lock(mutex_);
+    return sequence_ == 0 && ended_.empty();
+}
+
 void FrameStore::Size(int& width, int& height) const {
     const std::lock_guard lock(mutex_);
     width = sequence_ > 0 ? newest_.width : negotiatedWidth_;
