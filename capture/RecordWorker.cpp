@@ -284,7 +284,7 @@ void TScreenCamera::NoteWritten(RecordingSession& session, LoopState& loop, int 
 }
 
 void TScreenCamera::AfterPass(RecordingSession& session, LoopState& loop, double elapsed, bool frameWritten) {
-    if (session.audioLost) ReportAudioLoss(session);
+    if (session.audioLost) ReportAudioLoss(session, Recording());
     if (elapsed - loop.lastDiskCheck >= kDiskCheckMs) {
         loop.lastDiskCheck = elapsed;
         WatchDisk(session, loop.disk, elapsed);

@@ -322,8 +322,8 @@ class TScreenCamera {
     std::optional<std::uint64_t> RoomForRecording(const std::string& folder);
     // The once-a-second look at the disk during a recording: statistics, and the stop when it is too full.
     void WatchDisk(RecordingSession& session, TDiskWatch& watch, double elapsedMs);
-    // Reports a sound input that broke off, once.
-    void ReportAudioLoss(RecordingSession& session);
+    // Reports a sound input that broke off, once; `goesOn`: the recording goes on without it.
+    void ReportAudioLoss(RecordingSession& session, bool goesOn);
     void WaitWhilePaused(RecordingSession& session);
     // The capture loop's passes
     struct LoopState;
