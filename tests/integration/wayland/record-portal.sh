@@ -2,10 +2,9 @@
 # tolm-record on a real compositor. The X11 source refuses the desktop's rootless Xwayland, whose root holds no
 # picture. A still desktop, whose portal sends no picture until something changes, is recorded black until then
 # and from its first picture on. Through the ScreenCast portal the moving scene shown through Xwayland is recorded
-# for 5 s and read back:
-# the length is right, the picture is the scene (not black), its frame counter never goes back, and the pointer the
-# compositor paints is in it. Needs the desktop of scripts/common.sh's tolm_start_wayland (run as its user); without
-# it the test is skipped (exit 77), or fails when TOLM_REQUIRE_WAYLAND=1.
+# for 5 s and read back: the length is right, the picture is the scene (not black), its frame counter never goes
+# back, and the pointer the compositor paints is in it. Needs the desktop of scripts/common.sh's tolm_start_wayland
+# (run as its user); without it the test is skipped (exit 77), or fails when TOLM_REQUIRE_WAYLAND=1.
 # Usage: record-portal.sh BIN_DIR   (the folder of tolm-record, tolm-scene, tolm-scene-counter and tolm-wl-pointer)
 set -euo pipefail
 
@@ -66,7 +65,8 @@ fi
 "$BIN/tolm-record" --backend portal --full-screen --duration 1 --codec MJPG "$WORK/before.avi" </dev/null \
     >"$WORK/before.log" 2>&1 || true
 STILL=$WORK/still.avi
-"$BIN/tolm-record" --backend portal --full-screen --duration 6 --codec MJPG "$STILL" </dev/null >"$WORK/still.log" 2>&1 &
+"$BIN/tolm-record" --backend portal --full-screen --duration 6 --codec MJPG "$STILL" </dev/null \
+    >"$WORK/still.log" 2>&1 &
 STILL_PID=$!
 wait_for_line "$STILL_PID" "$WORK/still.log" "tolm-record: The desktop has sent no picture" ||
     fail "no word of a missing first picture: $(tail -n 5 "$WORK/still.log")"
@@ -78,7 +78,8 @@ wait_for_line "$SCENE_PID" "$WORK/scene.out" ready || fail "the scene did not st
 status=0
 wait "$STILL_PID" || status=$?
 STILL_PID=""
-[ "$status" -eq 3 ] && [ -s "$STILL" ] || fail "the still desktop's recording exited with $status: $(tail -n 5 "$WORK/still.log")"
+[ "$status" -eq 3 ] && [ -s "$STILL" ] ||
+    fail "the still desktop's recording exited with $status: $(tail -n 5 "$WORK/still.log")"
 read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, s, "x"); print s[1], s[2]; exit }')
 # scene_codes FILE: the scene's counter in each frame of FILE, -1 where it cannot be read.
 scene_codes() {
