@@ -55,7 +55,7 @@ TScreenCamera::Settled TScreenCamera::SettleCompressor(RecordingSession& session
 
     const Rect area = screenArea_.Bounds();
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
-    session.firstFrame = GrabFrame(session.scratch, TCaptureMode::cmDib, nullptr, area, invert);
+    session.firstFrame = ProbeFrame(session.scratch, area, invert);
     if (!session.firstFrame) return EndSettling(kGrabFailed);
     statistics_.SetVideoCodecName("No Compressor");
 
@@ -105,8 +105,7 @@ TScreenCamera::Fitted TScreenCamera::FitAreaToCompressor(RecordingSession& sessi
         screenArea_.SetScreenWidth(width);
         screenArea_.SetScreenHeight(height);
         session.firstFrame.reset();
-        session.firstFrame =
-            GrabFrame(session.scratch, TCaptureMode::cmDib, nullptr, Rect{noted.x, noted.y, width, height}, invert);
+        session.firstFrame = ProbeFrame(session.scratch, Rect{noted.x, noted.y, width, height}, invert);
         if (!session.firstFrame) return Fitted::grabFailed;
         accepted = session.compressor->CompressQuery(session.firstFrame->Header());
     }

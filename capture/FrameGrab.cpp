@@ -165,6 +165,16 @@ std::optional<PackedDib> TScreenCamera::GrabFrame(FrameScratch& scratch, TCaptur
     return BitmapToDIB(working, BitsPerPixel(colors));
 }
 
+std::optional<PackedDib> TScreenCamera::ProbeFrame(FrameScratch& scratch, const Rect& area, bool invert) {
+    std::optional<PackedDib> dib = GrabFrame(scratch, TCaptureMode::cmDib, nullptr, area, invert);
+    if (!dib && services_.screen.AwaitingFirstPicture()) dib = BlackFrame(area);
+    return dib;
+}
+
+std::optional<PackedDib> TScreenCamera::BlackFrame(const Rect& area) {
+    return BitmapToDIB(Bitmap(area.width, area.height, TPixelFormat::pf32bit), BitsPerPixel(Colors()));
+}
+
 std::optional<PackedDib> TScreenCamera::CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area) {
     PackedDib::Error error = PackedDib::Error::none;
     std::optional<PackedDib> dib = PackedDib::Prepare(area.width, area.height, 32, error, dibPool_.get());

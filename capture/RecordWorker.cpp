@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "capture/CaptureGlobals.h"
 #include "capture/FrameRepeat.h"
@@ -13,6 +14,10 @@ namespace {
 constexpr double kDiskCheckMs = 1000;
 // The most the sound is held back into a frame beyond the moment its picture was taken.
 constexpr double kSoundIntoFrameMs = 20;
+// What a recording says when it starts before the desktop's first picture.
+constexpr const char* kAwaitingFirstPicture =
+    "The desktop has sent no picture since the sharing began; it sends the first one once something on the "
+    "screen changes, and the recording is black until then.";
 // A still stretch writes its picture again this often, so a recording cut short by a crash keeps its length
 // up to the last second, as the file is brought up to date once a second.
 constexpr double kStillRefreshMs = 1000;
@@ -179,6 +184,7 @@ struct TScreenCamera::LoopState {
     double rate = 0;
     TDiskWatch disk;
     double lastDiskCheck = -kDiskCheckMs;
+    bool toldAwaiting = false;  // the user knows the recording is black until the desktop's first picture
 };
 
 FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
@@ -226,8 +232,14 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     Bitmap preview;
     // The bitmap is made only for a preview that shows it: otherwise a full frame's copy thrown away.
     const bool showPreview = previewWhileRecording_ && OnPreview;
-    std::optional<PackedDib> dib = GrabFrame(
-        session.scratch, showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib, &preview, area, invert);
+    // A desktop that sends its first picture only once its screen changes is recorded black till then: the
+    // recording neither waits nor fails for a screen that did not move, and AreaChanged brings the picture.
+    const bool awaiting = services_.screen.AwaitingFirstPicture();
+    if (awaiting && !std::exchange(loop.toldAwaiting, true)) ReportError(kAwaitingFirstPicture);
+    std::optional<PackedDib> dib =
+        awaiting ? BlackFrame(area)
+                 : GrabFrame(session.scratch, showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib,
+                             &preview, area, invert);
     if (!dib) {
         ReportGrabFailure();
         return Pass::ended;
@@ -242,7 +254,7 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     NoteWritten(session, loop, position);
     loop.writeDuration = loop.lastWriteTime - writeStart;
     loop.lastInFile = position;
-    if (showPreview) OnPreview(*this, &preview, true, true);
+    if (showPreview && !awaiting) OnPreview(*this, &preview, true, true);
     loop.lastFrame = std::move(dib);
     return Pass::written;
 }
@@ -272,7 +284,7 @@ void TScreenCamera::NoteWritten(RecordingSession& session, LoopState& loop, int 
 }
 
 void TScreenCamera::AfterPass(RecordingSession& session, LoopState& loop, double elapsed, bool frameWritten) {
-    if (session.audioLost) ReportAudioLoss(session);
+    if (session.audioLost) ReportAudioLoss(session, Recording());
     if (elapsed - loop.lastDiskCheck >= kDiskCheckMs) {
         loop.lastDiskCheck = elapsed;
         WatchDisk(session, loop.disk, elapsed);

@@ -322,8 +322,8 @@ class TScreenCamera {
     std::optional<std::uint64_t> RoomForRecording(const std::string& folder);
     // The once-a-second look at the disk during a recording: statistics, and the stop when it is too full.
     void WatchDisk(RecordingSession& session, TDiskWatch& watch, double elapsedMs);
-    // Reports a sound input that broke off, once.
-    void ReportAudioLoss(RecordingSession& session);
+    // Reports a sound input that broke off, once; `goesOn`: the recording goes on without it.
+    void ReportAudioLoss(RecordingSession& session, bool goesOn);
     void WaitWhilePaused(RecordingSession& session);
     // The capture loop's passes
     struct LoopState;
@@ -370,6 +370,11 @@ class TScreenCamera {
     // CaptureFrame with the working images of the calling thread.
     std::optional<PackedDib> GrabFrame(FrameScratch& scratch, TCaptureMode mode, Bitmap* target, const Rect& area,
                                        bool invert);
+    // The settling's probe: a grab, or a black frame while the desktop has sent no picture yet (only its format
+    // matters).
+    std::optional<PackedDib> ProbeFrame(FrameScratch& scratch, const Rect& area, bool invert);
+    // A black frame of `area` in the recording's colours: what a desktop that has sent no picture yet shows.
+    std::optional<PackedDib> BlackFrame(const Rect& area);
     // A 32-bit frame that nothing changes after the grab: screen and cursor straight into the DIB's rows.
     std::optional<PackedDib> CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area);
     // A DIB that could not be made or filled cancels the recording, with the reason through OnError.

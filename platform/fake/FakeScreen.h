@@ -20,6 +20,7 @@ class FakeScreen final : public ScreenSource {
     bool QueryCursor(CursorImage& cursor) override;
     // From the screen's own writes: painted blocks and monitor changes.
     bool AreaChanged(const Rect& area) override;
+    bool AwaitingFirstPicture() override;
     std::vector<Rect> Monitors() override;
     Rect VirtualDesktop() override;
     std::string LastError() const override;
@@ -29,6 +30,8 @@ class FakeScreen final : public ScreenSource {
     void SetCursor(const CursorImage& cursor);
     // While set, every part of the screen counts as changed at every AreaChanged, as under a playing video.
     void SetAlwaysChanging(bool value);
+    // While set, grabs fail as on a desktop that has sent no picture yet; its first picture changes everything.
+    void SetAwaitingFirstPicture(bool value);
     // After this, grabs and cursor queries fail as after a lost display connection.
     void Disconnect();
     int GrabCount() const;
@@ -53,6 +56,7 @@ class FakeScreen final : public ScreenSource {
     std::vector<Block> blocks_;
     CursorImage cursor_;
     bool connected_ = true;
+    bool awaiting_ = false;
     int grabs_ = 0;
     // What changed since AreaChanged was last asked; everything before it is first asked.
     bool asked_ = false;

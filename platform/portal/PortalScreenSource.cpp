@@ -54,6 +54,7 @@ class PortalScreenSource final : public ScreenSource {
     }
 
     bool AreaChanged(const Rect& /*area*/) override { return store_.ChangedSince(seen_); }
+    bool AwaitingFirstPicture() override { return store_.AwaitingFirstPicture(); }
 
     bool GrabInto(const Rect& area, const PixelRows& dst) override {
         if (area.Empty()) return true;
