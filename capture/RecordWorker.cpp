@@ -279,12 +279,11 @@ void TScreenCamera::AfterPass(RecordingSession& session, LoopState& loop, double
     }
 
     StoreElapsed(elapsed);
+    // Reached rather than equal: a pass after a stall (a frozen display, a suspended machine) may come seconds
+    // later, past the duration's second.
     const TRecordingDuration duration = RecordingDuration();
-    if (duration.Enabled && (duration.Hours || duration.Minutes || duration.Seconds)) {
-        const ElapsedSplit s = SplitElapsedTime(elapsed);
-        if (s.hours == duration.Hours && s.minutes == duration.Minutes && s.seconds == duration.Seconds)
-            StopRecording();
-    }
+    const double durationMs = 1000.0 * (3600.0 * duration.Hours + 60.0 * duration.Minutes + duration.Seconds);
+    if (duration.Enabled && durationMs > 0 && elapsed >= durationMs && Recording()) StopRecording();
 
     const double t = Recorded(session);
     if (t - loop.lastPassTime > 0)

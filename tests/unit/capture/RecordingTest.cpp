@@ -132,6 +132,18 @@ TEST_F(Recording, DurationStopsAndSaves) {
     EXPECT_EQ(camera->FrameIndex(), 4501);  // 89.999 s shows 1:29; the next position's 90.02 s stops
 }
 
+TEST_F(Recording, DurationStopsAfterAStallThatSkippedItsSecond) {
+    camera->SetRecordingDuration(TRecordingDuration{true, 0, 1, 30});
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 2) clock.Set(1000 + 89000);
+        if (grab == 3) clock.Set(1000 + 92000);  // the screen froze for three seconds during this grab
+        if (grab == 10) camera->StopRecording();
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->FrameIndex(), 4600);  // the first pass past 1:30
+}
+
 TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
     screen.FillRect(Rect{0, 0, 32, 16}, 0x123456);
     screen.SetGrabHook([this](int grab) {
