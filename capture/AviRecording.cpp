@@ -161,6 +161,11 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
 RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
     Globals().SetOutputFile(outputFile);
     RecordingSession session;
+    // Nowhere to record to: refused before anything is asked about the compressor, which could not help.
+    if (Globals().TempVideoFile().empty()) {
+        EndSettling(Globals().TempFolderError());
+        return RecordOutcome::abandoned;
+    }
     if (SettleCompressor(session) == Settled::ended || CheckOutputTakesVideo(session) == Settled::ended)
         return RecordOutcome::abandoned;
     if (EndedByUser()) {
