@@ -161,12 +161,8 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
 RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
     Globals().SetOutputFile(outputFile);
     RecordingSession session;
-    // Nowhere to record to: refused before anything is asked about the compressor, which could not help.
-    if (Globals().TempVideoFile().empty()) {
-        EndSettling(Globals().TempFolderError());
-        return RecordOutcome::abandoned;
-    }
-    if (SettleCompressor(session) == Settled::ended || CheckOutputTakesVideo(session) == Settled::ended)
+    if (RefusedBeforeSettling() || SettleCompressor(session) == Settled::ended ||
+        CheckOutputTakesVideo(session) == Settled::ended)
         return RecordOutcome::abandoned;
     if (EndedByUser()) {
         // The worker's recording was stopped or cancelled while its compressor was settled (a key pressed while

@@ -196,6 +196,9 @@ class TScreenCamera {
     Point GetMonitorSize() const;  // x = width, y = height
     // Sets the area's rectangle (not its region) to the one of GetMonitorOrigin/GetMonitorSize.
     void SetFullScreenArea();
+    // Why the area cannot be recorded now (no pixels, too large for a frame, wholly off the screen); empty when
+    // it can. A start refuses such an area before its first grab.
+    std::string AreaProblem() const;
     // Width and height of the primary monitor, read once when the engine was created.
     int DesktopWidth() const { return desktopWidth_; }
     int DesktopHeight() const { return desktopHeight_; }
@@ -343,6 +346,8 @@ class TScreenCamera {
     void StoreElapsed(double elapsedMs);
 
     enum class Settled { create, ended };
+    // True, with the reason reported and the start ended, when there is nowhere to record to or no area to record.
+    bool RefusedBeforeSettling();
     enum class Fitted { accepted, refused, grabFailed };
     Settled SettleCompressor(RecordingSession& session);
     Settled AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected);

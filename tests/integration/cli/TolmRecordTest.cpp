@@ -242,6 +242,14 @@ TEST_F(TolmRecord, TheSecondOfTwoInputsOfOneNameCanBeChosen) {
     EXPECT_EQ(testing::RunCommand("pactl -s " + pulse.Address() + " get-default-source", status), "twin_two\n");
 }
 
+TEST_F(TolmRecord, AHugeAreaIsRefusedForItsSizeBeforeAnyCompressorIsSought) {
+    const std::string log = folder.Path("log.txt");
+    EXPECT_EQ(
+        Wait(Spawn({kBin + "/tolm-record", "--area", "0,0,65536,65536", "--codec", "MJPG", folder.Path("x.avi")}, log)),
+        2);
+    EXPECT_NE(Slurp(log).find("The area 65536x65536 is too large to record"), std::string::npos) << Slurp(log);
+}
+
 TEST_F(TolmRecord, MissingFolderFailsWithItsMessage) {
     const std::string log = folder.Path("log.txt");
     EXPECT_NE(Wait(Spawn({kBin + "/tolm-record", "--duration", "1", "/nonexistent-tolm-folder/x.avi"}, log)), 0);

@@ -144,6 +144,29 @@ TEST_F(Recording, DurationStopsAfterAStallThatSkippedItsSecond) {
     EXPECT_EQ(camera->FrameIndex(), 4600);  // the first pass past 1:30
 }
 
+TEST_F(Recording, AreasThatCannotBeRecordedAreRefusedBeforeAnyGrab) {
+    const std::string notStarted = "; the recording was not started.";
+    const struct {
+        Rect area;
+        std::string text;
+    } cases[] = {
+        {Rect{5000, 5000, 100, 100},
+         "The area 100x100 at (5000,5000) lies wholly outside the screen (1920x1080 at (0,0))"},
+        {Rect{0, 0, 300, 0}, "The area 300x0 has no pixels to record (a width and a height of at least 1 are needed)"},
+        {Rect{0, 0, 65536, 65536},
+         "The area 65536x65536 is too large to record (a frame is at most 32767 pixels wide or high and under 2 GB)"},
+    };
+    for (const auto& c : cases) {
+        events.clear();
+        camera->ScreenArea().SetBounds(c.area);
+        ASSERT_TRUE(camera->StartRecording(output));
+        ASSERT_TRUE(WaitForWorker());
+        EXPECT_EQ(events, (std::vector<std::string>{"error:" + c.text + notStarted, "stop"}));
+    }
+    EXPECT_EQ(screen.GrabCount(), 0);
+    EXPECT_FALSE(FileExists(output));
+}
+
 TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
     screen.FillRect(Rect{0, 0, 32, 16}, 0x123456);
     screen.SetGrabHook([this](int grab) {
