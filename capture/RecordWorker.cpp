@@ -3,6 +3,7 @@
 
 #include "capture/CaptureGlobals.h"
 #include "capture/FrameRepeat.h"
+#include "capture/FrameTiming.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
 
@@ -199,8 +200,12 @@ FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
     return recipe;
 }
 
+double TScreenCamera::IntervalMs(const RecordingSession& session) const {
+    return TimelineIntervalMs(recordMspf_, session.streamFps);
+}
+
 bool TScreenCamera::WaitForPosition(RecordingSession& session, int position) {
-    const double due = session.timeline.ClockAt(static_cast<double>(position) * recordMspf_);
+    const double due = session.timeline.ClockAt(position * IntervalMs(session));
     return flags_.WaitUntil(services_.clock, due);
 }
 
@@ -208,14 +213,15 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     const Rect area = screenArea_.Bounds();
     // Read per frame, as every other effect is: switching it mid-recording shows from the next frame.
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
+    const double interval = IntervalMs(session);
     // Halves go to the even position, as the timeline has always been cut.
-    const int position = static_cast<int>(std::nearbyint(elapsed / recordMspf_));
+    const int position = static_cast<int>(std::nearbyint(elapsed / interval));
     statistics_.frameIndex = position;
     if (position - loop.lastWritten - 1 > 0) statistics_.droppedFrames += position - loop.lastWritten - 1;
     if (position <= loop.lastWritten) return Pass::discarded;  // the position has its frame
     if (loop.repeat.Unchanged(services_.screen, RecipeFor(area)) && loop.lastFrame) {
         // The position shows the frame before it: the file leaves it empty, as players expect.
-        if ((position - loop.lastInFile) * recordMspf_ >= kStillRefreshMs) {
+        if ((position - loop.lastInFile) * interval >= kStillRefreshMs) {
             if (!WriteFrame(session, position, *loop.lastFrame)) return Pass::ended;
             loop.lastInFile = position;
         }
@@ -236,7 +242,7 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     // The picture was taken somewhere within the grab, and it is seen for a whole frame from its position:
     // the sound meets it half a frame in, so it is never ahead of the picture by more than that. At slow
     // frame rates no more than kSoundIntoFrameMs, or speech would trail what the picture shows.
-    const double seenAt = static_cast<double>(position) * recordMspf_ + std::min(recordMspf_ / 2.0, kSoundIntoFrameMs);
+    const double seenAt = position * interval + std::min(interval / 2, kSoundIntoFrameMs);
     session.timeline.NoteFrame(seenAt, (elapsed + writeStart) / 2);
     if (!WriteFrame(session, position, *dib)) return Pass::ended;
     NoteWritten(session, loop, position);

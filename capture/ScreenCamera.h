@@ -332,6 +332,8 @@ class TScreenCamera {
     struct LoopState;
     enum class Pass { written, discarded, ended };
     double Recorded(const RecordingSession& session) const { return session.timeline.At(services_.clock.NowMs()).ms; }
+    // Milliseconds between two timeline positions of the recording.
+    double IntervalMs(const RecordingSession& session) const;
     // Waits for the time of a timeline position; false when a stop or a pause ended the wait first.
     bool WaitForPosition(RecordingSession& session, int position);
     Pass CapturePass(RecordingSession& session, LoopState& loop, double elapsed);

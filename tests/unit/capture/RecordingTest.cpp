@@ -93,6 +93,15 @@ TEST_F(Recording, EachPositionIsGrabbedOnceAtItsTime) {
     EXPECT_DOUBLE_EQ(camera->RealFPS(), 50);
 }
 
+TEST_F(Recording, AtThePlaybackIntervalToTheMillisecondPositionsKeepThePlaybackRate) {
+    camera->SetPlayBack_FPS(24);
+    camera->SetRecord_MSPF(41);  // 1000 div 24, as the automatic mode sets it
+    ScriptPasses({10000});
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->FrameIndex(), 240);  // ten seconds play for ten seconds at 24 fps
+}
+
 TEST_F(Recording, PauseDoesNotAdvanceTheTimeline) {
     screen.SetGrabHook([this](int grab) {
         if (grab == 2) camera->PauseRecording();  // after the pass at 0
