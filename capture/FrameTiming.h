@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace tolm {
 
 // Whether frames taken every `recordMspf` ms and played at `playbackFps` play as fast as they happened: the
@@ -11,5 +13,9 @@ bool PlaysInRealTime(int recordMspf, int playbackFps);
 // fraction of a millisecond where 1000 / fps is one, so the picture plays exactly as long as it was recorded
 // and the sound, held to the same timeline, stays with it; otherwise the record interval.
 double TimelineIntervalMs(int recordMspf, int playbackFps);
+
+// For a recording with sound: why its sound cannot follow a picture that plays faster or slower than it
+// happened (a time-lapse); empty in real time.
+std::string SoundSpeedWarning(int recordMspf, int playbackFps);
 
 }  // namespace tolm

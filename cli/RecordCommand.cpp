@@ -259,6 +259,9 @@ int RecordCommand(const Options& options) {
         if (percent % 10 == 0) status.Show(caption + " " + std::to_string(percent) + "%");
     };
 
+    // Said, not asked: a time-lapse with sound may well be meant.
+    if (const std::string notice = SoundSpeedNotice(camera); !notice.empty())
+        std::fprintf(stderr, "tolm-record: %s\n", notice.c_str());
     const std::string output = Absolute(options.outputFile);
     active = session.get();
     if (!camera.StartRecording(output)) {

@@ -326,6 +326,18 @@ TEST_F(MainWindowTest, ExitDuringRecordingWaitsForTheSave) {
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindowTest, ATimeLapseWithSoundAsksBeforeRecording) {
+    window->show();
+    Camera().SetPlayBack_FPS(24);  // frames still taken every 20 ms
+    Camera().SetUseAudioRecord(true);
+    Edit("EditOutputDir")->setText(QString::fromStdString(folder + "/lapse.avi"));
+    Button("RecBut")->click();  // answered no
+    ASSERT_EQ(host.Questions().size(), 1u);
+    EXPECT_NE(host.Questions().front().text.find("0.48 times as fast as it happened"), std::string::npos);
+    EXPECT_FALSE(Camera().WorkerRunning());
+    EXPECT_TRUE(Button("RecBut")->isEnabled());
+}
+
 TEST_F(MainWindowTest, DestroyingTheWindowCancelsARunningRecording) {
     window->show();
     Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(0);
