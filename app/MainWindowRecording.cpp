@@ -114,7 +114,7 @@ void TfrmMain::RecButClick() {
     if (file.isEmpty()) return;
     overlay_.RearmReport();
     FCancelSave = false;  // a cancel meant for an earlier save must not end this one
-    if (!SoundSpeedAccepted(*ScrCamera, host_)) return;
+    if (!TypedSizesAccepted() || !SoundSpeedAccepted(*ScrCamera, host_)) return;
     // Until the worker has finished, save included, the next recording cannot start.
     if (ScrCamera->StartRecording(file.toStdString())) RecBut->setEnabled(false);
 }
