@@ -96,6 +96,12 @@ class TfrmMain : public QMainWindow {
     void EditTopChange();
     void EditWidthChange();
     void EditHeightChange();
+    // A typed width or height: the area takes it, moved back onto the monitor where it would reach past its
+    // edge; a size below 1 is held back from the area until TypedSizesAccepted refuses it.
+    void SizeEditChange(QLineEdit* edit, TUpDown* upDown, bool width);
+    // False, after the error box, when an open size edit shows a width or height below 1; it then shows the
+    // area's own again.
+    bool TypedSizesAccepted();
     void EditHourChange();
     void CheckBoxRecordingDurClick();
     void EditUpdateChange();

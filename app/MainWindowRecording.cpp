@@ -20,6 +20,7 @@
 #include "app/PictureButton.h"
 #include "app/QtConvert.h"
 #include "app/UpDown.h"
+#include "capture/FrameTiming.h"
 
 namespace tolm {
 
@@ -28,6 +29,17 @@ namespace {
 // Centre of the preview box's home rectangle.
 constexpr int kPreviewCentreX = 295;
 constexpr int kPreviewCentreY = 423;
+
+// A time-lapse with sound may well be meant, so it is asked rather than refused, while the timing can still be
+// changed.
+bool SoundSpeedAccepted(const TScreenCamera& camera, Host& host) {
+    if (!camera.UseAudioRecord()) return true;
+    const std::string warning = SoundSpeedWarning(camera.Record_MSPF(), camera.PlayBack_FPS());
+    return warning.empty() ||
+           host.AskYesNo("Notice", warning +
+                                       "\r\nThe \"Full auto mode\" of the Audio/Video options records in real "
+                                       "time. Record anyway?");
+}
 
 }  // namespace
 
@@ -102,6 +114,7 @@ void TfrmMain::RecButClick() {
     if (file.isEmpty()) return;
     overlay_.RearmReport();
     FCancelSave = false;  // a cancel meant for an earlier save must not end this one
+    if (!TypedSizesAccepted() || !SoundSpeedAccepted(*ScrCamera, host_)) return;
     // Until the worker has finished, save included, the next recording cannot start.
     if (ScrCamera->StartRecording(file.toStdString())) RecBut->setEnabled(false);
 }

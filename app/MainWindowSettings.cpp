@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <optional>
+#include <tuple>
+#include <utility>
 
 #include "app/AboutBox.h"
 #include "app/AppWindows.h"
@@ -20,6 +23,7 @@
 #include "app/PictureButton.h"
 #include "app/SettingsFile.h"
 #include "app/UpDown.h"
+#include "selection/TypedArea.h"
 
 namespace tolm {
 
@@ -55,6 +59,8 @@ void TfrmMain::ConnectSettingHandlers() {
     on(EditTop, &QLineEdit::textChanged, &TfrmMain::EditTopChange);
     on(EditWidth, &QLineEdit::textChanged, &TfrmMain::EditWidthChange);
     on(EditHeight, &QLineEdit::textChanged, &TfrmMain::EditHeightChange);
+    for (QLineEdit* edit : {EditWidth, EditHeight})
+        connect(edit, &QLineEdit::editingFinished, this, [this] { Guarded([this] { TypedSizesAccepted(); }); });
     for (QLineEdit* edit : {EditHour, EditMin, EditSec}) on(edit, &QLineEdit::textChanged, &TfrmMain::EditHourChange);
     on(CheckBoxRecordingDur, &QCheckBox::toggled, &TfrmMain::CheckBoxRecordingDurClick);
     on(EditUpdate, &QLineEdit::textChanged, &TfrmMain::EditUpdateChange);
@@ -133,8 +139,8 @@ void TfrmMain::ApplyRegion() {
             return;
         area.SetScreenTop(top);
         area.SetScreenLeft(left);
-        area.SetScreenWidth(width);
-        area.SetScreenHeight(height);
+        if (width >= 1) area.SetScreenWidth(width);
+        if (height >= 1) area.SetScreenHeight(height);
     } else if (index == 4) {
         // The edits keep the area held until now; the full-screen area reaches them with the next preview event.
         const Rect held = area.Bounds();
@@ -189,9 +195,9 @@ void TfrmMain::SetAreaBounds() {
     const Point origin = ScrCamera->GetMonitorOrigin();
     const Point size = ScrCamera->GetMonitorSize();
     UpDownTop->SetRange(origin.y, size.y);
-    UpDownHeight->SetRange(origin.y, size.y);
+    UpDownHeight->SetRange(1, size.y);
     UpDownLeft->SetRange(origin.x, size.x);
-    UpDownWidth->SetRange(origin.x, size.x);
+    UpDownWidth->SetRange(1, size.x);
 }
 
 void TfrmMain::AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenArea::*write)(int)) {
@@ -210,10 +216,42 @@ void TfrmMain::EditTopChange() {
     AreaEditChange(EditTop, UpDownTop, &TScreenArea::SetScreenTop);
 }
 void TfrmMain::EditWidthChange() {
-    AreaEditChange(EditWidth, UpDownWidth, &TScreenArea::SetScreenWidth);
+    SizeEditChange(EditWidth, UpDownWidth, true);
 }
 void TfrmMain::EditHeightChange() {
-    AreaEditChange(EditHeight, UpDownHeight, &TScreenArea::SetScreenHeight);
+    SizeEditChange(EditHeight, UpDownHeight, false);
+}
+
+void TfrmMain::SizeEditChange(QLineEdit* edit, TUpDown* upDown, bool width) {
+    SetAreaBounds();
+    int value = 0;
+    if (!ReadEditNumber(edit, upDown->Max(), value)) return;
+    const Point origin = ScrCamera->GetMonitorOrigin();
+    const Point size = ScrCamera->GetMonitorSize();
+    const std::optional<Rect> area =
+        WithTypedSize(ScrCamera->ScreenArea().Bounds(), width, value, Rect{origin.x, origin.y, size.x, size.y});
+    if (!area) return;
+    ScrCamera->ScreenArea().SetBounds(*area);
+    for (const auto& [shown, at] : {std::pair{EditLeft, area->left}, std::pair{EditTop, area->top}}) {
+        const QSignalBlocker quiet(shown);
+        shown->setText(QString::number(at));
+    }
+    if (!btnPreview->isEnabled()) RegSelectChange();
+}
+
+bool TfrmMain::TypedSizesAccepted() {
+    const Rect area = ScrCamera->ScreenArea().Bounds();
+    for (const auto& [edit, name, kept] :
+         {std::tuple{EditWidth, "width", area.width}, std::tuple{EditHeight, "height", area.height}}) {
+        bool number = false;
+        if (!edit->isEnabled() || edit->text().toInt(&number) >= 1 || !number) continue;
+        SetEditText(edit, QString::number(kept));
+        ShowErrorBox(QStringLiteral("The %1 of the area must be at least 1 pixel; it stays %2.")
+                         .arg(QLatin1String(name))
+                         .arg(kept));
+        return false;
+    }
+    return true;
 }
 
 // Values above an edit's up-down range are held at its maximum: the 8-bit fields would otherwise keep only the

@@ -24,7 +24,8 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     info.fccType = streamtypeVIDEO;
     info.fccHandler = onTheFly ? currentCompressor_.load() : 0;
     info.dwScale = 1;
-    info.dwRate = static_cast<std::uint32_t>(playbackFps_.load());
+    session.streamFps = playbackFps_;
+    info.dwRate = static_cast<std::uint32_t>(session.streamFps);
     info.dwSuggestedBufferSize = frame.biSizeImage;
     info.dwQuality = static_cast<std::uint32_t>(compressionQuality_.load());
     info.rcFrame = FrameRect{0, 0, frame.biWidth, frame.biHeight};
@@ -53,7 +54,7 @@ bool TScreenCamera::WriteFrame(RecordingSession& session, int position, const Pa
     const AviResult r = session.compressed->Write(position, 1, dib.Bits(), dib.Header().biSizeImage, AVIIF_KEYFRAME);
     if (r == AVIERR_OK) {
         ++session.framesWritten;
-        session.timeline.NoteFrameEnd((position + 1.0) * recordMspf_);
+        session.timeline.NoteFrameEnd((position + 1.0) * IntervalMs(session));
         return true;
     }
     // Frames already in the file are the user's recording and are kept; a failure before the first one
@@ -161,7 +162,8 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
 RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
     Globals().SetOutputFile(outputFile);
     RecordingSession session;
-    if (SettleCompressor(session) == Settled::ended || CheckOutputTakesVideo(session) == Settled::ended)
+    if (RefusedBeforeSettling() || SettleCompressor(session) == Settled::ended ||
+        CheckOutputTakesVideo(session) == Settled::ended)
         return RecordOutcome::abandoned;
     if (EndedByUser()) {
         // The worker's recording was stopped or cancelled while its compressor was settled (a key pressed while

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "capture/AreaCheck.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
@@ -115,6 +116,12 @@ Point TScreenCamera::GetMonitorSize() const {
 
 void TScreenCamera::SetFullScreenArea() {
     screenArea_.SetBounds(MonitorBounds());
+}
+
+std::string TScreenCamera::AreaProblem() const {
+    // An area that follows the pointer is kept on the monitor by the area timer.
+    const bool follows = screenArea_.ScreenRegion() == TScreenRegion::FixedMoving;
+    return tolm::AreaProblem(screenArea_.Bounds(), follows ? Rect{} : services_.screen.VirtualDesktop());
 }
 
 }  // namespace tolm

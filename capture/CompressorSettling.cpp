@@ -24,6 +24,17 @@ TScreenCamera::Settled TScreenCamera::EndSettling(const std::string& error) {
     return Settled::ended;
 }
 
+// Nowhere to record to, or nothing to record: refused before the first grab and before anything is asked about
+// the compressor, which could not help.
+bool TScreenCamera::RefusedBeforeSettling() {
+    std::string problem = Globals().TempVideoFile().empty() ? Globals().TempFolderError() : std::string();
+    if (const std::string area = AreaProblem(); problem.empty() && !area.empty())
+        problem = area + "; the recording was not started.";
+    if (problem.empty()) return false;
+    EndSettling(problem);
+    return true;
+}
+
 // The default compressor has size rules of its own (MS Video 1 codes blocks of 4x4 pixels): the area is fitted
 // to it as to a chosen one. Without it, or with no size it takes, the file's creation says what is wrong.
 TScreenCamera::Settled TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {

@@ -4,6 +4,7 @@
 
 #include "capture/CaptureGlobals.h"
 #include "capture/FrameRepeat.h"
+#include "capture/FrameTiming.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
 
@@ -205,8 +206,12 @@ FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
     return recipe;
 }
 
+double TScreenCamera::IntervalMs(const RecordingSession& session) const {
+    return TimelineIntervalMs(recordMspf_, session.streamFps);
+}
+
 bool TScreenCamera::WaitForPosition(RecordingSession& session, int position) {
-    const double due = session.timeline.ClockAt(static_cast<double>(position) * recordMspf_);
+    const double due = session.timeline.ClockAt(position * IntervalMs(session));
     return flags_.WaitUntil(services_.clock, due);
 }
 
@@ -214,14 +219,15 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     const Rect area = screenArea_.Bounds();
     // Read per frame, as every other effect is: switching it mid-recording shows from the next frame.
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
+    const double interval = IntervalMs(session);
     // Halves go to the even position, as the timeline has always been cut.
-    const int position = static_cast<int>(std::nearbyint(elapsed / recordMspf_));
+    const int position = static_cast<int>(std::nearbyint(elapsed / interval));
     statistics_.frameIndex = position;
     if (position - loop.lastWritten - 1 > 0) statistics_.droppedFrames += position - loop.lastWritten - 1;
     if (position <= loop.lastWritten) return Pass::discarded;  // the position has its frame
     if (loop.repeat.Unchanged(services_.screen, RecipeFor(area)) && loop.lastFrame) {
         // The position shows the frame before it: the file leaves it empty, as players expect.
-        if ((position - loop.lastInFile) * recordMspf_ >= kStillRefreshMs) {
+        if ((position - loop.lastInFile) * interval >= kStillRefreshMs) {
             if (!WriteFrame(session, position, *loop.lastFrame)) return Pass::ended;
             loop.lastInFile = position;
         }
@@ -248,7 +254,7 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     // The picture was taken somewhere within the grab, and it is seen for a whole frame from its position:
     // the sound meets it half a frame in, so it is never ahead of the picture by more than that. At slow
     // frame rates no more than kSoundIntoFrameMs, or speech would trail what the picture shows.
-    const double seenAt = static_cast<double>(position) * recordMspf_ + std::min(recordMspf_ / 2.0, kSoundIntoFrameMs);
+    const double seenAt = position * interval + std::min(interval / 2, kSoundIntoFrameMs);
     session.timeline.NoteFrame(seenAt, (elapsed + writeStart) / 2);
     if (!WriteFrame(session, position, *dib)) return Pass::ended;
     NoteWritten(session, loop, position);
@@ -291,12 +297,11 @@ void TScreenCamera::AfterPass(RecordingSession& session, LoopState& loop, double
     }
 
     StoreElapsed(elapsed);
+    // Reached rather than equal: a pass after a stall (a frozen display, a suspended machine) may come seconds
+    // later, past the duration's second.
     const TRecordingDuration duration = RecordingDuration();
-    if (duration.Enabled && (duration.Hours || duration.Minutes || duration.Seconds)) {
-        const ElapsedSplit s = SplitElapsedTime(elapsed);
-        if (s.hours == duration.Hours && s.minutes == duration.Minutes && s.seconds == duration.Seconds)
-            StopRecording();
-    }
+    const double durationMs = 1000.0 * (3600.0 * duration.Hours + 60.0 * duration.Minutes + duration.Seconds);
+    if (duration.Enabled && durationMs > 0 && elapsed >= durationMs && Recording()) StopRecording();
 
     const double t = Recorded(session);
     if (t - loop.lastPassTime > 0)

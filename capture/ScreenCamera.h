@@ -196,6 +196,9 @@ class TScreenCamera {
     Point GetMonitorSize() const;  // x = width, y = height
     // Sets the area's rectangle (not its region) to the one of GetMonitorOrigin/GetMonitorSize.
     void SetFullScreenArea();
+    // Why the area cannot be recorded now (no pixels, too large for a frame, wholly off the screen); empty when
+    // it can. A start refuses such an area before its first grab.
+    std::string AreaProblem() const;
     // Width and height of the primary monitor, read once when the engine was created.
     int DesktopWidth() const { return desktopWidth_; }
     int DesktopHeight() const { return desktopHeight_; }
@@ -329,6 +332,8 @@ class TScreenCamera {
     struct LoopState;
     enum class Pass { written, discarded, ended };
     double Recorded(const RecordingSession& session) const { return session.timeline.At(services_.clock.NowMs()).ms; }
+    // Milliseconds between two timeline positions of the recording.
+    double IntervalMs(const RecordingSession& session) const;
     // Waits for the time of a timeline position; false when a stop or a pause ended the wait first.
     bool WaitForPosition(RecordingSession& session, int position);
     Pass CapturePass(RecordingSession& session, LoopState& loop, double elapsed);
@@ -343,6 +348,8 @@ class TScreenCamera {
     void StoreElapsed(double elapsedMs);
 
     enum class Settled { create, ended };
+    // True, with the reason reported and the start ended, when there is nowhere to record to or no area to record.
+    bool RefusedBeforeSettling();
     enum class Fitted { accepted, refused, grabFailed };
     Settled SettleCompressor(RecordingSession& session);
     Settled AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected);

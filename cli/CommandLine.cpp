@@ -4,6 +4,8 @@
 #include <charconv>
 #include <map>
 
+#include "capture/FrameTiming.h"
+
 namespace tolm::cli {
 namespace {
 
@@ -101,6 +103,14 @@ std::string DefaultCodecFor(const std::string& outputFile) {
     return ending == mp4 ? "H264" : "MJPG";
 }
 
+std::string SoundSpeedNotice(const TScreenCamera& camera) {
+    const int fps = camera.PlayBack_FPS();
+    const std::string warning = camera.UseAudioRecord() ? SoundSpeedWarning(camera.Record_MSPF(), fps) : "";
+    if (warning.empty()) return {};
+    return warning + " Give --mspf " + std::to_string(1000 / fps) + " to record in real time at " +
+           std::to_string(fps) + " fps.";
+}
+
 const char* UsageText() {
     return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
@@ -112,7 +122,8 @@ const char* UsageText() {
            "H264 (the sound becomes AAC), Matroska every compressor and the sound as recorded.\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
            "  --fps N                 playback rate of the file (default 50)\n"
-           "  --mspf N                milliseconds of recording per frame (default 20)\n"
+           "  --mspf N                milliseconds of recording per frame (default 20); 1000/fps plays in real\n"
+           "                          time, any other value faster or slower than the sound\n"
            "  --duration SECONDS      stop by itself after this time\n"
            "  --codec FOURCC|none     compressor, e.g. MJPG, H264, MSVC (default MJPG, for .mp4 H264); see\n"
            "                          --list-codecs\n"

@@ -216,6 +216,11 @@ int RecordCommand(const Options& options) {
     std::unique_ptr<Session> session = Session::OpenOrReport(options);
     if (!session) return 1;
     std::string error;
+    // Said for what it is, before a compressor is looked for that takes no such frames.
+    if (const std::string problem = session->Camera().AreaProblem(); !problem.empty()) {
+        std::fprintf(stderr, "tolm-record: %s.\n", problem.c_str());
+        return 2;
+    }
     if (!PrepareCompressor(options, *session, error)) {
         std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
         return 2;
@@ -254,6 +259,9 @@ int RecordCommand(const Options& options) {
         if (percent % 10 == 0) status.Show(caption + " " + std::to_string(percent) + "%");
     };
 
+    // Said, not asked: a time-lapse with sound may well be meant.
+    if (const std::string notice = SoundSpeedNotice(camera); !notice.empty())
+        std::fprintf(stderr, "tolm-record: %s\n", notice.c_str());
     const std::string output = Absolute(options.outputFile);
     active = session.get();
     if (!camera.StartRecording(output)) {

@@ -150,6 +150,26 @@ TEST_F(MainWindowTest, AreaEditsHoldTheirBoundsAndFilterKeys) {
     EXPECT_EQ(Camera().ScreenArea().ScreenHeight(), 1080);
 }
 
+TEST_F(MainWindowTest, ASizeBelowOneIsRefusedAndACappedOneKeepsTheAreaOnTheMonitor) {
+    window->show();
+    Find<QComboBox>("RegSelect")->setCurrentIndex(3);
+    QLineEdit* height = Edit("EditHeight");
+    height->setText(QStringLiteral("0"));
+    EXPECT_EQ(Camera().ScreenArea().ScreenHeight(), 300);  // never an empty area
+    Edit("EditOutputDir")->setText(QString::fromStdString(folder + "/flat.avi"));
+    Button("RecBut")->click();
+    EXPECT_FALSE(Camera().WorkerRunning());
+    EXPECT_TRUE(host.Questions().empty());
+    EXPECT_EQ(Boxes(), QStringList{QStringLiteral(
+                           "TOLM Screen Capture|The height of the area must be at least 1 pixel; it stays 300.")});
+    EXPECT_EQ(height->text(), QStringLiteral("300"));
+
+    Edit("EditLeft")->setText(QStringLiteral("1800"));
+    Edit("EditWidth")->setText(QStringLiteral("5000"));
+    EXPECT_EQ(Camera().ScreenArea().Bounds(), (Rect{0, 0, 1920, 300}));
+    EXPECT_EQ(Edit("EditLeft")->text(), QStringLiteral("0"));
+}
+
 TEST_F(MainWindowTest, NumberEditsKeepDeleteAndTab) {
     window->show();
     QLineEdit* width = Edit("EditWidth");
@@ -324,6 +344,18 @@ TEST_F(MainWindowTest, ExitDuringRecordingWaitsForTheSave) {
 
     Button("ExitBut")->click();
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, ATimeLapseWithSoundAsksBeforeRecording) {
+    window->show();
+    Camera().SetPlayBack_FPS(24);  // frames still taken every 20 ms
+    Camera().SetUseAudioRecord(true);
+    Edit("EditOutputDir")->setText(QString::fromStdString(folder + "/lapse.avi"));
+    Button("RecBut")->click();  // answered no
+    ASSERT_EQ(host.Questions().size(), 1u);
+    EXPECT_NE(host.Questions().front().text.find("0.48 times as fast as it happened"), std::string::npos);
+    EXPECT_FALSE(Camera().WorkerRunning());
+    EXPECT_TRUE(Button("RecBut")->isEnabled());
 }
 
 TEST_F(MainWindowTest, DestroyingTheWindowCancelsARunningRecording) {

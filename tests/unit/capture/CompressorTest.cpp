@@ -183,6 +183,16 @@ TEST_F(Compressors, FailedWriteOffersTheDefaultThenNamesIt) {
                                                 "error:Error creating AVI file with \"MS Video Codec\".", "stop"}));
 }
 
+TEST_F(Compressors, AnUnsafeTemporaryFolderIsRefusedWithoutTheCompressorQuestion) {
+    compressors.Add(FakeCompressorManager::Codec("AAAA"));
+    camera->GetVideoCodecList();
+    camera->SetSelectedCompressor(0);
+    Globals().SetTempFolder({}, "The folder /x is not a private folder of this user.");
+    EXPECT_EQ(Record({0}), RecordOutcome::abandoned);
+    EXPECT_TRUE(host.Questions().empty());
+    EXPECT_EQ(events, (std::vector<std::string>{"error:The folder /x is not a private folder of this user.", "stop"}));
+}
+
 TEST_F(Compressors, CreationFailuresHaveTheirOwnTexts) {
     camera->SetRecordType(TTypeRecord::NoCompress);
     const struct {

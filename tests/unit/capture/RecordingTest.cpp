@@ -93,6 +93,15 @@ TEST_F(Recording, EachPositionIsGrabbedOnceAtItsTime) {
     EXPECT_DOUBLE_EQ(camera->RealFPS(), 50);
 }
 
+TEST_F(Recording, AtThePlaybackIntervalToTheMillisecondPositionsKeepThePlaybackRate) {
+    camera->SetPlayBack_FPS(24);
+    camera->SetRecord_MSPF(41);  // 1000 div 24, as the automatic mode sets it
+    ScriptPasses({10000});
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->FrameIndex(), 240);  // ten seconds play for ten seconds at 24 fps
+}
+
 TEST_F(Recording, PauseDoesNotAdvanceTheTimeline) {
     screen.SetGrabHook([this](int grab) {
         if (grab == 2) camera->PauseRecording();  // after the pass at 0
@@ -130,6 +139,41 @@ TEST_F(Recording, DurationStopsAndSaves) {
     EXPECT_EQ(Globals().StopReason.load(), TStopReason::StopAndSave);
     ASSERT_NE(avi.File(output), nullptr);
     EXPECT_EQ(camera->FrameIndex(), 4501);  // 89.999 s shows 1:29; the next position's 90.02 s stops
+}
+
+TEST_F(Recording, DurationStopsAfterAStallThatSkippedItsSecond) {
+    camera->SetRecordingDuration(TRecordingDuration{true, 0, 1, 30});
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 2) clock.Set(1000 + 89000);
+        if (grab == 3) clock.Set(1000 + 92000);  // the screen froze for three seconds during this grab
+        if (grab == 10) camera->StopRecording();
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->FrameIndex(), 4600);  // the first pass past 1:30
+}
+
+TEST_F(Recording, AreasThatCannotBeRecordedAreRefusedBeforeAnyGrab) {
+    const std::string notStarted = "; the recording was not started.";
+    const struct {
+        Rect area;
+        std::string text;
+    } cases[] = {
+        {Rect{5000, 5000, 100, 100},
+         "The area 100x100 at (5000,5000) lies wholly outside the screen (1920x1080 at (0,0))"},
+        {Rect{0, 0, 300, 0}, "The area 300x0 has no pixels to record (a width and a height of at least 1 are needed)"},
+        {Rect{0, 0, 65536, 65536},
+         "The area 65536x65536 is too large to record (a frame is at most 32767 pixels wide or high and under 2 GB)"},
+    };
+    for (const auto& c : cases) {
+        events.clear();
+        camera->ScreenArea().SetBounds(c.area);
+        ASSERT_TRUE(camera->StartRecording(output));
+        ASSERT_TRUE(WaitForWorker());
+        EXPECT_EQ(events, (std::vector<std::string>{"error:" + c.text + notStarted, "stop"}));
+    }
+    EXPECT_EQ(screen.GrabCount(), 0);
+    EXPECT_FALSE(FileExists(output));
 }
 
 TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {

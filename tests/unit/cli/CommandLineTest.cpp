@@ -109,6 +109,24 @@ TEST(CommandLine, RecordingOptionsReachTheEngine) {
     EXPECT_FALSE(camera.MinimizeAppOnStart());
 }
 
+TEST(CommandLine, ATimeLapseWithSoundIsNoticedBeforeRecording) {
+    const auto notice = [](std::vector<std::string> args) {
+        Options options;
+        std::string error;
+        args.push_back("clip.avi");
+        EXPECT_TRUE(Parse(args, options, error)) << error;
+        FakeEngine engine;
+        ApplyToCamera(options, engine.camera);
+        return SoundSpeedNotice(engine.camera);
+    };
+    EXPECT_EQ(notice({"--fps", "24", "--audio"}),
+              "A frame is taken every 20 ms and played at 24 frames a second, 0.48 times as fast as it happened; the "
+              "sound keeps its own speed and cannot follow the picture. Give --mspf 41 to record in real time at 24 "
+              "fps.");
+    EXPECT_EQ(notice({"--fps", "24", "--mspf", "41", "--audio"}), "");
+    EXPECT_EQ(notice({"--fps", "24"}), "");  // nothing to follow
+}
+
 TEST(CommandLine, FullScreenTakesTheChosenMonitor) {
     Options options;
     std::string error;
