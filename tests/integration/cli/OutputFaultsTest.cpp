@@ -6,10 +6,12 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -175,6 +177,38 @@ TEST_F(OutputFaults, FolderThatCannotBeWrittenIsRefusedBeforeRecording) {
     const std::string text = Slurp(log);
     EXPECT_EQ(text, "tolm-record: The folder " + folder.Path("ro") +
                         " cannot be written (Read-only file system); the recording was not started.\n");
+}
+
+// Names that cannot work are refused before anything is recorded, naming the file and the reason, and nothing
+// of theirs is opened: a FIFO's open would wait for ever, a device node was replaced by the recording.
+TEST_F(OutputFaults, OutputsThatCannotWorkAreRefusedBeforeRecording) {
+    UsePlainRuntime();
+    const std::string fifo = folder.Path("fifo.avi");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string longName = folder.Path(std::string(238, 'n') + ".avi");
+    std::vector<std::pair<std::string, std::string>> cases{
+        {fifo, "it is a FIFO, not a regular file"},
+        {longName, "its name of 242 bytes is too long"},
+    };
+    const std::string device = folder.Path("null.avi");
+    if (::mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+        cases.emplace_back(device, "it is a character device, not a regular file");
+    const std::string immutable = folder.Path("immutable.avi");
+    std::ofstream(immutable) << "kept";
+    int status = 0;
+    RunCommand("chattr +i " + Quote(immutable) + " 2>/dev/null", status);
+    if (status == 0) cases.emplace_back(immutable, "it is marked immutable");
+    for (const auto& [out, reason] : cases) {
+        const std::string log = folder.Path("refused.txt");
+        EXPECT_EQ(Wait(Spawn({kRecorder, "--area", "0,0,320,240", "--duration", "1", out}, log), 20s), 1) << out;
+        const std::string text = Slurp(log);
+        EXPECT_EQ(Count(text, "tolm-record: The file " + out + " cannot be recorded into (" + reason), 1) << text;
+        EXPECT_EQ(text.find("Recording "), std::string::npos) << text;
+    }
+    struct stat st {};
+    EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(::lstat(device.c_str(), &st) != 0 || S_ISCHR(st.st_mode));
+    RunCommand("chattr -i " + Quote(immutable) + " 2>/dev/null", status);
 }
 
 }  // namespace
