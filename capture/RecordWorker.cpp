@@ -47,6 +47,7 @@ void TScreenCamera::Execute() {
     SetThreadPriority(workerThreadId_, videoPriority_);
     Globals().SaveSucceeded = false;
     saveFailed_ = false;
+    ReportPartlySavedFiles();
     const std::string output = Globals().OutputFile();
     const std::string folder = FolderOf(output);
     const bool folderExists = !folder.empty() && DirectoryExists(folder);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/PartFiles.h"
 #include "platform/VideoTypes.h"
 
 namespace tolm::ffmpeg {
@@ -10,22 +11,16 @@ namespace tolm::ffmpeg {
 // failed or cancelled write never leaves a partial target behind (nor removes an existing one).
 class TempOutputFile {
   public:
-    TempOutputFile() = default;
-    ~TempOutputFile();
-    TempOutputFile(const TempOutputFile&) = delete;
-    TempOutputFile& operator=(const TempOutputFile&) = delete;
-
     // Creates the file exclusively under a new name in the target's folder.
     AviResult Reserve(const std::string& target);
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return part_.Path(); }
 
     // Renames the file to the target, replacing what is there.
     AviResult Commit();
 
   private:
     std::string target_;
-    std::string path_;
-    bool committed_ = false;
+    PartFile part_;
 };
 
 // Renames the finished file `from` to `target`, replacing what is there in one step. Fails, changing

@@ -1,5 +1,6 @@
 // tolm-record when the disk fills or the output cannot be had: the disk-space stop keeps a playable file, a
-// held output keeps the recording for --recover, a folder that cannot be written is refused before recording.
+// held output keeps the recording for --recover, a folder that cannot be written is refused before recording;
+// a save that is killed, cancelled or fails on its file leaves the old file alone.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -71,6 +72,23 @@ class OutputFaults : public TolmRecord {
             ::setrlimit(RLIMIT_FSIZE, &fileSize);
             ::signal(SIGXFSZ, SIG_IGN);
         });
+    }
+    // A recording whose save takes a while: recorded uncompressed, compressed with H.264 at the save.
+    static pid_t SpawnLongSave(std::vector<std::string> more, const std::string& out, const std::string& log) {
+        std::vector<std::string> args{kRecorder, "--area", "0,0,960,540", "--fps", "25", "--codec", "H264", "--after"};
+        args.insert(args.end(), more.begin(), more.end());
+        args.push_back(out);
+        return Spawn(std::move(args), log);
+    }
+    // The files a save writes beside its output until they are whole.
+    std::vector<std::string> PartFiles() const {
+        std::vector<std::string> parts;
+        for (const std::string& name : folder.Names())
+            if (name.find(".part-") != std::string::npos) parts.push_back(folder.Path(name));
+        return parts;
+    }
+    bool WaitForPartFile() const {
+        return PollUntil([this] { return !PartFiles().empty(); }, 60s);
     }
     void ExpectStoppedForSpace(const std::string& out, const std::string& log, double atLeastSeconds) {
         const std::string text = Slurp(log);
@@ -209,6 +227,25 @@ TEST_F(OutputFaults, OutputsThatCannotWorkAreRefusedBeforeRecording) {
     EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
     EXPECT_TRUE(::lstat(device.c_str(), &st) != 0 || S_ISCHR(st.st_mode));
     RunCommand("chattr -i " + Quote(immutable) + " 2>/dev/null", status);
+}
+
+// The old file stays until the new one is whole; what a killed save left beside it goes at the next start.
+TEST_F(OutputFaults, KilledSaveKeepsTheOldFileAndItsPartGoesAtTheNextStart) {
+    UsePlainRuntime();
+    const std::string out = folder.Path("old.avi");
+    std::ofstream(out) << "earlier recording";
+    const pid_t recorder = SpawnLongSave({"--duration", "3"}, out, folder.Path("killed.txt"));
+    ASSERT_TRUE(WaitForPartFile()) << Slurp(folder.Path("killed.txt"));
+    ::kill(recorder, SIGKILL);
+    Wait(recorder);
+    std::ifstream old(out);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "earlier recording");
+    EXPECT_EQ(PartFiles().size(), 1u);
+
+    const std::string log = folder.Path("recover.txt");
+    EXPECT_EQ(Wait(Spawn({kRecorder, "--recover", out}, log)), 0) << Slurp(log);
+    EXPECT_TRUE(PartFiles().empty());
+    EXPECT_GE(Seconds(out), 1.0);
 }
 
 }  // namespace
