@@ -94,7 +94,10 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
                     std::to_string(*room / TDiskWatch::kMB) + " MB free, about " +
                     std::to_string(needed / TDiskWatch::kMB + 1) + " MB needed).");
     } else {
-        ReportError(SaveErrorText(r));
+        // The file and the system's reason, where the library knows them.
+        const bool fileFault = r == AVIERR_FILEOPEN || r == AVIERR_FILEWRITE || r == AVIERR_READONLY;
+        const std::string detail = fileFault ? services_.avi.LastProblem() : std::string();
+        ReportError(SaveErrorText(r) + (detail.empty() ? "" : " " + detail + "."));
     }
     Raise(OnStop);
     return false;

@@ -173,14 +173,27 @@ AviResult WriteAll(std::vector<Source>& sources, const AviSaveProgress& progress
 
 AviResult SaveStreams(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
                       const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress,
-                      std::shared_ptr<const CompressorRegistry> registry) {
+                      std::shared_ptr<const CompressorRegistry> registry, std::string& problem) {
+    problem.clear();
     if (streams.empty()) return AVIERR_BADPARAM;
     TempOutputFile temp;
     AviResult rc = temp.Reserve(path);
-    if (rc != AVIERR_OK) return rc;
+    if (rc != AVIERR_OK) {
+        problem = temp.Problem();
+        return rc;
+    }
     std::shared_ptr<AviMuxer> muxer;
-    rc = AviMuxer::Create(temp.Path(), muxer, ContainerOf(path));
-    if (rc != AVIERR_OK) return rc;
+    std::string reason;
+    rc = AviMuxer::Create(temp.Path(), muxer, ContainerOf(path), &reason);
+    if (rc != AVIERR_OK) {
+        if (!reason.empty()) problem = path + ": " + reason;
+        return rc;
+    }
+    // What the system said of a write names the file; a fault of a compressor or of the streams read has no such words.
+    const auto failed = [&](AviResult result) {
+        if (const std::string why = muxer->FailureReason(); !why.empty()) problem = path + ": " + why;
+        return result;
+    };
 
     std::vector<Source> sources(streams.size());
     for (std::size_t i = 0; i < streams.size() && rc == AVIERR_OK; ++i)
@@ -188,11 +201,13 @@ AviResult SaveStreams(const std::string& path, const std::vector<std::shared_ptr
     if (rc == AVIERR_OK) rc = WriteAll(sources, progress);
     if (rc != AVIERR_OK) {
         muxer->Abandon();
-        return rc;
+        return failed(rc);
     }
     rc = muxer->Finish();
-    if (rc != AVIERR_OK) return rc;
-    return temp.Commit();
+    if (rc != AVIERR_OK) return failed(rc);
+    rc = temp.Commit();
+    if (rc != AVIERR_OK) problem = temp.Problem();
+    return rc;
 }
 
 }  // namespace tolm::ffmpeg

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace tolm::ffmpeg {
 namespace {
@@ -25,22 +26,36 @@ AviResult FromErrno(int error) {
 AviResult TempOutputFile::Reserve(const std::string& target) {
     if (target.empty()) return AVIERR_BADPARAM;
     // Found now rather than by the rename, after the whole file was written.
-    if (!OutputFileProblem(target).empty()) return AVIERR_FILEOPEN;
-    if (const int error = part_.Create(target); error != 0) return FromErrno(error);
+    if (const std::string problem = OutputFileProblem(target); !problem.empty()) {
+        problem_ = target + ": " + problem;
+        return AVIERR_FILEOPEN;
+    }
+    if (const int error = part_.Create(target); error != 0) {
+        problem_ = target + ": " + std::strerror(error);
+        return FromErrno(error);
+    }
     target_ = target;
     return AVIERR_OK;
 }
 
-AviResult MoveIntoPlace(const std::string& from, const std::string& target) {
+AviResult MoveIntoPlace(const std::string& from, const std::string& target, std::string& problem) {
     if (from.empty() || target.empty()) return AVIERR_BADPARAM;
-    if (!OutputFileProblem(target).empty()) return AVIERR_FILEOPEN;
+    if (problem = OutputFileProblem(target); !problem.empty()) {
+        problem = target + ": " + problem;
+        return AVIERR_FILEOPEN;
+    }
     if (std::rename(from.c_str(), target.c_str()) == 0) return AVIERR_OK;
-    return errno == EXDEV ? AVIERR_UNSUPPORTED : FromErrno(errno);
+    const int error = errno;
+    problem = target + ": " + std::strerror(error);
+    return error == EXDEV ? AVIERR_UNSUPPORTED : FromErrno(error);
 }
 
 AviResult TempOutputFile::Commit() {
     if (Path().empty()) return AVIERR_BADHANDLE;
-    if (const int error = part_.Commit(); error != 0) return error == EROFS ? AVIERR_READONLY : AVIERR_FILEWRITE;
+    if (const int error = part_.Commit(); error != 0) {
+        problem_ = target_ + ": " + std::strerror(error);
+        return error == EROFS ? AVIERR_READONLY : AVIERR_FILEWRITE;
+    }
     return AVIERR_OK;
 }
 

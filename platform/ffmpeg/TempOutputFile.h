@@ -18,13 +18,17 @@ class TempOutputFile {
     // Renames the file to the target, replacing what is there.
     AviResult Commit();
 
+    // Why Reserve or Commit failed: the target and the system's reason.
+    const std::string& Problem() const { return problem_; }
+
   private:
     std::string target_;
     PartFile part_;
+    std::string problem_;
 };
 
 // Renames the finished file `from` to `target`, replacing what is there in one step. Fails, changing
-// nothing, when the two are on different file systems.
-AviResult MoveIntoPlace(const std::string& from, const std::string& target);
+// nothing, when the two are on different file systems; `problem` then says why.
+AviResult MoveIntoPlace(const std::string& from, const std::string& target, std::string& problem);
 
 }  // namespace tolm::ffmpeg

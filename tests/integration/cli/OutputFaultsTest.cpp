@@ -248,5 +248,21 @@ TEST_F(OutputFaults, KilledSaveKeepsTheOldFileAndItsPartGoesAtTheNextStart) {
     EXPECT_GE(Seconds(out), 1.0);
 }
 
+// A save that fails on its file says which file and why, and keeps the recording.
+TEST_F(OutputFaults, FolderRemovedWhileRecordingIsNamedWithTheSystemsReason) {
+    UsePlainRuntime();
+    const std::string sub = folder.Path("sub");
+    ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+    const std::string out = sub + "/gone.avi";
+    const std::string log = folder.Path("gone.txt");
+    const pid_t recorder = Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", "--duration", "2", out}, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    ASSERT_EQ(::rmdir(sub.c_str()), 0);
+    EXPECT_EQ(Wait(recorder), 1) << Slurp(log);
+    const std::string text = Slurp(log);
+    EXPECT_EQ(Count(text, "tolm-record: Error: opening files! " + out + ": No such file or directory."), 1) << text;
+    EXPECT_EQ(Kept().size(), 1u);
+}
+
 }  // namespace
 }  // namespace tolm::testing
