@@ -1,6 +1,7 @@
 #include "platform/ffmpeg/AviSave.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -33,25 +34,34 @@ struct Source {
 };
 
 // Reports every whole percentage once, rising, including those a long step went past, so a caller that
-// stops at a given percentage sees it; false when the callback asks to stop.
+// stops at a given percentage sees it; false when the callback asks to stop. A percentage that lasts (a long
+// recording compressed at the save) is reported again a few times a second, so a stop is heard at once.
 class ProgressReport {
   public:
+    static constexpr std::chrono::milliseconds kRepeat{200};
+
     ProgressReport(const AviSaveProgress& callback, double totalSeconds) : callback_(callback), total_(totalSeconds) {}
 
     bool At(double seconds) {
         int percent = total_ > 0 ? static_cast<int>(std::floor(100.0 * seconds / total_)) : 100;
         percent = std::clamp(percent, 0, 100);
-        while (reported_ < percent) {
-            ++reported_;
-            if (callback_ && callback_(reported_) == -1) return false;
-        }
+        if (reported_ >= percent && reported_ < 100 && std::chrono::steady_clock::now() - lastCall_ >= kRepeat)
+            return Tell(reported_);
+        while (reported_ < percent)
+            if (!Tell(++reported_)) return false;
         return true;
     }
 
   private:
+    bool Tell(int percent) {
+        lastCall_ = std::chrono::steady_clock::now();
+        return !callback_ || callback_(percent) != -1;
+    }
+
     const AviSaveProgress& callback_;
     double total_;
     int reported_ = -1;
+    std::chrono::steady_clock::time_point lastCall_{};
 };
 
 AviResult Prepare(const std::shared_ptr<AviMuxer>& muxer, const std::shared_ptr<AviStream>& stream,

@@ -248,6 +248,28 @@ TEST_F(OutputFaults, KilledSaveKeepsTheOldFileAndItsPartGoesAtTheNextStart) {
     EXPECT_GE(Seconds(out), 1.0);
 }
 
+// A second interrupt during the save ends the save at once and keeps the recording for --recover.
+TEST_F(OutputFaults, SecondInterruptCancelsTheSaveAndKeepsTheRecording) {
+    UsePlainRuntime();
+    const std::string out = folder.Path("cancelled.avi");
+    const std::string log = folder.Path("cancelled.txt");
+    const pid_t recorder = SpawnLongSave({}, out, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    std::this_thread::sleep_for(3000ms);
+    ::kill(recorder, SIGINT);
+    ASSERT_TRUE(WaitForPartFile()) << Slurp(log);
+    ::kill(recorder, SIGINT);
+    EXPECT_EQ(Wait(recorder), 1) << Slurp(log);
+    const std::string text = Slurp(log);
+    EXPECT_EQ(Count(text, "tolm-record: Error: user abort!"), 1) << text;
+    EXPECT_EQ(Count(text, "tolm-record: The recording was not saved; it is kept in " + Leftovers() + "/unsaved-"), 1)
+        << text;
+    EXPECT_EQ(Count(text, "tolm-record: tolm-record --recover " + out + " saves the recording."), 1) << text;
+    EXPECT_EQ(Kept().size(), 1u);
+    EXPECT_TRUE(PartFiles().empty());
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 // A save that fails on its file says which file and why, and keeps the recording.
 TEST_F(OutputFaults, FolderRemovedWhileRecordingIsNamedWithTheSystemsReason) {
     UsePlainRuntime();
