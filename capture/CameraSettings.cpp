@@ -20,6 +20,7 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
     }
     // Files an earlier run could not delete (held by another program then) go now.
     RunDeletionsAtStart();
+    ClearInterruptedSaves();
     GetAudioFormatList();
     GetAudioInputList();
     // A client may choose a compressor by its index before anything asked for the list.

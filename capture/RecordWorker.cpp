@@ -7,6 +7,7 @@
 #include "capture/FrameTiming.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
+#include "platform/PartFiles.h"
 
 namespace tolm {
 namespace {
@@ -52,6 +53,7 @@ void TScreenCamera::Execute() {
     SetThreadPriority(workerThreadId_, videoPriority_);
     Globals().SaveSucceeded = false;
     saveFailed_ = false;
+    ReportPartlySavedFiles();
     const std::string output = Globals().OutputFile();
     const std::string folder = FolderOf(output);
     const bool folderExists = !folder.empty() && DirectoryExists(folder);
@@ -64,8 +66,11 @@ void TScreenCamera::Execute() {
         } while (outcome == RecordOutcome::retryWithDefault);
         ReportSaveSuccess();
     } else {
-        if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError)
-            camera->OnError(*camera, "Not exist file path.");
+        // The system's reason (no such folder, not a folder, no access) said after the message of old.
+        std::string text = "Not exist file path.";
+        if (std::string problem; !folder.empty() && !FolderWritable(folder, problem))
+            text += " The folder of " + output + " cannot be used (" + problem + "); the recording was not started.";
+        if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError) camera->OnError(*camera, text);
         RestoreAfterFailedStart();
     }
     if (!saveFailed_ || !KeepTempFilesForRecovery()) {
@@ -89,6 +94,11 @@ bool TScreenCamera::OutputUsable(const std::string& output) {
     }
     if (DirectoryExists(output)) {
         ReportError("The output file " + output + " is a folder; the recording was not started.");
+        return false;
+    }
+    if (const std::string problem = OutputFileProblem(output); !problem.empty()) {
+        ReportError("The file " + output + " cannot be recorded into (" + problem +
+                    "); the recording was not started.");
         return false;
     }
     if (FileLocked(output)) {

@@ -2,6 +2,7 @@
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
+#include "platform/PartFiles.h"
 
 #include <ctime>
 #include <filesystem>
@@ -66,10 +67,11 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
         saveFailed_ = true;
         return false;
     }
-    // One that cannot even be opened would only be listed for deletion at the next start, which would then
-    // take the new recording: the save's own rename replaces it instead.
-    if (!FileInUse(fileName) && !DeleteTempFile(fileName)) {
-        ReportError("Can not delete existing video file.");
+    // An existing file stays until the new one is whole and takes its place in one step (the save's rename).
+    // What cannot be replaced so (a device, a FIFO, an immutable file) may have become so since the start.
+    if (const std::string problem = OutputFileProblem(fileName); !problem.empty()) {
+        ReportError("The file " + fileName + " cannot be replaced (" + problem +
+                    "); the recording was not saved into it.");
         saveFailed_ = true;
         return false;
     }
@@ -92,7 +94,10 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
                     std::to_string(*room / TDiskWatch::kMB) + " MB free, about " +
                     std::to_string(needed / TDiskWatch::kMB + 1) + " MB needed).");
     } else {
-        ReportError(SaveErrorText(r));
+        // The file and the system's reason, where the library knows them.
+        const bool fileFault = r == AVIERR_FILEOPEN || r == AVIERR_FILEWRITE || r == AVIERR_READONLY;
+        const std::string detail = fileFault ? services_.avi.LastProblem() : std::string();
+        ReportError(SaveErrorText(r) + (detail.empty() ? "" : " " + detail + "."));
     }
     Raise(OnStop);
     return false;

@@ -287,6 +287,10 @@ class TScreenCamera {
     void SaveRecording(bool tempFileWhole);
     // Tells OnSaving that the last save succeeded ("Saving Success..."), when it did.
     void ReportSaveSuccess();
+    // At the start: the part files saves that were killed left beside their outputs go when the recording they
+    // were made from is kept; one that may be all there is of it stays, named by ReportPartlySavedFiles.
+    void ClearInterruptedSaves();
+    void ReportPartlySavedFiles();
 
     // Recording control
     void SetRecordingFlag(bool value);
@@ -435,6 +439,8 @@ class TScreenCamera {
     std::atomic<bool> saveFailed_{false};  // the last save did not make the output: the recording is kept
     // Set once this engine has started a recording: only then are the temporary files its own to delete.
     std::atomic<bool> recordedHere_{false};
+    // Part files of killed saves kept by ClearInterruptedSaves, until the first worker names them.
+    std::vector<std::string> partlySaved_;
 
     // Made once: the stock formats never change.
     const std::vector<std::string> audioFormatList_ = StockFormatTexts();

@@ -108,13 +108,26 @@ class CancelWatchdog {
         }
         changed_.notify_all();
     }
+    // The cancel reached the work it was meant for (a save heard it), which ends by itself; a further cancel
+    // starts the time again.
+    void Heard() {
+        {
+            std::lock_guard lock(mutex_);
+            deadline_.reset();
+        }
+        changed_.notify_all();
+    }
 
   private:
     void Run() {
         SetCurrentThreadName("tolm-watchdog");
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return done_ || deadline_; });
-        if (done_ || changed_.wait_until(lock, *deadline_, [this] { return done_; })) return;
+        for (;;) {
+            changed_.wait(lock, [this] { return done_ || deadline_; });
+            if (done_) return;
+            const auto deadline = *deadline_;
+            if (!changed_.wait_until(lock, deadline, [&] { return done_ || deadline_ != deadline; })) break;
+        }
         std::fprintf(stderr,
                      "\ntolm-record: The recording does not end (a display, device or disk does not answer); "
                      "leaving it. What was recorded stays for tolm-record --recover.\n");
@@ -204,8 +217,18 @@ int RecordCommand(const Options& options) {
     // Made once the signals are blocked, like every thread; the signal thread finds it through `watching`.
     std::optional<CancelWatchdog> watchdog;
     std::atomic<CancelWatchdog*> watching{nullptr};
+    // Once the save has begun, a further interrupt cancels the save alone: the recording is kept for --recover.
+    std::atomic<bool> saving{false};
+    std::atomic<bool> cancelSave{false};
+    std::atomic<bool> saveCancelled{false};
     SignalWatcher signals([&](int count) {
         if (CancelWatchdog* w = watching.load(); w && count >= 2) w->Cancelled();
+        if (count >= 2) cancelSave = true;  // also for a save that begins before the cancel below arrives
+        if (saving) {
+            std::fprintf(stderr, count == 1 ? "\nSaving; interrupt again to cancel the save and keep the recording.\n"
+                                            : "\nCancelling the save; the recording is kept.\n");
+            return;
+        }
         Session* s = active.load();
         if (!s) return;
         s->Loop().Post([s, count] { s->Camera().HotKeyPressed(count == 1 ? HotKey::ShiftEscape : HotKey::Escape); });
@@ -255,7 +278,14 @@ int RecordCommand(const Options& options) {
             (session->HasDesktop() ? "; Shift+Esc or Ctrl+C stops, Esc cancels, Pause pauses." : "; Ctrl+C stops."));
     };
     camera.OnPause = [&](TScreenCamera&) { status.Show("Paused (Pause key resumes)"); };
-    camera.OnSaving = [&](TScreenCamera&, int percent, const std::string& caption, bool&) {
+    camera.OnSaving = [&](TScreenCamera&, int percent, const std::string& caption, bool& go) {
+        saving = true;
+        if (cancelSave) {
+            go = false;
+            saveCancelled = true;
+            if (CancelWatchdog* w = watching.load()) w->Heard();
+            return;
+        }
         if (percent % 10 == 0) status.Show(caption + " " + std::to_string(percent) + "%");
     };
 
@@ -276,6 +306,8 @@ int RecordCommand(const Options& options) {
     if (!Globals().SaveSucceeded) {
         // A recording refused before its start has said why already; nothing was recorded to lose.
         if (started) std::fprintf(stderr, "tolm-record: nothing was saved.\n");
+        if (saveCancelled)
+            std::fprintf(stderr, "tolm-record: tolm-record --recover %s saves the recording.\n", output.c_str());
         return 1;
     }
     std::printf("Saved %s (%d frames, %d dropped)\n", output.c_str(), camera.CapturedFrames(), camera.DroppedFrames());

@@ -92,6 +92,10 @@ class AviLibrary {
     virtual bool FileTakes(const std::string& /*path*/, std::uint32_t /*fccHandler*/, int /*bitCount*/) const {
         return true;
     }
+
+    // What the last failed Save or MoveFile of the calling thread knows beyond its result: the file and the
+    // system's reason ("" when there is nothing more to say).
+    virtual std::string LastProblem() const { return {}; }
 };
 
 }  // namespace tolm

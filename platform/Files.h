@@ -59,11 +59,12 @@ std::optional<std::uint64_t> FileSizeLimitBytes();
 bool FolderWritable(const std::string& folder, std::string& problem);
 
 // True when the file exists and cannot be opened for reading and writing with an exclusive advisory lock:
-// another program (or another part of this one) holds it.
+// another program (or another part of this one) holds it. Anything but a regular file counts as in use and is
+// not opened.
 bool FileInUse(const std::string& path);
 
 // True when the file opens but another open of it holds an advisory lock (flock) that excludes ours: a
-// program is working on it. A file that cannot be opened at all is not counted as locked.
+// program is working on it. A file that cannot be opened at all, or is no regular file, is not counted as locked.
 bool FileLocked(const std::string& path);
 
 bool RemoveFile(const std::string& path);

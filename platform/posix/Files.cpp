@@ -275,14 +275,33 @@ bool FolderWritable(const std::string& folder, std::string& problem) {
     return true;
 }
 
+namespace {
+
+// Only a regular file is opened, and without waiting: a FIFO's open waits for a writer, a device's may do
+// anything. -1 with errno set otherwise.
+int OpenRegularFile(const std::string& path, int flags) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return -1;
+    if (S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return -1;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
+        ::close(fd);
+    }
+    errno = EINVAL;
+    return -1;
+}
+
+}  // namespace
+
 bool FileInUse(const std::string& path) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor fd(OpenRegularFile(path, O_RDWR));
     if (fd.Get() < 0) return errno != ENOENT;
     return ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0;
 }
 
 bool FileLocked(const std::string& path) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor fd(OpenRegularFile(path, O_RDONLY));
     if (fd.Get() < 0) return false;
     return ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }

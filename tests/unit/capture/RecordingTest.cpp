@@ -218,7 +218,9 @@ TEST_F(Recording, CtrlEnterSavesOnlyAfterASaveRequest) {
 TEST_F(Recording, MissingFolderIsReportedAndNothingRecorded) {
     ASSERT_TRUE(camera->StartRecording("/nonexistent-folder/out.avi"));
     ASSERT_TRUE(WaitForWorker());
-    EXPECT_EQ(events, (std::vector<std::string>{"error:Not exist file path."}));
+    EXPECT_EQ(events, (std::vector<std::string>{"error:Not exist file path. The folder of /nonexistent-folder/out.avi "
+                                                "cannot be used (No such file or directory); the recording was not "
+                                                "started."}));
     EXPECT_EQ(screen.GrabCount(), 0);
 }
 
