@@ -92,6 +92,10 @@ class TfrmMain : public QMainWindow {
     void ApplyRegion();
     void AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenArea::*write)(int));
     void SetAreaBounds();
+    // Notes a value the user typed into an area edit (or stepped with its arrows) as the region's own.
+    void NoteTypedValue(const QLineEdit* edit, int value);
+    // Writes the typed area into the four edits.
+    void ShowTypedArea();
     void EditLeftChange();
     void EditTopChange();
     void EditWidthChange();
@@ -169,6 +173,9 @@ class TfrmMain : public QMainWindow {
     std::atomic<bool> closing_{false};
     bool shown_ = false;
     bool applying_ = false;
+    bool writingEdits_ = false;  // the window itself is writing the area edits, not the user
+    Rect typedArea_{0, 0, 300, 300};
+    int shownRegion_ = 2;
     TOverlayPicture overlay_;
     LatestPreview latestPreview_;
 

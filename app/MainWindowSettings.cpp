@@ -126,6 +126,8 @@ void TfrmMain::ApplyRegion() {
     const bool size = index == 2 || index == 3;
     const bool appearance = index != 4;
     TScreenArea& area = ScrCamera->ScreenArea();
+    // Back to a region of typed values: the values typed, not what the preview wrote into the edits meanwhile.
+    if (size && index != shownRegion_) ShowTypedArea();
     if (index == 2 || index == 3) {
         int top = 0, left = 0, width = 0, height = 0;
         if (!ReadEditNumber(EditTop, INT_MAX, top) || !ReadEditNumber(EditLeft, INT_MAX, left) ||
@@ -154,6 +156,7 @@ void TfrmMain::ApplyRegion() {
                                                  TScreenRegion::FullScreen};
     if (index == 4) ScrCamera->SetFullScreenArea();
     if (index >= 0 && index <= 4) area.SetScreenRegion(kRegions[index]);
+    shownRegion_ = index;
     UpDownLeft->setEnabled(EditLeft->isEnabled());
     UpDownTop->setEnabled(EditTop->isEnabled());
     UpDownWidth->setEnabled(EditWidth->isEnabled());
@@ -161,8 +164,26 @@ void TfrmMain::ApplyRegion() {
 }
 
 void TfrmMain::SetEditText(QLineEdit* edit, const QString& text) {
-    // Like a typed change: a different text runs the edit's change handler.
+    // Like a typed change: a different text runs the edit's change handler; but it is no value the user typed.
+    const bool outer = writingEdits_;
+    writingEdits_ = true;
     edit->setText(text);
+    writingEdits_ = outer;
+}
+
+void TfrmMain::NoteTypedValue(const QLineEdit* edit, int value) {
+    if (writingEdits_) return;
+    if (edit == EditLeft) typedArea_.left = value;
+    if (edit == EditTop) typedArea_.top = value;
+    if (edit == EditWidth) typedArea_.width = value;
+    if (edit == EditHeight) typedArea_.height = value;
+}
+
+void TfrmMain::ShowTypedArea() {
+    SetEditText(EditLeft, QString::number(typedArea_.left));
+    SetEditText(EditTop, QString::number(typedArea_.top));
+    SetEditText(EditWidth, QString::number(typedArea_.width));
+    SetEditText(EditHeight, QString::number(typedArea_.height));
 }
 
 bool TfrmMain::ReadEditNumber(QLineEdit* edit, int max, int& value) {
@@ -198,6 +219,7 @@ void TfrmMain::AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenAre
     SetAreaBounds();
     int value = 0;
     if (!ReadEditNumber(edit, upDown->Max(), value)) return;
+    NoteTypedValue(edit, value);
     (ScrCamera->ScreenArea().*write)(value);
     // While the preview runs it writes the area back into the edits itself.
     if (!btnPreview->isEnabled()) RegSelectChange();

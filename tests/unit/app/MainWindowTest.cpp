@@ -94,6 +94,20 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
         QApplication::sendEvent(target, &event);
     }
 
+    void TypeArea(int left, int top, int width, int height) {
+        Edit("EditLeft")->setText(QString::number(left));
+        Edit("EditTop")->setText(QString::number(top));
+        Edit("EditWidth")->setText(QString::number(width));
+        Edit("EditHeight")->setText(QString::number(height));
+    }
+    // "left,top,width,height" as the edits show it.
+    std::string AreaText() {
+        return QStringList{Edit("EditLeft")->text(), Edit("EditTop")->text(), Edit("EditWidth")->text(),
+                           Edit("EditHeight")->text()}
+            .join(QLatin1Char(','))
+            .toStdString();
+    }
+
     std::string folder;
     std::unique_ptr<TfrmMain> window;
 };
@@ -174,6 +188,20 @@ TEST_F(MainWindowTest, FullScreenChoiceKeepsTheEditsUntilTheNextPreview) {
     // The next preview event (here the engine's preview write, as apply-all does it) shows the full screen.
     Camera().SetPreview(false);
     EXPECT_EQ(Edit("EditWidth")->text(), QStringLiteral("1920"));
+}
+
+TEST_F(MainWindowTest, TypedValuesComeBackAfterASwitchToAnotherRegion) {
+    window->show();
+    QComboBox* region = Find<QComboBox>("RegSelect");
+    region->setCurrentIndex(3);
+    TypeArea(100, 250, 640, 360);
+    for (const int other : {4, 2}) {
+        region->setCurrentIndex(other);
+        Camera().SetPreview(false);  // the next preview event writes the other region's area into the edits
+        region->setCurrentIndex(3);
+        EXPECT_EQ(AreaText(), "100,250,640,360") << other;
+        EXPECT_EQ(Camera().ScreenArea().Bounds(), (Rect{100, 250, 640, 360})) << other;
+    }
 }
 
 TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidthsAndHelpKeepsToTheRightEnd) {
