@@ -47,7 +47,7 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     setCentralWidget(ImageMain);
     BuildLeftPanel();
     BuildRightPanel();
-    BuildHiddenControls();
+    BuildMonitorControls();
     BuildHelpMenu();
     ConfigureEngine();
     ConnectSettingHandlers();

@@ -19,7 +19,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -75,7 +74,7 @@ class TfrmMain : public QMainWindow {
     void FormShow();
     void BuildLeftPanel();
     void BuildRightPanel();
-    void BuildHiddenControls();
+    void BuildMonitorControls();
     void BuildHelpMenu();
     void ConnectSettingHandlers();
     QLabel* AddLabel(const QString& text, const QRect& geometry, const char* name = nullptr);
@@ -244,7 +243,6 @@ class TfrmMain : public QMainWindow {
     QCheckBox* CheckBoxRecordfromallmonitors = nullptr;
     QComboBox* ComboBoxCurrentMonitor = nullptr;
     QLabel* LabeCurrentMonitor = nullptr;
-    QGroupBox* GroupInformation = nullptr;
     QLineEdit* EditUpdate = nullptr;
     TUpDown* UpDownUpdate = nullptr;
 };

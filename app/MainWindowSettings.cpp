@@ -209,10 +209,11 @@ bool TfrmMain::ReadEditNumber(QLineEdit* edit, int max, int& value) {
 void TfrmMain::SetAreaBounds() {
     const Point origin = ScrCamera->GetMonitorOrigin();
     const Point size = ScrCamera->GetMonitorSize();
-    UpDownTop->SetRange(origin.y, size.y);
-    UpDownHeight->SetRange(origin.y, size.y);
-    UpDownLeft->SetRange(origin.x, size.x);
-    UpDownWidth->SetRange(origin.x, size.x);
+    // Of the chosen monitor wherever it lies on the desktop, not only of one at the desktop's origin.
+    UpDownTop->SetRange(origin.y, origin.y + size.y);
+    UpDownHeight->SetRange(0, size.y);
+    UpDownLeft->SetRange(origin.x, origin.x + size.x);
+    UpDownWidth->SetRange(0, size.x);
 }
 
 void TfrmMain::AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenArea::*write)(int)) {
@@ -274,10 +275,12 @@ void TfrmMain::CheckBoxRecordfromallmonitorsClick() {
     ScrCamera->SetRecordAllMonitors(all);
     ComboBoxCurrentMonitor->setEnabled(!all);
     LabeCurrentMonitor->setEnabled(!all);
+    RegSelectChange();  // the full screen follows
 }
 
 void TfrmMain::ComboBoxCurrentMonitorChange() {
     ScrCamera->SetCurrentMonitor(ComboBoxCurrentMonitor->currentIndex() + 1);
+    RegSelectChange();
 }
 
 void TfrmMain::ComboBoxVideoPriorityChange() {

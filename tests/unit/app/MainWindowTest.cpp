@@ -204,6 +204,33 @@ TEST_F(MainWindowTest, TypedValuesComeBackAfterASwitchToAnotherRegion) {
     }
 }
 
+TEST_F(MainWindowTest, TheMonitorChoiceIsInSightAndFullScreenAndTheCapsFollowIt) {
+    screen.SetMonitors({Rect{0, 0, 1280, 1080}, Rect{1280, 0, 640, 1080}});
+    window->show();
+    auto* monitors = Find<QComboBox>("ComboBoxCurrentMonitor");
+    QCheckBox* all = Find<QCheckBox>("CheckBoxRecordfromallmonitors");
+    for (QWidget* control : std::initializer_list<QWidget*>{monitors, all, Edit("EditUpdate")}) {
+        Button("btnMoreInfo")->click();  // the update rate sits in the wide layout
+        ASSERT_EQ(window->width(), TfrmMain::kWideWidth);
+        EXPECT_TRUE(window->rect().contains(QRect(control->mapTo(window.get(), QPoint()), control->size())))
+            << control->objectName().toStdString();
+        Button("btnMoreInfo")->click();
+    }
+    ASSERT_EQ(monitors->count(), 2);
+    monitors->setCurrentIndex(1);
+    Find<QComboBox>("RegSelect")->setCurrentIndex(4);
+    EXPECT_EQ(Camera().ScreenArea().Bounds(), (Rect{1280, 0, 640, 1080}));
+    Find<QComboBox>("RegSelect")->setCurrentIndex(3);
+    Edit("EditLeft")->setText(QStringLiteral("1500"));
+    EXPECT_EQ(Camera().ScreenArea().ScreenLeft(), 1500);
+    Edit("EditWidth")->setText(QStringLiteral("900"));
+    EXPECT_EQ(Camera().ScreenArea().ScreenWidth(), 640);
+    all->setChecked(true);
+    EXPECT_FALSE(monitors->isEnabled());
+    Find<QComboBox>("RegSelect")->setCurrentIndex(4);
+    EXPECT_EQ(Camera().ScreenArea().Bounds(), (Rect{0, 0, 1920, 1080}));
+}
+
 TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidthsAndHelpKeepsToTheRightEnd) {
     window->show();
     const QWidget* help = Button("ButtonHelp");
