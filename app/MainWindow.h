@@ -23,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
+class QScrollArea;
 
 namespace tolm {
 
@@ -65,6 +66,7 @@ class TfrmMain : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -85,6 +87,20 @@ class TfrmMain : public QMainWindow {
     QComboBox* AddList(const char* name, const QStringList& items, const QRect& geometry);
     // The help button's place at the right end of the title band of a window this wide.
     static QRect HelpButtonGeometry(int windowWidth);
+
+    // --- Size and place on the screen (MainWindowPlacement.cpp) ---
+    // The backdrop in a scroll area: a screen too small for the fixed layout shows what fits and scrolls.
+    void SetUpScrolling();
+    int LayoutWidth() const;
+    void SetLayoutWidth(int width);
+    // Sizes the window to the layout, or to the screen where that is smaller, and moves its outer top-left corner
+    // as near to `wanted` as keeps it wholly on the screen it is (mostly) on.
+    void FitToScreen(const QPoint& wanted);
+    // The outer top-left corner, frame included.
+    QPoint OuterPosition() const;
+    void PlaceOnFirstShow();
+    // Once the window manager's frame is known: the fit again, frame included.
+    void SettleFrame();
 
     // --- Settings (MainWindowSettings.cpp) ---
     void RegSelectChange();  // apply all
@@ -175,9 +191,13 @@ class TfrmMain : public QMainWindow {
     bool writingEdits_ = false;  // the window itself is writing the area edits, not the user
     Rect typedArea_{0, 0, 300, 300};
     int shownRegion_ = 2;
+    bool settleFrame_ = false;  // the window manager's frame is not known yet
+    QPoint placedAt_;           // the outer top-left corner last asked for
+    QPoint normalPosition_;     // where the window was before it was minimised
     TOverlayPicture overlay_;
     LatestPreview latestPreview_;
 
+    QScrollArea* scroller_ = nullptr;
     TBackdrop* ImageMain = nullptr;
     QComboBox* RegSelect = nullptr;
     QLineEdit* EditLeft = nullptr;

@@ -336,8 +336,7 @@ void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
 }
 
 void TfrmMain::btnMoreInfoClick() {
-    setFixedSize(width() == kWideWidth ? kCompactWidth : kWideWidth, kClientHeight);
-    ButtonHelp->setGeometry(HelpButtonGeometry(width()));
+    SetLayoutWidth(LayoutWidth() == kWideWidth ? kCompactWidth : kWideWidth);
 }
 
 void TfrmMain::btnChooseSaveFileClick() {
