@@ -51,10 +51,15 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     BuildHelpMenu();
     ConfigureEngine();
     ConnectSettingHandlers();
+    WatchChoices();
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
+    try {
+        KeepChoices();  // what a pending keep had not written yet
+    } catch (...) {
+    }
     closing_ = true;
     WaitForWorker();
     // Engine events from here on see closing_ and leave the widgets alone.
@@ -127,6 +132,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     shown_ = true;
     PlaceOnFirstShow();
     Guarded([this] { FormShow(); });
+    Guarded([this] { LoadKeptChoices(); });
     // Asked once the window is on screen, from the event loop rather than from inside its showing.
     QTimer::singleShot(0, this, [this] { Guarded([this] { OfferLeftoverRecordings(); }); });
 }
@@ -138,10 +144,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         FCanClose = false;
         ScrCamera->StopRecording();
     }
-    if (FormCloseQuery() && !ScrCamera->WorkerRunning())
+    if (FormCloseQuery() && !ScrCamera->WorkerRunning()) {
+        Guarded([this] { KeepChoices(); });
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 // Key filter of every number edit: digits pass, other printable characters are dropped. Keys whose text is a

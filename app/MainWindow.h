@@ -13,6 +13,7 @@
 
 #include "app/LatestPreview.h"
 #include "app/OverlayPicture.h"
+#include "app/WindowChoices.h"
 #include "capture/CameraTypes.h"
 #include "capture/ScreenArea.h"
 #include "capture/ScreenCamera.h"
@@ -24,6 +25,7 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QScrollArea;
+class QTimer;
 
 namespace tolm {
 
@@ -66,6 +68,7 @@ class TfrmMain : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -101,6 +104,17 @@ class TfrmMain : public QMainWindow {
     void PlaceOnFirstShow();
     // Once the window manager's frame is known: the fit again, frame included.
     void SettleFrame();
+
+    // --- Remembered choices (MainWindowChoices.cpp) ---
+    WindowChoices CollectChoices() const;
+    void ApplyChoices(const WindowChoices& choices);
+    void LoadKeptChoices();
+    // Every change of a control (and of the window's place) keeps the choices a moment later.
+    void WatchChoices();
+    void KeepChoicesSoon();
+    void KeepChoices();
+    void SetRememberChoices(bool on);
+    void ShowNoticeBox(const QString& text);
 
     // --- Settings (MainWindowSettings.cpp) ---
     void RegSelectChange();  // apply all
@@ -191,6 +205,11 @@ class TfrmMain : public QMainWindow {
     bool writingEdits_ = false;  // the window itself is writing the area edits, not the user
     Rect typedArea_{0, 0, 300, 300};
     int shownRegion_ = 2;
+    bool remember_ = false;
+    bool keepFailed_ = false;  // told once per run
+    bool autoTiming_ = true;   // the options dialog's box, as last closed
+    std::string keptText_;
+    QTimer* keepTimer_ = nullptr;
     bool settleFrame_ = false;  // the window manager's frame is not known yet
     QPoint placedAt_;           // the outer top-left corner last asked for
     QPoint normalPosition_;     // where the window was before it was minimised

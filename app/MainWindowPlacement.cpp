@@ -1,5 +1,6 @@
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMoveEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
@@ -97,6 +98,11 @@ void TfrmMain::SettleFrame() {
     if (!settleFrame_ || FrameOf(*this).isNull()) return;
     settleFrame_ = false;
     FitToScreen(placedAt_);
+}
+
+void TfrmMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    KeepChoicesSoon();
 }
 
 void TfrmMain::changeEvent(QEvent* event) {

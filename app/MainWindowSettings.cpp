@@ -376,9 +376,12 @@ void TfrmMain::btnChooseOverlayFileClick() {
 void TfrmMain::AudVidOptButClick() {
     TfrmOption* options = AppWindows().option;
     if (!options) return;
-    options->exec();
+    options->SetRememberSettings(remember_);
+    const bool ok = options->exec() == QDialog::Accepted;
     // Its OK writes the sound setting too; the toggle shows what the engine will record.
     btnAudioRecord->setEnabled(ScrCamera->UseAudioRecord());
+    autoTiming_ = options->AutoTiming();  // kept by the dialog, also when cancelled
+    if (ok && options->RememberSettings() != remember_) SetRememberChoices(options->RememberSettings());
 }
 
 void TfrmMain::FilterEffectsButClick() {
