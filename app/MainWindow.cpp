@@ -7,9 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdint>
 #include <exception>
@@ -44,17 +44,22 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     ImageMain = new TBackdrop(this);
     ImageMain->setObjectName(QStringLiteral("ImageMain"));
     ImageMain->onPress = [this](const QPoint& pos) { Guarded([this, pos] { ImageMainMouseDown(pos); }); };
-    setCentralWidget(ImageMain);
+    SetUpScrolling();
     BuildLeftPanel();
     BuildRightPanel();
-    BuildHiddenControls();
+    BuildMonitorControls();
     BuildHelpMenu();
     ConfigureEngine();
     ConnectSettingHandlers();
+    WatchChoices();
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
+    try {
+        KeepChoices();  // what a pending keep had not written yet
+    } catch (...) {
+    }
     closing_ = true;
     WaitForWorker();
     // Engine events from here on see closing_ and leave the widgets alone.
@@ -100,7 +105,7 @@ void TfrmMain::ConfigureEngine() {
 void TfrmMain::FormCreate() {
     FCanClose = true;
     FCancelSave = false;
-    setFixedSize(kCompactWidth, kClientHeight);
+    SetLayoutWidth(kCompactWidth);
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
     std::string error;
     if (!ReadSettingsFile(GetSettingsFileName(), ProgramSettings(), error)) ShowErrorBox(QString::fromStdString(error));
@@ -125,8 +130,9 @@ void TfrmMain::showEvent(QShowEvent* event) {
     // Restoring from the task bar shows the window again; the set-up belongs to the first showing only.
     if (shown_ || event->spontaneous()) return;
     shown_ = true;
-    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    PlaceOnFirstShow();
     Guarded([this] { FormShow(); });
+    Guarded([this] { LoadKeptChoices(); });
     // Asked once the window is on screen, from the event loop rather than from inside its showing.
     QTimer::singleShot(0, this, [this] { Guarded([this] { OfferLeftoverRecordings(); }); });
 }
@@ -138,16 +144,23 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         FCanClose = false;
         ScrCamera->StopRecording();
     }
-    if (FormCloseQuery() && !ScrCamera->WorkerRunning())
+    if (FormCloseQuery() && !ScrCamera->WorkerRunning()) {
+        Guarded([this] { KeepChoices(); });
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 // Key filter of every number edit: digits pass, other printable characters are dropped. Keys whose text is a
 // control character (backspace, Delete as U+007F, Tab, Return), keys that type nothing (arrows) and shortcuts
 // stay with the edit.
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // The window itself is watched for its showing; its keys are not the number edits'.
+    if (watched == windowHandle()) {
+        if (event->type() == QEvent::Expose) SettleFrame();
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();

@@ -13,17 +13,19 @@
 
 #include "app/LatestPreview.h"
 #include "app/OverlayPicture.h"
+#include "app/WindowChoices.h"
 #include "capture/CameraTypes.h"
 #include "capture/ScreenArea.h"
 #include "capture/ScreenCamera.h"
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
+class QScrollArea;
+class QTimer;
 
 namespace tolm {
 
@@ -66,6 +68,8 @@ class TfrmMain : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -75,7 +79,7 @@ class TfrmMain : public QMainWindow {
     void FormShow();
     void BuildLeftPanel();
     void BuildRightPanel();
-    void BuildHiddenControls();
+    void BuildMonitorControls();
     void BuildHelpMenu();
     void ConnectSettingHandlers();
     QLabel* AddLabel(const QString& text, const QRect& geometry, const char* name = nullptr);
@@ -87,11 +91,40 @@ class TfrmMain : public QMainWindow {
     // The help button's place at the right end of the title band of a window this wide.
     static QRect HelpButtonGeometry(int windowWidth);
 
+    // --- Size and place on the screen (MainWindowPlacement.cpp) ---
+    // The backdrop in a scroll area: a screen too small for the fixed layout shows what fits and scrolls.
+    void SetUpScrolling();
+    int LayoutWidth() const;
+    void SetLayoutWidth(int width);
+    // Sizes the window to the layout, or to the screen where that is smaller, and moves its outer top-left corner
+    // as near to `wanted` as keeps it wholly on the screen it is (mostly) on.
+    void FitToScreen(const QPoint& wanted);
+    // The outer top-left corner, frame included.
+    QPoint OuterPosition() const;
+    void PlaceOnFirstShow();
+    // Once the window manager's frame is known: the fit again, frame included.
+    void SettleFrame();
+
+    // --- Remembered choices (MainWindowChoices.cpp) ---
+    WindowChoices CollectChoices() const;
+    void ApplyChoices(const WindowChoices& choices);
+    void LoadKeptChoices();
+    // Every change of a control (and of the window's place) keeps the choices a moment later.
+    void WatchChoices();
+    void KeepChoicesSoon();
+    void KeepChoices();
+    void SetRememberChoices(bool on);
+    void ShowNoticeBox(const QString& text);
+
     // --- Settings (MainWindowSettings.cpp) ---
     void RegSelectChange();  // apply all
     void ApplyRegion();
     void AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenArea::*write)(int));
     void SetAreaBounds();
+    // Notes a value the user typed into an area edit (or stepped with its arrows) as the region's own.
+    void NoteTypedValue(const QLineEdit* edit, int value);
+    // Writes the typed area into the four edits.
+    void ShowTypedArea();
     void EditLeftChange();
     void EditTopChange();
     void EditWidthChange();
@@ -175,9 +208,21 @@ class TfrmMain : public QMainWindow {
     std::atomic<bool> closing_{false};
     bool shown_ = false;
     bool applying_ = false;
+    bool writingEdits_ = false;  // the window itself is writing the area edits, not the user
+    Rect typedArea_{0, 0, 300, 300};
+    int shownRegion_ = 2;
+    bool remember_ = false;
+    bool keepFailed_ = false;  // told once per run
+    bool autoTiming_ = true;   // the options dialog's box, as last closed
+    std::string keptText_;
+    QTimer* keepTimer_ = nullptr;
+    bool settleFrame_ = false;  // the window manager's frame is not known yet
+    QPoint placedAt_;           // the outer top-left corner last asked for
+    QPoint normalPosition_;     // where the window was before it was minimised
     TOverlayPicture overlay_;
     LatestPreview latestPreview_;
 
+    QScrollArea* scroller_ = nullptr;
     TBackdrop* ImageMain = nullptr;
     QComboBox* RegSelect = nullptr;
     QLineEdit* EditLeft = nullptr;
@@ -243,7 +288,6 @@ class TfrmMain : public QMainWindow {
     QCheckBox* CheckBoxRecordfromallmonitors = nullptr;
     QComboBox* ComboBoxCurrentMonitor = nullptr;
     QLabel* LabeCurrentMonitor = nullptr;
-    QGroupBox* GroupInformation = nullptr;
     QLineEdit* EditUpdate = nullptr;
     TUpDown* UpDownUpdate = nullptr;
 };

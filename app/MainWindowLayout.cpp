@@ -1,6 +1,5 @@
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,7 +49,7 @@ QString Icon(const char* name) {
 
 constexpr int kHelpButtonSize = 26;
 constexpr int kHelpButtonInset = 16;  // from the window's right edge, as the cards' controls
-constexpr int kStatisticsTop = 446;
+constexpr int kStatisticsTop = 450;
 constexpr int kStatisticsPitch = 22;
 constexpr int kStatisticsValueLeft = 755;
 
@@ -248,7 +247,7 @@ void TfrmMain::BuildRightPanel() {
         QRect(725, 392, 150, 26));
     ComboBoxRecType->setCurrentIndex(1);
 
-    QLabel* stats = AddLabel(QStringLiteral("Statistics"), QRect(611, kStatisticsTop - 20, 260, 18));
+    QLabel* stats = AddLabel(QStringLiteral("Information"), QRect(611, kStatisticsTop - 22, 90, 18));
     stats->setStyleSheet(QStringLiteral("color: #ff8080; font-weight: bold;"));
     struct Statistic {
         const char* caption;
@@ -277,24 +276,33 @@ void TfrmMain::BuildRightPanel() {
     }
 }
 
-// Wired like the rest, but placed beyond the wide layout's right edge where the user never sees them.
-void TfrmMain::BuildHiddenControls() {
-    CheckBoxRecordfromallmonitors = AddCheckBox("CheckBoxRecordfromallmonitors",
-                                                QStringLiteral("Record from all monitors"), QPoint(936, 52), false);
-    LabeCurrentMonitor = AddLabel(QStringLiteral("Current monitor :"), QRect(936, 80, 110, 22), "LabeCurrentMonitor");
-    ComboBoxCurrentMonitor = AddList("ComboBoxCurrentMonitor", {}, QRect(1050, 78, 60, 26));
-    GroupInformation = new QGroupBox(QStringLiteral("Information"), ImageMain);
-    GroupInformation->setGeometry(936, 120, 230, 70);
-    auto* updateLabel = new QLabel(QStringLiteral("Update refresh rate :"), GroupInformation);
-    updateLabel->setGeometry(8, 30, 130, 22);
-    EditUpdate = new QLineEdit(QStringLiteral("250"), GroupInformation);
+// The monitor choice sits with the capture region it applies to; the refresh rate of the information below it
+// in the heading of that information.
+void TfrmMain::BuildMonitorControls() {
+    const int cardRight = TBackdrop::LeftPanel(kClientHeight).right() - 9;  // the region list's right edge
+    CheckBoxRecordfromallmonitors =
+        AddCheckBox("CheckBoxRecordfromallmonitors", QStringLiteral("Record from all monitors"), QPoint(0, 48), false);
+    const int boxWidth = CheckBoxRecordfromallmonitors->sizeHint().width();
+    CheckBoxRecordfromallmonitors->setGeometry(cardRight + 1 - boxWidth, 48, boxWidth, 22);
+    ComboBoxCurrentMonitor = AddList("ComboBoxCurrentMonitor", {}, QRect(cardRight - 59, 70, 60, 26));
+    LabeCurrentMonitor = AddLabel(QStringLiteral("Current monitor :"), QRect(0, 72, 0, 22), "LabeCurrentMonitor");
+    const int labelWidth = LabeCurrentMonitor->sizeHint().width();
+    LabeCurrentMonitor->setGeometry(ComboBoxCurrentMonitor->x() - 6 - labelWidth, 72, labelWidth, 22);
+    RegSelect->setGeometry(QRect(QPoint(18, 70), QPoint(LabeCurrentMonitor->x() - 12, 95)));
+
+    // Up to the card's inner margin, as the values below it.
+    const int valuesRight = TBackdrop::RightPanel(kClientHeight).right() - 8;
+    EditUpdate = new QLineEdit(QStringLiteral("250"), ImageMain);
     EditUpdate->setObjectName(QStringLiteral("EditUpdate"));
-    EditUpdate->setGeometry(140, 28, 50, 24);
+    EditUpdate->setGeometry(valuesRight - 16 - 38, kStatisticsTop - 26, 38, 24);
     EditUpdate->installEventFilter(this);
-    UpDownUpdate = new TUpDown(EditUpdate, GroupInformation);
+    UpDownUpdate = new TUpDown(EditUpdate, ImageMain);
     UpDownUpdate->setObjectName(QStringLiteral("UpDownUpdate"));
-    UpDownUpdate->setGeometry(191, 28, 16, 24);
+    UpDownUpdate->setGeometry(EditUpdate->geometry().right() + 1, EditUpdate->y(), 16, 24);
     UpDownUpdate->SetRange(0, 500);
+    QLabel* updateLabel = AddLabel(QStringLiteral("Update refresh rate :"), QRect(), "LabelUpdate");
+    const int updateWidth = updateLabel->sizeHint().width();
+    updateLabel->setGeometry(EditUpdate->x() - 4 - updateWidth, EditUpdate->y() + 1, updateWidth, 22);
 }
 
 void TfrmMain::BuildHelpMenu() {

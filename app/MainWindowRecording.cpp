@@ -146,9 +146,13 @@ void TfrmMain::ExitButClick() {
 }
 
 void TfrmMain::SetRecordingControls(bool recording) {
-    for (QWidget* w : std::initializer_list<QWidget*>{ComboBoxColorMode, ComboBoxRecType, EditOutputDir,
-                                                      btnChooseSaveFile, RecBut, AudVidOptBut, RegSelect})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ComboBoxColorMode, ComboBoxRecType, EditOutputDir, btnChooseSaveFile, RecBut,
+                                         AudVidOptBut, RegSelect, CheckBoxRecordfromallmonitors})
         w->setEnabled(!recording);
+    // A full-screen recording follows the monitor: it must not change size on the way.
+    for (QWidget* w : std::initializer_list<QWidget*>{ComboBoxCurrentMonitor, LabeCurrentMonitor})
+        w->setEnabled(!recording && !CheckBoxRecordfromallmonitors->isChecked());
     StopBut->setEnabled(recording);
     PauseBut->setEnabled(recording);
 }

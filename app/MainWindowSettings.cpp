@@ -132,6 +132,8 @@ void TfrmMain::ApplyRegion() {
     const bool size = index == 2 || index == 3;
     const bool appearance = index != 4;
     TScreenArea& area = ScrCamera->ScreenArea();
+    // Back to a region of typed values: the values typed, not what the preview wrote into the edits meanwhile.
+    if (size && index != shownRegion_) ShowTypedArea();
     if (index == 2 || index == 3) {
         int top = 0, left = 0, width = 0, height = 0;
         if (!ReadEditNumber(EditTop, INT_MAX, top) || !ReadEditNumber(EditLeft, INT_MAX, left) ||
@@ -160,6 +162,7 @@ void TfrmMain::ApplyRegion() {
                                                  TScreenRegion::FullScreen};
     if (index == 4) ScrCamera->SetFullScreenArea();
     if (index >= 0 && index <= 4) area.SetScreenRegion(kRegions[index]);
+    shownRegion_ = index;
     UpDownLeft->setEnabled(EditLeft->isEnabled());
     UpDownTop->setEnabled(EditTop->isEnabled());
     UpDownWidth->setEnabled(EditWidth->isEnabled());
@@ -167,8 +170,26 @@ void TfrmMain::ApplyRegion() {
 }
 
 void TfrmMain::SetEditText(QLineEdit* edit, const QString& text) {
-    // Like a typed change: a different text runs the edit's change handler.
+    // Like a typed change: a different text runs the edit's change handler; but it is no value the user typed.
+    const bool outer = writingEdits_;
+    writingEdits_ = true;
     edit->setText(text);
+    writingEdits_ = outer;
+}
+
+void TfrmMain::NoteTypedValue(const QLineEdit* edit, int value) {
+    if (writingEdits_) return;
+    if (edit == EditLeft) typedArea_.left = value;
+    if (edit == EditTop) typedArea_.top = value;
+    if (edit == EditWidth) typedArea_.width = value;
+    if (edit == EditHeight) typedArea_.height = value;
+}
+
+void TfrmMain::ShowTypedArea() {
+    SetEditText(EditLeft, QString::number(typedArea_.left));
+    SetEditText(EditTop, QString::number(typedArea_.top));
+    SetEditText(EditWidth, QString::number(typedArea_.width));
+    SetEditText(EditHeight, QString::number(typedArea_.height));
 }
 
 bool TfrmMain::ReadEditNumber(QLineEdit* edit, int max, int& value) {
@@ -194,9 +215,10 @@ bool TfrmMain::ReadEditNumber(QLineEdit* edit, int max, int& value) {
 void TfrmMain::SetAreaBounds() {
     const Point origin = ScrCamera->GetMonitorOrigin();
     const Point size = ScrCamera->GetMonitorSize();
-    UpDownTop->SetRange(origin.y, size.y);
+    // Of the chosen monitor wherever it lies on the desktop, not only of one at the desktop's origin.
+    UpDownTop->SetRange(origin.y, origin.y + size.y);
     UpDownHeight->SetRange(1, size.y);
-    UpDownLeft->SetRange(origin.x, size.x);
+    UpDownLeft->SetRange(origin.x, origin.x + size.x);
     UpDownWidth->SetRange(1, size.x);
 }
 
@@ -204,6 +226,7 @@ void TfrmMain::AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenAre
     SetAreaBounds();
     int value = 0;
     if (!ReadEditNumber(edit, upDown->Max(), value)) return;
+    NoteTypedValue(edit, value);
     (ScrCamera->ScreenArea().*write)(value);
     // While the preview runs it writes the area back into the edits itself.
     if (!btnPreview->isEnabled()) RegSelectChange();
@@ -232,6 +255,7 @@ void TfrmMain::SizeEditChange(QLineEdit* edit, TUpDown* upDown, bool width) {
         WithTypedSize(ScrCamera->ScreenArea().Bounds(), width, value, Rect{origin.x, origin.y, size.x, size.y});
     if (!area) return;
     ScrCamera->ScreenArea().SetBounds(*area);
+    if (!writingEdits_) typedArea_ = *area;  // the size as typed, and the place it moved the area to
     for (const auto& [shown, at] : {std::pair{EditLeft, area->left}, std::pair{EditTop, area->top}}) {
         const QSignalBlocker quiet(shown);
         shown->setText(QString::number(at));
@@ -290,10 +314,12 @@ void TfrmMain::CheckBoxRecordfromallmonitorsClick() {
     ScrCamera->SetRecordAllMonitors(all);
     ComboBoxCurrentMonitor->setEnabled(!all);
     LabeCurrentMonitor->setEnabled(!all);
+    RegSelectChange();  // the full screen follows
 }
 
 void TfrmMain::ComboBoxCurrentMonitorChange() {
     ScrCamera->SetCurrentMonitor(ComboBoxCurrentMonitor->currentIndex() + 1);
+    RegSelectChange();
 }
 
 void TfrmMain::ComboBoxVideoPriorityChange() {
@@ -349,8 +375,7 @@ void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
 }
 
 void TfrmMain::btnMoreInfoClick() {
-    setFixedSize(width() == kWideWidth ? kCompactWidth : kWideWidth, kClientHeight);
-    ButtonHelp->setGeometry(HelpButtonGeometry(width()));
+    SetLayoutWidth(LayoutWidth() == kWideWidth ? kCompactWidth : kWideWidth);
 }
 
 void TfrmMain::btnChooseSaveFileClick() {
@@ -390,9 +415,12 @@ void TfrmMain::btnChooseOverlayFileClick() {
 void TfrmMain::AudVidOptButClick() {
     TfrmOption* options = AppWindows().option;
     if (!options) return;
-    options->exec();
+    options->SetRememberSettings(remember_);
+    const bool ok = options->exec() == QDialog::Accepted;
     // Its OK writes the sound setting too; the toggle shows what the engine will record.
     btnAudioRecord->setEnabled(ScrCamera->UseAudioRecord());
+    autoTiming_ = options->AutoTiming();  // kept by the dialog, also when cancelled
+    if (ok && options->RememberSettings() != remember_) SetRememberChoices(options->RememberSettings());
 }
 
 void TfrmMain::FilterEffectsButClick() {

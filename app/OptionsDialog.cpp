@@ -188,7 +188,11 @@ void TfrmOption::BuildControls() {
     Button2->setDefault(true);
     Button3 = new QPushButton(QStringLiteral("Cancel"), this);
     Button3->setObjectName(QStringLiteral("Button3"));
+    RememberSettingsBox = new QCheckBox(QStringLiteral("Remember my settings"), this);
+    RememberSettingsBox->setObjectName(QStringLiteral("RememberSettings"));
+    RememberSettingsBox->setToolTip(QStringLiteral("Keep every choice of the window for the next start"));
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(RememberSettingsBox);
     buttons->addStretch();
     buttons->addWidget(Button2);
     buttons->addWidget(Button3);
@@ -225,6 +229,22 @@ void TfrmOption::setVisible(bool visible) {
         }
     }
     QDialog::setVisible(visible);
+}
+
+bool TfrmOption::RememberSettings() const {
+    return RememberSettingsBox->isChecked();
+}
+
+void TfrmOption::SetRememberSettings(bool on) {
+    RememberSettingsBox->setChecked(on);
+}
+
+bool TfrmOption::AutoTiming() const {
+    return AutoMode->isChecked();
+}
+
+void TfrmOption::SetAutoTiming(bool on) {
+    AutoMode->setChecked(on);  // runs AutoModeClick
 }
 
 void TfrmOption::showEvent(QShowEvent* event) {

@@ -31,7 +31,7 @@ struct FakeServices {
 };
 
 // Starts a test's engine afresh: default globals, and a new private folder named after the test, which the
-// engine's temporary files go into. Returns the folder.
+// engine's temporary files and the window's kept settings go into. Returns the folder.
 inline std::string FreshEngineFolder(const std::string& prefix) {
     ResetCaptureGlobals();
     const std::string folder =
@@ -40,6 +40,7 @@ inline std::string FreshEngineFolder(const std::string& prefix) {
     std::filesystem::create_directories(folder);
     ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
     ::setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);  // the kept choices of the window's tests
     return folder;
 }
 

@@ -99,7 +99,15 @@ void GuiTest::Kill(pid_t pid) {
 }
 
 void GuiTest::ChooseRegion(const std::string& window, int index) {
-    Click(window, kRegionList);
+    ChooseItem(window, kRegionList, index);
+}
+
+void GuiTest::ChooseMonitor(const std::string& window, int number) {
+    ChooseItem(window, kMonitorList, number - 1);
+}
+
+void GuiTest::ChooseItem(const std::string& window, Spot spot, int index) {
+    Click(window, spot);
     std::this_thread::sleep_for(300ms);
     std::string keys = "Home";
     for (int i = 0; i < index; ++i) keys += " Down";

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "integration/driver/PrivateServers.h"
+#include "integration/driver/ScopedMonitors.h"
 #include "integration/gui/GuiDriver.h"
 
 namespace tolm::testing {
@@ -200,6 +201,23 @@ TEST_F(TolmCapture, ClosingTheWindowWhileRecordingSavesTheRecording) {
     EXPECT_GE(Duration(DefaultOutput()), 2.5);
     EXPECT_EQ(Wait(pid, 0s), -1);  // still there for the save
     EXPECT_EQ(CloseAndWait(window, pid, 30s), 0) << Slurp(log);
+}
+
+// With two monitors the window records the one chosen in it: the full screen is the second monitor's.
+TEST_F(TolmCapture, TheMonitorChosenInTheWindowIsRecordedWhole) {
+    const ScopedMonitors monitors({Rect{0, 0, 1280, 1080}, Rect{1280, 0, 640, 1080}});
+    ASSERT_TRUE(monitors.Made());
+    const std::string log = folder_.Path("log.txt");
+    const std::string window = StartAndShow(log);
+    ChooseMonitor(window, 2);
+    ChooseRegion(window, 4);
+    StartRecordingFromTheWindow(window, log);
+    std::this_thread::sleep_for(2s);
+    Click(window, kStopButton);
+    ASSERT_TRUE(WaitForText(log, "Saving Success...", 60s)) << Slurp(log);
+    const auto video = ProbeStream(DefaultOutput(), 0);
+    EXPECT_EQ(video.at("width"), "640");
+    EXPECT_EQ(video.at("height"), "1080");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "app/FreeHandPickerWindow.h"
+#include "app/MainWindow.h"
 #include "app/RealBackends.h"
 #include "imaging/Bitmap.h"
 #include "integration/PollUntil.h"
@@ -21,6 +24,7 @@
 #include "platform/x11/XcbHandles.h"
 #include "selection/FlashingWnd.h"
 #include "selection/FreeHandWnd.h"
+#include "support/ScopedEnv.h"
 
 namespace tolm::testing {
 namespace {
@@ -144,6 +148,33 @@ TEST_F(ScaledWindows, EscapeCancelsTheFreeHandPickerWhileAnotherProgramHoldsTheK
     EXPECT_TRUE(RunFreeHandPicker(picker, [&](QWidget&) { client_.Tap(escape); }));
     EXPECT_EQ(picker.ModalResult(), TFreeHandWindow::mrCancel);
     EXPECT_FALSE(client_.WaitForKeyPress(escape, std::chrono::milliseconds(0)));
+}
+
+// The main window's fixed layout is taller than a 1080-line screen at a scale of two: it shows wholly on the
+// screen with the rest scrolled to, and a recording's minimise and restore bring it back to the same place.
+TEST_F(ScaledWindows, TheMainWindowLiesWhollyOnTheScreenAndComesBackThereAfterARecording) {
+    const ScopedEnv noKeptChoices("XDG_CONFIG_HOME", ::testing::TempDir() + "tolm-scaled-config");
+    const Rect root = client_.RootArea();
+    TfrmMain window(*services_);
+    backends_->Host().SetMainWindow(&window);
+    window.show();
+    const std::uint64_t id = window.winId();
+    Rect placed;
+    const auto onScreen = [&] {
+        QCoreApplication::processEvents();
+        placed = Geometry(id);
+        return !placed.Empty() && Intersect(placed, root) == placed;
+    };
+    EXPECT_TRUE(PollUntil(onScreen, std::chrono::seconds(5))) << placed.left << "," << placed.top;
+    EXPECT_TRUE(window.findChild<QScrollArea*>()->verticalScrollBar()->isVisible());
+
+    backends_->Host().MinimizeApplication();
+    QCoreApplication::processEvents();
+    backends_->Host().RestoreApplication();
+    const Rect before = placed;
+    EXPECT_TRUE(PollUntil([&] { return onScreen() && placed == before; }, std::chrono::seconds(5)))
+        << placed.left << "," << placed.top;
+    backends_->Host().SetMainWindow(nullptr);
 }
 
 }  // namespace

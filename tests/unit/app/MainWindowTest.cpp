@@ -11,10 +11,12 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -92,6 +94,43 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
     void Type(QWidget* target, Qt::Key key, const QString& text) {
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
         QApplication::sendEvent(target, &event);
+    }
+
+    // Opens the options dialog from the window, lets `change` set its controls, then presses OK.
+    void ChangeOptions(const std::function<void(TfrmOption&)>& change) {
+        TfrmOption options(Camera(), window.get());
+        AppWindows() = {window.get(), &options, nullptr};
+        QTimer::singleShot(0, &options, [&options, &change] {
+            change(options);
+            options.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        });
+        Button("AudVidOptBut")->click();
+        AppWindows() = {};
+    }
+    void SetRemember(bool on) {
+        ChangeOptions(
+            [on](TfrmOption& o) { o.findChild<QCheckBox*>(QStringLiteral("RememberSettings"))->setChecked(on); });
+    }
+    // As at the program's next start: the window goes and a new one shows.
+    void Restart() {
+        window.reset();
+        CloseBoxes();
+        window = std::make_unique<TfrmMain>(Services());
+        CloseBoxes();
+        window->show();
+    }
+    void TypeArea(int left, int top, int width, int height) {
+        Edit("EditLeft")->setText(QString::number(left));
+        Edit("EditTop")->setText(QString::number(top));
+        Edit("EditWidth")->setText(QString::number(width));
+        Edit("EditHeight")->setText(QString::number(height));
+    }
+    // "left,top,width,height" as the edits show it.
+    std::string AreaText() {
+        return QStringList{Edit("EditLeft")->text(), Edit("EditTop")->text(), Edit("EditWidth")->text(),
+                           Edit("EditHeight")->text()}
+            .join(QLatin1Char(','))
+            .toStdString();
     }
 
     std::string folder;
@@ -194,6 +233,100 @@ TEST_F(MainWindowTest, FullScreenChoiceKeepsTheEditsUntilTheNextPreview) {
     // The next preview event (here the engine's preview write, as apply-all does it) shows the full screen.
     Camera().SetPreview(false);
     EXPECT_EQ(Edit("EditWidth")->text(), QStringLiteral("1920"));
+}
+
+TEST_F(MainWindowTest, TypedValuesComeBackAfterASwitchToAnotherRegion) {
+    window->show();
+    QComboBox* region = Find<QComboBox>("RegSelect");
+    region->setCurrentIndex(3);
+    TypeArea(100, 250, 640, 360);
+    for (const int other : {4, 2}) {
+        region->setCurrentIndex(other);
+        Camera().SetPreview(false);  // the next preview event writes the other region's area into the edits
+        region->setCurrentIndex(3);
+        EXPECT_EQ(AreaText(), "100,250,640,360") << other;
+        EXPECT_EQ(Camera().ScreenArea().Bounds(), (Rect{100, 250, 640, 360})) << other;
+    }
+}
+
+TEST_F(MainWindowTest, TheMonitorChoiceIsInSightAndFullScreenAndTheCapsFollowIt) {
+    screen.SetMonitors({Rect{0, 0, 1280, 1080}, Rect{1280, 0, 640, 1080}});
+    window->show();
+    auto* monitors = Find<QComboBox>("ComboBoxCurrentMonitor");
+    QCheckBox* all = Find<QCheckBox>("CheckBoxRecordfromallmonitors");
+    for (QWidget* control : std::initializer_list<QWidget*>{monitors, all, Edit("EditUpdate")}) {
+        Button("btnMoreInfo")->click();  // the update rate sits in the wide layout
+        ASSERT_EQ(window->width(), TfrmMain::kWideWidth);
+        EXPECT_TRUE(window->rect().contains(QRect(control->mapTo(window.get(), QPoint()), control->size())))
+            << control->objectName().toStdString();
+        Button("btnMoreInfo")->click();
+    }
+    ASSERT_EQ(monitors->count(), 2);
+    monitors->setCurrentIndex(1);
+    Find<QComboBox>("RegSelect")->setCurrentIndex(4);
+    EXPECT_EQ(Camera().ScreenArea().Bounds(), (Rect{1280, 0, 640, 1080}));
+    Find<QComboBox>("RegSelect")->setCurrentIndex(3);
+    Edit("EditLeft")->setText(QStringLiteral("1500"));
+    EXPECT_EQ(Camera().ScreenArea().ScreenLeft(), 1500);
+    Edit("EditWidth")->setText(QStringLiteral("900"));
+    EXPECT_EQ(Camera().ScreenArea().ScreenWidth(), 640);
+    all->setChecked(true);
+    EXPECT_FALSE(monitors->isEnabled());
+    Find<QComboBox>("RegSelect")->setCurrentIndex(4);
+    EXPECT_EQ(Camera().ScreenArea().Bounds(), (Rect{0, 0, 1920, 1080}));
+}
+
+TEST_F(MainWindowTest, RememberedChoicesComeBackAtTheNextStartUntilForgotten) {
+    compressors.Add(FakeCompressorManager::Codec("MJPG"));
+    compressors.Add(FakeCompressorManager::Codec("H264"));
+    window->show();
+    SetRemember(true);
+    Find<QComboBox>("RegSelect")->setCurrentIndex(3);
+    TypeArea(100, 250, 640, 360);
+    Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(2);
+    Find<QCheckBox>("CheckBoxRecordingDur")->setChecked(true);
+    Edit("EditMin")->setText(QStringLiteral("5"));
+    Edit("EditOutputDir")->setText(QString::fromStdString(folder + "/clip.mkv"));
+    PressOnBackground(Button("btnAudioRecord"), QPoint(10, 10));  // an off toggle takes no click of its own
+    Button("btnMoreInfo")->click();
+    ChangeOptions([](TfrmOption& o) {
+        o.findChild<QComboBox*>(QStringLiteral("VideoCompressor"))->setCurrentIndex(1);
+        o.findChild<QCheckBox*>(QStringLiteral("AutoMode"))->setChecked(false);
+        o.findChild<QSlider*>(QStringLiteral("TrackBarRecord"))->setValue(33);
+    });
+    window->move(120, 80);
+
+    Restart();
+    EXPECT_EQ(Find<QComboBox>("RegSelect")->currentIndex(), 3);
+    EXPECT_EQ(AreaText(), "100,250,640,360");
+    EXPECT_EQ(Camera().ScreenArea().Bounds(), (Rect{100, 250, 640, 360}));
+    EXPECT_EQ(Camera().RecordType(), TTypeRecord::CompressAfterRecord);
+    EXPECT_TRUE(Camera().RecordingDuration().Enabled);
+    EXPECT_EQ(Camera().RecordingDuration().Minutes, 5);
+    EXPECT_EQ(Edit("EditOutputDir")->text().toStdString(), folder + "/clip.mkv");
+    EXPECT_TRUE(Camera().UseAudioRecord());
+    EXPECT_TRUE(Button("btnAudioRecord")->isEnabled());
+    EXPECT_EQ(window->width(), TfrmMain::kWideWidth);
+    EXPECT_EQ(Camera().CompressorInfos(Camera().SelectedCompressor()).szName, "H264 codec");
+    EXPECT_EQ(Camera().Record_MSPF(), 33);
+    EXPECT_EQ(window->pos(), QPoint(120, 80));
+
+    SetRemember(false);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/tolm-screen-capture/window-settings"));
+    Restart();
+    EXPECT_EQ(Find<QComboBox>("RegSelect")->currentIndex(), 2);
+    EXPECT_EQ(window->width(), TfrmMain::kCompactWidth);
+}
+
+TEST_F(MainWindowTest, ADamagedRememberedFileIsSetAsideWithANotice) {
+    std::filesystem::create_directories(folder + "/tolm-screen-capture");
+    std::ofstream(folder + "/tolm-screen-capture/window-settings") << "region=3\n\x01\x02\x03\n";
+    Restart();
+    EXPECT_EQ(Find<QComboBox>("RegSelect")->currentIndex(), 2);
+    const QStringList boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.front().contains(QStringLiteral("window-settings.damaged"))) << boxes.front().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(folder + "/tolm-screen-capture/window-settings.damaged"));
 }
 
 TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidthsAndHelpKeepsToTheRightEnd) {
