@@ -108,6 +108,7 @@ const char* UsageText() {
            "                                                   not saved); run it again for each older one\n"
            "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs | --list-monitors\n"
            "                   [options]\n"
+           "       tolm-record --version                       prints the version and the licence\n"
            "An OUTPUT ending in .mp4 or .mkv is saved as MP4 or Matroska, to share, instead of AVI: MP4 takes\n"
            "H264 (the sound becomes AAC), Matroska every compressor and the sound as recorded.\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
@@ -160,6 +161,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
         std::vector<int> ints;
         if (arg == "-h" || arg == "--help") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--snapshot") {
             if (!value(options.snapshotFile)) return false;
         } else if (arg == "--recover") {
@@ -273,7 +276,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
     }
     const bool listing =
         options.listCodecs || options.listAudioInputs || options.listAudioFormats || options.listMonitors;
-    if (!options.help && options.snapshotFile.empty() && options.outputFile.empty() && !listing) {
+    if (!options.help && !options.version && options.snapshotFile.empty() && options.outputFile.empty() && !listing) {
         error = "Nothing to do: give an output file, --snapshot FILE.bmp or a --list option.";
         return false;
     }
