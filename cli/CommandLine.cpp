@@ -1,8 +1,9 @@
 #include "cli/CommandLine.h"
 
-#include <cctype>
 #include <charconv>
 #include <map>
+
+#include "capture/DefaultCompressor.h"
 
 namespace tolm::cli {
 namespace {
@@ -94,11 +95,7 @@ bool ParseRotate(const std::string& text, Options& options, std::string& error) 
 }  // namespace
 
 std::string DefaultCodecFor(const std::string& outputFile) {
-    // An MP4 file holds H.264 but not Motion JPEG, so a plain "tolm-record clip.mp4" must not be refused.
-    const std::string mp4 = ".mp4";
-    std::string ending = outputFile.size() >= mp4.size() ? outputFile.substr(outputFile.size() - mp4.size()) : "";
-    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ending == mp4 ? "H264" : "MJPG";
+    return FourCCToString(DefaultCompressorFor(outputFile, MakeFourCC('M', 'J', 'P', 'G')));
 }
 
 const char* UsageText() {
