@@ -16,7 +16,6 @@ void TScreenCamera::AreaTimerTick() {
     areaTimer_->SetInterval(static_cast<std::uint32_t>(1000 / playbackFps_));
     const double now = services_.clock.NowMs();
     const double previewElapsed = now - previewStart_;
-    tickStart_ = now;
 
     if (Recording()) {
         const TScreenRegion region = screenArea_.ScreenRegion();
@@ -54,9 +53,9 @@ void TScreenCamera::AreaTimerTick() {
         statistics_.SetVideoCodecName("");
         statistics_.capturedFrames = 0;
         statistics_.droppedFrames = 0;
+        // The rate is the recording's: a tick's own speed (1000 / its few milliseconds) said nothing of it.
         statistics_.currentFps = 0;
-        const double work = services_.clock.NowMs() - tickStart_;
-        statistics_.realFps = work > 0 ? 1000.0 / work : 1000.0;
+        statistics_.realFps = 0;
         if (previewElapsed >= updateRate_ + lastPreviewUpdate_) {
             lastPreviewUpdate_ = previewElapsed;
             Raise(OnUpdate);

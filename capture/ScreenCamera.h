@@ -450,7 +450,6 @@ class TScreenCamera {
     bool followFullScreen_ = false;
     std::atomic<bool> previewWhileRecording_{false};
     double previewStart_ = 0;
-    double tickStart_ = 0;
     double lastColorChange_ = 0;
     double lastPreviewUpdate_ = 0;
     TFreeHandWindow* freeHandPicker_ = nullptr;
