@@ -377,7 +377,6 @@ class TScreenCamera {
     // Packs a working image; a failure cancels a running recording and is reported through OnError.
     std::optional<PackedDib> BitmapToDIB(const Bitmap& image, int bits);
     void RunEffects(Bitmap& frame);
-    void ApplyRotation(Bitmap& working);
     void ReportError(const std::string& text);
     void Raise(const TSCEvent& event);
 
