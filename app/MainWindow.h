@@ -67,6 +67,7 @@ class TfrmMain : public QMainWindow {
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;  // MainWindowKeyboard.cpp
 
   private:
     // --- Creation and layout (MainWindow.cpp, MainWindowLayout.cpp) ---

@@ -36,6 +36,8 @@ QLineEdit, QComboBox {
     selection-background-color: #e03c3c;
 }
 QLineEdit:disabled, QComboBox:disabled { color: #7d8596; background: #1a1f29; border-color: #2b313d; }
+QLineEdit:focus, QComboBox:focus { border-color: #ffd640; }
+QCheckBox:focus { color: #ffd640; }
 QComboBox QAbstractItemView { background: #0f141c; color: #e8ecf2; selection-background-color: #e03c3c; }
 QProgressBar { background: #0f141c; border: 1px solid #3a4252; border-radius: 4px; }
 QProgressBar::chunk { background: #e03c3c; border-radius: 3px; }
@@ -169,9 +171,12 @@ void TfrmMain::BuildLeftPanel() {
         AddButton("FilterEffectsBut", "effects", kBlue, QRect(436, 204, 44, 44), QStringLiteral("Filter Effects"));
     btnMoreInfo =
         AddButton("btnMoreInfo", "layout", kSlate, QRect(528, 204, 44, 44), QStringLiteral("More Settings..."));
-    // Toggles start off except the cursor: off is the disabled look.
-    btnPreview->setEnabled(false);
-    btnAudioRecord->setEnabled(false);
+    // Toggles start off except the cursor; Pause and Stop wait for a recording.
+    btnPreview->SetOn(false);
+    btnAudioRecord->SetOn(false);
+    btnRecordCursor->SetOn(true);
+    PauseBut->setEnabled(false);
+    StopBut->setEnabled(false);
 
     LabelPreview = AddLabel(QStringLiteral("----"), QRect(18, 254, 554, 18), "LabelPreview");
     LabelPreview->setStyleSheet(QStringLiteral("color: #ff4d4d;"));

@@ -107,14 +107,14 @@ void TfrmMain::RegSelectChange() {
     c.SetVideoPriority(static_cast<TThreadPriority>(std::max(0, ComboBoxVideoPriority->currentIndex())));
     c.SetColors(kColorModes[std::clamp(ComboBoxColorMode->currentIndex(), 0, 3)]);
     c.SetRecordType(static_cast<TTypeRecord>(std::clamp(ComboBoxRecType->currentIndex(), 0, 2)));
-    c.SetRecordCursor(btnRecordCursor->isEnabled());
+    c.SetRecordCursor(btnRecordCursor->IsOn());
     c.SetOvelayDrawing(CheckBoxAddOverlayImage->isChecked());
     c.SetDrawAreaCapture(CheckBoxRegRect->isChecked());
     c.SetLineRectClear(CheckBoxRegCorn->isChecked());
     c.SetMinimizeAppOnStart(CheckBoxMinApp->isChecked());
     c.SetRestoreAppOnStop(CheckBoxRestoreApp->isChecked());
     c.SetRecordAllMonitors(CheckBoxRecordfromallmonitors->isChecked());
-    c.SetPreview(btnPreview->isEnabled());  // an active preview restarts with the new settings
+    c.SetPreview(btnPreview->IsOn());  // an active preview restarts with the new settings
     c.SetEffectToOvelayDraw(CheckBoxAddFilterToOverlay->isChecked());
     RebuildRecordingDuration();
     ApplyRegion();
@@ -200,7 +200,7 @@ void TfrmMain::AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenAre
     if (!ReadEditNumber(edit, upDown->Max(), value)) return;
     (ScrCamera->ScreenArea().*write)(value);
     // While the preview runs it writes the area back into the edits itself.
-    if (!btnPreview->isEnabled()) RegSelectChange();
+    if (!btnPreview->IsOn()) RegSelectChange();
 }
 
 void TfrmMain::EditLeftChange() {
@@ -273,22 +273,22 @@ void TfrmMain::ComboBoxRecTypeChange() {
 }
 
 void TfrmMain::btnPreviewClick() {
-    btnPreview->setEnabled(!btnPreview->isEnabled());
+    btnPreview->SetOn(!btnPreview->IsOn());
     RegSelectChange();
-    ScrCamera->SetPreview(btnPreview->isEnabled());  // also while recording, when apply-all does nothing
+    ScrCamera->SetPreview(btnPreview->IsOn());  // also while recording, when apply-all does nothing
 }
 
 void TfrmMain::btnAudioRecordClick() {
-    btnAudioRecord->setEnabled(!btnAudioRecord->isEnabled());
-    ScrCamera->SetUseAudioRecord(btnAudioRecord->isEnabled());
+    btnAudioRecord->SetOn(!btnAudioRecord->IsOn());
+    ScrCamera->SetUseAudioRecord(btnAudioRecord->IsOn());
 }
 
 void TfrmMain::btnRecordCursorClick() {
-    btnRecordCursor->setEnabled(!btnRecordCursor->isEnabled());
-    ScrCamera->SetRecordCursor(btnRecordCursor->isEnabled());
+    btnRecordCursor->SetOn(!btnRecordCursor->IsOn());
+    ScrCamera->SetRecordCursor(btnRecordCursor->IsOn());
 }
 
-// A press on the background: a toggle that is off (disabled) under it is switched on; elsewhere the window is
+// A press on the background: a toggle that is off under it is switched on; elsewhere the window is
 // dragged by it.
 void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
     const auto strictlyInside = [&pos](const QWidget* w) {
@@ -302,7 +302,7 @@ void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
         {btnRecordCursor, &TfrmMain::btnRecordCursorClick}};
     bool toggled = false;
     for (const auto& [toggle, handler] : toggles) {
-        if (!toggle->isEnabled() && strictlyInside(toggle)) {
+        if (!toggle->IsOn() && strictlyInside(toggle)) {
             (this->*handler)();
             toggled = true;
         }
@@ -354,7 +354,7 @@ void TfrmMain::AudVidOptButClick() {
     if (!options) return;
     options->exec();
     // Its OK writes the sound setting too; the toggle shows what the engine will record.
-    btnAudioRecord->setEnabled(ScrCamera->UseAudioRecord());
+    btnAudioRecord->SetOn(ScrCamera->UseAudioRecord());
 }
 
 void TfrmMain::FilterEffectsButClick() {
