@@ -55,6 +55,7 @@ constexpr int kHelpButtonInset = 16;  // from the window's right edge, as the ca
 constexpr int kStatisticsTop = 446;
 constexpr int kStatisticsPitch = 22;
 constexpr int kStatisticsValueLeft = 755;
+constexpr int kListWidth = 172;  // "Compress After Record" whole
 
 }  // namespace
 
@@ -233,24 +234,26 @@ void TfrmMain::BuildRightPanel() {
     CheckBoxRestoreApp =
         AddCheckBox("CheckBoxRestoreApp", QStringLiteral("Restore recorder after capture"), QPoint(611, 294), true);
 
-    AddLabel(QStringLiteral("Video priority :"), QRect(611, 330, 110, 22));
+    // The lists reach to the card's inner margin, as the statistics do.
+    const int listLeft = TBackdrop::RightPanel(kClientHeight).right() - 8 - kListWidth;
+    AddLabel(QStringLiteral("Video priority :"), QRect(611, 330, listLeft - 615, 22));
     ComboBoxVideoPriority =
         AddList("ComboBoxVideoPriority",
                 {QStringLiteral("Idle"), QStringLiteral("Lowest"), QStringLiteral("Lower"), QStringLiteral("Normal"),
                  QStringLiteral("Higher"), QStringLiteral("Highest"), QStringLiteral("TimeCritical")},
-                QRect(725, 328, 150, 26));
+                QRect(listLeft, 328, kListWidth, 26));
     ComboBoxVideoPriority->setCurrentIndex(3);
-    AddLabel(QStringLiteral("Color mode :"), QRect(611, 362, 110, 22));
+    AddLabel(QStringLiteral("Color mode :"), QRect(611, 362, listLeft - 615, 22));
     ComboBoxColorMode =
         AddList("ComboBoxColorMode",
                 {QStringLiteral("8 bit"), QStringLiteral("16 bit"), QStringLiteral("24 bit"), QStringLiteral("32 bit")},
-                QRect(725, 360, 150, 26));
+                QRect(listLeft, 360, kListWidth, 26));
     ComboBoxColorMode->setCurrentIndex(3);
-    AddLabel(QStringLiteral("Rec Type :"), QRect(611, 394, 110, 22));
+    AddLabel(QStringLiteral("Rec Type :"), QRect(611, 394, listLeft - 615, 22));
     ComboBoxRecType = AddList(
         "ComboBoxRecType",
         {QStringLiteral("No Compress"), QStringLiteral("Compress On Fly"), QStringLiteral("Compress After Record")},
-        QRect(725, 392, 150, 26));
+        QRect(listLeft, 392, kListWidth, 26));
     ComboBoxRecType->setCurrentIndex(1);
 
     QLabel* stats = AddLabel(QStringLiteral("Statistics"), QRect(611, kStatisticsTop - 20, 260, 18));

@@ -222,6 +222,25 @@ TEST_F(MainWindowTest, FullScreenChoiceKeepsTheEditsUntilTheNextPreview) {
     EXPECT_EQ(Edit("EditWidth")->text(), QStringLiteral("1920"));
 }
 
+// Every list shows its longest item whole ("Compress After Record" among them) inside the window, every label
+// its text.
+TEST_F(MainWindowTest, ListsAndLabelsShowTheirTextsWhole) {
+    window->show();
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty() && !label->wordWrap()) {
+            EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+        }
+    }
+    Find<QComboBox>("ComboBoxCurrentMonitor")->addItem(QStringLiteral("16"));
+    for (QComboBox* list : window->findChildren<QComboBox*>()) {
+        EXPECT_GE(list->width(), list->sizeHint().width()) << list->objectName().toStdString();
+        if (list->x() < TfrmMain::kWideWidth) {
+            EXPECT_LE(list->geometry().right(), TBackdrop::RightPanel(TfrmMain::kClientHeight).right())
+                << list->objectName().toStdString();
+        }
+    }
+}
+
 TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidthsAndHelpKeepsToTheRightEnd) {
     window->show();
     const QWidget* help = Button("ButtonHelp");
