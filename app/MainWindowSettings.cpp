@@ -14,6 +14,7 @@
 #include "app/AboutBox.h"
 #include "app/AppWindows.h"
 #include "app/Backdrop.h"
+#include "app/FileDialogColumns.h"
 #include "app/FilterEffectsDialog.h"
 #include "app/MainWindow.h"
 #include "app/OptionsDialog.h"
@@ -331,6 +332,7 @@ void TfrmMain::btnChooseSaveFileClick() {
             [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOfFilter(filter)); });
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.selectFile(QFileInfo(current).fileName());
+    FitFileDialogColumns(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         EditOutputDir->setText(dialog.selectedFiles().front());
 }
@@ -345,6 +347,7 @@ void TfrmMain::btnChooseOverlayFileClick() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.selectFile(QFileInfo(current).fileName());
+    FitFileDialogColumns(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         EditOverlayFile->setText(dialog.selectedFiles().front());
 }
