@@ -1,6 +1,8 @@
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
 
+#include <vector>
+
 namespace tolm {
 namespace {
 
@@ -9,6 +11,13 @@ constexpr const char* kRecordingCaption = "Recording... (Cancel=Esc)--(Stop=Shif
 constexpr const char* kPausedCaption = "Paused... (Press pause key to resume)";
 constexpr int kPreviewWhileRecordingWidth = 640;
 constexpr int kPreviewWhileRecordingHeight = 480;
+
+// The monitor the frame's caption is kept on: the one under the area's top-left corner, else the chosen one.
+Rect CaptionScreen(const std::vector<Rect>& monitors, const Rect& area, const Rect& chosen) {
+    for (const Rect& m : monitors)
+        if (area.left >= m.left && area.left < m.Right() && area.top >= m.top && area.top < m.Bottom()) return m;
+    return chosen;
+}
 
 }  // namespace
 
@@ -96,6 +105,7 @@ void TScreenCamera::DrawFrameWindow(double previewElapsed) {
                                       : "";
     if (*caption != '\0') {
         const Rect area = screenArea_.Bounds();
+        frameWindow_->SetScreen(CaptionScreen(services_.screen.Monitors(), area, MonitorBounds()));
         frameWindow_->Reshape(area.left, area.top, caption, lineRectClear_, area.height, area.width);
         frameWindow_->PaintFrame(frameColor_, caption);
     }
