@@ -71,6 +71,7 @@ class TfrmMain : public QMainWindow {
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;  // MainWindowKeyboard.cpp
 
   private:
     // --- Creation and layout (MainWindow.cpp, MainWindowLayout.cpp) ---

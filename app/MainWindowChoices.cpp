@@ -73,8 +73,8 @@ void TfrmMain::ApplyChoices(const WindowChoices& c) {
     EditSec->setText(QString::number(c.seconds));
     CheckBoxRecordingDur->setChecked(c.durationOn);
     EditUpdate->setText(QString::number(c.updateMs));
-    if (btnAudioRecord->isEnabled() != c.sound) btnAudioRecordClick();
-    if (btnRecordCursor->isEnabled() != c.cursor) btnRecordCursorClick();
+    if (btnAudioRecord->IsOn() != c.sound) btnAudioRecordClick();
+    if (btnRecordCursor->IsOn() != c.cursor) btnRecordCursorClick();
     CheckBoxRecordfromallmonitors->setChecked(c.allMonitors);
     if (c.monitor <= ComboBoxCurrentMonitor->count()) ComboBoxCurrentMonitor->setCurrentIndex(c.monitor - 1);
     if (!c.outputFile.empty() && DirectoryExists(FolderOf(c.outputFile)))

@@ -35,6 +35,8 @@ QLineEdit, QComboBox {
     selection-background-color: #e03c3c;
 }
 QLineEdit:disabled, QComboBox:disabled { color: #7d8596; background: #1a1f29; border-color: #2b313d; }
+QLineEdit:focus, QComboBox:focus { border-color: #ffd640; }
+QCheckBox:focus { color: #ffd640; }
 QComboBox QAbstractItemView { background: #0f141c; color: #e8ecf2; selection-background-color: #e03c3c; }
 QProgressBar { background: #0f141c; border: 1px solid #3a4252; border-radius: 4px; }
 QProgressBar::chunk { background: #e03c3c; border-radius: 3px; }
@@ -52,6 +54,7 @@ constexpr int kHelpButtonInset = 16;  // from the window's right edge, as the ca
 constexpr int kStatisticsTop = 450;
 constexpr int kStatisticsPitch = 22;
 constexpr int kStatisticsValueLeft = 755;
+constexpr int kListWidth = 172;  // "Compress After Record" whole
 
 }  // namespace
 
@@ -168,9 +171,12 @@ void TfrmMain::BuildLeftPanel() {
         AddButton("FilterEffectsBut", "effects", kBlue, QRect(436, 204, 44, 44), QStringLiteral("Filter Effects"));
     btnMoreInfo =
         AddButton("btnMoreInfo", "layout", kSlate, QRect(528, 204, 44, 44), QStringLiteral("More Settings..."));
-    // Toggles start off except the cursor: off is the disabled look.
-    btnPreview->setEnabled(false);
-    btnAudioRecord->setEnabled(false);
+    // Toggles start off except the cursor; Pause and Stop wait for a recording.
+    btnPreview->SetOn(false);
+    btnAudioRecord->SetOn(false);
+    btnRecordCursor->SetOn(true);
+    PauseBut->setEnabled(false);
+    StopBut->setEnabled(false);
 
     LabelPreview = AddLabel(QStringLiteral("----"), QRect(18, 254, 554, 18), "LabelPreview");
     LabelPreview->setStyleSheet(QStringLiteral("color: #ff4d4d;"));
@@ -227,24 +233,26 @@ void TfrmMain::BuildRightPanel() {
     CheckBoxRestoreApp =
         AddCheckBox("CheckBoxRestoreApp", QStringLiteral("Restore recorder after capture"), QPoint(611, 294), true);
 
-    AddLabel(QStringLiteral("Video priority :"), QRect(611, 330, 110, 22));
+    // The lists reach to the card's inner margin, as the statistics do.
+    const int listLeft = TBackdrop::RightPanel(kClientHeight).right() - 8 - kListWidth;
+    AddLabel(QStringLiteral("Video priority :"), QRect(611, 330, listLeft - 615, 22));
     ComboBoxVideoPriority =
         AddList("ComboBoxVideoPriority",
                 {QStringLiteral("Idle"), QStringLiteral("Lowest"), QStringLiteral("Lower"), QStringLiteral("Normal"),
                  QStringLiteral("Higher"), QStringLiteral("Highest"), QStringLiteral("TimeCritical")},
-                QRect(725, 328, 150, 26));
+                QRect(listLeft, 328, kListWidth, 26));
     ComboBoxVideoPriority->setCurrentIndex(3);
-    AddLabel(QStringLiteral("Color mode :"), QRect(611, 362, 110, 22));
+    AddLabel(QStringLiteral("Color mode :"), QRect(611, 362, listLeft - 615, 22));
     ComboBoxColorMode =
         AddList("ComboBoxColorMode",
                 {QStringLiteral("8 bit"), QStringLiteral("16 bit"), QStringLiteral("24 bit"), QStringLiteral("32 bit")},
-                QRect(725, 360, 150, 26));
+                QRect(listLeft, 360, kListWidth, 26));
     ComboBoxColorMode->setCurrentIndex(3);
-    AddLabel(QStringLiteral("Rec Type :"), QRect(611, 394, 110, 22));
+    AddLabel(QStringLiteral("Rec Type :"), QRect(611, 394, listLeft - 615, 22));
     ComboBoxRecType = AddList(
         "ComboBoxRecType",
         {QStringLiteral("No Compress"), QStringLiteral("Compress On Fly"), QStringLiteral("Compress After Record")},
-        QRect(725, 392, 150, 26));
+        QRect(listLeft, 392, kListWidth, 26));
     ComboBoxRecType->setCurrentIndex(1);
 
     QLabel* stats = AddLabel(QStringLiteral("Information"), QRect(611, kStatisticsTop - 22, 90, 18));

@@ -236,7 +236,7 @@ void TfrmMain::ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview
     SetEditText(EditLeft, QString::number(area.left));
     SetEditText(EditWidth, QString::number(area.width));
     SetEditText(EditHeight, QString::number(area.height));
-    if (btnPreview->isEnabled() != preview) btnPreview->setEnabled(preview);
+    if (btnPreview->IsOn() != preview) btnPreview->SetOn(preview);
 }
 
 void TfrmMain::ScrCameraUpdate() {

@@ -17,6 +17,7 @@
 #include "app/AboutBox.h"
 #include "app/AppWindows.h"
 #include "app/Backdrop.h"
+#include "app/FileDialogColumns.h"
 #include "app/FilterEffectsDialog.h"
 #include "app/MainWindow.h"
 #include "app/OptionsDialog.h"
@@ -113,14 +114,14 @@ void TfrmMain::RegSelectChange() {
     c.SetVideoPriority(static_cast<TThreadPriority>(std::max(0, ComboBoxVideoPriority->currentIndex())));
     c.SetColors(kColorModes[std::clamp(ComboBoxColorMode->currentIndex(), 0, 3)]);
     c.SetRecordType(static_cast<TTypeRecord>(std::clamp(ComboBoxRecType->currentIndex(), 0, 2)));
-    c.SetRecordCursor(btnRecordCursor->isEnabled());
+    c.SetRecordCursor(btnRecordCursor->IsOn());
     c.SetOvelayDrawing(CheckBoxAddOverlayImage->isChecked());
     c.SetDrawAreaCapture(CheckBoxRegRect->isChecked());
     c.SetLineRectClear(CheckBoxRegCorn->isChecked());
     c.SetMinimizeAppOnStart(CheckBoxMinApp->isChecked());
     c.SetRestoreAppOnStop(CheckBoxRestoreApp->isChecked());
     c.SetRecordAllMonitors(CheckBoxRecordfromallmonitors->isChecked());
-    c.SetPreview(btnPreview->isEnabled());  // an active preview restarts with the new settings
+    c.SetPreview(btnPreview->IsOn());  // an active preview restarts with the new settings
     c.SetEffectToOvelayDraw(CheckBoxAddFilterToOverlay->isChecked());
     RebuildRecordingDuration();
     ApplyRegion();
@@ -229,7 +230,7 @@ void TfrmMain::AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenAre
     NoteTypedValue(edit, value);
     (ScrCamera->ScreenArea().*write)(value);
     // While the preview runs it writes the area back into the edits itself.
-    if (!btnPreview->isEnabled()) RegSelectChange();
+    if (!btnPreview->IsOn()) RegSelectChange();
 }
 
 void TfrmMain::EditLeftChange() {
@@ -260,7 +261,7 @@ void TfrmMain::SizeEditChange(QLineEdit* edit, TUpDown* upDown, bool width) {
         const QSignalBlocker quiet(shown);
         shown->setText(QString::number(at));
     }
-    if (!btnPreview->isEnabled()) RegSelectChange();
+    if (!btnPreview->IsOn()) RegSelectChange();
 }
 
 bool TfrmMain::TypedSizesAccepted() {
@@ -337,22 +338,22 @@ void TfrmMain::ComboBoxRecTypeChange() {
 }
 
 void TfrmMain::btnPreviewClick() {
-    btnPreview->setEnabled(!btnPreview->isEnabled());
+    btnPreview->SetOn(!btnPreview->IsOn());
     RegSelectChange();
-    ScrCamera->SetPreview(btnPreview->isEnabled());  // also while recording, when apply-all does nothing
+    ScrCamera->SetPreview(btnPreview->IsOn());  // also while recording, when apply-all does nothing
 }
 
 void TfrmMain::btnAudioRecordClick() {
-    btnAudioRecord->setEnabled(!btnAudioRecord->isEnabled());
-    ScrCamera->SetUseAudioRecord(btnAudioRecord->isEnabled());
+    btnAudioRecord->SetOn(!btnAudioRecord->IsOn());
+    ScrCamera->SetUseAudioRecord(btnAudioRecord->IsOn());
 }
 
 void TfrmMain::btnRecordCursorClick() {
-    btnRecordCursor->setEnabled(!btnRecordCursor->isEnabled());
-    ScrCamera->SetRecordCursor(btnRecordCursor->isEnabled());
+    btnRecordCursor->SetOn(!btnRecordCursor->IsOn());
+    ScrCamera->SetRecordCursor(btnRecordCursor->IsOn());
 }
 
-// A press on the background: a toggle that is off (disabled) under it is switched on; elsewhere the window is
+// A press on the background: a toggle that is off under it is switched on; elsewhere the window is
 // dragged by it.
 void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
     const auto strictlyInside = [&pos](const QWidget* w) {
@@ -366,7 +367,7 @@ void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
         {btnRecordCursor, &TfrmMain::btnRecordCursorClick}};
     bool toggled = false;
     for (const auto& [toggle, handler] : toggles) {
-        if (!toggle->isEnabled() && strictlyInside(toggle)) {
+        if (!toggle->IsOn() && strictlyInside(toggle)) {
             (this->*handler)();
             toggled = true;
         }
@@ -394,6 +395,7 @@ void TfrmMain::btnChooseSaveFileClick() {
             [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOfFilter(filter)); });
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.selectFile(QFileInfo(current).fileName());
+    FitFileDialogColumns(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         EditOutputDir->setText(dialog.selectedFiles().front());
 }
@@ -408,6 +410,7 @@ void TfrmMain::btnChooseOverlayFileClick() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.selectFile(QFileInfo(current).fileName());
+    FitFileDialogColumns(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         EditOverlayFile->setText(dialog.selectedFiles().front());
 }
@@ -418,7 +421,7 @@ void TfrmMain::AudVidOptButClick() {
     options->SetRememberSettings(remember_);
     const bool ok = options->exec() == QDialog::Accepted;
     // Its OK writes the sound setting too; the toggle shows what the engine will record.
-    btnAudioRecord->setEnabled(ScrCamera->UseAudioRecord());
+    btnAudioRecord->SetOn(ScrCamera->UseAudioRecord());
     autoTiming_ = options->AutoTiming();  // kept by the dialog, also when cancelled
     if (ok && options->RememberSettings() != remember_) SetRememberChoices(options->RememberSettings());
 }

@@ -1,6 +1,7 @@
 #include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/CompressorTexts.h"
+#include "capture/DefaultCompressor.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
 
@@ -144,10 +145,11 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
     }
     // Another compressor would not bring the sound back.
     if (session.audioFailed) return WindDown();
-    if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != kDefaultCompressor) {
+    const std::uint32_t fallback = DefaultCompressorFor(Globals().OutputFile(), kDefaultCompressor);
+    if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != fallback) {
         if (services_.host.AskYesNo("Notice", kUseDefaultCompressorQuestion)) {
-            currentCompressor_ = kDefaultCompressor;
-            statistics_.SetVideoCodecName(kDefaultCompressorName);
+            currentCompressor_ = fallback;
+            statistics_.SetVideoCodecName(DefaultCompressorName(fallback));
             Globals().StopReason = TStopReason::Cancel;
             usingDefaultCompressor_ = true;
             return RecordOutcome::retryWithDefault;
@@ -155,7 +157,7 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
         if (!EndedByUser()) ReportError("User aborted!");  // else a stop or cancel key closed the question
         return WindDown();
     }
-    ReportError(std::string("Error creating AVI file with \"") + kDefaultCompressorName + "\".");
+    ReportError(std::string("Error creating AVI file with \"") + DefaultCompressorName(fallback) + "\".");
     return WindDown();
 }
 

@@ -1,6 +1,7 @@
 #include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/CompressorTexts.h"
+#include "capture/DefaultCompressor.h"
 #include "capture/ScreenCamera.h"
 #include "capture/SizeMultiple.h"
 
@@ -36,12 +37,14 @@ bool TScreenCamera::RefusedBeforeSettling() {
 }
 
 // The default compressor has size rules of its own (MS Video 1 codes blocks of 4x4 pixels): the area is fitted
-// to it as to a chosen one. Without it, or with no size it takes, the file's creation says what is wrong.
+// to it as to a chosen one. Without it, or with no size it takes, the file's creation says what is wrong. An MP4
+// file holds no MS Video 1, so it gets H.264, as tolm-record's default does.
 TScreenCamera::Settled TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {
-    currentCompressor_ = kDefaultCompressor;
-    statistics_.SetVideoCodecName(kDefaultCompressorName);
+    const std::uint32_t handler = DefaultCompressorFor(Globals().OutputFile(), kDefaultCompressor);
+    currentCompressor_ = handler;
+    statistics_.SetVideoCodecName(DefaultCompressorName(handler));
     usingDefaultCompressor_ = true;
-    session.compressor = services_.compressors.Open(ICTYPE_VIDEO, kDefaultCompressor);
+    session.compressor = services_.compressors.Open(ICTYPE_VIDEO, handler);
     const Fitted fitted = session.compressor ? FitAreaToCompressor(session) : Fitted::refused;
     session.compressor.reset();
     return fitted == Fitted::grabFailed ? EndSettling(kGrabFailed) : Settled::create;

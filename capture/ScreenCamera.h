@@ -393,7 +393,6 @@ class TScreenCamera {
     // Packs a working image; a failure cancels a running recording and is reported through OnError.
     std::optional<PackedDib> BitmapToDIB(const Bitmap& image, int bits);
     void RunEffects(Bitmap& frame);
-    void ApplyRotation(Bitmap& working);
     void ReportError(const std::string& text);
     void Raise(const TSCEvent& event);
 
@@ -468,7 +467,6 @@ class TScreenCamera {
     bool followFullScreen_ = false;
     std::atomic<bool> previewWhileRecording_{false};
     double previewStart_ = 0;
-    double tickStart_ = 0;
     double lastColorChange_ = 0;
     double lastPreviewUpdate_ = 0;
     TFreeHandWindow* freeHandPicker_ = nullptr;

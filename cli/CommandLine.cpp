@@ -1,9 +1,9 @@
 #include "cli/CommandLine.h"
 
-#include <cctype>
 #include <charconv>
 #include <map>
 
+#include "capture/DefaultCompressor.h"
 #include "capture/FrameTiming.h"
 
 namespace tolm::cli {
@@ -96,11 +96,7 @@ bool ParseRotate(const std::string& text, Options& options, std::string& error) 
 }  // namespace
 
 std::string DefaultCodecFor(const std::string& outputFile) {
-    // An MP4 file holds H.264 but not Motion JPEG, so a plain "tolm-record clip.mp4" must not be refused.
-    const std::string mp4 = ".mp4";
-    std::string ending = outputFile.size() >= mp4.size() ? outputFile.substr(outputFile.size() - mp4.size()) : "";
-    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ending == mp4 ? "H264" : "MJPG";
+    return FourCCToString(DefaultCompressorFor(outputFile, MakeFourCC('M', 'J', 'P', 'G')));
 }
 
 std::string SoundSpeedNotice(const TScreenCamera& camera) {
@@ -118,6 +114,7 @@ const char* UsageText() {
            "                                                   not saved); run it again for each older one\n"
            "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs | --list-monitors\n"
            "                   [options]\n"
+           "       tolm-record --version                       prints the version and the licence\n"
            "An OUTPUT ending in .mp4 or .mkv is saved as MP4 or Matroska, to share, instead of AVI: MP4 takes\n"
            "H264 (the sound becomes AAC), Matroska every compressor and the sound as recorded.\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
@@ -171,6 +168,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
         std::vector<int> ints;
         if (arg == "-h" || arg == "--help") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--snapshot") {
             if (!value(options.snapshotFile)) return false;
         } else if (arg == "--recover") {
@@ -284,7 +283,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
     }
     const bool listing =
         options.listCodecs || options.listAudioInputs || options.listAudioFormats || options.listMonitors;
-    if (!options.help && options.snapshotFile.empty() && options.outputFile.empty() && !listing) {
+    if (!options.help && !options.version && options.snapshotFile.empty() && options.outputFile.empty() && !listing) {
         error = "Nothing to do: give an output file, --snapshot FILE.bmp or a --list option.";
         return false;
     }

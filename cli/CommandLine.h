@@ -12,6 +12,7 @@ namespace tolm::cli {
 // What tolm-record was asked to do.
 struct Options {
     bool help = false;
+    bool version = false;
     std::string snapshotFile;  // grab one frame into this .bmp file
     std::string display;       // empty: $DISPLAY
     ScreenBackend backend = ScreenBackend::automatic;

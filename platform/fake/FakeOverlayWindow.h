@@ -13,6 +13,7 @@ class FakeOverlayWindow final : public OverlayWindow {
   public:
     struct Painted {
         std::string caption;
+        Point captionAt;
         TColor text;
         TColor back;
         Rect frame;
@@ -24,8 +25,9 @@ class FakeOverlayWindow final : public OverlayWindow {
     Size TextExtent(const std::string&) override { return captionSize_; }
     void SetBounds(const Rect& screen) override { bounds = screen; }
     void SetShape(const std::vector<Rect>& rects) override { shape = rects; }
-    void Paint(const std::string& caption, TColor text, TColor back, const Rect& frame, TColor frameColor) override {
-        paints.push_back(Painted{caption, text, back, frame, frameColor});
+    void Paint(const std::string& caption, Point captionAt, TColor text, TColor back, const Rect& frame,
+               TColor frameColor) override {
+        paints.push_back(Painted{caption, captionAt, text, back, frame, frameColor});
     }
     void ShowOnTop() override {
         showing = true;

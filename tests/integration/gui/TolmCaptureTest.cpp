@@ -56,6 +56,19 @@ TEST_F(TolmCapture, RecordButtonThenStopButtonSavesThreeSecondsAndASecondCopyIsR
     ::kill(pid, SIGTERM);
 }
 
+// Asked on a terminal, they answer there and end; no window shows.
+TEST_F(TolmCapture, HelpAndVersionPrintAndEnd) {
+    const std::string program = std::string(TOLM_BIN_DIR) + "/tolm-capture";
+    const std::string help = Run("timeout 10 " + program + " --help; echo status $?");
+    EXPECT_EQ(help.rfind("Usage: tolm-capture", 0), 0u) << help;
+    EXPECT_NE(help.find("--version"), std::string::npos) << help;
+    EXPECT_NE(help.find("status 0\n"), std::string::npos) << help;
+    const std::string version = Run("timeout 10 " + program + " --version; echo status $?");
+    EXPECT_EQ(version.rfind("tolm-capture ", 0), 0u) << version;
+    EXPECT_NE(version.find("License GPL-3.0-or-later"), std::string::npos) << version;
+    EXPECT_NE(version.find("status 0\n"), std::string::npos) << version;
+}
+
 TEST_F(TolmCapture, EscapeDuringARecordingLeavesNoFile) {
     const std::string log = folder_.Path("log.txt");
     const std::string window = StartAndShow(log);

@@ -220,6 +220,52 @@ TEST_F(MainWindowTest, NumberEditsKeepDeleteAndTab) {
     EXPECT_NE(window->focusWidget(), width);
 }
 
+// Tab goes round the controls in sight: every enabled picture button, off toggles included; Pause, Stop and
+// Cancel look disabled and wait for a recording. Space and Enter press the focused button, which shows a ring.
+TEST_F(MainWindowTest, TheKeyboardReachesAndPressesEveryPictureButtonInSight) {
+    window->show();
+    const auto tabRound = [this] {
+        QWidget* start = Find<QComboBox>("RegSelect");
+        start->setFocus();
+        QStringList reached;
+        for (int i = 0; i < 100; ++i) {
+            Type(window->focusWidget(), Qt::Key_Tab, QStringLiteral("\t"));
+            if (window->focusWidget() == start) break;
+            if (auto* button = qobject_cast<PictureButton*>(window->focusWidget())) reached << button->objectName();
+        }
+        reached.sort();
+        return reached;
+    };
+    QStringList compact{"AudVidOptBut",   "BtnOpenSaveFolder", "ButtonHelp",        "ExitBut",     "FilterEffectsBut",
+                        "RecBut",         "btnAudioRecord",    "btnChooseSaveFile", "btnMoreInfo", "btnPreview",
+                        "btnRecordCursor"};
+    compact.sort();
+    EXPECT_EQ(tabRound(), compact);
+    Button("btnMoreInfo")->click();
+    QStringList wide = compact + QStringList{"btnChooseOverlayFile"};
+    wide.sort();
+    EXPECT_EQ(tabRound(), wide);
+    for (const char* waiting : {"PauseBut", "StopBut", "BCancel"})
+        EXPECT_EQ(Button(waiting)->CurrentLook(), PictureButton::Look::disabled) << waiting;
+
+    PictureButton* audio = Button("btnAudioRecord");
+    const QImage unfocused = audio->grab().toImage();
+    window->activateWindow();  // a focus shows in the active window only
+    ASSERT_TRUE(PumpUntil([this] { return window->isActiveWindow(); }));
+    audio->setFocus();
+    EXPECT_NE(audio->grab().toImage(), unfocused);  // the ring
+    const auto press = [audio](Qt::Key key) {
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, key, Qt::NoModifier);
+            QApplication::sendEvent(audio, &event);
+        }
+    };
+    press(Qt::Key_Space);
+    EXPECT_TRUE(Camera().UseAudioRecord());
+    press(Qt::Key_Return);
+    EXPECT_TRUE(PumpUntil([this] { return !Camera().UseAudioRecord(); }));  // Enter's click is animated
+}
+
 TEST_F(MainWindowTest, FullScreenChoiceKeepsTheEditsUntilTheNextPreview) {
     window->show();
     Find<QComboBox>("RegSelect")->setCurrentIndex(4);
@@ -329,6 +375,25 @@ TEST_F(MainWindowTest, ADamagedRememberedFileIsSetAsideWithANotice) {
     EXPECT_TRUE(std::filesystem::exists(folder + "/tolm-screen-capture/window-settings.damaged"));
 }
 
+// Every list shows its longest item whole ("Compress After Record" among them) inside the window, every label
+// its text.
+TEST_F(MainWindowTest, ListsAndLabelsShowTheirTextsWhole) {
+    window->show();
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty() && !label->wordWrap()) {
+            EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+        }
+    }
+    Find<QComboBox>("ComboBoxCurrentMonitor")->addItem(QStringLiteral("16"));
+    for (QComboBox* list : window->findChildren<QComboBox*>()) {
+        EXPECT_GE(list->width(), list->sizeHint().width()) << list->objectName().toStdString();
+        if (list->x() < TfrmMain::kWideWidth) {
+            EXPECT_LE(list->geometry().right(), TBackdrop::RightPanel(TfrmMain::kClientHeight).right())
+                << list->objectName().toStdString();
+        }
+    }
+}
+
 TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidthsAndHelpKeepsToTheRightEnd) {
     window->show();
     const QWidget* help = Button("ButtonHelp");
@@ -346,18 +411,18 @@ TEST_F(MainWindowTest, LayoutButtonSwitchesBetweenTheTwoWidthsAndHelpKeepsToTheR
 TEST_F(MainWindowTest, PressInsideAnOffToggleTurnsItOn) {
     window->show();
     PictureButton* audio = Button("btnAudioRecord");
-    ASSERT_FALSE(audio->isEnabled());
+    ASSERT_FALSE(audio->IsOn());
     QWidget* background = Find<QWidget>("ImageMain");
     // Exactly on the left edge: not strictly inside.
     PressOnBackground(background, QPoint(audio->geometry().left(), audio->geometry().center().y()));
-    EXPECT_FALSE(audio->isEnabled());
+    EXPECT_FALSE(audio->IsOn());
     EXPECT_FALSE(Camera().UseAudioRecord());
-    // A press on the disabled toggle itself reaches the background.
+    // A press on the off toggle itself reaches the background.
     PressOnBackground(audio, QPoint(audio->width() / 2, audio->height() / 2));
-    EXPECT_TRUE(audio->isEnabled());
+    EXPECT_TRUE(audio->IsOn());
     EXPECT_TRUE(Camera().UseAudioRecord());
     audio->click();
-    EXPECT_FALSE(audio->isEnabled());
+    EXPECT_FALSE(audio->IsOn());
     EXPECT_FALSE(Camera().UseAudioRecord());
 
     PictureButton* cursor = Button("btnRecordCursor");
@@ -377,7 +442,7 @@ TEST_F(MainWindowTest, OptionsOkKeepsTheSoundToggleInStep) {
         });
         Button("AudVidOptBut")->click();
         EXPECT_EQ(Camera().UseAudioRecord(), sound);
-        EXPECT_EQ(Button("btnAudioRecord")->isEnabled(), sound);
+        EXPECT_EQ(Button("btnAudioRecord")->IsOn(), sound);
     }
     AppWindows() = {};
 }
@@ -422,7 +487,7 @@ TEST_F(MainWindowTest, PreviewFramesFitTheBoxAndNeverGrow) {
     previewOff();
     show(300, 1200);
     EXPECT_EQ(box->geometry(), QRect(258, 273, 75, 300));
-    EXPECT_TRUE(Button("btnPreview")->isEnabled());  // the toggle follows the engine's state
+    EXPECT_TRUE(Button("btnPreview")->IsOn());  // the toggle follows the engine's state
 }
 
 TEST_F(MainWindowTest, SaveProgressCanBeCancelledAndHoldsTheClose) {

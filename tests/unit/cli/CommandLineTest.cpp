@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "capture/ProgramNotice.h"
 #include "platform/EventLoop.h"
 #include "unit/FakeServices.h"
 
@@ -135,6 +136,15 @@ TEST(CommandLine, FullScreenTakesTheChosenMonitor) {
     TScreenCamera& camera = engine.camera;
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().Bounds(), (Rect{1920, 0, 1280, 1024}));
+}
+
+TEST(CommandLine, VersionAloneIsAnAnswerThatNamesTheLicence) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--version"}, options, error)) << error;
+    EXPECT_TRUE(options.version);
+    EXPECT_NE(VersionText("tolm-record").find("tolm-record 0."), std::string::npos);
+    EXPECT_NE(VersionText("tolm-record").find("License GPL-3.0-or-later"), std::string::npos);
 }
 
 }  // namespace
