@@ -37,8 +37,14 @@ void TScreenCamera::AreaTimerTick() {
             SetFullScreenArea();
         } else if (pickFreeHandPending_ || pickObjectPending_) {
             areaTimer_->SetEnabled(false);
+            // A cancel inside the picker clears the pending start itself; it is read before.
+            const bool starting = Globals().StartPending;
             const bool picked = pickFreeHandPending_ ? PickFreeHandArea() : PickObjectArea();
-            if (!picked) Globals().StartPending = false;  // however the picker was left, the start is abandoned
+            if (!picked) {
+                Globals().StartPending = false;  // however the picker was left, the start is abandoned
+                // and the window minimised for it comes back, or the program would seem gone.
+                if (starting) RestoreAfterFailedStart();
+            }
             SyncHotKeys();
             if (!picked) return;
             areaTimer_->SetEnabled(true);
