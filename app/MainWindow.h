@@ -27,6 +27,7 @@ class QProgressBar;
 
 namespace tolm {
 
+class ErrorBoxes;
 class PictureButton;
 class TBackdrop;
 class TUpDown;
@@ -165,6 +166,7 @@ class TfrmMain : public QMainWindow {
     TRecordingDuration RecordingDuration;
     bool FCanClose = true;
     bool FCancelSave = false;
+    ErrorBoxes* errorBoxes_ = nullptr;
     // Set when the window starts going: engine events then touch no widget.
     std::atomic<bool> closing_{false};
     bool shown_ = false;

@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/DialogOwner.h"
+#include "app/ErrorBoxes.h"
 #include "app/PictureButton.h"
 #include "app/QtConvert.h"
 #include "app/UpDown.h"
@@ -294,13 +294,7 @@ void TfrmMain::ScrCameraOverlay(Bitmap& frame) {
 void TfrmMain::ScrCameraError(const QString& errorMessage) {
     std::fprintf(stderr, "tolm-capture: Error: %s\n", errorMessage.toLocal8Bit().constData());
     // Not waited for: the engine goes on (and may report more) while the box is up.
-    auto* box =
-        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage, QMessageBox::Ok, DialogOwner(this));
-    box->setObjectName(QStringLiteral("ErrorBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    KeepInSight(box);
-    box->show();
+    errorBoxes_->Show(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage);
 }
 
 }  // namespace tolm

@@ -134,8 +134,7 @@ void QtHost::RestoreApplication() {
                 !qobject_cast<QMessageBox*>(widget)) {
                 continue;
             }
-            widget->setParent(mainWindow_, widget->windowFlags() & ~Qt::WindowStaysOnTopHint);
-            widget->show();
+            AdoptStrayBox(widget, mainWindow_);
         }
     });
 }

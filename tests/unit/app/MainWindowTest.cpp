@@ -351,6 +351,23 @@ TEST_F(MainWindowTest, EngineErrorsAndAnUnreadableOverlayAreShownOnce) {
     EXPECT_EQ(frame.PixelRGB(32, 24), 0x123456u);  // the frame goes on without the picture
 }
 
+// Over the visible window an error is modal to it and has the keyboard, so Enter closes it; the next one waits.
+TEST_F(MainWindowTest, ErrorBoxesComeOneAtATimeAndTakeTheKeyboard) {
+    window->show();
+    Camera().OnError(Camera(), "first");
+    Camera().OnError(Camera(), "second");
+    Camera().OnError(Camera(), "second");
+    ASSERT_EQ(Boxes(), QStringList{QStringLiteral("Error|first")});
+    ASSERT_TRUE(PumpUntil([] { return qobject_cast<QMessageBox*>(QApplication::activeWindow()) != nullptr; }));
+    const QWidget* box = QApplication::activeWindow();
+    EXPECT_EQ(box->parentWidget(), window.get());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    Type(QApplication::focusWidget(), Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_EQ(Boxes(), QStringList{QStringLiteral("Error|second")});
+    CloseBoxes();
+    EXPECT_TRUE(Boxes().isEmpty());
+}
+
 TEST(OverlayPicture, DrawsCentredWithoutItsLowerLeftColour) {
     QImage picture(4, 2, QImage::Format_RGB32);
     picture.fill(qRgb(0, 255, 0));  // the lower-left colour: transparent
