@@ -139,10 +139,13 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         FCanClose = false;
         ScrCamera->StopRecording();
     }
-    if (FormCloseQuery() && !ScrCamera->WorkerRunning())
+    if (FormCloseQuery() && !ScrCamera->WorkerRunning()) {
         event->accept();
-    else
-        event->ignore();
+        return;
+    }
+    // The save goes on under the window's own loop; the program ends once it has finished.
+    closeAfterSave_ = true;
+    event->ignore();
 }
 
 // Key filter of every number edit: digits pass, other printable characters are dropped. Keys whose text is a

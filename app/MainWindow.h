@@ -166,6 +166,8 @@ class TfrmMain : public QMainWindow {
     TRecordingDuration RecordingDuration;
     bool FCanClose = true;
     bool FCancelSave = false;
+    // A close refused for a recording's save: the window goes once the save has finished.
+    bool closeAfterSave_ = false;
     ErrorBoxes* errorBoxes_ = nullptr;
     // Set when the window starts going: engine events then touch no widget.
     std::atomic<bool> closing_{false};

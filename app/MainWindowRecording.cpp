@@ -166,6 +166,8 @@ void TfrmMain::ScrCameraFinished() {
     Progress->setValue(0);
     RecBut->setEnabled(true);
     std::fprintf(stderr, "tolm-capture: Ready to record\n");
+    // What the save had to say is read before the program ends.
+    if (closeAfterSave_) errorBoxes_->WhenAllClosed([this] { close(); });
 }
 
 QRect TfrmMain::FitPreview(QSize frame, QRect box) {

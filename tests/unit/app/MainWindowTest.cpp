@@ -298,7 +298,7 @@ TEST_F(MainWindowTest, SaveProgressCanBeCancelledAndHoldsTheClose) {
     EXPECT_TRUE(window->close());
 }
 
-TEST_F(MainWindowTest, ExitDuringRecordingWaitsForTheSave) {
+TEST_F(MainWindowTest, ExitDuringRecordingSavesAndThenCloses) {
     window->show();
     Button("StopBut")->click();  // idle: nothing happens
     Button("PauseBut")->click();
@@ -313,17 +313,11 @@ TEST_F(MainWindowTest, ExitDuringRecordingWaitsForTheSave) {
     EXPECT_TRUE(Button("StopBut")->isEnabled());
 
     Button("ExitBut")->click();
-    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isVisible());  // for the save
     ASSERT_TRUE(PumpUntil([this] { return !Camera().WorkerRunning(); }));
-    EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(std::filesystem::exists(output));
-    EXPECT_EQ(Find<QLabel>("LStatus")->text(), QStringLiteral("No Status"));
-    EXPECT_TRUE(Button("RecBut")->isEnabled());
-    EXPECT_FALSE(Button("StopBut")->isEnabled());
     EXPECT_TRUE(Boxes().isEmpty()) << Boxes().join(QLatin1Char('\n')).toStdString();
-
-    Button("ExitBut")->click();
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(PumpUntil([this] { return !window->isVisible(); }));  // and then it goes
 }
 
 TEST_F(MainWindowTest, DestroyingTheWindowCancelsARunningRecording) {
