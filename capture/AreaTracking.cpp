@@ -150,6 +150,8 @@ bool TScreenCamera::FinishPick(const Rect& picked) {
 bool TScreenCamera::PickFreeHandArea() {
     const Rect desktop = services_.screen.VirtualDesktop();
     Bitmap still;
+    // Not a ghost of the window minimised for the recording in it.
+    services_.host.FinishMinimizing();
     // The picture starts at the desktop's origin (0, 0), as the picker's window does.
     services_.screen.Grab(Rect{0, 0, desktop.width, desktop.height}, still);
     TFreeHandWindow picker(Size{desktop.width, desktop.height});

@@ -14,6 +14,7 @@
 
 #include "app/QtHost.h"
 #include "app/QtMainThread.h"
+#include "platform/fake/FakeOverlayWindow.h"
 
 namespace tolm {
 namespace {
@@ -115,6 +116,24 @@ TEST(QtHost, MinimiseAndRestoreActOnTheMainWindow) {
     EXPECT_TRUE(window.isMinimized());
     host.RestoreApplication();
     EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isVisible());
+}
+
+// A desktop that does not minimise (no window manager) gets the window hidden before a still picture; a restore
+// brings it back.
+TEST(QtHost, AWindowTheDesktopLeavesOnTheScreenIsHiddenForAStillPicture) {
+    QtMainThread main;
+    QtHost host(main);
+    FakeWindowLocator desktop;
+    QWidget window;
+    desktop.shows = [&window](std::uint64_t id) { return window.isVisible() && id == window.winId(); };
+    host.SetWindowLocator(&desktop);
+    host.SetMainWindow(&window);
+    window.show();
+    host.MinimizeApplication();
+    host.FinishMinimizing();
+    EXPECT_FALSE(window.isVisible());
+    host.RestoreApplication();
     EXPECT_TRUE(window.isVisible());
 }
 
