@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "app/ErrorBoxes.h"
 #include "app/QtHost.h"
 #include "app/QtMainThread.h"
 #include "platform/fake/FakeOverlayWindow.h"
@@ -135,6 +136,27 @@ TEST(QtHost, AWindowTheDesktopLeavesOnTheScreenIsHiddenForAStillPicture) {
     EXPECT_FALSE(window.isVisible());
     host.RestoreApplication();
     EXPECT_TRUE(window.isVisible());
+}
+
+// An error shown while the window was away stands alone; once the window is back it is modal to it.
+TEST(QtHost, AnErrorFromWhileTheWindowWasAwayBecomesModalToItsReturn) {
+    QtMainThread main;
+    QtHost host(main);
+    QWidget window;
+    host.SetMainWindow(&window);
+    window.show();
+    host.MinimizeApplication();
+    ErrorBoxes boxes(&window);
+    boxes.Show(QMessageBox::NoIcon, "Error", "while away");
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->parentWidget(), nullptr);
+    host.RestoreApplication();
+    EXPECT_EQ(box->parentWidget(), &window);
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    box->close();
 }
 
 }  // namespace
