@@ -42,6 +42,7 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     setFont(font);
 
     errorBoxes_ = new ErrorBoxes(this);
+    desktop_ = DesktopAbilities::Of(services);
     ImageMain = new TBackdrop(this);
     ImageMain->setObjectName(QStringLiteral("ImageMain"));
     ImageMain->onPress = [this](const QPoint& pos) { Guarded([this, pos] { ImageMainMouseDown(pos); }); };
@@ -50,6 +51,7 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     BuildRightPanel();
     BuildHiddenControls();
     BuildHelpMenu();
+    ApplyDesktopAbilities();
     ConfigureEngine();
     ConnectSettingHandlers();
     FormCreate();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/DesktopAbilities.h"
 #include "app/LatestPreview.h"
 #include "app/OverlayPicture.h"
 #include "capture/CameraTypes.h"
@@ -153,6 +154,10 @@ class TfrmMain : public QMainWindow {
     bool AnswerSaveReport(int percent, const std::string& caption);
     void WaitForWorker();
 
+    // --- What the desktop allows (MainWindowDesktop.cpp) ---
+    // The region choices that cannot work here are disabled, with a hint.
+    void ApplyDesktopAbilities();
+
     // --- Interrupted recordings (MainWindowRecovery.cpp) ---
     // Once the window is up: one question per recording an earlier run left, saved or deleted by the answer.
     void OfferLeftoverRecordings();
@@ -169,6 +174,7 @@ class TfrmMain : public QMainWindow {
     // A close refused for a recording's save: the window goes once the save has finished.
     bool closeAfterSave_ = false;
     ErrorBoxes* errorBoxes_ = nullptr;
+    DesktopAbilities desktop_;
     // Set when the window starts going: engine events then touch no widget.
     std::atomic<bool> closing_{false};
     bool shown_ = false;

@@ -200,11 +200,9 @@ QRect TfrmMain::FitPreview(QSize frame, QRect box) {
 
 void TfrmMain::ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview, bool recording) {
     if (recording) {
-        ShowState(LabelPreview, ScrCamera->Paused()
-                                    ? QStringLiteral("Paused... (Press pause key to resume)")
-                                    : QStringLiteral("Recording... (Cancel=Esc)--(Stop=Shift+Esc)--(Pause=Pause Key)"));
+        ShowState(LabelPreview, QString::fromStdString(RecordingStateLine(ScrCamera->Paused(), desktop_, false)));
     } else if (preview) {
-        ShowState(LabelPreview, QStringLiteral("Preview... (Cancel=Esc)"));
+        ShowState(LabelPreview, QString::fromStdString(PreviewStateLine(desktop_)));
     } else {
         ShowState(LabelPreview, QStringLiteral("Preview Off..."));
         ImagePreview->setGeometry(kPreviewHome);

@@ -23,12 +23,15 @@ class FakeScreen final : public ScreenSource {
     std::vector<Rect> Monitors() override;
     Rect VirtualDesktop() override;
     std::string LastError() const override;
+    bool TellsPointerPosition() const override { return tellsPointer_; }
 
     void SetMonitors(std::vector<Rect> monitors);
     void FillRect(const Rect& area, std::uint32_t rgb);
     void SetCursor(const CursorImage& cursor);
     // While set, every part of the screen counts as changed at every AreaChanged, as under a playing video.
     void SetAlwaysChanging(bool value);
+    // A desktop that paints the pointer in itself and says nowhere where it is.
+    void SetTellsPointerPosition(bool value) { tellsPointer_ = value; }
     // After this, grabs and cursor queries fail as after a lost display connection.
     void Disconnect();
     int GrabCount() const;
@@ -60,6 +63,7 @@ class FakeScreen final : public ScreenSource {
     bool alwaysChanging_ = false;
     std::vector<Rect> changed_;
     std::function<void(int)> grabHook_;
+    bool tellsPointer_ = true;
 };
 
 }  // namespace tolm

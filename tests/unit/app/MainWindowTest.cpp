@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTimer>
 
 #include <cstdlib>
@@ -28,6 +29,7 @@
 #include "app/QtMainThread.h"
 #include "app/SettingsFile.h"
 #include "capture/CaptureGlobals.h"
+#include "platform/fake/FakeHotKeys.h"
 #include "unit/FakeServices.h"
 
 namespace tolm {
@@ -39,7 +41,7 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
     void SetUp() override {
         folder = FreshEngineFolder("tolm-main-");
         screen.SetAlwaysChanging(true);  // every position is grabbed, as on a busy screen
-        window = std::make_unique<TfrmMain>(Services());
+        window = std::make_unique<TfrmMain>(DesktopServices());
         CloseBoxes();  // a missing settings file beside the test program is reported at creation
     }
 
@@ -47,6 +49,13 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
         window.reset();
         CloseBoxes();
         std::filesystem::remove_all(folder);
+    }
+
+    // An X desktop's: the recorder's keys reach it.
+    virtual EngineServices DesktopServices() {
+        EngineServices services = Services();
+        services.hotKeys = &keys;
+        return services;
     }
 
     template <typename W>
@@ -94,8 +103,28 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
         QApplication::sendEvent(target, &event);
     }
 
+    // Records into `name` in the test's folder with the fake compressors, which need no settling then; its path.
+    std::string StartRecording(const char* name) {
+        Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(0);
+        const std::string output = folder + "/" + name;
+        Edit("EditOutputDir")->setText(QString::fromStdString(output));
+        Button("RecBut")->click();
+        EXPECT_TRUE(PumpUntil([this] { return Camera().Recording() && screen.GrabCount() > 2; }));
+        return output;
+    }
+
+    FakeHotKeys keys;
     std::string folder;
     std::unique_ptr<TfrmMain> window;
+};
+
+// A Wayland desktop's portal: no keys reach the recorder, no window can be picked, the pointer is not told.
+class PortalDesktopWindowTest : public MainWindowTest {
+  protected:
+    EngineServices DesktopServices() override {
+        screen.SetTellsPointerPosition(false);
+        return Services();
+    }
 };
 
 TEST_F(MainWindowTest, FirstShowAppliesTheWholeConfiguration) {
@@ -303,12 +332,9 @@ TEST_F(MainWindowTest, ExitDuringRecordingSavesAndThenCloses) {
     Button("StopBut")->click();  // idle: nothing happens
     Button("PauseBut")->click();
     EXPECT_FALSE(Camera().Recording());
-    Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(0);  // the fake compressors need no settling then
-    const std::string output = folder + "/exit.avi";
-    Edit("EditOutputDir")->setText(QString::fromStdString(output));
-    Button("RecBut")->click();
+    const std::string output = StartRecording("exit.avi");
     EXPECT_FALSE(Button("RecBut")->isEnabled());  // from the click until the worker has finished
-    ASSERT_TRUE(PumpUntil([this] { return !Find<QComboBox>("RegSelect")->isEnabled() && screen.GrabCount() > 2; }))
+    ASSERT_TRUE(PumpUntil([this] { return !Find<QComboBox>("RegSelect")->isEnabled(); }))
         << Boxes().join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(Button("StopBut")->isEnabled());
 
@@ -322,10 +348,7 @@ TEST_F(MainWindowTest, ExitDuringRecordingSavesAndThenCloses) {
 
 TEST_F(MainWindowTest, DestroyingTheWindowCancelsARunningRecording) {
     window->show();
-    Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(0);
-    Edit("EditOutputDir")->setText(QString::fromStdString(folder + "/cancelled.avi"));
-    Button("RecBut")->click();
-    ASSERT_TRUE(PumpUntil([this] { return screen.GrabCount() > 2; }));
+    StartRecording("cancelled.avi");
     window.reset();  // waits for the worker; a hang or a crash fails the test
     EXPECT_FALSE(std::filesystem::exists(folder + "/cancelled.avi"));
 }
@@ -360,6 +383,30 @@ TEST_F(MainWindowTest, ErrorBoxesComeOneAtATimeAndTakeTheKeyboard) {
     EXPECT_EQ(Boxes(), QStringList{QStringLiteral("Error|second")});
     CloseBoxes();
     EXPECT_TRUE(Boxes().isEmpty());
+}
+
+TEST_F(PortalDesktopWindowTest, RegionChoicesThatCannotWorkAreOffAndTheFirstIsTheFullScreen) {
+    window->show();
+    const auto* items = qobject_cast<QStandardItemModel*>(Find<QComboBox>("RegSelect")->model());
+    ASSERT_NE(items, nullptr);
+    for (const int off : {0, 2}) {
+        EXPECT_FALSE(items->item(off)->isEnabled()) << off;
+        EXPECT_TRUE(items->item(off)->toolTip().startsWith(QStringLiteral("Not on this desktop"))) << off;
+    }
+    EXPECT_TRUE(items->item(1)->isEnabled());
+    EXPECT_EQ(Camera().ScreenArea().ScreenRegion(), TScreenRegion::FullScreen);
+}
+
+TEST_F(PortalDesktopWindowTest, TheStateLineNamesTheButtonsInsteadOfKeysThatDoNotReachIt) {
+    window->show();
+    QLabel* state = Find<QLabel>("LabelPreview");
+    PictureButton* preview = Button("btnPreview");
+    PressOnBackground(preview, QPoint(preview->width() / 2, preview->height() / 2));  // on
+    const QString previewLine = QStringLiteral("Preview... (End: the eye button above)");
+    EXPECT_TRUE(PumpUntil([&] { return state->text() == previewLine; })) << state->text().toStdString();
+    StartRecording("portal.avi");
+    EXPECT_TRUE(PumpUntil([state] { return state->text().startsWith(QStringLiteral("Recording...")); }));
+    EXPECT_EQ(state->text(), QStringLiteral("Recording... (Stop and Pause: the buttons above)"));
 }
 
 TEST(OverlayPicture, DrawsCentredWithoutItsLowerLeftColour) {
