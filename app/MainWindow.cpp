@@ -52,6 +52,7 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     BuildHiddenControls();
     BuildHelpMenu();
     ApplyDesktopAbilities();
+    CreateTray();
     ConfigureEngine();
     ConnectSettingHandlers();
     FormCreate();

@@ -14,6 +14,7 @@
 #include "app/DesktopAbilities.h"
 #include "app/LatestPreview.h"
 #include "app/OverlayPicture.h"
+#include "app/RecorderStatus.h"
 #include "capture/CameraTypes.h"
 #include "capture/ScreenArea.h"
 #include "capture/ScreenCamera.h"
@@ -32,6 +33,7 @@ class ErrorBoxes;
 class PictureButton;
 class TBackdrop;
 class TUpDown;
+class TrayIndicator;
 
 // The one window from which the user drives the recorder. It owns the capture engine `ScrCamera`, writes the
 // controls' settings into it and shows what it reports. Engine events from the recording worker reach the
@@ -154,9 +156,16 @@ class TfrmMain : public QMainWindow {
     bool AnswerSaveReport(int percent, const std::string& caption);
     void WaitForWorker();
 
-    // --- What the desktop allows (MainWindowDesktop.cpp) ---
+    // --- What the desktop allows (MainWindowDesktop.cpp) and the tray icon (MainWindowTray.cpp) ---
     // The region choices that cannot work here are disabled, with a hint.
     void ApplyDesktopAbilities();
+    void CreateTray();
+    // The tray icon follows the recording's time and pause.
+    void FollowEngineInTray();
+    void ShowRecorderStatus();
+    void TrayCancelClick();
+    // "Saving Success..." with the file, after a save; else "No Status".
+    QString IdleStatusText() const;
 
     // --- Interrupted recordings (MainWindowRecovery.cpp) ---
     // Once the window is up: one question per recording an earlier run left, saved or deleted by the answer.
@@ -175,6 +184,8 @@ class TfrmMain : public QMainWindow {
     bool closeAfterSave_ = false;
     ErrorBoxes* errorBoxes_ = nullptr;
     DesktopAbilities desktop_;
+    RecorderStatus recorderStatus_;
+    TrayIndicator* tray_ = nullptr;
     // Set when the window starts going: engine events then touch no widget.
     std::atomic<bool> closing_{false};
     bool shown_ = false;

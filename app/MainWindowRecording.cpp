@@ -19,7 +19,9 @@
 #include "app/ErrorBoxes.h"
 #include "app/PictureButton.h"
 #include "app/QtConvert.h"
+#include "app/TrayIndicator.h"
 #include "app/UpDown.h"
+#include "capture/CaptureGlobals.h"
 
 namespace tolm {
 
@@ -112,6 +114,7 @@ void TfrmMain::PauseButClick() {
         ScrCamera->ResumeRecording();
     else
         ScrCamera->PauseRecording();
+    FollowEngineInTray();
 }
 
 void TfrmMain::StopButClick() {
@@ -142,6 +145,9 @@ void TfrmMain::SetRecordingControls(bool recording) {
 
 void TfrmMain::ScrCameraStart() {
     SetRecordingControls(true);
+    recorderStatus_.Recording(ScrCamera->Paused(), ScrCamera->ElapsedTimeText());
+    ShowRecorderStatus();
+    ShowState(LStatus, IdleStatusText());
     for (QLineEdit* edit : {EditLeft, EditTop, EditWidth, EditHeight}) edit->setEnabled(false);
     UpDownLeft->setEnabled(EditLeft->isEnabled());
     UpDownTop->setEnabled(EditTop->isEnabled());
@@ -162,9 +168,11 @@ void TfrmMain::ScrCameraFinished() {
     FCancelSave = false;
     FCanClose = true;
     BCancel->setEnabled(false);
-    ShowState(LStatus, QStringLiteral("No Status"));
+    ShowState(LStatus, IdleStatusText());
     Progress->setValue(0);
     RecBut->setEnabled(true);
+    recorderStatus_.Finished();
+    ShowRecorderStatus();
     std::fprintf(stderr, "tolm-capture: Ready to record\n");
     // What the save had to say is read before the program ends.
     if (closeAfterSave_) errorBoxes_->WhenAllClosed([this] { close(); });
@@ -200,7 +208,9 @@ QRect TfrmMain::FitPreview(QSize frame, QRect box) {
 
 void TfrmMain::ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview, bool recording) {
     if (recording) {
-        ShowState(LabelPreview, QString::fromStdString(RecordingStateLine(ScrCamera->Paused(), desktop_, false)));
+        const bool trayShown = tray_->Shown();
+        ShowState(LabelPreview, QString::fromStdString(RecordingStateLine(ScrCamera->Paused(), desktop_, trayShown)));
+        FollowEngineInTray();
     } else if (preview) {
         ShowState(LabelPreview, QString::fromStdString(PreviewStateLine(desktop_)));
     } else {
@@ -266,7 +276,7 @@ bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
     const auto finish = [this] {
         FCancelSave = false;
         BCancel->setEnabled(false);
-        ShowState(LStatus, QStringLiteral("No Status"));
+        ShowState(LStatus, IdleStatusText());
         Progress->setValue(0);
         FCanClose = true;
     };
@@ -279,7 +289,12 @@ bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
         ShowState(LStatus, statusCaption);
     }
     Progress->setValue(std::clamp(percent, 0, 100));
+    recorderStatus_.Saving(percent, statusCaption.toStdString());
+    // The save's last word stays on show, with the file, until the next recording.
+    if (percent == 100 && statusCaption == QStringLiteral("Saving Success..."))
+        recorderStatus_.Saved(Globals().OutputFile());
     if (percent == 100) finish();
+    ShowRecorderStatus();
     return true;
 }
 

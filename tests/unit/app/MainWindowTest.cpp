@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -383,6 +384,26 @@ TEST_F(MainWindowTest, ErrorBoxesComeOneAtATimeAndTakeTheKeyboard) {
     EXPECT_EQ(Boxes(), QStringList{QStringLiteral("Error|second")});
     CloseBoxes();
     EXPECT_TRUE(Boxes().isEmpty());
+}
+
+// The tray icon's menu drives the recording as the window's buttons do; after the save it and the window's status
+// name the file.
+TEST_F(MainWindowTest, TheTrayMenuPausesAndStopsAndThenNamesTheSavedFile) {
+    window->show();
+    const std::string output = StartRecording("tray.avi");
+    QAction* pause = Find<QAction>("TrayPause");
+    pause->trigger();
+    EXPECT_TRUE(Camera().Paused());
+    EXPECT_EQ(pause->text(), QStringLiteral("Resume"));
+    EXPECT_TRUE(Find<QAction>("TrayStatus")->text().startsWith(QStringLiteral("Paused 0 : 0 : ")));
+    Find<QAction>("TrayStop")->trigger();
+    ASSERT_TRUE(PumpUntil([this] { return !Camera().WorkerRunning(); }));
+    EXPECT_TRUE(std::filesystem::exists(output));
+    QAction* status = Find<QAction>("TrayStatus");
+    EXPECT_EQ(status->text(), QStringLiteral("Saved: tray.avi (open its folder)"));
+    EXPECT_TRUE(status->isEnabled());
+    EXPECT_FALSE(Find<QAction>("TrayStop")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("LStatus")->text(), QStringLiteral("Saving Success... ") + QString::fromStdString(output));
 }
 
 TEST_F(PortalDesktopWindowTest, RegionChoicesThatCannotWorkAreOffAndTheFirstIsTheFullScreen) {
