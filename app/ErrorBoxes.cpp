@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 #include "app/DialogOwner.h"
 
@@ -30,7 +31,8 @@ void ErrorBoxes::WhenAllClosed(std::function<void()> fn) {
 void ErrorBoxes::ShowNext() {
     if (waiting_.empty()) {
         // Work that waited for the boxes may close the window: it runs once this box's signal has returned.
-        for (std::function<void()>& fn : std::exchange(afterAll_, {})) QMetaObject::invokeMethod(this, std::move(fn));
+        for (std::function<void()>& fn : std::exchange(afterAll_, {}))
+            QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
         return;
     }
     const Message m = waiting_.front();
