@@ -16,7 +16,7 @@
 
 #include "app/AppWindows.h"
 #include "app/Backdrop.h"
-#include "app/DialogOwner.h"
+#include "app/ErrorBoxes.h"
 #include "app/PictureButton.h"
 #include "app/SettingsFile.h"
 #include "app/UpDown.h"
@@ -41,6 +41,8 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     font.setPointSize(9);
     setFont(font);
 
+    errorBoxes_ = new ErrorBoxes(this);
+    desktop_ = DesktopAbilities::Of(services);
     ImageMain = new TBackdrop(this);
     ImageMain->setObjectName(QStringLiteral("ImageMain"));
     ImageMain->onPress = [this](const QPoint& pos) { Guarded([this, pos] { ImageMainMouseDown(pos); }); };
@@ -49,6 +51,8 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     BuildRightPanel();
     BuildMonitorControls();
     BuildHelpMenu();
+    ApplyDesktopAbilities();
+    CreateTray();
     ConfigureEngine();
     ConnectSettingHandlers();
     WatchChoices();
@@ -147,9 +151,11 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     if (FormCloseQuery() && !ScrCamera->WorkerRunning()) {
         Guarded([this] { KeepChoices(); });
         event->accept();
-    } else {
-        event->ignore();
+        return;
     }
+    // The save goes on under the window's own loop; the program ends once it has finished.
+    closeAfterSave_ = true;
+    event->ignore();
 }
 
 // Key filter of every number edit: digits pass, other printable characters are dropped. Keys whose text is a
@@ -186,12 +192,7 @@ void TfrmMain::Guarded(const std::function<void()>& handler) {
 // The standard error box. It does not block the caller: handlers run on from events of the engine and from
 // the window's creation, and a nested wait there would stall both.
 void TfrmMain::ShowErrorBox(const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok,
-                                DialogOwner(this));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    KeepInSight(box);
-    box->show();
+    errorBoxes_->Show(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text);
 }
 
 }  // namespace tolm

@@ -11,8 +11,10 @@
 #include <functional>
 #include <memory>
 
+#include "app/DesktopAbilities.h"
 #include "app/LatestPreview.h"
 #include "app/OverlayPicture.h"
+#include "app/RecorderStatus.h"
 #include "app/WindowChoices.h"
 #include "capture/CameraTypes.h"
 #include "capture/ScreenArea.h"
@@ -29,9 +31,11 @@ class QTimer;
 
 namespace tolm {
 
+class ErrorBoxes;
 class PictureButton;
 class TBackdrop;
 class TUpDown;
+class TrayIndicator;
 
 // The one window from which the user drives the recorder. It owns the capture engine `ScrCamera`, writes the
 // controls' settings into it and shows what it reports. Engine events from the recording worker reach the
@@ -192,6 +196,17 @@ class TfrmMain : public QMainWindow {
     bool AnswerSaveReport(int percent, const std::string& caption);
     void WaitForWorker();
 
+    // --- What the desktop allows (MainWindowDesktop.cpp) and the tray icon (MainWindowTray.cpp) ---
+    // The region choices that cannot work here are disabled, with a hint.
+    void ApplyDesktopAbilities();
+    void CreateTray();
+    // The tray icon follows the recording's time and pause.
+    void FollowEngineInTray();
+    void ShowRecorderStatus();
+    void TrayCancelClick();
+    // "Saving Success..." with the file, after a save; else "No Status".
+    QString IdleStatusText() const;
+
     // --- Interrupted recordings (MainWindowRecovery.cpp) ---
     // Once the window is up: one question per recording an earlier run left, saved or deleted by the answer.
     void OfferLeftoverRecordings();
@@ -205,6 +220,12 @@ class TfrmMain : public QMainWindow {
     TRecordingDuration RecordingDuration;
     bool FCanClose = true;
     bool FCancelSave = false;
+    // A close refused for a recording's save: the window goes once the save has finished.
+    bool closeAfterSave_ = false;
+    ErrorBoxes* errorBoxes_ = nullptr;
+    DesktopAbilities desktop_;
+    RecorderStatus recorderStatus_;
+    TrayIndicator* tray_ = nullptr;
     // Set when the window starts going: engine events then touch no widget.
     std::atomic<bool> closing_{false};
     bool shown_ = false;

@@ -16,10 +16,12 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/DialogOwner.h"
+#include "app/ErrorBoxes.h"
 #include "app/PictureButton.h"
 #include "app/QtConvert.h"
+#include "app/TrayIndicator.h"
 #include "app/UpDown.h"
+#include "capture/CaptureGlobals.h"
 #include "capture/FrameTiming.h"
 
 namespace tolm {
@@ -125,6 +127,7 @@ void TfrmMain::PauseButClick() {
         ScrCamera->ResumeRecording();
     else
         ScrCamera->PauseRecording();
+    FollowEngineInTray();
 }
 
 void TfrmMain::StopButClick() {
@@ -159,6 +162,9 @@ void TfrmMain::SetRecordingControls(bool recording) {
 
 void TfrmMain::ScrCameraStart() {
     SetRecordingControls(true);
+    recorderStatus_.Recording(ScrCamera->Paused(), ScrCamera->ElapsedTimeText());
+    ShowRecorderStatus();
+    ShowState(LStatus, IdleStatusText());
     for (QLineEdit* edit : {EditLeft, EditTop, EditWidth, EditHeight}) edit->setEnabled(false);
     UpDownLeft->setEnabled(EditLeft->isEnabled());
     UpDownTop->setEnabled(EditTop->isEnabled());
@@ -179,10 +185,14 @@ void TfrmMain::ScrCameraFinished() {
     FCancelSave = false;
     FCanClose = true;
     BCancel->setEnabled(false);
-    ShowState(LStatus, QStringLiteral("No Status"));
+    ShowState(LStatus, IdleStatusText());
     Progress->setValue(0);
     RecBut->setEnabled(true);
+    recorderStatus_.Finished();
+    ShowRecorderStatus();
     std::fprintf(stderr, "tolm-capture: Ready to record\n");
+    // What the save had to say is read before the program ends.
+    if (closeAfterSave_) errorBoxes_->WhenAllClosed([this] { close(); });
 }
 
 QRect TfrmMain::FitPreview(QSize frame, QRect box) {
@@ -215,11 +225,11 @@ QRect TfrmMain::FitPreview(QSize frame, QRect box) {
 
 void TfrmMain::ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview, bool recording) {
     if (recording) {
-        ShowState(LabelPreview, ScrCamera->Paused()
-                                    ? QStringLiteral("Paused... (Press pause key to resume)")
-                                    : QStringLiteral("Recording... (Cancel=Esc)--(Stop=Shift+Esc)--(Pause=Pause Key)"));
+        const bool trayShown = tray_->Shown();
+        ShowState(LabelPreview, QString::fromStdString(RecordingStateLine(ScrCamera->Paused(), desktop_, trayShown)));
+        FollowEngineInTray();
     } else if (preview) {
-        ShowState(LabelPreview, QStringLiteral("Preview... (Cancel=Esc)"));
+        ShowState(LabelPreview, QString::fromStdString(PreviewStateLine(desktop_)));
     } else {
         ShowState(LabelPreview, QStringLiteral("Preview Off..."));
         ImagePreview->setGeometry(kPreviewHome);
@@ -283,7 +293,7 @@ bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
     const auto finish = [this] {
         FCancelSave = false;
         BCancel->setEnabled(false);
-        ShowState(LStatus, QStringLiteral("No Status"));
+        ShowState(LStatus, IdleStatusText());
         Progress->setValue(0);
         FCanClose = true;
     };
@@ -296,7 +306,12 @@ bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
         ShowState(LStatus, statusCaption);
     }
     Progress->setValue(std::clamp(percent, 0, 100));
+    recorderStatus_.Saving(percent, statusCaption.toStdString());
+    // The save's last word stays on show, with the file, until the next recording.
+    if (percent == 100 && statusCaption == QStringLiteral("Saving Success..."))
+        recorderStatus_.Saved(Globals().OutputFile());
     if (percent == 100) finish();
+    ShowRecorderStatus();
     return true;
 }
 
@@ -311,13 +326,7 @@ void TfrmMain::ScrCameraOverlay(Bitmap& frame) {
 void TfrmMain::ScrCameraError(const QString& errorMessage) {
     std::fprintf(stderr, "tolm-capture: Error: %s\n", errorMessage.toLocal8Bit().constData());
     // Not waited for: the engine goes on (and may report more) while the box is up.
-    auto* box =
-        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage, QMessageBox::Ok, DialogOwner(this));
-    box->setObjectName(QStringLiteral("ErrorBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    KeepInSight(box);
-    box->show();
+    errorBoxes_->Show(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage);
 }
 
 }  // namespace tolm

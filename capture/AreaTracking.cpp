@@ -45,8 +45,14 @@ void TScreenCamera::AreaTimerTick() {
             SetFullScreenArea();
         } else if (pickFreeHandPending_ || pickObjectPending_) {
             areaTimer_->SetEnabled(false);
+            // A cancel inside the picker clears the pending start itself; it is read before.
+            const bool starting = Globals().StartPending;
             const bool picked = pickFreeHandPending_ ? PickFreeHandArea() : PickObjectArea();
-            if (!picked) Globals().StartPending = false;  // however the picker was left, the start is abandoned
+            if (!picked) {
+                Globals().StartPending = false;  // however the picker was left, the start is abandoned
+                // and the window minimised for it comes back, or the program would seem gone.
+                if (starting) RestoreAfterFailedStart();
+            }
             SyncHotKeys();
             if (!picked) return;
             areaTimer_->SetEnabled(true);
@@ -153,6 +159,8 @@ bool TScreenCamera::FinishPick(const Rect& picked) {
 bool TScreenCamera::PickFreeHandArea() {
     const Rect desktop = services_.screen.VirtualDesktop();
     Bitmap still;
+    // Not a ghost of the window minimised for the recording in it.
+    services_.host.FinishMinimizing();
     // The picture starts at the desktop's origin (0, 0), as the picker's window does.
     services_.screen.Grab(Rect{0, 0, desktop.width, desktop.height}, still);
     TFreeHandWindow picker(Size{desktop.width, desktop.height});

@@ -47,6 +47,9 @@ class ScreenSource {
 
     // False when the cursor cannot be queried; a hidden cursor is a successful query with visible false.
     virtual bool QueryCursor(CursorImage& cursor) = 0;
+    // Whether QueryCursor can ever say where the pointer is: a desktop that paints the pointer into the picture
+    // itself keeps that to itself.
+    virtual bool TellsPointerPosition() const { return true; }
 
     // Monitor rectangles in the platform's order, the primary monitor first. Never empty: a display without
     // monitor information reports its whole screen as one monitor.

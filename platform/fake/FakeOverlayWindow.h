@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,9 +66,12 @@ class FakeWindowLocator final : public WindowLocator {
         return false;
     }
 
+    bool ShowsOnScreen(std::uint64_t window) override { return shows && shows(window); }
+
     Point pointer;
     std::vector<Rect> windows;
     std::uint64_t lastIgnored = 0;
+    std::function<bool(std::uint64_t window)> shows;
 };
 
 }  // namespace tolm

@@ -24,6 +24,7 @@ class FakeScreen final : public ScreenSource {
     std::vector<Rect> Monitors() override;
     Rect VirtualDesktop() override;
     std::string LastError() const override;
+    bool TellsPointerPosition() const override { return tellsPointer_; }
 
     void SetMonitors(std::vector<Rect> monitors);
     void FillRect(const Rect& area, std::uint32_t rgb);
@@ -32,6 +33,8 @@ class FakeScreen final : public ScreenSource {
     void SetAlwaysChanging(bool value);
     // While set, grabs fail as on a desktop that has sent no picture yet; its first picture changes everything.
     void SetAwaitingFirstPicture(bool value);
+    // A desktop that paints the pointer in itself and says nowhere where it is.
+    void SetTellsPointerPosition(bool value) { tellsPointer_ = value; }
     // After this, grabs and cursor queries fail as after a lost display connection.
     void Disconnect();
     int GrabCount() const;
@@ -64,6 +67,7 @@ class FakeScreen final : public ScreenSource {
     bool alwaysChanging_ = false;
     std::vector<Rect> changed_;
     std::function<void(int)> grabHook_;
+    bool tellsPointer_ = true;
 };
 
 }  // namespace tolm

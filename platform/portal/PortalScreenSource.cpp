@@ -64,6 +64,8 @@ class PortalScreenSource final : public ScreenSource {
         return store_.Cut(area, origin_, dst, kFirstPictureWait, problem) || Fail(std::move(problem));
     }
 
+    bool TellsPointerPosition() const override { return pointerMetadata_; }
+
     bool QueryCursor(CursorImage& cursor) override {
         // Without metadata the desktop painted the pointer into the picture or left it out, and where it is stays
         // unknown: a failed query, so an area that follows the mouse stays put rather than jump to a corner.

@@ -40,11 +40,11 @@ void GuiTest::TearDown() {
     }
 }
 
-bool GuiTest::StartWindowManager() {
+bool GuiTest::StartWindowManager(bool animateIconify) {
     // Without the iconify animation a restored window takes clicks as soon as it is shown again.
     const std::string config = folder_.Path("openbox.xml");
-    std::ofstream(config) << "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">"
-                             "<theme><animateIconify>no</animateIconify></theme></openbox_config>\n";
+    std::ofstream(config) << "<openbox_config xmlns=\"http://openbox.org/3.4/rc\"><theme><animateIconify>"
+                          << (animateIconify ? "yes" : "no") << "</animateIconify></theme></openbox_config>\n";
     windowManager_ = ::fork();
     if (windowManager_ == 0) {
         std::freopen("/dev/null", "w", stdout);

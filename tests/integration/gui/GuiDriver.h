@@ -56,8 +56,9 @@ class GuiTest : public ::testing::Test {
 
     // Shell under the name the tests use: gtest's own Test::Run would hide a free Run.
     static std::string Run(const std::string& command) { return Shell(command); }
-    // Runs a window manager on the display until the test ends; false when none could be started.
-    bool StartWindowManager();
+    // Runs a window manager on the display until the test ends; false when none could be started. Without the
+    // animation of a minimise unless asked for.
+    bool StartWindowManager(bool animateIconify = false);
 
     // Chooses the region list's item `index` (0-based of five); 3 is "Region stable - set values by user", 4 the
     // full screen.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardItemModel>
 #include <QTimer>
 
 #include <cstdlib>
@@ -30,6 +32,7 @@
 #include "app/QtMainThread.h"
 #include "app/SettingsFile.h"
 #include "capture/CaptureGlobals.h"
+#include "platform/fake/FakeHotKeys.h"
 #include "unit/FakeServices.h"
 
 namespace tolm {
@@ -41,7 +44,7 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
     void SetUp() override {
         folder = FreshEngineFolder("tolm-main-");
         screen.SetAlwaysChanging(true);  // every position is grabbed, as on a busy screen
-        window = std::make_unique<TfrmMain>(Services());
+        window = std::make_unique<TfrmMain>(DesktopServices());
         CloseBoxes();  // a missing settings file beside the test program is reported at creation
     }
 
@@ -49,6 +52,13 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
         window.reset();
         CloseBoxes();
         std::filesystem::remove_all(folder);
+    }
+
+    // An X desktop's: the recorder's keys reach it.
+    virtual EngineServices DesktopServices() {
+        EngineServices services = Services();
+        services.hotKeys = &keys;
+        return services;
     }
 
     template <typename W>
@@ -133,8 +143,28 @@ class MainWindowTest : public ::testing::Test, protected FakeServices<QtMainThre
             .toStdString();
     }
 
+    // Records into `name` in the test's folder with the fake compressors, which need no settling then; its path.
+    std::string StartRecording(const char* name) {
+        Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(0);
+        const std::string output = folder + "/" + name;
+        Edit("EditOutputDir")->setText(QString::fromStdString(output));
+        Button("RecBut")->click();
+        EXPECT_TRUE(PumpUntil([this] { return Camera().Recording() && screen.GrabCount() > 2; }));
+        return output;
+    }
+
+    FakeHotKeys keys;
     std::string folder;
     std::unique_ptr<TfrmMain> window;
+};
+
+// A Wayland desktop's portal: no keys reach the recorder, no window can be picked, the pointer is not told.
+class PortalDesktopWindowTest : public MainWindowTest {
+  protected:
+    EngineServices DesktopServices() override {
+        screen.SetTellsPointerPosition(false);
+        return Services();
+    }
 };
 
 TEST_F(MainWindowTest, FirstShowAppliesTheWholeConfiguration) {
@@ -516,32 +546,23 @@ TEST_F(MainWindowTest, SaveProgressCanBeCancelledAndHoldsTheClose) {
     EXPECT_TRUE(window->close());
 }
 
-TEST_F(MainWindowTest, ExitDuringRecordingWaitsForTheSave) {
+TEST_F(MainWindowTest, ExitDuringRecordingSavesAndThenCloses) {
     window->show();
     Button("StopBut")->click();  // idle: nothing happens
     Button("PauseBut")->click();
     EXPECT_FALSE(Camera().Recording());
-    Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(0);  // the fake compressors need no settling then
-    const std::string output = folder + "/exit.avi";
-    Edit("EditOutputDir")->setText(QString::fromStdString(output));
-    Button("RecBut")->click();
+    const std::string output = StartRecording("exit.avi");
     EXPECT_FALSE(Button("RecBut")->isEnabled());  // from the click until the worker has finished
-    ASSERT_TRUE(PumpUntil([this] { return !Find<QComboBox>("RegSelect")->isEnabled() && screen.GrabCount() > 2; }))
+    ASSERT_TRUE(PumpUntil([this] { return !Find<QComboBox>("RegSelect")->isEnabled(); }))
         << Boxes().join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(Button("StopBut")->isEnabled());
 
     Button("ExitBut")->click();
-    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isVisible());  // for the save
     ASSERT_TRUE(PumpUntil([this] { return !Camera().WorkerRunning(); }));
-    EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(std::filesystem::exists(output));
-    EXPECT_EQ(Find<QLabel>("LStatus")->text(), QStringLiteral("No Status"));
-    EXPECT_TRUE(Button("RecBut")->isEnabled());
-    EXPECT_FALSE(Button("StopBut")->isEnabled());
     EXPECT_TRUE(Boxes().isEmpty()) << Boxes().join(QLatin1Char('\n')).toStdString();
-
-    Button("ExitBut")->click();
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(PumpUntil([this] { return !window->isVisible(); }));  // and then it goes
 }
 
 TEST_F(MainWindowTest, ATimeLapseWithSoundAsksBeforeRecording) {
@@ -558,10 +579,7 @@ TEST_F(MainWindowTest, ATimeLapseWithSoundAsksBeforeRecording) {
 
 TEST_F(MainWindowTest, DestroyingTheWindowCancelsARunningRecording) {
     window->show();
-    Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(0);
-    Edit("EditOutputDir")->setText(QString::fromStdString(folder + "/cancelled.avi"));
-    Button("RecBut")->click();
-    ASSERT_TRUE(PumpUntil([this] { return screen.GrabCount() > 2; }));
+    StartRecording("cancelled.avi");
     window.reset();  // waits for the worker; a hang or a crash fails the test
     EXPECT_FALSE(std::filesystem::exists(folder + "/cancelled.avi"));
 }
@@ -579,6 +597,67 @@ TEST_F(MainWindowTest, EngineErrorsAndAnUnreadableOverlayAreShownOnce) {
     Camera().OnOverlay(Camera(), frame, 64, 48);
     EXPECT_EQ(Boxes().size(), 1);
     EXPECT_EQ(frame.PixelRGB(32, 24), 0x123456u);  // the frame goes on without the picture
+}
+
+// Over the visible window an error is modal to it and has the keyboard, so Enter closes it; the next one waits.
+TEST_F(MainWindowTest, ErrorBoxesComeOneAtATimeAndTakeTheKeyboard) {
+    window->show();
+    Camera().OnError(Camera(), "first");
+    Camera().OnError(Camera(), "second");
+    Camera().OnError(Camera(), "second");
+    ASSERT_EQ(Boxes(), QStringList{QStringLiteral("Error|first")});
+    ASSERT_TRUE(PumpUntil([] { return qobject_cast<QMessageBox*>(QApplication::activeWindow()) != nullptr; }));
+    const QWidget* box = QApplication::activeWindow();
+    EXPECT_EQ(box->parentWidget(), window.get());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    Type(QApplication::focusWidget(), Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_EQ(Boxes(), QStringList{QStringLiteral("Error|second")});
+    CloseBoxes();
+    EXPECT_TRUE(Boxes().isEmpty());
+}
+
+// The tray icon's menu drives the recording as the window's buttons do; after the save it and the window's status
+// name the file.
+TEST_F(MainWindowTest, TheTrayMenuPausesAndStopsAndThenNamesTheSavedFile) {
+    window->show();
+    const std::string output = StartRecording("tray.avi");
+    QAction* pause = Find<QAction>("TrayPause");
+    pause->trigger();
+    EXPECT_TRUE(Camera().Paused());
+    EXPECT_EQ(pause->text(), QStringLiteral("Resume"));
+    EXPECT_TRUE(Find<QAction>("TrayStatus")->text().startsWith(QStringLiteral("Paused 0 : 0 : ")));
+    Find<QAction>("TrayStop")->trigger();
+    ASSERT_TRUE(PumpUntil([this] { return !Camera().WorkerRunning(); }));
+    EXPECT_TRUE(std::filesystem::exists(output));
+    QAction* status = Find<QAction>("TrayStatus");
+    EXPECT_EQ(status->text(), QStringLiteral("Saved: tray.avi (open its folder)"));
+    EXPECT_TRUE(status->isEnabled());
+    EXPECT_FALSE(Find<QAction>("TrayStop")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("LStatus")->text(), QStringLiteral("Saving Success... ") + QString::fromStdString(output));
+}
+
+TEST_F(PortalDesktopWindowTest, RegionChoicesThatCannotWorkAreOffAndTheFirstIsTheFullScreen) {
+    window->show();
+    const auto* items = qobject_cast<QStandardItemModel*>(Find<QComboBox>("RegSelect")->model());
+    ASSERT_NE(items, nullptr);
+    for (const int off : {0, 2}) {
+        EXPECT_FALSE(items->item(off)->isEnabled()) << off;
+        EXPECT_TRUE(items->item(off)->toolTip().startsWith(QStringLiteral("Not on this desktop"))) << off;
+    }
+    EXPECT_TRUE(items->item(1)->isEnabled());
+    EXPECT_EQ(Camera().ScreenArea().ScreenRegion(), TScreenRegion::FullScreen);
+}
+
+TEST_F(PortalDesktopWindowTest, TheStateLineNamesTheButtonsInsteadOfKeysThatDoNotReachIt) {
+    window->show();
+    QLabel* state = Find<QLabel>("LabelPreview");
+    PictureButton* preview = Button("btnPreview");
+    PressOnBackground(preview, QPoint(preview->width() / 2, preview->height() / 2));  // on
+    const QString previewLine = QStringLiteral("Preview... (End: the eye button above)");
+    EXPECT_TRUE(PumpUntil([&] { return state->text() == previewLine; })) << state->text().toStdString();
+    StartRecording("portal.avi");
+    EXPECT_TRUE(PumpUntil([state] { return state->text().startsWith(QStringLiteral("Recording...")); }));
+    EXPECT_EQ(state->text(), QStringLiteral("Recording... (Stop and Pause: the buttons above)"));
 }
 
 TEST(OverlayPicture, DrawsCentredWithoutItsLowerLeftColour) {

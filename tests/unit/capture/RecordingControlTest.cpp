@@ -133,6 +133,7 @@ TEST_F(RecordingControl, CtrlEnterBeforeTheObjectPickerFoundAWindowPicksNothing)
     camera->AreaTimerTick();
     EXPECT_FALSE(camera->Recording());
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 32, 16}));
+    EXPECT_EQ(host.restored, 1);  // the start is over: the window comes back
 }
 
 }  // namespace

@@ -317,13 +317,17 @@ TEST_F(AreaTracking, FreeHandPickStartsTheRecordingOnTheClippedArea) {
     EXPECT_TRUE(loop.RunUntil([this] { return !camera->WorkerRunning(); }, 20s));
 }
 
-TEST_F(AreaTracking, CancelledPickAbandonsTheStart) {
+TEST_F(AreaTracking, CancelledPickAbandonsTheStartAndBringsTheWindowBack) {
+    camera->SetMinimizeAppOnStart(true);
+    camera->SetRestoreAppOnStop(false);
     camera->ScreenArea().SetScreenRegion(TScreenRegion::FreeHand);
     EXPECT_FALSE(camera->StartRecording(folder + "/never.avi"));
+    EXPECT_EQ(host.minimized, 1);
     camera->AreaTimerTick();  // the fake picker is cancelled, as by its own Escape
     EXPECT_FALSE(camera->Recording());
     EXPECT_FALSE(Globals().StartPending);  // no later pick starts a recording
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 300, 300}));
+    EXPECT_EQ(host.restored, 1);
 }
 
 }  // namespace
