@@ -14,6 +14,7 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     const std::string tempVideo = Globals().TempVideoFile();
     if (tempVideo.empty()) return fail(Globals().TempFolderError(), AVIERR_FILEOPEN);
     if (!DeleteTempFile(tempVideo)) return fail("Can not delete video temp file.", 1);
+    WriteRecordingNote();
 
     AviResult r = services_.avi.OpenFile(tempVideo, AviOpenMode::create, session.file);
     if (r != AVIERR_OK) return fail("Error on create AVI file.", r);

@@ -65,6 +65,7 @@ void TScreenCamera::Execute() {
     if (!saveFailed_ || !KeepTempFilesForRecovery()) {
         DeleteTempFile(Globals().TempVideoFile());
         DeleteTempFile(Globals().TempAudioFile());
+        RemoveFile(Globals().TempNoteFile());
     }
     workerThreadId_ = 0;
     std::weak_ptr<int> alive = lifeToken_;

@@ -19,6 +19,7 @@
 #include "capture/EngineServices.h"
 #include "capture/FrameScratch.h"
 #include "capture/RecordingFlags.h"
+#include "capture/RecordingNote.h"
 #include "capture/RecordingSession.h"
 #include "capture/RecordingStatistics.h"
 #include "capture/ScreenArea.h"
@@ -249,17 +250,26 @@ class TScreenCamera {
     struct LeftoverRecording {
         std::string videoFile;  // empty: only the sound is left
         std::string audioFile;  // empty: no sound
+        std::string noteFile;   // empty: a recording of an earlier version, which wrote none
+        std::optional<RecordingNote> note;
         std::uint64_t bytes = 0;
         double seconds = -1;    // the picture's length, else the sound's; -1 when neither can be read
         std::int64_t time = 0;  // last written, seconds since the epoch
+        bool readable = false;  // a part holds a whole frame or sample
         // "12.3 MB, about 42 s, with sound, last written 2024-05-01 14:03"
         std::string Description() const;
+        // The picture's and the sound's files that are there, and "A and B" of them.
+        std::vector<std::string> Files() const;
+        std::string Where() const;
     };
-    // Every interrupted recording in the temporary folder, newest first; never this engine's own.
+    // Every interrupted recording in the temporary folder, newest first; never this engine's own. The folders of
+    // further recorders that ended without cleaning up (killed) are looked at too.
     std::vector<LeftoverRecording> LeftoverRecordings();
-    // Saves one into `outputFile` (replacing it), picture and sound joined as they were recorded, and deletes
-    // its files once saved; a part that cannot be read is left out, kept and reported. False, with the reason
-    // reported and every file kept, when nothing was saved; Globals().SaveSucceeded tells the same.
+    // Saves one into `outputFile` (replacing it) and deletes its files once saved: picture and sound joined as
+    // they were recorded or, where its note says so, as the save after the recording would have made them (the
+    // sound cut to the picture, a recording to compress afterwards compressed). A part that cannot be read is
+    // left out, kept and reported. False, with the reason reported and every file kept, when nothing was saved;
+    // Globals().SaveSucceeded tells the same.
     bool RecoverLeftover(const LeftoverRecording& leftover, const std::string& outputFile);
     // Deletes its files as the clean-up after a recording does; true when they are gone.
     bool DiscardLeftover(const LeftoverRecording& leftover);
@@ -279,6 +289,13 @@ class TScreenCamera {
     // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
     // the user where they are. False when there was nothing to keep.
     bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
+    // Renames the temporary files and their note out of the way of the next recording ("unsaved-<time>-...");
+    // what was kept, nothing when there was nothing to keep.
+    LeftoverRecording PutTempFilesAside();
+    // The note beside the temporary files of the recording about to start.
+    void WriteRecordingNote();
+    // Size, length, time and readability of the files of one, read from disk.
+    void Measure(LeftoverRecording& leftover);
     // Joins the temporary streams into the output file (the save of a recording ended for saving);
     // `tempFileWhole`: the temporary video file was finished without fault.
     void SaveRecording(bool tempFileWhole);

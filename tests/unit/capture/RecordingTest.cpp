@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "CameraFixture.h"
+#include "capture/CaptureGlobals.h"
 #include "platform/Files.h"
 
 namespace tolm {
@@ -304,10 +305,13 @@ class FailedSave : public Recording {
         ASSERT_TRUE(camera->StartRecording(output));
         ASSERT_TRUE(WaitForWorker());
     }
+    // The recording's files put aside, without the note that goes with them.
     std::vector<std::string> Unsaved() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(FolderOf(Globals().TempVideoFile())))
-            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) names.push_back(entry.path().string());
+        for (const auto& entry : std::filesystem::directory_iterator(FolderOf(Globals().TempVideoFile()))) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) names.push_back(entry.path().string());
+        }
         return names;
     }
 };
