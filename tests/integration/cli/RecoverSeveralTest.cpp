@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -78,6 +79,18 @@ TEST_F(RecoverSeveral, ASecondRecorderKilledBesideARunningOneIsRecoveredWhileItR
     EXPECT_NE(Recover(folder.Path("none.avi"), 1).find("Nothing to recover."), std::string::npos);
     for (const auto& entry : std::filesystem::directory_iterator(LeftoverFolder()))
         EXPECT_EQ(entry.path().filename().string().rfind("instance-", 0), std::string::npos) << entry.path();
+}
+
+// One that cannot be read is named and kept, and the next one saved, at every run.
+TEST_F(RecoverSeveral, AnUnreadableNewestIsKeptAndTheOlderOneSaved) {
+    RecordAndKill("0,0,320,240", 2s, folder.Path("killed.txt"));
+    const std::string broken = LeftoverFolder() + "/unsaved-20990101-000000-tmpVideoStream.avi";
+    std::ofstream(broken) << std::string(4096, 'x');
+    std::filesystem::last_write_time(broken, std::filesystem::file_time_type::clock::now() + 1min);  // the newest
+    const std::string log = Recover(folder.Path("older.avi"), 0);
+    EXPECT_NE(log.find("cannot be read; it is kept in " + broken), std::string::npos) << log;
+    EXPECT_EQ(ProbeStream(folder.Path("older.avi"), 0).at("width"), "320");
+    EXPECT_TRUE(std::filesystem::exists(broken));
 }
 
 }  // namespace
