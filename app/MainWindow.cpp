@@ -57,6 +57,7 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
 TfrmMain::~TfrmMain() {
     closing_ = true;
     WaitForWorker();
+    DiscardCancelledRecording();
     // Engine events from here on see closing_ and leave the widgets alone.
     ScrCamera.reset();
 }

@@ -161,6 +161,11 @@ class TfrmMain : public QMainWindow {
     // The save of RecoverLeftover run beside the window's loop, the controls that start a recording held; whether
     // it saved.
     bool SaveLeftover(const TScreenCamera::LeftoverRecording& leftover, const std::string& output);
+    // A recording ended by the Escape key is kept until the next recording starts or the program ends; the status
+    // line offers its save meanwhile.
+    void OfferCancelledRecording();
+    void SaveCancelledRecording();
+    void DiscardCancelledRecording();
 
     MainThread& mainThread_;
     std::unique_ptr<TScreenCamera> ScrCamera;

@@ -59,6 +59,7 @@ void TfrmMain::BindEngineEvents() {
     c.OnSaving = progress;
     c.OnDeleting = progress;
     c.OnOverlay = [this](TScreenCamera&, Bitmap& frame, int, int) { ScrCameraOverlay(frame); };
+    connect(LStatus, &QLabel::linkActivated, this, [this] { Guarded([this] { SaveCancelledRecording(); }); });
 }
 
 void TfrmMain::OnWindowThread(std::function<void()> fn) {
@@ -91,7 +92,7 @@ bool TfrmMain::AnswerSaveReport(int percent, const std::string& caption) {
 
 void TfrmMain::WaitForWorker() {
     if (!ScrCamera->WorkerRunning()) return;
-    if (ScrCamera->Recording()) ScrCamera->HotKeyPressed(HotKey::Escape);
+    if (ScrCamera->Recording()) ScrCamera->CancelRecording();
     // The worker's last reports and its end are served from here; a stopped main thread returns at once and
     // the engine's destructor then joins the worker.
     mainThread_.RunModal([this] { return !ScrCamera->WorkerRunning(); });
@@ -102,6 +103,7 @@ void TfrmMain::RecButClick() {
     if (file.isEmpty()) return;
     overlay_.RearmReport();
     FCancelSave = false;  // a cancel meant for an earlier save must not end this one
+    DiscardCancelledRecording();
     // Until the worker has finished, save included, the next recording cannot start.
     if (ScrCamera->StartRecording(file.toStdString())) RecBut->setEnabled(false);
 }
@@ -165,6 +167,7 @@ void TfrmMain::ScrCameraFinished() {
     ShowState(LStatus, QStringLiteral("No Status"));
     Progress->setValue(0);
     RecBut->setEnabled(true);
+    OfferCancelledRecording();
     std::fprintf(stderr, "tolm-capture: Ready to record\n");
 }
 

@@ -1,8 +1,11 @@
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 
 #include <atomic>
+#include <cstdio>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "app/MainWindow.h"
@@ -76,6 +79,34 @@ bool TfrmMain::SaveLeftover(const TScreenCamera::LeftoverRecording& leftover, co
     saver.join();
     for (QWidget* w : held) w->setEnabled(true);
     return saved;
+}
+
+void TfrmMain::OfferCancelledRecording() {
+    if (!ScrCamera->CancelledRecording()) return;
+    LStatus->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    LStatus->setText(
+        QStringLiteral("Recording cancelled \u2014 <a href=\"save\" style=\"color: #8fd3ff;\">Save it "
+                       "anyway</a>"));
+    std::fprintf(stderr, "tolm-capture: Recording cancelled \u2014 Save it anyway\n");
+}
+
+void TfrmMain::SaveCancelledRecording() {
+    if (ScrCamera->WorkerRunning()) return;
+    const std::optional<TScreenCamera::LeftoverRecording> kept = ScrCamera->TakeCancelledRecording();
+    ShowState(LStatus, QStringLiteral("No Status"));
+    if (!kept) return;
+    // The save the recording would have had, into its own output file; one that fails leaves it an interrupted
+    // recording, offered at the next start.
+    const std::string output =
+        kept->note && !kept->note->outputFile.empty() ? kept->note->outputFile : EditOutputDir->text().toStdString();
+    SaveLeftover(*kept, output);
+}
+
+void TfrmMain::DiscardCancelledRecording() {
+    if (const std::optional<TScreenCamera::LeftoverRecording> kept = ScrCamera->TakeCancelledRecording()) {
+        ScrCamera->DiscardLeftover(*kept);
+        if (!closing_) ShowState(LStatus, QStringLiteral("No Status"));
+    }
 }
 
 }  // namespace tolm

@@ -199,6 +199,8 @@ RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const Capt
     } else if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && session.framesWritten > 0) {
         // A stop that came before the first frame leaves nothing worth a file.
         SaveRecording(!session.writeFailed);
+    } else if (cancelledByEscape_ && session.framesWritten > 0) {
+        keepCancelled_ = true;
     }
     return RecordingResult(session);
 }

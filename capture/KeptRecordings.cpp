@@ -75,4 +75,24 @@ bool TScreenCamera::KeepTempFilesForRecovery(const std::string& reason) {
     return true;
 }
 
+bool TScreenCamera::KeepCancelledRecording() {
+    LeftoverRecording kept = PutTempFilesAside();
+    if (kept.Files().empty()) return false;
+    Measure(kept);
+    cancelled_ = std::move(kept);
+    return true;
+}
+
+std::optional<TScreenCamera::LeftoverRecording> TScreenCamera::CancelledRecording() const {
+    if (workerRunning_) return std::nullopt;
+    return cancelled_;
+}
+
+std::optional<TScreenCamera::LeftoverRecording> TScreenCamera::TakeCancelledRecording() {
+    if (workerRunning_) return std::nullopt;
+    std::optional<LeftoverRecording> taken = std::move(cancelled_);
+    cancelled_.reset();
+    return taken;
+}
+
 }  // namespace tolm

@@ -46,6 +46,7 @@ void TScreenCamera::Execute() {
     SetThreadPriority(workerThreadId_, videoPriority_);
     Globals().SaveSucceeded = false;
     saveFailed_ = false;
+    keepCancelled_ = false;
     const std::string output = Globals().OutputFile();
     const std::string folder = FolderOf(output);
     const bool folderExists = !folder.empty() && DirectoryExists(folder);
@@ -62,7 +63,8 @@ void TScreenCamera::Execute() {
             camera->OnError(*camera, "Not exist file path.");
         RestoreAfterFailedStart();
     }
-    if (!saveFailed_ || !KeepTempFilesForRecovery()) {
+    const bool kept = keepCancelled_ ? KeepCancelledRecording() : saveFailed_ && KeepTempFilesForRecovery();
+    if (!kept) {
         DeleteTempFile(Globals().TempVideoFile());
         DeleteTempFile(Globals().TempAudioFile());
         RemoveFile(Globals().TempNoteFile());

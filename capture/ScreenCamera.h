@@ -246,7 +246,7 @@ class TScreenCamera {
 
     // --- Interrupted recordings (main thread) ---------------------------------------------------------------
     // What an interrupted recording left in the temporary folder: the files of a killed recorder, or a pair put
-    // aside ("unsaved-...") after a failed save. Either file may be missing.
+    // aside ("unsaved-...") after a failed save or a cancel by the Escape key. Either file may be missing.
     struct LeftoverRecording {
         std::string videoFile;  // empty: only the sound is left
         std::string audioFile;  // empty: no sound
@@ -273,6 +273,15 @@ class TScreenCamera {
     bool RecoverLeftover(const LeftoverRecording& leftover, const std::string& outputFile);
     // Deletes its files as the clean-up after a recording does; true when they are gone.
     bool DiscardLeftover(const LeftoverRecording& leftover);
+    // The Escape key ends a recording without a save, but any program's user may press it (to close a menu of
+    // the program being recorded): the recording is put aside as an interrupted one instead of deleted. This is
+    // it, until another recording starts or the host takes it to save or discard. Main thread, while no worker
+    // runs.
+    std::optional<LeftoverRecording> CancelledRecording() const;
+    std::optional<LeftoverRecording> TakeCancelledRecording();
+    // A cancel that only this program's own user can have given (tolm-record's second Ctrl+C): as the Escape
+    // key, but what was recorded is deleted.
+    void CancelRecording();
 
   private:
     // Tests drive the worker's steps directly.
@@ -292,6 +301,8 @@ class TScreenCamera {
     // Renames the temporary files and their note out of the way of the next recording ("unsaved-<time>-...");
     // what was kept, nothing when there was nothing to keep.
     LeftoverRecording PutTempFilesAside();
+    // After a recording ended by the Escape key: its files put aside, as CancelledRecording tells.
+    bool KeepCancelledRecording();
     // The note beside the temporary files of the recording about to start.
     void WriteRecordingNote();
     // Size, length, time and readability of the files of one, read from disk.
@@ -309,6 +320,8 @@ class TScreenCamera {
     void SyncHotKeys();
     // Ends a recording from a stop or cancel key; a question still open about its start is answered no.
     void EndRecordingByKey();
+    // The Escape key's work; `keep`: what was recorded is put aside rather than deleted.
+    void Cancel(bool keep);
     // A start that never came to record: the window the start minimised comes back.
     void RestoreAfterFailedStart();
     // The worker's recording was ended by the user's stop or cancel (a key, possibly while a question was open).
@@ -438,6 +451,11 @@ class TScreenCamera {
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
     std::atomic<bool> saveFailed_{false};  // the last save did not make the output: the recording is kept
+    // The running recording was ended by the Escape key, and (once it has ended) recorded frames to keep.
+    std::atomic<bool> cancelledByEscape_{false};
+    std::atomic<bool> keepCancelled_{false};
+    // Written by the worker before its end is posted; read and cleared on the main thread while none runs.
+    std::optional<LeftoverRecording> cancelled_;
     // Set once this engine has started a recording: only then are the temporary files its own to delete.
     std::atomic<bool> recordedHere_{false};
 

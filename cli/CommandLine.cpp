@@ -104,8 +104,9 @@ std::string DefaultCodecFor(const std::string& outputFile) {
 const char* UsageText() {
     return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
-           "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, or\n"
-           "                                                   not saved); run it again for each older one\n"
+           "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, not\n"
+           "                                                   saved, or cancelled with Esc); run it again for\n"
+           "                                                   each older one\n"
            "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs | --list-monitors\n"
            "                   [options]\n"
            "An OUTPUT ending in .mp4 or .mkv is saved as MP4 or Matroska, to share, instead of AVI: MP4 takes\n"

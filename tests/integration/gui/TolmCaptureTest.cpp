@@ -55,7 +55,7 @@ TEST_F(TolmCapture, RecordButtonThenStopButtonSavesThreeSecondsAndASecondCopyIsR
     ::kill(pid, SIGTERM);
 }
 
-TEST_F(TolmCapture, EscapeDuringARecordingLeavesNoFile) {
+TEST_F(TolmCapture, EscapeDuringARecordingLeavesNoFileButOffersItsSave) {
     const std::string log = folder_.Path("log.txt");
     const std::string window = StartAndShow(log);
     ChooseRegionSetByUser(window);
@@ -63,6 +63,7 @@ TEST_F(TolmCapture, EscapeDuringARecordingLeavesNoFile) {
     std::this_thread::sleep_for(1s);
     Keys("Escape");
     ASSERT_TRUE(WaitForText(log, "Preview Off...", 30s)) << Slurp(log);
+    EXPECT_TRUE(WaitForText(log, "tolm-capture: Recording cancelled \u2014 Save it anyway", 30s)) << Slurp(log);
     std::this_thread::sleep_for(1s);
     EXPECT_FALSE(fs::exists(DefaultOutput()));
 }

@@ -149,13 +149,32 @@ TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
     EXPECT_EQ(samples.at(1).bytes.at(0), 0xA9);  // inverted
 }
 
-TEST_F(Recording, EscapeLeavesNoOutputAndDeletesTheTemporaryFile) {
+// Escape may have been meant for another program: no save, but what was recorded is put aside with its note.
+TEST_F(Recording, EscapeLeavesNoOutputAndKeepsTheRecordingAside) {
     ScriptPasses({20}, TStopReason::Cancel);
     ASSERT_TRUE(camera->StartRecording(output));
     ASSERT_TRUE(WaitForWorker());
-    EXPECT_EQ(avi.File(output), nullptr);
     EXPECT_FALSE(FileExists(output));
     EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    const std::optional<TScreenCamera::LeftoverRecording> kept = camera->CancelledRecording();
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_TRUE(FileExists(kept->videoFile));
+    ASSERT_TRUE(kept->note.has_value());
+    EXPECT_EQ(kept->note->outputFile, output);
+    EXPECT_EQ(camera->LeftoverRecordings().size(), 1u);
+}
+
+TEST_F(Recording, ACancelOnlyThisProgramCanGiveDeletesTheRecording) {
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 4) BetweenGrabs([this] { camera->CancelRecording(); });
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_FALSE(FileExists(output));
+    EXPECT_FALSE(camera->CancelledRecording().has_value());
+    EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    EXPECT_FALSE(FileExists(Globals().TempNoteFile()));
+    EXPECT_TRUE(camera->LeftoverRecordings().empty());
 }
 
 TEST_F(Recording, CtrlEnterSavesOnlyAfterASaveRequest) {
