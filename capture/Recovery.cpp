@@ -102,6 +102,32 @@ void CutSoundToPicture(std::vector<std::shared_ptr<AviStream>>& streams, int msp
         streams.back() = std::make_shared<CutStream>(streams.back(), static_cast<std::uint32_t>(blocks));
 }
 
+// The parts of a recording, read: each part that can be read is saved; a part that cannot stays where it is, so
+// nothing is lost that a better tool might still read.
+struct Parts {
+    std::vector<std::shared_ptr<AviStream>> streams;
+    std::vector<std::string> saved;       // their files
+    std::vector<std::string> unreadable;  // the files of the others
+    std::string reason;                   // why the first of those cannot be read
+};
+
+Parts ReadParts(AviLibrary& avi, const std::vector<std::string>& files) {
+    Parts parts;
+    for (const std::string& f : files) {
+        std::shared_ptr<AviStream> stream;
+        const AviResult r = OpenFirstStream(avi, f, stream);
+        if (r == AVIERR_OK && stream->Info().dwLength > 0) {
+            parts.streams.push_back(stream);
+            parts.saved.push_back(f);
+            continue;
+        }
+        parts.unreadable.push_back(f);
+        if (parts.reason.empty())
+            parts.reason = r != AVIERR_OK ? OpenErrorText(r) : "It holds no whole frame or sample.";
+    }
+    return parts;
+}
+
 }  // namespace
 
 std::string TScreenCamera::LeftoverRecording::Description() const {
@@ -255,23 +281,8 @@ bool TScreenCamera::RecoverLeftover(const LeftoverRecording& leftover, const std
         }
     }
 
-    // Each part that can be read is saved; a part that cannot stays where it is, so nothing is lost that a
-    // better tool might still read.
-    std::vector<std::shared_ptr<AviStream>> streams;
-    std::vector<std::string> saved;
-    std::vector<std::string> unreadable;
-    std::string reason;
-    for (const std::string& f : files) {
-        std::shared_ptr<AviStream> stream;
-        const AviResult r = OpenFirstStream(services_.avi, f, stream);
-        if (r == AVIERR_OK && stream->Info().dwLength > 0) {
-            streams.push_back(stream);
-            saved.push_back(f);
-            continue;
-        }
-        unreadable.push_back(f);
-        if (reason.empty()) reason = r != AVIERR_OK ? OpenErrorText(r) : "It holds no whole frame or sample.";
-    }
+    Parts parts = ReadParts(services_.avi, files);
+    auto& [streams, saved, unreadable, reason] = parts;
     if (streams.empty()) {
         ReportError("The interrupted recording cannot be read: " + reason + " Nothing was saved; it is kept in " +
                     where + ".");
