@@ -66,6 +66,7 @@ TfrmMain::~TfrmMain() {
     }
     closing_ = true;
     WaitForWorker();
+    DiscardCancelledRecording();
     // Engine events from here on see closing_ and leave the widgets alone.
     ScrCamera.reset();
 }

@@ -210,8 +210,17 @@ class TfrmMain : public QMainWindow {
     // --- Interrupted recordings (MainWindowRecovery.cpp) ---
     // Once the window is up: one question per recording an earlier run left, saved or deleted by the answer.
     void OfferLeftoverRecordings();
-    // Saves it beside the output file with the usual progress, the window kept alive meanwhile.
+    // Saves it beside the file it was meant for (else the output file) under a name of its own, says where, with
+    // the usual progress, the window kept alive meanwhile.
     void RecoverIntoOutputFolder(const TScreenCamera::LeftoverRecording& leftover);
+    // The save of RecoverLeftover run beside the window's loop, the controls that start a recording held; whether
+    // it saved.
+    bool SaveLeftover(const TScreenCamera::LeftoverRecording& leftover, const std::string& output);
+    // A recording ended by the Escape key is kept until the next recording starts or the program ends; the status
+    // line offers its save meanwhile.
+    void OfferCancelledRecording();
+    void SaveCancelledRecording();
+    void DiscardCancelledRecording();
 
     MainThread& mainThread_;
     std::unique_ptr<TScreenCamera> ScrCamera;

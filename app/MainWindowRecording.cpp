@@ -73,6 +73,7 @@ void TfrmMain::BindEngineEvents() {
     c.OnSaving = progress;
     c.OnDeleting = progress;
     c.OnOverlay = [this](TScreenCamera&, Bitmap& frame, int, int) { ScrCameraOverlay(frame); };
+    connect(LStatus, &QLabel::linkActivated, this, [this] { Guarded([this] { SaveCancelledRecording(); }); });
 }
 
 void TfrmMain::OnWindowThread(std::function<void()> fn) {
@@ -105,7 +106,7 @@ bool TfrmMain::AnswerSaveReport(int percent, const std::string& caption) {
 
 void TfrmMain::WaitForWorker() {
     if (!ScrCamera->WorkerRunning()) return;
-    if (ScrCamera->Recording()) ScrCamera->HotKeyPressed(HotKey::Escape);
+    if (ScrCamera->Recording()) ScrCamera->CancelRecording();
     // The worker's last reports and its end are served from here; a stopped main thread returns at once and
     // the engine's destructor then joins the worker.
     mainThread_.RunModal([this] { return !ScrCamera->WorkerRunning(); });
@@ -117,6 +118,7 @@ void TfrmMain::RecButClick() {
     overlay_.RearmReport();
     FCancelSave = false;  // a cancel meant for an earlier save must not end this one
     if (!TypedSizesAccepted() || !SoundSpeedAccepted(*ScrCamera, host_)) return;
+    DiscardCancelledRecording();
     // Until the worker has finished, save included, the next recording cannot start.
     if (ScrCamera->StartRecording(file.toStdString())) RecBut->setEnabled(false);
 }
@@ -190,6 +192,7 @@ void TfrmMain::ScrCameraFinished() {
     RecBut->setEnabled(true);
     recorderStatus_.Finished();
     ShowRecorderStatus();
+    OfferCancelledRecording();
     std::fprintf(stderr, "tolm-capture: Ready to record\n");
     // What the save had to say is read before the program ends.
     if (closeAfterSave_) errorBoxes_->WhenAllClosed([this] { close(); });

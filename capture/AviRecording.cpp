@@ -15,6 +15,7 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     const std::string tempVideo = Globals().TempVideoFile();
     if (tempVideo.empty()) return fail(Globals().TempFolderError(), AVIERR_FILEOPEN);
     if (!DeleteTempFile(tempVideo)) return fail("Can not delete video temp file.", 1);
+    WriteRecordingNote();
 
     AviResult r = services_.avi.OpenFile(tempVideo, AviOpenMode::create, session.file);
     if (r != AVIERR_OK) return fail("Error on create AVI file.", r);
@@ -202,6 +203,8 @@ RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const Capt
     } else if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && session.framesWritten > 0) {
         // A stop that came before the first frame leaves nothing worth a file.
         SaveRecording(!session.writeFailed);
+    } else if (cancelledByEscape_ && session.framesWritten > 0) {
+        keepCancelled_ = true;
     }
     return RecordingResult(session);
 }

@@ -50,7 +50,7 @@ TScreenCamera::~TScreenCamera() {
     }
     // Files another run left (a killed recorder's) are not this engine's to delete: they wait for recovery.
     if (recordedHere_)
-        for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()})
+        for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile(), Globals().TempNoteFile()})
             if (!file.empty()) DeleteTempFile(file);
     ReleaseInstanceTempFolder(FolderOf(Globals().TempVideoFile()));
 }

@@ -196,7 +196,9 @@ std::optional<PackedDib> TScreenCamera::BitmapToDIB(const Bitmap& image, int bit
 }
 
 void TScreenCamera::PackingFailed(PackedDib::Error error) {
-    OnMainThread([this] { HotKeyPressed(HotKey::Escape); });
+    // The engine's own cancel, not the key's: whether the key would keep the recording must not depend on which
+    // thread gets there first.
+    OnMainThread([this] { CancelRecording(); });
     ReportError(PackedDib::ErrorText(error));
     Globals().StopReason = TStopReason::Cancel;
     SetRecordingFlag(false);

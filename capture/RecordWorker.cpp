@@ -54,6 +54,7 @@ void TScreenCamera::Execute() {
     Globals().SaveSucceeded = false;
     saveFailed_ = false;
     ReportPartlySavedFiles();
+    keepCancelled_ = false;
     const std::string output = Globals().OutputFile();
     const std::string folder = FolderOf(output);
     const bool folderExists = !folder.empty() && DirectoryExists(folder);
@@ -73,9 +74,11 @@ void TScreenCamera::Execute() {
         if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError) camera->OnError(*camera, text);
         RestoreAfterFailedStart();
     }
-    if (!saveFailed_ || !KeepTempFilesForRecovery()) {
+    const bool kept = keepCancelled_ ? KeepCancelledRecording() : saveFailed_ && KeepTempFilesForRecovery();
+    if (!kept) {
         DeleteTempFile(Globals().TempVideoFile());
         DeleteTempFile(Globals().TempAudioFile());
+        RemoveFile(Globals().TempNoteFile());
     }
     workerThreadId_ = 0;
     std::weak_ptr<int> alive = lifeToken_;

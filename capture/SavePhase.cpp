@@ -4,9 +4,6 @@
 #include "platform/Files.h"
 #include "platform/PartFiles.h"
 
-#include <ctime>
-#include <filesystem>
-
 namespace tolm {
 namespace {
 
@@ -131,45 +128,6 @@ bool TScreenCamera::ReportDeleting(int percent, const std::string& caption) {
     bool continueDeleting = true;
     if (camera && camera->OnDeleting) camera->OnDeleting(*camera, percent, caption, continueDeleting);
     return continueDeleting;
-}
-
-bool TScreenCamera::KeepTempFilesForRecovery(const std::string& reason) {
-    // New names, so that neither the next recording nor the engine's clean-up removes them.
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::vector<std::filesystem::path> sources;
-    for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()}) {
-        std::error_code sizeError;
-        if (file.empty() || !FileExists(file) || std::filesystem::file_size(file, sizeError) == 0) continue;
-        sources.emplace_back(file);
-    }
-    // Both files of the pair share one prefix, and a pair put aside earlier in the same second keeps its own.
-    std::string prefix;
-    for (int n = 1; prefix.empty() && n < 1000; ++n) {
-        std::string candidate = "unsaved-";
-        candidate += stamp;
-        if (n > 1) candidate.append("-").append(std::to_string(n));
-        candidate += '-';
-        bool free = true;
-        for (const std::filesystem::path& from : sources)
-            if (FileExists((from.parent_path() / (candidate + from.filename().string())).string())) free = false;
-        if (free) prefix = candidate;
-    }
-    std::vector<std::string> kept;
-    for (const std::filesystem::path& from : sources) {
-        const std::filesystem::path to = from.parent_path() / (prefix + from.filename().string());
-        std::error_code ec;
-        if (!prefix.empty()) std::filesystem::rename(from, to, ec);
-        kept.push_back(ec || prefix.empty() ? from.string() : to.string());
-    }
-    if (kept.empty()) return false;
-    std::string text = reason + "; it is kept in " + kept.front();
-    if (kept.size() > 1) text += " and " + kept.back();
-    ReportError(text + ".");
-    return true;
 }
 
 bool TScreenCamera::DeleteTempFile(const std::string& fileName) {

@@ -19,6 +19,7 @@
 #include "capture/EngineServices.h"
 #include "capture/FrameScratch.h"
 #include "capture/RecordingFlags.h"
+#include "capture/RecordingNote.h"
 #include "capture/RecordingSession.h"
 #include "capture/RecordingStatistics.h"
 #include "capture/ScreenArea.h"
@@ -248,24 +249,42 @@ class TScreenCamera {
 
     // --- Interrupted recordings (main thread) ---------------------------------------------------------------
     // What an interrupted recording left in the temporary folder: the files of a killed recorder, or a pair put
-    // aside ("unsaved-...") after a failed save. Either file may be missing.
+    // aside ("unsaved-...") after a failed save or a cancel by the Escape key. Either file may be missing.
     struct LeftoverRecording {
         std::string videoFile;  // empty: only the sound is left
         std::string audioFile;  // empty: no sound
+        std::string noteFile;   // empty: a recording of an earlier version, which wrote none
+        std::optional<RecordingNote> note;
         std::uint64_t bytes = 0;
         double seconds = -1;    // the picture's length, else the sound's; -1 when neither can be read
         std::int64_t time = 0;  // last written, seconds since the epoch
+        bool readable = false;  // a part holds a whole frame or sample
         // "12.3 MB, about 42 s, with sound, last written 2024-05-01 14:03"
         std::string Description() const;
+        // The picture's and the sound's files that are there, and "A and B" of them.
+        std::vector<std::string> Files() const;
+        std::string Where() const;
     };
-    // Every interrupted recording in the temporary folder, newest first; never this engine's own.
+    // Every interrupted recording in the temporary folder, newest first; never this engine's own. The folders of
+    // further recorders that ended without cleaning up (killed) are looked at too.
     std::vector<LeftoverRecording> LeftoverRecordings();
-    // Saves one into `outputFile` (replacing it), picture and sound joined as they were recorded, and deletes
-    // its files once saved; a part that cannot be read is left out, kept and reported. False, with the reason
-    // reported and every file kept, when nothing was saved; Globals().SaveSucceeded tells the same.
+    // Saves one into `outputFile` (replacing it) and deletes its files once saved: picture and sound joined as
+    // they were recorded or, where its note says so, as the save after the recording would have made them (the
+    // sound cut to the picture, a recording to compress afterwards compressed). A part that cannot be read is
+    // left out, kept and reported. False, with the reason reported and every file kept, when nothing was saved;
+    // Globals().SaveSucceeded tells the same.
     bool RecoverLeftover(const LeftoverRecording& leftover, const std::string& outputFile);
     // Deletes its files as the clean-up after a recording does; true when they are gone.
     bool DiscardLeftover(const LeftoverRecording& leftover);
+    // The Escape key ends a recording without a save, but any program's user may press it (to close a menu of
+    // the program being recorded): the recording is put aside as an interrupted one instead of deleted. This is
+    // it, until another recording starts or the host takes it to save or discard. Main thread, while no worker
+    // runs.
+    std::optional<LeftoverRecording> CancelledRecording() const;
+    std::optional<LeftoverRecording> TakeCancelledRecording();
+    // A cancel that only this program's own user can have given (tolm-record's second Ctrl+C): as the Escape
+    // key, but what was recorded is deleted.
+    void CancelRecording();
 
   private:
     // Tests drive the worker's steps directly.
@@ -282,6 +301,15 @@ class TScreenCamera {
     // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
     // the user where they are. False when there was nothing to keep.
     bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
+    // Renames the temporary files and their note out of the way of the next recording ("unsaved-<time>-...");
+    // what was kept, nothing when there was nothing to keep.
+    LeftoverRecording PutTempFilesAside();
+    // After a recording ended by the Escape key: its files put aside, as CancelledRecording tells.
+    bool KeepCancelledRecording();
+    // The note beside the temporary files of the recording about to start.
+    void WriteRecordingNote();
+    // Size, length, time and readability of the files of one, read from disk.
+    void Measure(LeftoverRecording& leftover);
     // Joins the temporary streams into the output file (the save of a recording ended for saving);
     // `tempFileWhole`: the temporary video file was finished without fault.
     void SaveRecording(bool tempFileWhole);
@@ -299,6 +327,8 @@ class TScreenCamera {
     void SyncHotKeys();
     // Ends a recording from a stop or cancel key; a question still open about its start is answered no.
     void EndRecordingByKey();
+    // The Escape key's work; `keep`: what was recorded is put aside rather than deleted.
+    void Cancel(bool keep);
     // A start that never came to record: the window the start minimised comes back.
     void RestoreAfterFailedStart();
     // The worker's recording was ended by the user's stop or cancel (a key, possibly while a question was open).
@@ -436,6 +466,11 @@ class TScreenCamera {
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
     std::atomic<bool> saveFailed_{false};  // the last save did not make the output: the recording is kept
+    // The running recording was ended by the Escape key, and (once it has ended) recorded frames to keep.
+    std::atomic<bool> cancelledByEscape_{false};
+    std::atomic<bool> keepCancelled_{false};
+    // Written by the worker before its end is posted; read and cleared on the main thread while none runs.
+    std::optional<LeftoverRecording> cancelled_;
     // Set once this engine has started a recording: only then are the temporary files its own to delete.
     std::atomic<bool> recordedHere_{false};
     // Part files of killed saves kept by ClearInterruptedSaves, until the first worker names them.

@@ -110,8 +110,9 @@ std::string SoundSpeedNotice(const TScreenCamera& camera) {
 const char* UsageText() {
     return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
-           "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, or\n"
-           "                                                   not saved); run it again for each older one\n"
+           "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, not\n"
+           "                                                   saved, or cancelled with Esc); run it again for\n"
+           "                                                   each older one\n"
            "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs | --list-monitors\n"
            "                   [options]\n"
            "       tolm-record --version                       prints the version and the licence\n"

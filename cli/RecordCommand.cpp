@@ -231,7 +231,14 @@ int RecordCommand(const Options& options) {
         }
         Session* s = active.load();
         if (!s) return;
-        s->Loop().Post([s, count] { s->Camera().HotKeyPressed(count == 1 ? HotKey::ShiftEscape : HotKey::Escape); });
+        // Unlike the Escape key, which may have been meant for another program, a second interrupt typed into this
+        // program's terminal means the recording is not wanted.
+        s->Loop().Post([s, count] {
+            if (count == 1)
+                s->Camera().HotKeyPressed(HotKey::ShiftEscape);
+            else
+                s->Camera().CancelRecording();
+        });
         if (count == 1) std::fprintf(stderr, "\nStopping; interrupt again to cancel without saving.\n");
     });
     watching = &watchdog.emplace();
@@ -303,6 +310,11 @@ int RecordCommand(const Options& options) {
         session->Loop().RunUntil([&] { return !camera.WorkerRunning(); }, std::chrono::hours(1));
     active = nullptr;
     status.End();
+    if (const auto kept = camera.CancelledRecording()) {
+        std::fprintf(stderr, "tolm-record: The recording was cancelled; it is kept in %s for tolm-record --recover.\n",
+                     kept->Where().c_str());
+        return 1;
+    }
     if (!Globals().SaveSucceeded) {
         // A recording refused before its start has said why already; nothing was recorded to lose.
         if (started) std::fprintf(stderr, "tolm-record: nothing was saved.\n");

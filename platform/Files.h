@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tolm {
 
@@ -25,12 +26,17 @@ bool WritePrivateFile(const std::string& file, const std::string& text, std::str
 std::string PrivateTempFolder(std::string& error);
 
 // The folder this process keeps its temporary recording files in: the private folder itself for the first
-// recorder of the user (it holds the folder's instance lock until it exits), a private subfolder of it for
-// every further recorder running at the same time, so that their files never collide.
+// recorder of the user, a private subfolder of it ("instance-<pid>") for every further recorder running at the
+// same time, so that their files never collide. Either is held by its instance lock until the process exits.
 std::string InstanceTempFolder(std::string& error);
 
-// Removes the folder if it is a per-process subfolder made by InstanceTempFolder and is empty.
+// Removes the folder if it is a per-process subfolder made by InstanceTempFolder that holds nothing but its lock.
 void ReleaseInstanceTempFolder(const std::string& folder);
+
+// The subfolders of further recorders that ended without removing theirs (killed): their instance locks are
+// free. Each is claimed for this process by its lock, as FormerTempFolder claims the former folder, so that no
+// recorder takes it meanwhile. `own` (this process's folder) is never among them.
+std::vector<std::string> AbandonedTempFolders(const std::string& own);
 
 // The folder earlier versions kept the temporary files in ($XDG_RUNTIME_DIR/tolm-screen-capture, else
 // <temp>/tolm-screen-capture-<uid>), so that what a crash left there is still found. Claimed for this process
@@ -38,8 +44,8 @@ void ReleaseInstanceTempFolder(const std::string& folder);
 // of this user, is the current folder or is held by another program.
 std::string FormerTempFolder();
 
-// Removes the former folder once it holds nothing but its lock.
-void ReleaseFormerTempFolder(const std::string& folder);
+// Removes a folder claimed by FormerTempFolder or AbandonedTempFolders once it holds nothing but its lock.
+void ReleaseClaimedTempFolder(const std::string& folder);
 
 bool FileExists(const std::string& path);
 // The size of a file in bytes; 0 when it is missing or cannot be asked.

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "platform/ffmpeg/AviMuxer.h"
-#include "platform/ffmpeg/AviReadStream.h"
 #include "platform/ffmpeg/AviWriteFile.h"
 #include "platform/ffmpeg/CompressedStream.h"
 #include "platform/ffmpeg/FrameDecoder.h"
@@ -21,7 +20,6 @@ constexpr std::int64_t kAudioRun = 1 << 16;
 
 struct Source {
     std::shared_ptr<AviStream> stream;
-    AviReadStream* chunked = nullptr;  // ours: whole runs of audio per read
     bool video = false;
     std::int64_t length = 0;
     std::int64_t next = 0;
@@ -69,7 +67,6 @@ AviResult Prepare(const std::shared_ptr<AviMuxer>& muxer, const std::shared_ptr<
                   Source& source) {
     if (!stream) return AVIERR_BADPARAM;
     source.stream = stream;
-    source.chunked = dynamic_cast<AviReadStream*>(stream.get());
     const AviStreamInfo info = stream->Info();
     const std::vector<std::uint8_t> format = stream->Format();
     if (format.empty()) return AVIERR_BADFORMAT;
@@ -110,11 +107,9 @@ AviResult Prepare(const std::shared_ptr<AviMuxer>& muxer, const std::shared_ptr<
 AviResult CopyNext(Source& source, std::vector<std::uint8_t>& data) {
     std::uint32_t flags = 0;
     std::int64_t samples = 1;
-    AviResult rc;
-    if (source.chunked)
-        rc = source.chunked->ReadChunk(source.next, source.video ? 1 : kAudioRun, data, flags, samples);
-    else
-        rc = source.stream->Read(static_cast<std::int32_t>(source.next), data, flags);
+    // Never beyond the length the stream gives: a stream may end before its file does.
+    const std::int64_t most = source.video ? 1 : std::min(kAudioRun, source.length - source.next);
+    AviResult rc = source.stream->ReadChunk(source.next, most, data, flags, samples);
     if (rc == AVIERR_NODATA) {
         source.length = source.next;  // shorter than its header said
         return AVIERR_OK;

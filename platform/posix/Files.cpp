@@ -23,6 +23,7 @@ namespace {
 constexpr const char* kFolderName = "tolm-screen-capture";
 constexpr const char* kPendingList = "pending-deletions";
 constexpr const char* kInstanceLock = "instance.lock";
+constexpr const char* kInstancePrefix = "instance-";
 
 // Serialises the pending-deletions list within this process; one process runs at a time per user.
 std::mutex& PendingMutex() {
@@ -62,31 +63,30 @@ bool CheckOwnFolder(const std::string& path, std::string& error) {
 // unless given up; the system drops them when the process ends, however it ends.
 class FolderLocks {
   public:
-    // Whether this process holds the folder's lock, taken on the first call.
+    // Whether this process holds the folder's lock, taken now if another process no longer holds it.
     bool Claim(const std::string& folder) {
         std::lock_guard lock(mutex_);
-        auto it = locks_.find(folder);
-        if (it == locks_.end()) {
-            int fd = ::open((folder + "/" + kInstanceLock).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                ::close(fd);
-                fd = -1;
-            }
-            it = locks_.emplace(folder, fd).first;
+        if (const auto it = locks_.find(folder); it != locks_.end()) return true;
+        const int fd = ::open((folder + "/" + kInstanceLock).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
         }
-        return it->second >= 0;
+        locks_.emplace(folder, fd);
+        return true;
     }
     void GiveUp(const std::string& folder) {
         std::lock_guard lock(mutex_);
         const auto it = locks_.find(folder);
         if (it == locks_.end()) return;
-        if (it->second >= 0) ::close(it->second);
+        ::close(it->second);
         locks_.erase(it);
     }
 
   private:
     std::mutex mutex_;
-    std::map<std::string, int> locks_;  // folder -> lock descriptor (-1: held by another process)
+    std::map<std::string, int> locks_;  // folder -> lock descriptor
 };
 
 FolderLocks& Locks() {
@@ -202,17 +202,38 @@ std::string InstanceTempFolder(std::string& error) {
     const std::string base = PrivateTempFolder(error);
     if (base.empty()) return {};
     if (Locks().Claim(base)) return base;
-    const std::string own = base + "/instance-" + std::to_string(::getpid());
-    if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = "Cannot create the folder " + own + ": " + std::strerror(errno);
-        return {};
+    // The folder of a killed recorder whose number this process has now may be claimed by a process looking at
+    // what it left: a name of its own then.
+    for (int n = 1; n <= 100; ++n) {
+        std::string own = base + "/" + kInstancePrefix + std::to_string(::getpid());
+        if (n > 1) own.append("-").append(std::to_string(n));
+        if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "Cannot create the folder " + own + ": " + std::strerror(errno);
+            return {};
+        }
+        if (!CheckOwnFolder(own, error)) return {};
+        if (Locks().Claim(own)) return own;
     }
-    if (!CheckOwnFolder(own, error)) return {};
-    return own;
+    error = "Cannot claim a folder of its own in " + base + ".";
+    return {};
 }
 
 void ReleaseInstanceTempFolder(const std::string& folder) {
-    if (folder.find("/instance-") != std::string::npos) ::rmdir(folder.c_str());
+    if (folder.find(std::string("/") + kInstancePrefix) != std::string::npos) ReleaseClaimedTempFolder(folder);
+}
+
+std::vector<std::string> AbandonedTempFolders(const std::string& own) {
+    std::vector<std::string> abandoned;
+    std::string problem;
+    const std::string base = PrivateTempFolder(problem);
+    if (base.empty()) return abandoned;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string folder = it->path().string();
+        if (it->path().filename().string().rfind(kInstancePrefix, 0) != 0 || folder == own) continue;
+        if (CheckOwnFolder(folder, problem) && Locks().Claim(folder)) abandoned.push_back(folder);
+    }
+    return abandoned;
 }
 
 std::string FormerTempFolder() {
@@ -222,7 +243,7 @@ std::string FormerTempFolder() {
     return Locks().Claim(former) ? former : std::string();
 }
 
-void ReleaseFormerTempFolder(const std::string& folder) {
+void ReleaseClaimedTempFolder(const std::string& folder) {
     // Anything but its lock may be part of a recording, or belong to a program of an earlier version.
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))

@@ -61,8 +61,10 @@ class OutputFaults : public TolmRecord {
     std::vector<std::string> Kept() const {
         std::vector<std::string> kept;
         std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(Leftovers(), ec))
-            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) kept.push_back(entry.path().string());
+        for (const auto& entry : std::filesystem::directory_iterator(Leftovers(), ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) kept.push_back(entry.path().string());
+        }
         return kept;
     }
     // As Spawn, with a file-size limit: past it writes fail with EFBIG instead of the signal ending the process.

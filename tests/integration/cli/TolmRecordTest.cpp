@@ -95,17 +95,6 @@ TEST_F(TolmRecord, ShiftEscapeStopsAndSaves) {
     EXPECT_GE(std::stoi(testing::ProbeStream(out, 0).at("nb_frames")), 25);
 }
 
-TEST_F(TolmRecord, EscapeCancelsAndLeavesNoFile) {
-    const std::string out = folder.Path("cancelled.avi");
-    const std::string log = folder.Path("log.txt");
-    const pid_t pid = Spawn({kBin + "/tolm-record", "--area", "0,0,320,240", "--codec", "none", out}, log);
-    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
-    std::this_thread::sleep_for(1000ms);
-    Keys("Escape");
-    EXPECT_NE(Wait(pid), 0) << Slurp(log);
-    EXPECT_FALSE(std::filesystem::exists(out));
-}
-
 TEST_F(TolmRecord, InterruptStopsAndSaves) {
     const std::string out = folder.Path("interrupted.avi");
     const std::string log = folder.Path("log.txt");

@@ -98,7 +98,7 @@ TEST_F(TolmCapture, HelpAndVersionPrintAndEnd) {
     EXPECT_NE(version.find("status 0\n"), std::string::npos) << version;
 }
 
-TEST_F(TolmCapture, EscapeDuringARecordingLeavesNoFile) {
+TEST_F(TolmCapture, EscapeDuringARecordingLeavesNoFileButOffersItsSave) {
     const std::string log = folder_.Path("log.txt");
     const std::string window = StartAndShow(log);
     ChooseRegionSetByUser(window);
@@ -106,6 +106,7 @@ TEST_F(TolmCapture, EscapeDuringARecordingLeavesNoFile) {
     std::this_thread::sleep_for(1s);
     Keys("Escape");
     ASSERT_TRUE(WaitForText(log, "Preview Off...", 30s)) << Slurp(log);
+    EXPECT_TRUE(WaitForText(log, "tolm-capture: Recording cancelled \u2014 Save it anyway", 30s)) << Slurp(log);
     std::this_thread::sleep_for(1s);
     EXPECT_FALSE(fs::exists(DefaultOutput()));
 }

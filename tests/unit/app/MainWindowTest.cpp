@@ -584,6 +584,41 @@ TEST_F(MainWindowTest, DestroyingTheWindowCancelsARunningRecording) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/cancelled.avi"));
 }
 
+// Escape closes menus of other programs too: the recording it ends stays until the next one starts, and the
+// status line offers its save meanwhile.
+TEST_F(MainWindowTest, EscapeKeepsTheRecordingWhichTheStatusOffersToSaveUntilTheNextStart) {
+    window->show();
+    Find<QComboBox>("ComboBoxRecType")->setCurrentIndex(0);
+    const std::string output = folder + "/tutorial.avi";
+    const auto recordThenEscape = [&] {
+        Edit("EditOutputDir")->setText(QString::fromStdString(output));
+        const int grabs = screen.GrabCount();
+        Button("RecBut")->click();
+        ASSERT_TRUE(PumpUntil([&] { return screen.GrabCount() > grabs + 3; }));
+        Camera().HotKeyPressed(HotKey::Escape);
+        ASSERT_TRUE(PumpUntil([this] { return !Camera().WorkerRunning(); }));
+    };
+    recordThenEscape();
+    auto* status = Find<QLabel>("LStatus");
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("Recording cancelled \u2014 ")))
+        << status->text().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(output));
+    emit status->linkActivated(QStringLiteral("save"));
+    ASSERT_NE(avi.File(output), nullptr) << Boxes().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(status->text(), QStringLiteral("No Status"));
+    EXPECT_TRUE(Camera().LeftoverRecordings().empty());
+
+    std::filesystem::remove(output);
+    recordThenEscape();
+    const std::optional<TScreenCamera::LeftoverRecording> kept = Camera().CancelledRecording();
+    ASSERT_TRUE(kept.has_value());
+    Edit("EditOutputDir")->setText(QString::fromStdString(folder + "/next.avi"));
+    Button("RecBut")->click();
+    EXPECT_FALSE(std::filesystem::exists(kept->videoFile));
+    Camera().StopRecording();
+    ASSERT_TRUE(PumpUntil([this] { return !Camera().WorkerRunning(); }));
+}
+
 TEST_F(MainWindowTest, EngineErrorsAndAnUnreadableOverlayAreShownOnce) {
     window->show();
     Camera().OnError(Camera(), "Error: user abort!");

@@ -114,8 +114,10 @@ class Faults : public CameraTest {
     }
     std::vector<std::string> Kept() const {
         std::vector<std::string> kept;
-        for (const auto& entry : std::filesystem::directory_iterator(temp))
-            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) kept.push_back(entry.path().string());
+        for (const auto& entry : std::filesystem::directory_iterator(temp)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) kept.push_back(entry.path().string());
+        }
         return kept;
     }
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "CameraFixture.h"
+#include "capture/CaptureGlobals.h"
 #include "platform/Files.h"
 
 namespace tolm {
@@ -192,13 +193,32 @@ TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
     EXPECT_EQ(samples.at(1).bytes.at(0), 0xA9);  // inverted
 }
 
-TEST_F(Recording, EscapeLeavesNoOutputAndDeletesTheTemporaryFile) {
+// Escape may have been meant for another program: no save, but what was recorded is put aside with its note.
+TEST_F(Recording, EscapeLeavesNoOutputAndKeepsTheRecordingAside) {
     ScriptPasses({20}, TStopReason::Cancel);
     ASSERT_TRUE(camera->StartRecording(output));
     ASSERT_TRUE(WaitForWorker());
-    EXPECT_EQ(avi.File(output), nullptr);
     EXPECT_FALSE(FileExists(output));
     EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    const std::optional<TScreenCamera::LeftoverRecording> kept = camera->CancelledRecording();
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_TRUE(FileExists(kept->videoFile));
+    ASSERT_TRUE(kept->note.has_value());
+    EXPECT_EQ(kept->note->outputFile, output);
+    EXPECT_EQ(camera->LeftoverRecordings().size(), 1u);
+}
+
+TEST_F(Recording, ACancelOnlyThisProgramCanGiveDeletesTheRecording) {
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 4) BetweenGrabs([this] { camera->CancelRecording(); });
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_FALSE(FileExists(output));
+    EXPECT_FALSE(camera->CancelledRecording().has_value());
+    EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    EXPECT_FALSE(FileExists(Globals().TempNoteFile()));
+    EXPECT_TRUE(camera->LeftoverRecordings().empty());
 }
 
 TEST_F(Recording, CtrlEnterSavesOnlyAfterASaveRequest) {
@@ -354,10 +374,13 @@ class FailedSave : public Recording {
         ASSERT_TRUE(camera->StartRecording(output));
         ASSERT_TRUE(WaitForWorker());
     }
+    // The recording's files put aside, without the note that goes with them.
     std::vector<std::string> Unsaved() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(FolderOf(Globals().TempVideoFile())))
-            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) names.push_back(entry.path().string());
+        for (const auto& entry : std::filesystem::directory_iterator(FolderOf(Globals().TempVideoFile()))) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) names.push_back(entry.path().string());
+        }
         return names;
     }
 };

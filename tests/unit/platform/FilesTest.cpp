@@ -124,5 +124,27 @@ TEST(InstanceFolder, FirstRecorderUsesThePrivateFolderOthersASubfolder) {
     std::filesystem::remove_all(base);
 }
 
+// A killed recorder's folder is told from a running one's by its lock: a further recorder holds its own too.
+TEST(InstanceFolder, AFurtherRecordersSubfolderIsHeldAsLongAsItRuns) {
+    const std::string base = ::testing::TempDir() + "tolm-instance-further";
+    std::filesystem::remove_all(base);
+    std::filesystem::create_directories(base + "/tolm-screen-capture");
+    std::filesystem::permissions(base + "/tolm-screen-capture", std::filesystem::perms::owner_all);
+    setenv("XDG_CACHE_HOME", base.c_str(), 1);
+    const int first = ::open((base + "/tolm-screen-capture/instance.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(first, LOCK_EX), 0);  // the first recorder runs
+    std::string error;
+    const std::string folder = InstanceTempFolder(error);
+    ASSERT_NE(folder.find("/instance-"), std::string::npos) << folder << error;
+    const int fd = ::open((folder + "/instance.lock").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+    ::close(first);
+    ReleaseInstanceTempFolder(folder);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    std::filesystem::remove_all(base);
+}
+
 }  // namespace
 }  // namespace tolm
