@@ -605,7 +605,7 @@ TEST_F(MainWindowTest, EscapeKeepsTheRecordingWhichTheStatusOffersToSaveUntilThe
     EXPECT_FALSE(std::filesystem::exists(output));
     emit status->linkActivated(QStringLiteral("save"));
     ASSERT_NE(avi.File(output), nullptr) << Boxes().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(status->text(), QStringLiteral("No Status"));
+    EXPECT_EQ(status->text(), QStringLiteral("Saving Success... ") + QString::fromStdString(output));
     EXPECT_TRUE(Camera().LeftoverRecordings().empty());
 
     std::filesystem::remove(output);
