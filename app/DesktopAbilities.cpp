@@ -32,6 +32,10 @@ int FirstRegionIndex(const DesktopAbilities& desktop) {
     return desktop.pointerPosition ? kRegionMovingByMouse : kRegionFullScreen;
 }
 
+int UsableRegionIndex(int kept, const DesktopAbilities& desktop) {
+    return RegionUnavailableHint(kept, desktop).empty() ? kept : FirstRegionIndex(desktop);
+}
+
 std::string RecordingStateLine(bool paused, const DesktopAbilities& desktop, bool trayShown) {
     if (desktop.keys)
         return paused ? "Paused... (Press pause key to resume)"

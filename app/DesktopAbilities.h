@@ -20,6 +20,8 @@ struct DesktopAbilities {
 std::string RegionUnavailableHint(int index, const DesktopAbilities& desktop);
 // The region at the first start: the one that moves with the mouse, or the full screen where it cannot.
 int FirstRegionIndex(const DesktopAbilities& desktop);
+// `kept` where it works on this desktop, else the first start's region.
+int UsableRegionIndex(int kept, const DesktopAbilities& desktop);
 
 // The state line over the preview. Where the keys reach the recorder it names them; elsewhere the buttons that do
 // the same, those of the tray icon's menu among them where the icon shows.

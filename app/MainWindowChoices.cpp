@@ -89,7 +89,8 @@ void TfrmMain::ApplyChoices(const WindowChoices& c) {
     typedArea_ = onScreen ? c.area : WindowChoices{}.area;
     ShowTypedArea();
     const QSignalBlocker quiet(RegSelect);  // one apply-all below, whether the region changes or not
-    RegSelect->setCurrentIndex(c.region);
+    // A region kept on a desktop that could serve it may be out of reach on this one.
+    RegSelect->setCurrentIndex(UsableRegionIndex(c.region, desktop_));
     RegSelectChange();
     // After the area and the colours: which compressors are offered depends on them.
     WriteEngineChoices(*ScrCamera, c);

@@ -381,7 +381,7 @@ TEST_F(MainWindowTest, RememberedChoicesComeBackAtTheNextStartUntilForgotten) {
     EXPECT_EQ(Camera().RecordingDuration().Minutes, 5);
     EXPECT_EQ(Edit("EditOutputDir")->text().toStdString(), folder + "/clip.mkv");
     EXPECT_TRUE(Camera().UseAudioRecord());
-    EXPECT_TRUE(Button("btnAudioRecord")->isEnabled());
+    EXPECT_TRUE(Button("btnAudioRecord")->IsOn());
     EXPECT_EQ(window->width(), TfrmMain::kWideWidth);
     EXPECT_EQ(Camera().CompressorInfos(Camera().SelectedCompressor()).szName, "H264 codec");
     EXPECT_EQ(Camera().Record_MSPF(), 33);
@@ -680,6 +680,13 @@ TEST_F(PortalDesktopWindowTest, RegionChoicesThatCannotWorkAreOffAndTheFirstIsTh
         EXPECT_TRUE(items->item(off)->toolTip().startsWith(QStringLiteral("Not on this desktop"))) << off;
     }
     EXPECT_TRUE(items->item(1)->isEnabled());
+    EXPECT_EQ(Camera().ScreenArea().ScreenRegion(), TScreenRegion::FullScreen);
+
+    // A region kept from a desktop that could serve it is not restored here.
+    SetRemember(true);
+    Find<QComboBox>("RegSelect")->setCurrentIndex(2);
+    Restart();
+    EXPECT_EQ(Find<QComboBox>("RegSelect")->currentIndex(), 4);
     EXPECT_EQ(Camera().ScreenArea().ScreenRegion(), TScreenRegion::FullScreen);
 }
 
