@@ -1,7 +1,9 @@
 #include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
+#include "imaging/Utf8Path.h"
 #include "platform/Files.h"
+#include "platform/LocalTime.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,13 +23,13 @@ constexpr const char* kFormerKey = "former:";
 
 std::uintmax_t SizeOf(const std::string& file) {
     std::error_code ec;
-    const std::uintmax_t size = fs::file_size(file, ec);
+    const std::uintmax_t size = fs::file_size(Utf8Path(file), ec);
     return ec ? 0 : size;
 }
 
 std::int64_t WrittenAt(const std::string& file) {
     std::error_code ec;
-    const fs::file_time_type stamp = fs::last_write_time(file, ec);
+    const fs::file_time_type stamp = fs::last_write_time(Utf8Path(file), ec);
     if (ec) return 0;
     const auto system = std::chrono::file_clock::to_sys(stamp);
     return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
@@ -68,7 +70,7 @@ std::string Joined(const std::vector<std::string>& files) {
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    return !a.empty() && !b.empty() && fs::equivalent(a, b, ec) && !ec;
+    return !a.empty() && !b.empty() && fs::equivalent(Utf8Path(a), Utf8Path(b), ec) && !ec;
 }
 
 // Why a file at `path` cannot hold the recorded video of `video`, or nothing when it can.
@@ -98,8 +100,7 @@ std::string TScreenCamera::LeftoverRecording::Description() const {
         description += ", with sound";
     if (time > 0) {
         const std::time_t when = static_cast<std::time_t>(time);
-        std::tm local{};
-        localtime_r(&when, &local);
+        const std::tm local = LocalTime(when);
         if (std::strftime(text, sizeof text, ", last written %Y-%m-%d %H:%M", &local) > 0) description += text;
     }
     return description;
@@ -115,8 +116,8 @@ std::vector<TScreenCamera::LeftoverRecording> TScreenCamera::LeftoverRecordings(
     const std::string tempVideo = Globals().TempVideoFile();
     const std::string tempAudio = Globals().TempAudioFile();
     if (tempVideo.empty()) return found;
-    const std::string videoName = fs::path(tempVideo).filename().string();
-    const std::string audioName = fs::path(tempAudio).filename().string();
+    const std::string videoName = Utf8Name(Utf8Path(tempVideo).filename());
+    const std::string audioName = Utf8Name(Utf8Path(tempAudio).filename());
 
     // Keyed by what the two files of one recording share: "" for the killed recorder's pair, else the
     // "unsaved-<stamp>-" of the pair put aside.
@@ -133,13 +134,13 @@ std::vector<TScreenCamera::LeftoverRecording> TScreenCamera::LeftoverRecordings(
     }
     const auto addPutAside = [&](const std::string& folder, const std::string& keyPrefix) {
         std::error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
+        for (fs::directory_iterator it(Utf8Path(folder), ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = Utf8Name(it->path().filename());
             if (name.rfind(kPutAsidePrefix, 0) != 0 || !it->is_regular_file(ec)) continue;
             if (EndsWith(name, videoName))
-                add(keyPrefix + name.substr(0, name.size() - videoName.size()), it->path().string(), true);
+                add(keyPrefix + name.substr(0, name.size() - videoName.size()), folder + "/" + name, true);
             else if (EndsWith(name, audioName))
-                add(keyPrefix + name.substr(0, name.size() - audioName.size()), it->path().string(), false);
+                add(keyPrefix + name.substr(0, name.size() - audioName.size()), folder + "/" + name, false);
         }
     };
     addPutAside(FolderOf(tempVideo), "");

@@ -1,7 +1,9 @@
 #include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
+#include "imaging/Utf8Path.h"
 #include "platform/Files.h"
+#include "platform/LocalTime.h"
 
 #include <ctime>
 #include <filesystem>
@@ -131,16 +133,17 @@ bool TScreenCamera::ReportDeleting(int percent, const std::string& caption) {
 bool TScreenCamera::KeepTempFilesForRecovery(const std::string& reason) {
     // New names, so that neither the next recording nor the engine's clean-up removes them.
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = LocalTime(now);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::vector<std::filesystem::path> sources;
+    std::vector<std::string> sources;
     for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()}) {
-        std::error_code sizeError;
-        if (file.empty() || !FileExists(file) || std::filesystem::file_size(file, sizeError) == 0) continue;
-        sources.emplace_back(file);
+        if (file.empty() || !FileExists(file) || FileSize(file) == 0) continue;
+        sources.push_back(file);
     }
+    const auto renamed = [](const std::string& file, const std::string& prefix) {
+        return FolderOf(file) + "/" + prefix + Utf8Name(Utf8Path(file).filename());
+    };
     // Both files of the pair share one prefix, and a pair put aside earlier in the same second keeps its own.
     std::string prefix;
     for (int n = 1; prefix.empty() && n < 1000; ++n) {
@@ -149,16 +152,14 @@ bool TScreenCamera::KeepTempFilesForRecovery(const std::string& reason) {
         if (n > 1) candidate.append("-").append(std::to_string(n));
         candidate += '-';
         bool free = true;
-        for (const std::filesystem::path& from : sources)
-            if (FileExists((from.parent_path() / (candidate + from.filename().string())).string())) free = false;
+        for (const std::string& from : sources)
+            if (FileExists(renamed(from, candidate))) free = false;
         if (free) prefix = candidate;
     }
     std::vector<std::string> kept;
-    for (const std::filesystem::path& from : sources) {
-        const std::filesystem::path to = from.parent_path() / (prefix + from.filename().string());
-        std::error_code ec;
-        if (!prefix.empty()) std::filesystem::rename(from, to, ec);
-        kept.push_back(ec || prefix.empty() ? from.string() : to.string());
+    for (const std::string& from : sources) {
+        const std::string to = renamed(from, prefix);
+        kept.push_back(!prefix.empty() && RenameReplacing(from, to) == 0 ? to : from);
     }
     if (kept.empty()) return false;
     std::string text = reason + "; it is kept in " + kept.front();

@@ -68,6 +68,14 @@ bool FileLocked(const std::string& path);
 
 bool RemoveFile(const std::string& path);
 
+// Makes a new empty file, never through a link; 0, or the errno value of the failure (EEXIST when the name is
+// taken).
+int CreateNewFile(const std::string& path);
+
+// Renames `from` to `to`, replacing a file there in one step, and has it on disk before returning; 0, or the
+// errno value of the failure (EXDEV when the two lie on different file systems: nothing is copied).
+int RenameReplacing(const std::string& from, const std::string& to);
+
 // Remembers the file for deletion at the next start of the program (RunDeletionsAtStart). Links are never
 // followed. Returns whether the request was stored.
 bool DeleteAtNextStart(const std::string& path);

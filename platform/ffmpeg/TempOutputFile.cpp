@@ -1,11 +1,9 @@
 #include "platform/ffmpeg/TempOutputFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <random>
+
+#include "platform/Files.h"
 
 namespace tolm::ffmpeg {
 namespace {
@@ -15,7 +13,9 @@ AviResult FromErrno(int error) {
         case EROFS:
             return AVIERR_READONLY;
         case ENOSPC:
+#ifdef EDQUOT  // no quota errors on Windows
         case EDQUOT:
+#endif
             return AVIERR_FILEWRITE;
         case ENOMEM:
             return AVIERR_MEMORY;
@@ -36,19 +36,17 @@ std::string RandomSuffix() {
 }  // namespace
 
 TempOutputFile::~TempOutputFile() {
-    if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
+    if (!committed_ && !path_.empty()) RemoveFile(path_);
 }
 
 AviResult TempOutputFile::Reserve(const std::string& target) {
     if (target.empty()) return AVIERR_BADPARAM;
     for (int attempt = 0; attempt < 16; ++attempt) {
         const std::string candidate = target + ".part-" + RandomSuffix();
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return FromErrno(errno);
+        if (const int error = CreateNewFile(candidate); error != 0) {
+            if (error == EEXIST) continue;
+            return FromErrno(error);
         }
-        ::close(fd);
         target_ = target;
         path_ = candidate;
         return AVIERR_OK;
@@ -58,13 +56,15 @@ AviResult TempOutputFile::Reserve(const std::string& target) {
 
 AviResult MoveIntoPlace(const std::string& from, const std::string& target) {
     if (from.empty() || target.empty()) return AVIERR_BADPARAM;
-    if (std::rename(from.c_str(), target.c_str()) == 0) return AVIERR_OK;
-    return errno == EXDEV ? AVIERR_UNSUPPORTED : FromErrno(errno);
+    const int error = RenameReplacing(from, target);
+    if (error == 0) return AVIERR_OK;
+    return error == EXDEV ? AVIERR_UNSUPPORTED : FromErrno(error);
 }
 
 AviResult TempOutputFile::Commit() {
     if (path_.empty()) return AVIERR_BADHANDLE;
-    if (std::rename(path_.c_str(), target_.c_str()) != 0) return errno == EROFS ? AVIERR_READONLY : AVIERR_FILEWRITE;
+    if (const int error = RenameReplacing(path_, target_); error != 0)
+        return error == EROFS ? AVIERR_READONLY : AVIERR_FILEWRITE;
     committed_ = true;
     return AVIERR_OK;
 }

@@ -306,8 +306,10 @@ class FailedSave : public Recording {
     }
     std::vector<std::string> Unsaved() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(FolderOf(Globals().TempVideoFile())))
-            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) names.push_back(entry.path().string());
+        const std::string folder = FolderOf(Globals().TempVideoFile());
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (const std::string name = entry.path().filename().string(); name.rfind("unsaved-", 0) == 0)
+                names.push_back(folder + "/" + name);
         return names;
     }
 };

@@ -1,8 +1,5 @@
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <fstream>
+#include <memory>
 
 #include "CameraFixture.h"
 #include "capture/AviErrors.h"
@@ -166,9 +163,8 @@ TEST_F(SavePhase, ExistingOutputIsReplaced) {
 TEST_F(SavePhase, FileHeldByAnotherProgramWaitsForTheNextStart) {
     const std::string held = folder + "/held.avi";
     WriteFile(held);
-    const int fd = ::open(held.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    auto another = std::make_unique<HeldFile>(held);
+    ASSERT_TRUE(another->Held());
     EXPECT_TRUE(FileInUse(held));
 
     EXPECT_TRUE(EngineTestAccess::DeleteTempFile(*camera, held));  // true: its deletion is scheduled
@@ -177,7 +173,7 @@ TEST_F(SavePhase, FileHeldByAnotherProgramWaitsForTheNextStart) {
     EXPECT_EQ(deleting, expected);
     EXPECT_TRUE(FileExists(held));
 
-    ::close(fd);
+    another.reset();
     EXPECT_EQ(RunDeletionsAtStart(), 1);
     EXPECT_FALSE(FileExists(held));
 }

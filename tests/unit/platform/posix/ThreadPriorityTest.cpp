@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -10,18 +9,13 @@
 #include <thread>
 
 #include "platform/ThreadPriority.h"
+#include "support/TestSystem.h"
 
 namespace tolm {
 namespace {
 
 int NiceOf(SystemThreadId thread) {
     return getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
-}
-
-std::string CurrentThreadName() {
-    char name[16] = {};
-    pthread_getname_np(pthread_self(), name, sizeof name);
-    return name;
 }
 
 // Priorities are changed on threads of their own: a lowered priority cannot always be raised again.
