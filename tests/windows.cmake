@@ -15,3 +15,5 @@ tolm_test_program(tolm_audio_tests unit/audio tolm_audio tolm_platform_fake)
 tolm_test_program(tolm_cli_tests unit/cli tolm_cli_options tolm_platform_fake)
 # The runtime folder earlier versions kept their temporary files in is POSIX's; Windows has none.
 set_property(TEST tolm_capture_tests PROPERTY ENVIRONMENT GTEST_FILTER=-FormerFolder.*)
+# FFmpeg's resampler as the engine's sound converter: the static FFmpeg libraries linked and run.
+tolm_test_program(tolm_audio_convert_tests integration/audioconvert tolm_audio tolm_platform_ffmpeg)
