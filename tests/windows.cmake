@@ -11,7 +11,7 @@ tolm_test_program(tolm_effects_tests unit/effects tolm_effects)
 tolm_test_program(tolm_capture_tests unit/capture tolm_capture tolm_platform_fake)
 tolm_test_program(tolm_selection_tests unit/selection tolm_selection tolm_platform_fake)
 tolm_test_program(tolm_platform_tests unit/platform tolm_platform_api tolm_platform_win32)
-tolm_test_program(tolm_audio_tests unit/audio tolm_audio tolm_platform_fake)
+tolm_test_program(tolm_audio_tests unit/audio tolm_audio tolm_platform_fake tolm_platform_win32)
 tolm_test_program(tolm_cli_tests unit/cli tolm_cli_options tolm_platform_fake)
 # The runtime folder earlier versions kept their temporary files in is POSIX's; Windows has none.
 set_property(TEST tolm_capture_tests PROPERTY ENVIRONMENT GTEST_FILTER=-FormerFolder.*)

@@ -58,8 +58,8 @@ SystemThreadId CurrentSystemThreadId() {
 bool SetThreadPriority(SystemThreadId thread, TThreadPriority priority) {
     int level = 0;
     if (!LevelOf(priority, level) || thread <= 0) return false;
-    const UniqueHandle handle(::OpenThread(THREAD_SET_LIMITED_INFORMATION | THREAD_QUERY_LIMITED_INFORMATION, FALSE,
-                                           static_cast<DWORD>(thread)));
+    const UniqueHandle handle(
+        ::OpenThread(THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, static_cast<DWORD>(thread)));
     return handle && ::SetThreadPriority(handle.get(), level) && ::GetThreadPriority(handle.get()) == level;
 }
 

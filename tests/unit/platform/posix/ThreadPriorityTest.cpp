@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "platform/ThreadPriority.h"
-#include "support/TestSystem.h"
 
 namespace tolm {
 namespace {
@@ -95,15 +94,6 @@ TEST(ThreadPriority, UnknownThreadsAndPrioritiesAreRefused) {
         const int before = NiceOf(self);
         EXPECT_FALSE(SetThreadPriority(self, static_cast<TThreadPriority>(7)));
         EXPECT_EQ(NiceOf(self), before);
-    });
-}
-
-TEST(ThreadPriority, ThreadNamesAreKeptToFifteenCharacters) {
-    OnFreshThread([] {
-        SetCurrentThreadName("tolm-worker");
-        EXPECT_EQ(CurrentThreadName(), "tolm-worker");
-        SetCurrentThreadName("tolm-a-very-long-thread-name");
-        EXPECT_EQ(CurrentThreadName(), "tolm-a-very-lon");
     });
 }
 
