@@ -137,14 +137,14 @@ tolm_start_wine() {
     export WINEPREFIX=$TOLM_WINE_PREFIX WINEDEBUG=-all WINEARCH=win64
     # No offer to install Mono or Gecko into the prefix.
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    TOLM_WINE64=$(command -v wine64 || echo /usr/lib/wine/wine64)
-    export TOLM_WINE64
-    "$TOLM_WINE64" wineboot --init >/dev/null 2>&1
+    # Debian keeps wine64 in Wine's library folder, off the PATH.
+    "$(command -v wine64 || echo /usr/lib/wine/wine64)" wineboot --init >/dev/null 2>&1
 }
 
 tolm_stop_wine() {
     if [ -n "$TOLM_WINE_PREFIX" ]; then
         WINEPREFIX=$TOLM_WINE_PREFIX wineserver -k 2>/dev/null || true
+        WINEPREFIX=$TOLM_WINE_PREFIX wineserver -w 2>/dev/null || true
         rm -rf "$TOLM_WINE_PREFIX"
         TOLM_WINE_PREFIX=""
     fi
