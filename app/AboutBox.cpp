@@ -9,6 +9,7 @@
 
 #include "app/AppWindows.h"
 #include "app/SettingsFile.h"
+#include "capture/ProgramNotice.h"
 
 namespace tolm {
 namespace {
@@ -21,11 +22,7 @@ constexpr int kTextLeft = 56;
 // The design texts; FormCreate fills their placeholders.
 constexpr const char* kCaptionFormat = "About %1";
 constexpr const char* kVersionFormat = "Version %1";
-constexpr const char* kCopyRightFormat = "Copyright \u00a9 %1 %2. All rights reserved.";
-constexpr const char* kWarning =
-    "This program is provided as is, without warranty of any kind, express or implied. In no event shall the "
-    "authors be liable for any claim, damages or other liability arising from the use of this program or from "
-    "the recordings made with it.";
+constexpr const char* kCopyRightFormat = "Copyright \u00a9 %1 %2.";
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& geometry) {
     auto* label = new QLabel(parent);  // owned by the dialog
@@ -60,7 +57,8 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     LabelWarning = MakeLabel(this, "LabelWarning", QRect(22, 90, 401, 60));
     LabelWarning->setWordWrap(true);
     LabelWarning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    LabelWarning->setText(QString::fromUtf8(kWarning));
+    // The licence, as --version states it.
+    LabelWarning->setText(QString::fromStdString(LicenceText()).trimmed());
     LabelWeb = MakeLabel(this, "LabelWeb", QRect(22, 154, 401, 18));
     LabelWeb->setCursor(Qt::PointingHandCursor);
     LabelWeb->installEventFilter(this);

@@ -7,16 +7,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdint>
 #include <exception>
 
 #include "app/AppWindows.h"
 #include "app/Backdrop.h"
-#include "app/DialogOwner.h"
+#include "app/ErrorBoxes.h"
 #include "app/PictureButton.h"
 #include "app/SettingsFile.h"
 #include "app/UpDown.h"
@@ -41,22 +41,32 @@ TfrmMain::TfrmMain(EngineServices services, QWidget* parent)
     font.setPointSize(9);
     setFont(font);
 
+    errorBoxes_ = new ErrorBoxes(this);
+    desktop_ = DesktopAbilities::Of(services);
     ImageMain = new TBackdrop(this);
     ImageMain->setObjectName(QStringLiteral("ImageMain"));
     ImageMain->onPress = [this](const QPoint& pos) { Guarded([this, pos] { ImageMainMouseDown(pos); }); };
-    setCentralWidget(ImageMain);
+    SetUpScrolling();
     BuildLeftPanel();
     BuildRightPanel();
-    BuildHiddenControls();
+    BuildMonitorControls();
     BuildHelpMenu();
+    ApplyDesktopAbilities();
+    CreateTray();
     ConfigureEngine();
     ConnectSettingHandlers();
+    WatchChoices();
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
+    try {
+        KeepChoices();  // what a pending keep had not written yet
+    } catch (...) {
+    }
     closing_ = true;
     WaitForWorker();
+    DiscardCancelledRecording();
     // Engine events from here on see closing_ and leave the widgets alone.
     ScrCamera.reset();
 }
@@ -100,7 +110,7 @@ void TfrmMain::ConfigureEngine() {
 void TfrmMain::FormCreate() {
     FCanClose = true;
     FCancelSave = false;
-    setFixedSize(kCompactWidth, kClientHeight);
+    SetLayoutWidth(kCompactWidth);
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
     std::string error;
     if (!ReadSettingsFile(GetSettingsFileName(), ProgramSettings(), error)) ShowErrorBox(QString::fromStdString(error));
@@ -125,8 +135,9 @@ void TfrmMain::showEvent(QShowEvent* event) {
     // Restoring from the task bar shows the window again; the set-up belongs to the first showing only.
     if (shown_ || event->spontaneous()) return;
     shown_ = true;
-    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    PlaceOnFirstShow();
     Guarded([this] { FormShow(); });
+    Guarded([this] { LoadKeptChoices(); });
     // Asked once the window is on screen, from the event loop rather than from inside its showing.
     QTimer::singleShot(0, this, [this] { Guarded([this] { OfferLeftoverRecordings(); }); });
 }
@@ -138,16 +149,25 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         FCanClose = false;
         ScrCamera->StopRecording();
     }
-    if (FormCloseQuery() && !ScrCamera->WorkerRunning())
+    if (FormCloseQuery() && !ScrCamera->WorkerRunning()) {
+        Guarded([this] { KeepChoices(); });
         event->accept();
-    else
-        event->ignore();
+        return;
+    }
+    // The save goes on under the window's own loop; the program ends once it has finished.
+    closeAfterSave_ = true;
+    event->ignore();
 }
 
 // Key filter of every number edit: digits pass, other printable characters are dropped. Keys whose text is a
 // control character (backspace, Delete as U+007F, Tab, Return), keys that type nothing (arrows) and shortcuts
 // stay with the edit.
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // The window itself is watched for its showing; its keys are not the number edits'.
+    if (watched == windowHandle()) {
+        if (event->type() == QEvent::Expose) SettleFrame();
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
@@ -173,12 +193,7 @@ void TfrmMain::Guarded(const std::function<void()>& handler) {
 // The standard error box. It does not block the caller: handlers run on from events of the engine and from
 // the window's creation, and a nested wait there would stall both.
 void TfrmMain::ShowErrorBox(const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok,
-                                DialogOwner(this));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    KeepInSight(box);
-    box->show();
+    errorBoxes_->Show(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text);
 }
 
 }  // namespace tolm

@@ -11,25 +11,31 @@
 #include <functional>
 #include <memory>
 
+#include "app/DesktopAbilities.h"
 #include "app/LatestPreview.h"
 #include "app/OverlayPicture.h"
+#include "app/RecorderStatus.h"
+#include "app/WindowChoices.h"
 #include "capture/CameraTypes.h"
 #include "capture/ScreenArea.h"
 #include "capture/ScreenCamera.h"
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
+class QScrollArea;
+class QTimer;
 
 namespace tolm {
 
+class ErrorBoxes;
 class PictureButton;
 class TBackdrop;
 class TUpDown;
+class TrayIndicator;
 
 // The one window from which the user drives the recorder. It owns the capture engine `ScrCamera`, writes the
 // controls' settings into it and shows what it reports. Engine events from the recording worker reach the
@@ -66,7 +72,10 @@ class TfrmMain : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;  // MainWindowKeyboard.cpp
 
   private:
     // --- Creation and layout (MainWindow.cpp, MainWindowLayout.cpp) ---
@@ -75,7 +84,7 @@ class TfrmMain : public QMainWindow {
     void FormShow();
     void BuildLeftPanel();
     void BuildRightPanel();
-    void BuildHiddenControls();
+    void BuildMonitorControls();
     void BuildHelpMenu();
     void ConnectSettingHandlers();
     QLabel* AddLabel(const QString& text, const QRect& geometry, const char* name = nullptr);
@@ -87,15 +96,50 @@ class TfrmMain : public QMainWindow {
     // The help button's place at the right end of the title band of a window this wide.
     static QRect HelpButtonGeometry(int windowWidth);
 
+    // --- Size and place on the screen (MainWindowPlacement.cpp) ---
+    // The backdrop in a scroll area: a screen too small for the fixed layout shows what fits and scrolls.
+    void SetUpScrolling();
+    int LayoutWidth() const;
+    void SetLayoutWidth(int width);
+    // Sizes the window to the layout, or to the screen where that is smaller, and moves its outer top-left corner
+    // as near to `wanted` as keeps it wholly on the screen it is (mostly) on.
+    void FitToScreen(const QPoint& wanted);
+    // The outer top-left corner, frame included.
+    QPoint OuterPosition() const;
+    void PlaceOnFirstShow();
+    // Once the window manager's frame is known: the fit again, frame included.
+    void SettleFrame();
+
+    // --- Remembered choices (MainWindowChoices.cpp) ---
+    WindowChoices CollectChoices() const;
+    void ApplyChoices(const WindowChoices& choices);
+    void LoadKeptChoices();
+    // Every change of a control (and of the window's place) keeps the choices a moment later.
+    void WatchChoices();
+    void KeepChoicesSoon();
+    void KeepChoices();
+    void SetRememberChoices(bool on);
+    void ShowNoticeBox(const QString& text);
+
     // --- Settings (MainWindowSettings.cpp) ---
     void RegSelectChange();  // apply all
     void ApplyRegion();
     void AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenArea::*write)(int));
     void SetAreaBounds();
+    // Notes a value the user typed into an area edit (or stepped with its arrows) as the region's own.
+    void NoteTypedValue(const QLineEdit* edit, int value);
+    // Writes the typed area into the four edits.
+    void ShowTypedArea();
     void EditLeftChange();
     void EditTopChange();
     void EditWidthChange();
     void EditHeightChange();
+    // A typed width or height: the area takes it, moved back onto the monitor where it would reach past its
+    // edge; a size below 1 is held back from the area until TypedSizesAccepted refuses it.
+    void SizeEditChange(QLineEdit* edit, TUpDown* upDown, bool width);
+    // False, after the error box, when an open size edit shows a width or height below 1; it then shows the
+    // area's own again.
+    bool TypedSizesAccepted();
     void EditHourChange();
     void CheckBoxRecordingDurClick();
     void EditUpdateChange();
@@ -152,11 +196,31 @@ class TfrmMain : public QMainWindow {
     bool AnswerSaveReport(int percent, const std::string& caption);
     void WaitForWorker();
 
+    // --- What the desktop allows (MainWindowDesktop.cpp) and the tray icon (MainWindowTray.cpp) ---
+    // The region choices that cannot work here are disabled, with a hint.
+    void ApplyDesktopAbilities();
+    void CreateTray();
+    // The tray icon follows the recording's time and pause.
+    void FollowEngineInTray();
+    void ShowRecorderStatus();
+    void TrayCancelClick();
+    // "Saving Success..." with the file, after a save; else "No Status".
+    QString IdleStatusText() const;
+
     // --- Interrupted recordings (MainWindowRecovery.cpp) ---
     // Once the window is up: one question per recording an earlier run left, saved or deleted by the answer.
     void OfferLeftoverRecordings();
-    // Saves it beside the output file with the usual progress, the window kept alive meanwhile.
+    // Saves it beside the file it was meant for (else the output file) under a name of its own, says where, with
+    // the usual progress, the window kept alive meanwhile.
     void RecoverIntoOutputFolder(const TScreenCamera::LeftoverRecording& leftover);
+    // The save of RecoverLeftover run beside the window's loop, the controls that start a recording held; whether
+    // it saved.
+    bool SaveLeftover(const TScreenCamera::LeftoverRecording& leftover, const std::string& output);
+    // A recording ended by the Escape key is kept until the next recording starts or the program ends; the status
+    // line offers its save meanwhile.
+    void OfferCancelledRecording();
+    void SaveCancelledRecording();
+    void DiscardCancelledRecording();
 
     MainThread& mainThread_;
     std::unique_ptr<TScreenCamera> ScrCamera;
@@ -165,13 +229,31 @@ class TfrmMain : public QMainWindow {
     TRecordingDuration RecordingDuration;
     bool FCanClose = true;
     bool FCancelSave = false;
+    // A close refused for a recording's save: the window goes once the save has finished.
+    bool closeAfterSave_ = false;
+    ErrorBoxes* errorBoxes_ = nullptr;
+    DesktopAbilities desktop_;
+    RecorderStatus recorderStatus_;
+    TrayIndicator* tray_ = nullptr;
     // Set when the window starts going: engine events then touch no widget.
     std::atomic<bool> closing_{false};
     bool shown_ = false;
     bool applying_ = false;
+    bool writingEdits_ = false;  // the window itself is writing the area edits, not the user
+    Rect typedArea_{0, 0, 300, 300};
+    int shownRegion_ = 2;
+    bool remember_ = false;
+    bool keepFailed_ = false;  // told once per run
+    bool autoTiming_ = true;   // the options dialog's box, as last closed
+    std::string keptText_;
+    QTimer* keepTimer_ = nullptr;
+    bool settleFrame_ = false;  // the window manager's frame is not known yet
+    QPoint placedAt_;           // the outer top-left corner last asked for
+    QPoint normalPosition_;     // where the window was before it was minimised
     TOverlayPicture overlay_;
     LatestPreview latestPreview_;
 
+    QScrollArea* scroller_ = nullptr;
     TBackdrop* ImageMain = nullptr;
     QComboBox* RegSelect = nullptr;
     QLineEdit* EditLeft = nullptr;
@@ -237,7 +319,6 @@ class TfrmMain : public QMainWindow {
     QCheckBox* CheckBoxRecordfromallmonitors = nullptr;
     QComboBox* ComboBoxCurrentMonitor = nullptr;
     QLabel* LabeCurrentMonitor = nullptr;
-    QGroupBox* GroupInformation = nullptr;
     QLineEdit* EditUpdate = nullptr;
     TUpDown* UpDownUpdate = nullptr;
 };

@@ -1,6 +1,5 @@
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +35,8 @@ QLineEdit, QComboBox {
     selection-background-color: #e03c3c;
 }
 QLineEdit:disabled, QComboBox:disabled { color: #7d8596; background: #1a1f29; border-color: #2b313d; }
+QLineEdit:focus, QComboBox:focus { border-color: #ffd640; }
+QCheckBox:focus { color: #ffd640; }
 QComboBox QAbstractItemView { background: #0f141c; color: #e8ecf2; selection-background-color: #e03c3c; }
 QProgressBar { background: #0f141c; border: 1px solid #3a4252; border-radius: 4px; }
 QProgressBar::chunk { background: #e03c3c; border-radius: 3px; }
@@ -50,9 +51,10 @@ QString Icon(const char* name) {
 
 constexpr int kHelpButtonSize = 26;
 constexpr int kHelpButtonInset = 16;  // from the window's right edge, as the cards' controls
-constexpr int kStatisticsTop = 446;
+constexpr int kStatisticsTop = 450;
 constexpr int kStatisticsPitch = 22;
 constexpr int kStatisticsValueLeft = 755;
+constexpr int kListWidth = 172;  // "Compress After Record" whole
 
 }  // namespace
 
@@ -169,9 +171,12 @@ void TfrmMain::BuildLeftPanel() {
         AddButton("FilterEffectsBut", "effects", kBlue, QRect(436, 204, 44, 44), QStringLiteral("Filter Effects"));
     btnMoreInfo =
         AddButton("btnMoreInfo", "layout", kSlate, QRect(528, 204, 44, 44), QStringLiteral("More Settings..."));
-    // Toggles start off except the cursor: off is the disabled look.
-    btnPreview->setEnabled(false);
-    btnAudioRecord->setEnabled(false);
+    // Toggles start off except the cursor; Pause and Stop wait for a recording.
+    btnPreview->SetOn(false);
+    btnAudioRecord->SetOn(false);
+    btnRecordCursor->SetOn(true);
+    PauseBut->setEnabled(false);
+    StopBut->setEnabled(false);
 
     LabelPreview = AddLabel(QStringLiteral("----"), QRect(18, 254, 554, 18), "LabelPreview");
     LabelPreview->setStyleSheet(QStringLiteral("color: #ff4d4d;"));
@@ -228,27 +233,29 @@ void TfrmMain::BuildRightPanel() {
     CheckBoxRestoreApp =
         AddCheckBox("CheckBoxRestoreApp", QStringLiteral("Restore recorder after capture"), QPoint(611, 294), true);
 
-    AddLabel(QStringLiteral("Video priority :"), QRect(611, 330, 110, 22));
+    // The lists reach to the card's inner margin, as the statistics do.
+    const int listLeft = TBackdrop::RightPanel(kClientHeight).right() - 8 - kListWidth;
+    AddLabel(QStringLiteral("Video priority :"), QRect(611, 330, listLeft - 615, 22));
     ComboBoxVideoPriority =
         AddList("ComboBoxVideoPriority",
                 {QStringLiteral("Idle"), QStringLiteral("Lowest"), QStringLiteral("Lower"), QStringLiteral("Normal"),
                  QStringLiteral("Higher"), QStringLiteral("Highest"), QStringLiteral("TimeCritical")},
-                QRect(725, 328, 150, 26));
+                QRect(listLeft, 328, kListWidth, 26));
     ComboBoxVideoPriority->setCurrentIndex(3);
-    AddLabel(QStringLiteral("Color mode :"), QRect(611, 362, 110, 22));
+    AddLabel(QStringLiteral("Color mode :"), QRect(611, 362, listLeft - 615, 22));
     ComboBoxColorMode =
         AddList("ComboBoxColorMode",
                 {QStringLiteral("8 bit"), QStringLiteral("16 bit"), QStringLiteral("24 bit"), QStringLiteral("32 bit")},
-                QRect(725, 360, 150, 26));
+                QRect(listLeft, 360, kListWidth, 26));
     ComboBoxColorMode->setCurrentIndex(3);
-    AddLabel(QStringLiteral("Rec Type :"), QRect(611, 394, 110, 22));
+    AddLabel(QStringLiteral("Rec Type :"), QRect(611, 394, listLeft - 615, 22));
     ComboBoxRecType = AddList(
         "ComboBoxRecType",
         {QStringLiteral("No Compress"), QStringLiteral("Compress On Fly"), QStringLiteral("Compress After Record")},
-        QRect(725, 392, 150, 26));
+        QRect(listLeft, 392, kListWidth, 26));
     ComboBoxRecType->setCurrentIndex(1);
 
-    QLabel* stats = AddLabel(QStringLiteral("Statistics"), QRect(611, kStatisticsTop - 20, 260, 18));
+    QLabel* stats = AddLabel(QStringLiteral("Information"), QRect(611, kStatisticsTop - 22, 90, 18));
     stats->setStyleSheet(QStringLiteral("color: #ff8080; font-weight: bold;"));
     struct Statistic {
         const char* caption;
@@ -277,24 +284,33 @@ void TfrmMain::BuildRightPanel() {
     }
 }
 
-// Wired like the rest, but placed beyond the wide layout's right edge where the user never sees them.
-void TfrmMain::BuildHiddenControls() {
-    CheckBoxRecordfromallmonitors = AddCheckBox("CheckBoxRecordfromallmonitors",
-                                                QStringLiteral("Record from all monitors"), QPoint(936, 52), false);
-    LabeCurrentMonitor = AddLabel(QStringLiteral("Current monitor :"), QRect(936, 80, 110, 22), "LabeCurrentMonitor");
-    ComboBoxCurrentMonitor = AddList("ComboBoxCurrentMonitor", {}, QRect(1050, 78, 60, 26));
-    GroupInformation = new QGroupBox(QStringLiteral("Information"), ImageMain);
-    GroupInformation->setGeometry(936, 120, 230, 70);
-    auto* updateLabel = new QLabel(QStringLiteral("Update refresh rate :"), GroupInformation);
-    updateLabel->setGeometry(8, 30, 130, 22);
-    EditUpdate = new QLineEdit(QStringLiteral("250"), GroupInformation);
+// The monitor choice sits with the capture region it applies to; the refresh rate of the information below it
+// in the heading of that information.
+void TfrmMain::BuildMonitorControls() {
+    const int cardRight = TBackdrop::LeftPanel(kClientHeight).right() - 9;  // the region list's right edge
+    CheckBoxRecordfromallmonitors =
+        AddCheckBox("CheckBoxRecordfromallmonitors", QStringLiteral("Record from all monitors"), QPoint(0, 48), false);
+    const int boxWidth = CheckBoxRecordfromallmonitors->sizeHint().width();
+    CheckBoxRecordfromallmonitors->setGeometry(cardRight + 1 - boxWidth, 48, boxWidth, 22);
+    ComboBoxCurrentMonitor = AddList("ComboBoxCurrentMonitor", {}, QRect(cardRight - 59, 70, 60, 26));
+    LabeCurrentMonitor = AddLabel(QStringLiteral("Current monitor :"), QRect(0, 72, 0, 22), "LabeCurrentMonitor");
+    const int labelWidth = LabeCurrentMonitor->sizeHint().width();
+    LabeCurrentMonitor->setGeometry(ComboBoxCurrentMonitor->x() - 6 - labelWidth, 72, labelWidth, 22);
+    RegSelect->setGeometry(QRect(QPoint(18, 70), QPoint(LabeCurrentMonitor->x() - 12, 95)));
+
+    // Up to the card's inner margin, as the values below it.
+    const int valuesRight = TBackdrop::RightPanel(kClientHeight).right() - 8;
+    EditUpdate = new QLineEdit(QStringLiteral("250"), ImageMain);
     EditUpdate->setObjectName(QStringLiteral("EditUpdate"));
-    EditUpdate->setGeometry(140, 28, 50, 24);
+    EditUpdate->setGeometry(valuesRight - 16 - 38, kStatisticsTop - 26, 38, 24);
     EditUpdate->installEventFilter(this);
-    UpDownUpdate = new TUpDown(EditUpdate, GroupInformation);
+    UpDownUpdate = new TUpDown(EditUpdate, ImageMain);
     UpDownUpdate->setObjectName(QStringLiteral("UpDownUpdate"));
-    UpDownUpdate->setGeometry(191, 28, 16, 24);
+    UpDownUpdate->setGeometry(EditUpdate->geometry().right() + 1, EditUpdate->y(), 16, 24);
     UpDownUpdate->SetRange(0, 500);
+    QLabel* updateLabel = AddLabel(QStringLiteral("Update refresh rate :"), QRect(), "LabelUpdate");
+    const int updateWidth = updateLabel->sizeHint().width();
+    updateLabel->setGeometry(EditUpdate->x() - 4 - updateWidth, EditUpdate->y() + 1, updateWidth, 22);
 }
 
 void TfrmMain::BuildHelpMenu() {

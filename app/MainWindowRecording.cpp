@@ -16,10 +16,13 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/DialogOwner.h"
+#include "app/ErrorBoxes.h"
 #include "app/PictureButton.h"
 #include "app/QtConvert.h"
+#include "app/TrayIndicator.h"
 #include "app/UpDown.h"
+#include "capture/CaptureGlobals.h"
+#include "capture/FrameTiming.h"
 
 namespace tolm {
 
@@ -28,6 +31,17 @@ namespace {
 // Centre of the preview box's home rectangle.
 constexpr int kPreviewCentreX = 295;
 constexpr int kPreviewCentreY = 423;
+
+// A time-lapse with sound may well be meant, so it is asked rather than refused, while the timing can still be
+// changed.
+bool SoundSpeedAccepted(const TScreenCamera& camera, Host& host) {
+    if (!camera.UseAudioRecord()) return true;
+    const std::string warning = SoundSpeedWarning(camera.Record_MSPF(), camera.PlayBack_FPS());
+    return warning.empty() ||
+           host.AskYesNo("Notice", warning +
+                                       "\r\nThe \"Full auto mode\" of the Audio/Video options records in real "
+                                       "time. Record anyway?");
+}
 
 }  // namespace
 
@@ -59,6 +73,7 @@ void TfrmMain::BindEngineEvents() {
     c.OnSaving = progress;
     c.OnDeleting = progress;
     c.OnOverlay = [this](TScreenCamera&, Bitmap& frame, int, int) { ScrCameraOverlay(frame); };
+    connect(LStatus, &QLabel::linkActivated, this, [this] { Guarded([this] { SaveCancelledRecording(); }); });
 }
 
 void TfrmMain::OnWindowThread(std::function<void()> fn) {
@@ -91,7 +106,7 @@ bool TfrmMain::AnswerSaveReport(int percent, const std::string& caption) {
 
 void TfrmMain::WaitForWorker() {
     if (!ScrCamera->WorkerRunning()) return;
-    if (ScrCamera->Recording()) ScrCamera->HotKeyPressed(HotKey::Escape);
+    if (ScrCamera->Recording()) ScrCamera->CancelRecording();
     // The worker's last reports and its end are served from here; a stopped main thread returns at once and
     // the engine's destructor then joins the worker.
     mainThread_.RunModal([this] { return !ScrCamera->WorkerRunning(); });
@@ -102,6 +117,8 @@ void TfrmMain::RecButClick() {
     if (file.isEmpty()) return;
     overlay_.RearmReport();
     FCancelSave = false;  // a cancel meant for an earlier save must not end this one
+    if (!TypedSizesAccepted() || !SoundSpeedAccepted(*ScrCamera, host_)) return;
+    DiscardCancelledRecording();
     // Until the worker has finished, save included, the next recording cannot start.
     if (ScrCamera->StartRecording(file.toStdString())) RecBut->setEnabled(false);
 }
@@ -112,6 +129,7 @@ void TfrmMain::PauseButClick() {
         ScrCamera->ResumeRecording();
     else
         ScrCamera->PauseRecording();
+    FollowEngineInTray();
 }
 
 void TfrmMain::StopButClick() {
@@ -133,15 +151,22 @@ void TfrmMain::ExitButClick() {
 }
 
 void TfrmMain::SetRecordingControls(bool recording) {
-    for (QWidget* w : std::initializer_list<QWidget*>{ComboBoxColorMode, ComboBoxRecType, EditOutputDir,
-                                                      btnChooseSaveFile, RecBut, AudVidOptBut, RegSelect})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ComboBoxColorMode, ComboBoxRecType, EditOutputDir, btnChooseSaveFile, RecBut,
+                                         AudVidOptBut, RegSelect, CheckBoxRecordfromallmonitors})
         w->setEnabled(!recording);
+    // A full-screen recording follows the monitor: it must not change size on the way.
+    for (QWidget* w : std::initializer_list<QWidget*>{ComboBoxCurrentMonitor, LabeCurrentMonitor})
+        w->setEnabled(!recording && !CheckBoxRecordfromallmonitors->isChecked());
     StopBut->setEnabled(recording);
     PauseBut->setEnabled(recording);
 }
 
 void TfrmMain::ScrCameraStart() {
     SetRecordingControls(true);
+    recorderStatus_.Recording(ScrCamera->Paused(), ScrCamera->ElapsedTimeText());
+    ShowRecorderStatus();
+    ShowState(LStatus, IdleStatusText());
     for (QLineEdit* edit : {EditLeft, EditTop, EditWidth, EditHeight}) edit->setEnabled(false);
     UpDownLeft->setEnabled(EditLeft->isEnabled());
     UpDownTop->setEnabled(EditTop->isEnabled());
@@ -162,10 +187,15 @@ void TfrmMain::ScrCameraFinished() {
     FCancelSave = false;
     FCanClose = true;
     BCancel->setEnabled(false);
-    ShowState(LStatus, QStringLiteral("No Status"));
+    ShowState(LStatus, IdleStatusText());
     Progress->setValue(0);
     RecBut->setEnabled(true);
+    recorderStatus_.Finished();
+    ShowRecorderStatus();
+    OfferCancelledRecording();
     std::fprintf(stderr, "tolm-capture: Ready to record\n");
+    // What the save had to say is read before the program ends.
+    if (closeAfterSave_) errorBoxes_->WhenAllClosed([this] { close(); });
 }
 
 QRect TfrmMain::FitPreview(QSize frame, QRect box) {
@@ -198,11 +228,11 @@ QRect TfrmMain::FitPreview(QSize frame, QRect box) {
 
 void TfrmMain::ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview, bool recording) {
     if (recording) {
-        ShowState(LabelPreview, ScrCamera->Paused()
-                                    ? QStringLiteral("Paused... (Press pause key to resume)")
-                                    : QStringLiteral("Recording... (Cancel=Esc)--(Stop=Shift+Esc)--(Pause=Pause Key)"));
+        const bool trayShown = tray_->Shown();
+        ShowState(LabelPreview, QString::fromStdString(RecordingStateLine(ScrCamera->Paused(), desktop_, trayShown)));
+        FollowEngineInTray();
     } else if (preview) {
-        ShowState(LabelPreview, QStringLiteral("Preview... (Cancel=Esc)"));
+        ShowState(LabelPreview, QString::fromStdString(PreviewStateLine(desktop_)));
     } else {
         ShowState(LabelPreview, QStringLiteral("Preview Off..."));
         ImagePreview->setGeometry(kPreviewHome);
@@ -219,7 +249,7 @@ void TfrmMain::ScrCameraPreview(const QImage& frame, bool hasFrame, bool preview
     SetEditText(EditLeft, QString::number(area.left));
     SetEditText(EditWidth, QString::number(area.width));
     SetEditText(EditHeight, QString::number(area.height));
-    if (btnPreview->isEnabled() != preview) btnPreview->setEnabled(preview);
+    if (btnPreview->IsOn() != preview) btnPreview->SetOn(preview);
 }
 
 void TfrmMain::ScrCameraUpdate() {
@@ -266,7 +296,7 @@ bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
     const auto finish = [this] {
         FCancelSave = false;
         BCancel->setEnabled(false);
-        ShowState(LStatus, QStringLiteral("No Status"));
+        ShowState(LStatus, IdleStatusText());
         Progress->setValue(0);
         FCanClose = true;
     };
@@ -279,7 +309,12 @@ bool TfrmMain::ScrCameraSaving(int percent, const QString& statusCaption) {
         ShowState(LStatus, statusCaption);
     }
     Progress->setValue(std::clamp(percent, 0, 100));
+    recorderStatus_.Saving(percent, statusCaption.toStdString());
+    // The save's last word stays on show, with the file, until the next recording.
+    if (percent == 100 && statusCaption == QStringLiteral("Saving Success..."))
+        recorderStatus_.Saved(Globals().OutputFile());
     if (percent == 100) finish();
+    ShowRecorderStatus();
     return true;
 }
 
@@ -294,13 +329,7 @@ void TfrmMain::ScrCameraOverlay(Bitmap& frame) {
 void TfrmMain::ScrCameraError(const QString& errorMessage) {
     std::fprintf(stderr, "tolm-capture: Error: %s\n", errorMessage.toLocal8Bit().constData());
     // Not waited for: the engine goes on (and may report more) while the box is up.
-    auto* box =
-        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage, QMessageBox::Ok, DialogOwner(this));
-    box->setObjectName(QStringLiteral("ErrorBox"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    KeepInSight(box);
-    box->show();
+    errorBoxes_->Show(QMessageBox::NoIcon, QStringLiteral("Error"), errorMessage);
 }
 
 }  // namespace tolm

@@ -10,16 +10,21 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <optional>
+#include <tuple>
+#include <utility>
 
 #include "app/AboutBox.h"
 #include "app/AppWindows.h"
 #include "app/Backdrop.h"
+#include "app/FileDialogColumns.h"
 #include "app/FilterEffectsDialog.h"
 #include "app/MainWindow.h"
 #include "app/OptionsDialog.h"
 #include "app/PictureButton.h"
 #include "app/SettingsFile.h"
 #include "app/UpDown.h"
+#include "selection/TypedArea.h"
 
 namespace tolm {
 
@@ -55,6 +60,8 @@ void TfrmMain::ConnectSettingHandlers() {
     on(EditTop, &QLineEdit::textChanged, &TfrmMain::EditTopChange);
     on(EditWidth, &QLineEdit::textChanged, &TfrmMain::EditWidthChange);
     on(EditHeight, &QLineEdit::textChanged, &TfrmMain::EditHeightChange);
+    for (QLineEdit* edit : {EditWidth, EditHeight})
+        connect(edit, &QLineEdit::editingFinished, this, [this] { Guarded([this] { TypedSizesAccepted(); }); });
     for (QLineEdit* edit : {EditHour, EditMin, EditSec}) on(edit, &QLineEdit::textChanged, &TfrmMain::EditHourChange);
     on(CheckBoxRecordingDur, &QCheckBox::toggled, &TfrmMain::CheckBoxRecordingDurClick);
     on(EditUpdate, &QLineEdit::textChanged, &TfrmMain::EditUpdateChange);
@@ -107,14 +114,14 @@ void TfrmMain::RegSelectChange() {
     c.SetVideoPriority(static_cast<TThreadPriority>(std::max(0, ComboBoxVideoPriority->currentIndex())));
     c.SetColors(kColorModes[std::clamp(ComboBoxColorMode->currentIndex(), 0, 3)]);
     c.SetRecordType(static_cast<TTypeRecord>(std::clamp(ComboBoxRecType->currentIndex(), 0, 2)));
-    c.SetRecordCursor(btnRecordCursor->isEnabled());
+    c.SetRecordCursor(btnRecordCursor->IsOn());
     c.SetOvelayDrawing(CheckBoxAddOverlayImage->isChecked());
     c.SetDrawAreaCapture(CheckBoxRegRect->isChecked());
     c.SetLineRectClear(CheckBoxRegCorn->isChecked());
     c.SetMinimizeAppOnStart(CheckBoxMinApp->isChecked());
     c.SetRestoreAppOnStop(CheckBoxRestoreApp->isChecked());
     c.SetRecordAllMonitors(CheckBoxRecordfromallmonitors->isChecked());
-    c.SetPreview(btnPreview->isEnabled());  // an active preview restarts with the new settings
+    c.SetPreview(btnPreview->IsOn());  // an active preview restarts with the new settings
     c.SetEffectToOvelayDraw(CheckBoxAddFilterToOverlay->isChecked());
     RebuildRecordingDuration();
     ApplyRegion();
@@ -126,6 +133,8 @@ void TfrmMain::ApplyRegion() {
     const bool size = index == 2 || index == 3;
     const bool appearance = index != 4;
     TScreenArea& area = ScrCamera->ScreenArea();
+    // Back to a region of typed values: the values typed, not what the preview wrote into the edits meanwhile.
+    if (size && index != shownRegion_) ShowTypedArea();
     if (index == 2 || index == 3) {
         int top = 0, left = 0, width = 0, height = 0;
         if (!ReadEditNumber(EditTop, INT_MAX, top) || !ReadEditNumber(EditLeft, INT_MAX, left) ||
@@ -133,8 +142,8 @@ void TfrmMain::ApplyRegion() {
             return;
         area.SetScreenTop(top);
         area.SetScreenLeft(left);
-        area.SetScreenWidth(width);
-        area.SetScreenHeight(height);
+        if (width >= 1) area.SetScreenWidth(width);
+        if (height >= 1) area.SetScreenHeight(height);
     } else if (index == 4) {
         // The edits keep the area held until now; the full-screen area reaches them with the next preview event.
         const Rect held = area.Bounds();
@@ -154,6 +163,7 @@ void TfrmMain::ApplyRegion() {
                                                  TScreenRegion::FullScreen};
     if (index == 4) ScrCamera->SetFullScreenArea();
     if (index >= 0 && index <= 4) area.SetScreenRegion(kRegions[index]);
+    shownRegion_ = index;
     UpDownLeft->setEnabled(EditLeft->isEnabled());
     UpDownTop->setEnabled(EditTop->isEnabled());
     UpDownWidth->setEnabled(EditWidth->isEnabled());
@@ -161,8 +171,26 @@ void TfrmMain::ApplyRegion() {
 }
 
 void TfrmMain::SetEditText(QLineEdit* edit, const QString& text) {
-    // Like a typed change: a different text runs the edit's change handler.
+    // Like a typed change: a different text runs the edit's change handler; but it is no value the user typed.
+    const bool outer = writingEdits_;
+    writingEdits_ = true;
     edit->setText(text);
+    writingEdits_ = outer;
+}
+
+void TfrmMain::NoteTypedValue(const QLineEdit* edit, int value) {
+    if (writingEdits_) return;
+    if (edit == EditLeft) typedArea_.left = value;
+    if (edit == EditTop) typedArea_.top = value;
+    if (edit == EditWidth) typedArea_.width = value;
+    if (edit == EditHeight) typedArea_.height = value;
+}
+
+void TfrmMain::ShowTypedArea() {
+    SetEditText(EditLeft, QString::number(typedArea_.left));
+    SetEditText(EditTop, QString::number(typedArea_.top));
+    SetEditText(EditWidth, QString::number(typedArea_.width));
+    SetEditText(EditHeight, QString::number(typedArea_.height));
 }
 
 bool TfrmMain::ReadEditNumber(QLineEdit* edit, int max, int& value) {
@@ -188,19 +216,21 @@ bool TfrmMain::ReadEditNumber(QLineEdit* edit, int max, int& value) {
 void TfrmMain::SetAreaBounds() {
     const Point origin = ScrCamera->GetMonitorOrigin();
     const Point size = ScrCamera->GetMonitorSize();
-    UpDownTop->SetRange(origin.y, size.y);
-    UpDownHeight->SetRange(origin.y, size.y);
-    UpDownLeft->SetRange(origin.x, size.x);
-    UpDownWidth->SetRange(origin.x, size.x);
+    // Of the chosen monitor wherever it lies on the desktop, not only of one at the desktop's origin.
+    UpDownTop->SetRange(origin.y, origin.y + size.y);
+    UpDownHeight->SetRange(1, size.y);
+    UpDownLeft->SetRange(origin.x, origin.x + size.x);
+    UpDownWidth->SetRange(1, size.x);
 }
 
 void TfrmMain::AreaEditChange(QLineEdit* edit, TUpDown* upDown, void (TScreenArea::*write)(int)) {
     SetAreaBounds();
     int value = 0;
     if (!ReadEditNumber(edit, upDown->Max(), value)) return;
+    NoteTypedValue(edit, value);
     (ScrCamera->ScreenArea().*write)(value);
     // While the preview runs it writes the area back into the edits itself.
-    if (!btnPreview->isEnabled()) RegSelectChange();
+    if (!btnPreview->IsOn()) RegSelectChange();
 }
 
 void TfrmMain::EditLeftChange() {
@@ -210,10 +240,43 @@ void TfrmMain::EditTopChange() {
     AreaEditChange(EditTop, UpDownTop, &TScreenArea::SetScreenTop);
 }
 void TfrmMain::EditWidthChange() {
-    AreaEditChange(EditWidth, UpDownWidth, &TScreenArea::SetScreenWidth);
+    SizeEditChange(EditWidth, UpDownWidth, true);
 }
 void TfrmMain::EditHeightChange() {
-    AreaEditChange(EditHeight, UpDownHeight, &TScreenArea::SetScreenHeight);
+    SizeEditChange(EditHeight, UpDownHeight, false);
+}
+
+void TfrmMain::SizeEditChange(QLineEdit* edit, TUpDown* upDown, bool width) {
+    SetAreaBounds();
+    int value = 0;
+    if (!ReadEditNumber(edit, upDown->Max(), value)) return;
+    const Point origin = ScrCamera->GetMonitorOrigin();
+    const Point size = ScrCamera->GetMonitorSize();
+    const std::optional<Rect> area =
+        WithTypedSize(ScrCamera->ScreenArea().Bounds(), width, value, Rect{origin.x, origin.y, size.x, size.y});
+    if (!area) return;
+    ScrCamera->ScreenArea().SetBounds(*area);
+    if (!writingEdits_) typedArea_ = *area;  // the size as typed, and the place it moved the area to
+    for (const auto& [shown, at] : {std::pair{EditLeft, area->left}, std::pair{EditTop, area->top}}) {
+        const QSignalBlocker quiet(shown);
+        shown->setText(QString::number(at));
+    }
+    if (!btnPreview->IsOn()) RegSelectChange();
+}
+
+bool TfrmMain::TypedSizesAccepted() {
+    const Rect area = ScrCamera->ScreenArea().Bounds();
+    for (const auto& [edit, name, kept] :
+         {std::tuple{EditWidth, "width", area.width}, std::tuple{EditHeight, "height", area.height}}) {
+        bool number = false;
+        if (!edit->isEnabled() || edit->text().toInt(&number) >= 1 || !number) continue;
+        SetEditText(edit, QString::number(kept));
+        ShowErrorBox(QStringLiteral("The %1 of the area must be at least 1 pixel; it stays %2.")
+                         .arg(QLatin1String(name))
+                         .arg(kept));
+        return false;
+    }
+    return true;
 }
 
 // Values above an edit's up-down range are held at its maximum: the 8-bit fields would otherwise keep only the
@@ -252,10 +315,12 @@ void TfrmMain::CheckBoxRecordfromallmonitorsClick() {
     ScrCamera->SetRecordAllMonitors(all);
     ComboBoxCurrentMonitor->setEnabled(!all);
     LabeCurrentMonitor->setEnabled(!all);
+    RegSelectChange();  // the full screen follows
 }
 
 void TfrmMain::ComboBoxCurrentMonitorChange() {
     ScrCamera->SetCurrentMonitor(ComboBoxCurrentMonitor->currentIndex() + 1);
+    RegSelectChange();
 }
 
 void TfrmMain::ComboBoxVideoPriorityChange() {
@@ -273,22 +338,22 @@ void TfrmMain::ComboBoxRecTypeChange() {
 }
 
 void TfrmMain::btnPreviewClick() {
-    btnPreview->setEnabled(!btnPreview->isEnabled());
+    btnPreview->SetOn(!btnPreview->IsOn());
     RegSelectChange();
-    ScrCamera->SetPreview(btnPreview->isEnabled());  // also while recording, when apply-all does nothing
+    ScrCamera->SetPreview(btnPreview->IsOn());  // also while recording, when apply-all does nothing
 }
 
 void TfrmMain::btnAudioRecordClick() {
-    btnAudioRecord->setEnabled(!btnAudioRecord->isEnabled());
-    ScrCamera->SetUseAudioRecord(btnAudioRecord->isEnabled());
+    btnAudioRecord->SetOn(!btnAudioRecord->IsOn());
+    ScrCamera->SetUseAudioRecord(btnAudioRecord->IsOn());
 }
 
 void TfrmMain::btnRecordCursorClick() {
-    btnRecordCursor->setEnabled(!btnRecordCursor->isEnabled());
-    ScrCamera->SetRecordCursor(btnRecordCursor->isEnabled());
+    btnRecordCursor->SetOn(!btnRecordCursor->IsOn());
+    ScrCamera->SetRecordCursor(btnRecordCursor->IsOn());
 }
 
-// A press on the background: a toggle that is off (disabled) under it is switched on; elsewhere the window is
+// A press on the background: a toggle that is off under it is switched on; elsewhere the window is
 // dragged by it.
 void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
     const auto strictlyInside = [&pos](const QWidget* w) {
@@ -302,7 +367,7 @@ void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
         {btnRecordCursor, &TfrmMain::btnRecordCursorClick}};
     bool toggled = false;
     for (const auto& [toggle, handler] : toggles) {
-        if (!toggle->isEnabled() && strictlyInside(toggle)) {
+        if (!toggle->IsOn() && strictlyInside(toggle)) {
             (this->*handler)();
             toggled = true;
         }
@@ -311,8 +376,7 @@ void TfrmMain::ImageMainMouseDown(const QPoint& pos) {
 }
 
 void TfrmMain::btnMoreInfoClick() {
-    setFixedSize(width() == kWideWidth ? kCompactWidth : kWideWidth, kClientHeight);
-    ButtonHelp->setGeometry(HelpButtonGeometry(width()));
+    SetLayoutWidth(LayoutWidth() == kWideWidth ? kCompactWidth : kWideWidth);
 }
 
 void TfrmMain::btnChooseSaveFileClick() {
@@ -331,6 +395,7 @@ void TfrmMain::btnChooseSaveFileClick() {
             [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOfFilter(filter)); });
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.selectFile(QFileInfo(current).fileName());
+    FitFileDialogColumns(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         EditOutputDir->setText(dialog.selectedFiles().front());
 }
@@ -345,6 +410,7 @@ void TfrmMain::btnChooseOverlayFileClick() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.selectFile(QFileInfo(current).fileName());
+    FitFileDialogColumns(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         EditOverlayFile->setText(dialog.selectedFiles().front());
 }
@@ -352,9 +418,12 @@ void TfrmMain::btnChooseOverlayFileClick() {
 void TfrmMain::AudVidOptButClick() {
     TfrmOption* options = AppWindows().option;
     if (!options) return;
-    options->exec();
+    options->SetRememberSettings(remember_);
+    const bool ok = options->exec() == QDialog::Accepted;
     // Its OK writes the sound setting too; the toggle shows what the engine will record.
-    btnAudioRecord->setEnabled(ScrCamera->UseAudioRecord());
+    btnAudioRecord->SetOn(ScrCamera->UseAudioRecord());
+    autoTiming_ = options->AutoTiming();  // kept by the dialog, also when cancelled
+    if (ok && options->RememberSettings() != remember_) SetRememberChoices(options->RememberSettings());
 }
 
 void TfrmMain::FilterEffectsButClick() {

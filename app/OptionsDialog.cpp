@@ -62,6 +62,11 @@ void Fill(QComboBox* list, const std::vector<std::string>& items) {
     for (const std::string& item : items) list->addItem(QString::fromStdString(item));
 }
 
+// The dialog's size, or what its texts need when that is more.
+void FitFixedSize(QDialog& dialog) {
+    dialog.setFixedSize(QSize(kClientWidth, kClientHeight).expandedTo(dialog.minimumSizeHint()));
+}
+
 // Delphi-like list selection: an index the list does not hold selects nothing.
 void Select(QComboBox* list, int index) {
     const QSignalBlocker block(list);
@@ -78,7 +83,7 @@ TfrmOption::TfrmOption(TScreenCamera& camera, QWidget* parent)
     smaller.setPointSize(9);
     setFont(smaller);
     BuildControls();
-    setFixedSize(kClientWidth, kClientHeight);
+    FitFixedSize(*this);
     AudioRecordClick();
     AutoModeClick();
 }
@@ -91,54 +96,57 @@ void TfrmOption::BuildControls() {
     grid->setVerticalSpacing(4);
 
     VideoCompressor = MakeList(settings, "VideoCompressor");
+    // The compressors' descriptions are ours and few: their list has a row of its own and shows the longest whole.
+    VideoCompressor->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     AboutB = new QPushButton(QStringLiteral("About"), settings);
     AboutB->setObjectName(QStringLiteral("AboutB"));
     ConfigB = new QPushButton(QStringLiteral("Configure"), settings);
     ConfigB->setObjectName(QStringLiteral("ConfigB"));
     auto* codecButtons = new QHBoxLayout;
+    codecButtons->addStretch();
     codecButtons->addWidget(AboutB);
     codecButtons->addWidget(ConfigB);
     grid->addWidget(MakeLabel(settings, QStringLiteral("Video codecs :")), 0, 0);
-    grid->addWidget(VideoCompressor, 0, 1);
-    grid->addLayout(codecButtons, 0, 2);
+    grid->addLayout(codecButtons, 0, 1, 1, 2);
+    grid->addWidget(VideoCompressor, 1, 0, 1, 3);
 
     VideoQuality = MakeSlider(settings, "VideoQuality", 0, 10, 10);
     VideoQuality->setTickPosition(QSlider::TicksBelow);
     VideoQuality->setTickInterval(1);
     VideoQuality->setPageStep(1);
     LabelQuality = MakeLabel(settings, QString(), "LabelQuality");
-    grid->addWidget(MakeLabel(settings, QStringLiteral("Video output quality :")), 1, 0);
-    grid->addWidget(VideoQuality, 1, 1);
-    grid->addWidget(LabelQuality, 1, 2);
+    grid->addWidget(MakeLabel(settings, QStringLiteral("Video output quality :")), 2, 0);
+    grid->addWidget(VideoQuality, 2, 1);
+    grid->addWidget(LabelQuality, 2, 2);
 
     AudioRecord = new QCheckBox(QStringLiteral("Audio record"), settings);
     AudioRecord->setObjectName(QStringLiteral("AudioRecord"));
-    grid->addWidget(AudioRecord, 2, 0, 1, 3);
+    grid->addWidget(AudioRecord, 3, 0, 1, 3);
 
     audioFormatLabel_ = MakeLabel(settings, QStringLiteral("Audio format :"));
     AudioFormat = MakeList(settings, "AudioFormat");
-    grid->addWidget(audioFormatLabel_, 3, 0);
-    grid->addWidget(AudioFormat, 3, 1, 1, 2);
+    grid->addWidget(audioFormatLabel_, 4, 0);
+    grid->addWidget(AudioFormat, 4, 1, 1, 2);
 
     audioInputLabel_ = MakeLabel(settings, QStringLiteral("Audio input :"));
     AudioInput = MakeList(settings, "AudioInput");
-    grid->addWidget(audioInputLabel_, 4, 0);
-    grid->addWidget(AudioInput, 4, 1, 1, 2);
+    grid->addWidget(audioInputLabel_, 5, 0);
+    grid->addWidget(AudioInput, 5, 1, 1, 2);
 
     audioVolumeLabel_ = MakeLabel(settings, QStringLiteral("Audio input volume :"));
     AudioVolume = MakeSlider(settings, "AudioVolume", 0, 100, 0);
     LabelVolume = MakeLabel(settings, QStringLiteral("0"), "LabelVolume");
-    grid->addWidget(audioVolumeLabel_, 5, 0);
-    grid->addWidget(AudioVolume, 5, 1);
-    grid->addWidget(LabelVolume, 5, 2);
+    grid->addWidget(audioVolumeLabel_, 6, 0);
+    grid->addWidget(AudioVolume, 6, 1);
+    grid->addWidget(LabelVolume, 6, 2);
 
     ScreenSource = MakeList(settings, "ScreenSource");
     ScreenSource->addItems(
         {QStringLiteral("Automatic"), QStringLiteral("X11 server"), QStringLiteral("Wayland portal")});
     ScreenSource->setToolTip(QStringLiteral("Where the screen is read from; takes effect at the next start"));
-    grid->addWidget(MakeLabel(settings, QStringLiteral("Screen source :")), 6, 0);
-    grid->addWidget(ScreenSource, 6, 1);
-    grid->addWidget(MakeLabel(settings, QStringLiteral("(next start)")), 6, 2);
+    grid->addWidget(MakeLabel(settings, QStringLiteral("Screen source :")), 7, 0);
+    grid->addWidget(ScreenSource, 7, 1);
+    grid->addWidget(MakeLabel(settings, QStringLiteral("(next start)")), 7, 2);
     grid->setColumnStretch(1, 1);
 
     auto* frames = new QGroupBox(QStringLiteral("Video frame parameters :"), this);
@@ -188,7 +196,11 @@ void TfrmOption::BuildControls() {
     Button2->setDefault(true);
     Button3 = new QPushButton(QStringLiteral("Cancel"), this);
     Button3->setObjectName(QStringLiteral("Button3"));
+    RememberSettingsBox = new QCheckBox(QStringLiteral("Remember my settings"), this);
+    RememberSettingsBox->setObjectName(QStringLiteral("RememberSettings"));
+    RememberSettingsBox->setToolTip(QStringLiteral("Keep every choice of the window for the next start"));
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(RememberSettingsBox);
     buttons->addStretch();
     buttons->addWidget(Button2);
     buttons->addWidget(Button3);
@@ -227,6 +239,22 @@ void TfrmOption::setVisible(bool visible) {
     QDialog::setVisible(visible);
 }
 
+bool TfrmOption::RememberSettings() const {
+    return RememberSettingsBox->isChecked();
+}
+
+void TfrmOption::SetRememberSettings(bool on) {
+    RememberSettingsBox->setChecked(on);
+}
+
+bool TfrmOption::AutoTiming() const {
+    return AutoMode->isChecked();
+}
+
+void TfrmOption::SetAutoTiming(bool on) {
+    AutoMode->setChecked(on);  // runs AutoModeClick
+}
+
 void TfrmOption::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
@@ -253,6 +281,7 @@ void TfrmOption::ShowError(const QString& text) {
 void TfrmOption::FormShow() {
     Guarded([this] {
         Fill(VideoCompressor, camera_.GetVideoCodecList());
+        FitFixedSize(*this);
         Fill(AudioFormat, camera_.GetAudioFormatList());
         Fill(AudioInput, camera_.GetAudioInputList());
         Select(VideoCompressor, camera_.SelectedCompressor());

@@ -32,6 +32,13 @@ class TfrmOption final : public QDialog {
 
     void setVisible(bool visible) override;
 
+    // "Remember my settings": shown as the main window last set it, read back by it after OK.
+    bool RememberSettings() const;
+    void SetRememberSettings(bool on);
+    // The automatic frame timing box, which the dialog keeps between showings.
+    bool AutoTiming() const;
+    void SetAutoTiming(bool on);
+
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -93,6 +100,7 @@ class TfrmOption final : public QDialog {
     QSlider* TrackBarPlayback = nullptr;
     QLabel* Label7 = nullptr;
     QLabel* labelFPSPlayback = nullptr;
+    QCheckBox* RememberSettingsBox = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button3 = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "app/PictureButton.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSvgRenderer>
@@ -8,18 +9,24 @@
 #include <algorithm>
 
 namespace tolm {
+namespace {
+
+const QColor kFocusRing(255, 214, 64);
+
+}  // namespace
 
 PictureButton::PictureButton(const QString& iconResource, const QColor& accent, QWidget* parent)
     : QAbstractButton(parent), glyph_(std::make_unique<QSvgRenderer>(iconResource)), accent_(accent) {
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches it; a click leaves the focus where it was (in an edit, say).
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
 }
 
 PictureButton::~PictureButton() = default;
 
 PictureButton::Look PictureButton::CurrentLook() const {
-    if (!isEnabled()) return Look::disabled;
+    if (!isEnabled() || !on_) return Look::disabled;
     if (isDown()) return Look::pressed;
     if (hovered_) return Look::hover;
     return Look::normal;
@@ -29,16 +36,22 @@ QSize PictureButton::sizeHint() const {
     return QSize(44, 44);
 }
 
-// A disabled (off) button lets presses through to the widget beneath, where the background finds the toggle
-// under the pointer; the toolkit's buttons would swallow them.
+void PictureButton::SetOn(bool on) {
+    on_ = on;
+    update();
+}
+
+// A disabled button or an off toggle lets presses through to the widget beneath, where the background finds the
+// toggle under the pointer; the toolkit's buttons would swallow them.
 bool PictureButton::event(QEvent* event) {
-    if (!isEnabled()) {
+    if (!isEnabled() || !on_) {
         switch (event->type()) {
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonRelease:
             case QEvent::MouseButtonDblClick:
             case QEvent::MouseMove:
-                return QWidget::event(event);
+                event->ignore();
+                return false;
             default:
                 break;
         }
@@ -56,6 +69,14 @@ void PictureButton::leaveEvent(QEvent* event) {
     hovered_ = false;
     update();
     QAbstractButton::leaveEvent(event);
+}
+
+void PictureButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void PictureButton::paintEvent(QPaintEvent*) {
@@ -90,7 +111,8 @@ void PictureButton::paintEvent(QPaintEvent*) {
     shade.setColorAt(0, face.lighter(112));
     shade.setColorAt(1, face.darker(112));
     p.fillPath(shape, shade);
-    p.setPen(QPen(rim, 1.2));
+    // The focus ring is bright on every face, on or off.
+    p.setPen(hasFocus() ? QPen(kFocusRing, 3) : QPen(rim, 1.2));
     p.drawPath(shape);
 
     // The glyph sits centred at about 60 % of the face; the off look fades it.

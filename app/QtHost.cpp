@@ -11,6 +11,7 @@
 
 #include "app/DialogOwner.h"
 #include "app/FreeHandPickerWindow.h"
+#include "app/MinimizeWait.h"
 #include "platform/FreeHandPicker.h"
 #include "platform/MainThread.h"
 
@@ -134,9 +135,15 @@ void QtHost::RestoreApplication() {
                 !qobject_cast<QMessageBox*>(widget)) {
                 continue;
             }
-            widget->setParent(mainWindow_, widget->windowFlags() & ~Qt::WindowStaysOnTopHint);
-            widget->show();
+            AdoptStrayBox(widget, mainWindow_);
         }
+    });
+}
+
+void QtHost::FinishMinimizing() {
+    mainThread_.Invoke([this] {
+        if (mainWindow_ && locator_ && mainWindow_->isMinimized())
+            WaitUntilOffScreen(*mainWindow_, *locator_, mainThread_);
     });
 }
 

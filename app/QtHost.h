@@ -10,6 +10,7 @@
 namespace tolm {
 
 class MainThread;
+class WindowLocator;
 
 // The engine's host over Qt: message boxes, a settings form, the main window's minimise and restore, the busy
 // cursor and the free-hand picker's window. Callable from any thread: each call runs on the main thread and
@@ -23,6 +24,8 @@ class QtHost final : public Host {
 
     // The window that minimise and restore act on and over which the boxes appear. Main thread.
     void SetMainWindow(QWidget* window);
+    // Where the desktop tells whether a window still shows; null where it cannot (no X desktop).
+    void SetWindowLocator(WindowLocator* locator) { locator_ = locator; }
 
     void ShowNotice(const std::string& title, const std::string& text, NoticeIcon icon) override;
     bool AskYesNo(const std::string& title, const std::string& text) override;
@@ -30,6 +33,7 @@ class QtHost final : public Host {
     bool EditSettings(const std::string& title, std::vector<SettingField>& fields) override;
     void MinimizeApplication() override;
     void RestoreApplication() override;
+    void FinishMinimizing() override;
     void SetBusyCursor(bool busy) override;
     void RunFreeHandPicker(FreeHandPicker& picker, const Bitmap& stillPicture) override;
 
@@ -39,6 +43,7 @@ class QtHost final : public Host {
   private:
     MainThread& mainThread_;
     QPointer<QWidget> mainWindow_;
+    WindowLocator* locator_ = nullptr;
     std::vector<QPointer<QWidget>> questions_;  // open yes/no boxes, main thread only
     int busyCount_ = 0;                         // main thread only
 };

@@ -58,6 +58,7 @@ std::unique_ptr<RealBackends> RealBackends::Open(ScreenBackend backend, std::str
     for (const std::string& warning : b->machine_->Warnings())
         std::fprintf(stderr, "tolm-capture: %s\n", warning.c_str());
     b->host_ = std::make_unique<QtHost>(*b->mainThread_);
+    b->host_->SetWindowLocator(b->Services().windowLocator);
     return b;
 }
 

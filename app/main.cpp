@@ -18,6 +18,8 @@
 #include "app/RealBackends.h"
 #include "app/ScreenBackendChoice.h"
 #include "app/SingleInstance.h"
+#include "app/StartupRequest.h"
+#include "capture/ProgramNotice.h"
 
 namespace {
 
@@ -72,6 +74,17 @@ int Run(tolm::ScreenBackend backend) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before anything needs a display, as on a terminal without one.
+    switch (tolm::StartupRequestOf(argc, argv)) {
+        case tolm::StartupRequest::help:
+            std::fputs(tolm::CaptureUsageText(), stdout);
+            return 0;
+        case tolm::StartupRequest::version:
+            std::fputs(tolm::VersionText("tolm-capture").c_str(), stdout);
+            return 0;
+        case tolm::StartupRequest::window:
+            break;
+    }
     tolm::ScreenBackend backend = tolm::ScreenBackend::automatic;
     if (std::string error; !tolm::ScreenBackendOfArguments(argc, argv, backend, error)) {
         std::fprintf(stderr, "tolm-capture: %s\n", error.c_str());

@@ -1,6 +1,8 @@
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
 
+#include <vector>
+
 namespace tolm {
 namespace {
 
@@ -10,13 +12,19 @@ constexpr const char* kPausedCaption = "Paused... (Press pause key to resume)";
 constexpr int kPreviewWhileRecordingWidth = 640;
 constexpr int kPreviewWhileRecordingHeight = 480;
 
+// The monitor the frame's caption is kept on: the one under the area's top-left corner, else the chosen one.
+Rect CaptionScreen(const std::vector<Rect>& monitors, const Rect& area, const Rect& chosen) {
+    for (const Rect& m : monitors)
+        if (area.left >= m.left && area.left < m.Right() && area.top >= m.top && area.top < m.Bottom()) return m;
+    return chosen;
+}
+
 }  // namespace
 
 void TScreenCamera::AreaTimerTick() {
     areaTimer_->SetInterval(static_cast<std::uint32_t>(1000 / playbackFps_));
     const double now = services_.clock.NowMs();
     const double previewElapsed = now - previewStart_;
-    tickStart_ = now;
 
     if (Recording()) {
         const TScreenRegion region = screenArea_.ScreenRegion();
@@ -37,8 +45,14 @@ void TScreenCamera::AreaTimerTick() {
             SetFullScreenArea();
         } else if (pickFreeHandPending_ || pickObjectPending_) {
             areaTimer_->SetEnabled(false);
+            // A cancel inside the picker clears the pending start itself; it is read before.
+            const bool starting = Globals().StartPending;
             const bool picked = pickFreeHandPending_ ? PickFreeHandArea() : PickObjectArea();
-            if (!picked) Globals().StartPending = false;  // however the picker was left, the start is abandoned
+            if (!picked) {
+                Globals().StartPending = false;  // however the picker was left, the start is abandoned
+                // and the window minimised for it comes back, or the program would seem gone.
+                if (starting) RestoreAfterFailedStart();
+            }
             SyncHotKeys();
             if (!picked) return;
             areaTimer_->SetEnabled(true);
@@ -54,9 +68,9 @@ void TScreenCamera::AreaTimerTick() {
         statistics_.SetVideoCodecName("");
         statistics_.capturedFrames = 0;
         statistics_.droppedFrames = 0;
+        // The rate is the recording's: a tick's own speed (1000 / its few milliseconds) said nothing of it.
         statistics_.currentFps = 0;
-        const double work = services_.clock.NowMs() - tickStart_;
-        statistics_.realFps = work > 0 ? 1000.0 / work : 1000.0;
+        statistics_.realFps = 0;
         if (previewElapsed >= updateRate_ + lastPreviewUpdate_) {
             lastPreviewUpdate_ = previewElapsed;
             Raise(OnUpdate);
@@ -97,6 +111,7 @@ void TScreenCamera::DrawFrameWindow(double previewElapsed) {
                                       : "";
     if (*caption != '\0') {
         const Rect area = screenArea_.Bounds();
+        frameWindow_->SetScreen(CaptionScreen(services_.screen.Monitors(), area, MonitorBounds()));
         frameWindow_->Reshape(area.left, area.top, caption, lineRectClear_, area.height, area.width);
         frameWindow_->PaintFrame(frameColor_, caption);
     }
@@ -144,6 +159,8 @@ bool TScreenCamera::FinishPick(const Rect& picked) {
 bool TScreenCamera::PickFreeHandArea() {
     const Rect desktop = services_.screen.VirtualDesktop();
     Bitmap still;
+    // Not a ghost of the window minimised for the recording in it.
+    services_.host.FinishMinimizing();
     // The picture starts at the desktop's origin (0, 0), as the picker's window does.
     services_.screen.Grab(Rect{0, 0, desktop.width, desktop.height}, still);
     TFreeHandWindow picker(Size{desktop.width, desktop.height});

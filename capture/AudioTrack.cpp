@@ -73,7 +73,7 @@ void TScreenCamera::StartAudio(RecordingSession& session) {
 void TScreenCamera::StopAudio(RecordingSession& session) {
     if (!session.recorder) return;
     // A loss the capture loop had no pass left to report.
-    if (session.audioLost) ReportAudioLoss(session);
+    if (session.audioLost) ReportAudioLoss(session, false);
     const bool lostBefore = session.audioLost;
     try {
         if (useAudioRecord_ && session.recorder->Active()) {
@@ -95,7 +95,7 @@ void TScreenCamera::StopAudio(RecordingSession& session) {
     }
 }
 
-void TScreenCamera::ReportAudioLoss(RecordingSession& session) {
+void TScreenCamera::ReportAudioLoss(RecordingSession& session, bool goesOn) {
     if (session.audioLossReported) return;
     session.audioLossReported = true;
     std::string reason;
@@ -103,7 +103,9 @@ void TScreenCamera::ReportAudioLoss(RecordingSession& session) {
         std::lock_guard lock(session.audioLossMutex);
         reason = session.audioLossReason;
     }
-    ReportError("The sound input was lost; the recording goes on without sound." +
+    // Told at the end (the picture's end came first, or a stop), it must not promise a recording that goes on.
+    ReportError(std::string("The sound input was lost; ") +
+                (goesOn ? "the recording goes on without sound." : "the recording has no sound from then on.") +
                 (reason.empty() ? std::string() : " " + reason));
 }
 

@@ -1,6 +1,7 @@
 #include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/CompressorTexts.h"
+#include "capture/DefaultCompressor.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
 
@@ -14,6 +15,7 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     const std::string tempVideo = Globals().TempVideoFile();
     if (tempVideo.empty()) return fail(Globals().TempFolderError(), AVIERR_FILEOPEN);
     if (!DeleteTempFile(tempVideo)) return fail("Can not delete video temp file.", 1);
+    WriteRecordingNote();
 
     AviResult r = services_.avi.OpenFile(tempVideo, AviOpenMode::create, session.file);
     if (r != AVIERR_OK) return fail("Error on create AVI file.", r);
@@ -24,7 +26,8 @@ void TScreenCamera::CreateTempAvi(RecordingSession& session) {
     info.fccType = streamtypeVIDEO;
     info.fccHandler = onTheFly ? currentCompressor_.load() : 0;
     info.dwScale = 1;
-    info.dwRate = static_cast<std::uint32_t>(playbackFps_.load());
+    session.streamFps = playbackFps_;
+    info.dwRate = static_cast<std::uint32_t>(session.streamFps);
     info.dwSuggestedBufferSize = frame.biSizeImage;
     info.dwQuality = static_cast<std::uint32_t>(compressionQuality_.load());
     info.rcFrame = FrameRect{0, 0, frame.biWidth, frame.biHeight};
@@ -53,7 +56,7 @@ bool TScreenCamera::WriteFrame(RecordingSession& session, int position, const Pa
     const AviResult r = session.compressed->Write(position, 1, dib.Bits(), dib.Header().biSizeImage, AVIIF_KEYFRAME);
     if (r == AVIERR_OK) {
         ++session.framesWritten;
-        session.timeline.NoteFrameEnd((position + 1.0) * recordMspf_);
+        session.timeline.NoteFrameEnd((position + 1.0) * IntervalMs(session));
         return true;
     }
     // Frames already in the file are the user's recording and are kept; a failure before the first one
@@ -143,10 +146,11 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
     }
     // Another compressor would not bring the sound back.
     if (session.audioFailed) return WindDown();
-    if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != kDefaultCompressor) {
+    const std::uint32_t fallback = DefaultCompressorFor(Globals().OutputFile(), kDefaultCompressor);
+    if (recordType_ == TTypeRecord::CompressOnFly && currentCompressor_ != fallback) {
         if (services_.host.AskYesNo("Notice", kUseDefaultCompressorQuestion)) {
-            currentCompressor_ = kDefaultCompressor;
-            statistics_.SetVideoCodecName(kDefaultCompressorName);
+            currentCompressor_ = fallback;
+            statistics_.SetVideoCodecName(DefaultCompressorName(fallback));
             Globals().StopReason = TStopReason::Cancel;
             usingDefaultCompressor_ = true;
             return RecordOutcome::retryWithDefault;
@@ -154,14 +158,15 @@ RecordOutcome TScreenCamera::RecordingResult(RecordingSession& session) {
         if (!EndedByUser()) ReportError("User aborted!");  // else a stop or cancel key closed the question
         return WindDown();
     }
-    ReportError(std::string("Error creating AVI file with \"") + kDefaultCompressorName + "\".");
+    ReportError(std::string("Error creating AVI file with \"") + DefaultCompressorName(fallback) + "\".");
     return WindDown();
 }
 
 RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const CaptureLoop& loop) {
     Globals().SetOutputFile(outputFile);
     RecordingSession session;
-    if (SettleCompressor(session) == Settled::ended || CheckOutputTakesVideo(session) == Settled::ended)
+    if (RefusedBeforeSettling() || SettleCompressor(session) == Settled::ended ||
+        CheckOutputTakesVideo(session) == Settled::ended)
         return RecordOutcome::abandoned;
     if (EndedByUser()) {
         // The worker's recording was stopped or cancelled while its compressor was settled (a key pressed while
@@ -198,6 +203,8 @@ RecordOutcome TScreenCamera::RecordAVI(const std::string& outputFile, const Capt
     } else if (!session.failure && Globals().StopReason == TStopReason::StopAndSave && session.framesWritten > 0) {
         // A stop that came before the first frame leaves nothing worth a file.
         SaveRecording(!session.writeFailed);
+    } else if (cancelledByEscape_ && session.framesWritten > 0) {
+        keepCancelled_ = true;
     }
     return RecordingResult(session);
 }

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "capture/AreaCheck.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
@@ -19,6 +20,7 @@ TScreenCamera::TScreenCamera(EngineServices services) : services_(services) {
     }
     // Files an earlier run could not delete (held by another program then) go now.
     RunDeletionsAtStart();
+    ClearInterruptedSaves();
     GetAudioFormatList();
     GetAudioInputList();
     // A client may choose a compressor by its index before anything asked for the list.
@@ -48,7 +50,7 @@ TScreenCamera::~TScreenCamera() {
     }
     // Files another run left (a killed recorder's) are not this engine's to delete: they wait for recovery.
     if (recordedHere_)
-        for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()})
+        for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile(), Globals().TempNoteFile()})
             if (!file.empty()) DeleteTempFile(file);
     ReleaseInstanceTempFolder(FolderOf(Globals().TempVideoFile()));
 }
@@ -115,6 +117,12 @@ Point TScreenCamera::GetMonitorSize() const {
 
 void TScreenCamera::SetFullScreenArea() {
     screenArea_.SetBounds(MonitorBounds());
+}
+
+std::string TScreenCamera::AreaProblem() const {
+    // An area that follows the pointer is kept on the monitor by the area timer.
+    const bool follows = screenArea_.ScreenRegion() == TScreenRegion::FixedMoving;
+    return tolm::AreaProblem(screenArea_.Bounds(), follows ? Rect{} : services_.screen.VirtualDesktop());
 }
 
 }  // namespace tolm

@@ -22,6 +22,11 @@ std::string CaptureGlobals::TempAudioFile() const {
     return tempFolder_.empty() ? std::string() : tempFolder_ + "/tmpAudioStream.wav";
 }
 
+std::string CaptureGlobals::TempNoteFile() const {
+    std::lock_guard lock(mutex_);
+    return tempFolder_.empty() ? std::string() : tempFolder_ + "/tmpRecordingNote.txt";
+}
+
 std::string CaptureGlobals::TempFolderError() const {
     std::lock_guard lock(mutex_);
     return tempFolderError_;

@@ -27,6 +27,8 @@ class CaptureGlobals {
     // TempFolderError() saying why.
     std::string TempVideoFile() const;
     std::string TempAudioFile() const;
+    // What the recording in the temporary files is meant to become (RecordingNote).
+    std::string TempNoteFile() const;
     std::string TempFolderError() const;
     // Chooses the temporary files' folder; done once when the first engine is made.
     void SetTempFolder(const std::string& folder, const std::string& error);

@@ -1,6 +1,7 @@
 #include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/CompressorTexts.h"
+#include "capture/DefaultCompressor.h"
 #include "capture/ScreenCamera.h"
 #include "capture/SizeMultiple.h"
 
@@ -24,13 +25,26 @@ TScreenCamera::Settled TScreenCamera::EndSettling(const std::string& error) {
     return Settled::ended;
 }
 
+// Nowhere to record to, or nothing to record: refused before the first grab and before anything is asked about
+// the compressor, which could not help.
+bool TScreenCamera::RefusedBeforeSettling() {
+    std::string problem = Globals().TempVideoFile().empty() ? Globals().TempFolderError() : std::string();
+    if (const std::string area = AreaProblem(); problem.empty() && !area.empty())
+        problem = area + "; the recording was not started.";
+    if (problem.empty()) return false;
+    EndSettling(problem);
+    return true;
+}
+
 // The default compressor has size rules of its own (MS Video 1 codes blocks of 4x4 pixels): the area is fitted
-// to it as to a chosen one. Without it, or with no size it takes, the file's creation says what is wrong.
+// to it as to a chosen one. Without it, or with no size it takes, the file's creation says what is wrong. An MP4
+// file holds no MS Video 1, so it gets H.264, as tolm-record's default does.
 TScreenCamera::Settled TScreenCamera::ChooseDefaultCompressor(RecordingSession& session) {
-    currentCompressor_ = kDefaultCompressor;
-    statistics_.SetVideoCodecName(kDefaultCompressorName);
+    const std::uint32_t handler = DefaultCompressorFor(Globals().OutputFile(), kDefaultCompressor);
+    currentCompressor_ = handler;
+    statistics_.SetVideoCodecName(DefaultCompressorName(handler));
     usingDefaultCompressor_ = true;
-    session.compressor = services_.compressors.Open(ICTYPE_VIDEO, kDefaultCompressor);
+    session.compressor = services_.compressors.Open(ICTYPE_VIDEO, handler);
     const Fitted fitted = session.compressor ? FitAreaToCompressor(session) : Fitted::refused;
     session.compressor.reset();
     return fitted == Fitted::grabFailed ? EndSettling(kGrabFailed) : Settled::create;
@@ -55,7 +69,7 @@ TScreenCamera::Settled TScreenCamera::SettleCompressor(RecordingSession& session
 
     const Rect area = screenArea_.Bounds();
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
-    session.firstFrame = GrabFrame(session.scratch, TCaptureMode::cmDib, nullptr, area, invert);
+    session.firstFrame = ProbeFrame(session.scratch, area, invert);
     if (!session.firstFrame) return EndSettling(kGrabFailed);
     statistics_.SetVideoCodecName("No Compressor");
 
@@ -105,8 +119,7 @@ TScreenCamera::Fitted TScreenCamera::FitAreaToCompressor(RecordingSession& sessi
         screenArea_.SetScreenWidth(width);
         screenArea_.SetScreenHeight(height);
         session.firstFrame.reset();
-        session.firstFrame =
-            GrabFrame(session.scratch, TCaptureMode::cmDib, nullptr, Rect{noted.x, noted.y, width, height}, invert);
+        session.firstFrame = ProbeFrame(session.scratch, Rect{noted.x, noted.y, width, height}, invert);
         if (!session.firstFrame) return Fitted::grabFailed;
         accepted = session.compressor->CompressQuery(session.firstFrame->Header());
     }

@@ -36,6 +36,26 @@ void CopyRows(const PixelRows& rows, Bitmap& target) {
         std::memcpy(target.ScanLine(y), rows.Row(y), static_cast<std::size_t>(rows.width) * 4);
 }
 
+// Turns or mirrors the finished 32-bit picture in place. The stream's frame keeps the area's size, fixed at the
+// recording's start, so a quarter turn is scaled to fit it rather than cut.
+void ApplyRotation(TScreenRotate rotate, Bitmap& working, Bitmap& scratch) {
+    switch (rotate) {
+        case TScreenRotate::RLeft:
+        case TScreenRotate::RRight:
+            TurnQuarterToFit(working, rotate == TScreenRotate::RRight, scratch);
+            break;
+        case TScreenRotate::RReverse:
+            FlipBitmap(working, 2);
+            break;
+        case TScreenRotate::RHorizontal:
+            FlipBitmap(working, 0);
+            break;
+        case TScreenRotate::RVertical:
+            FlipBitmap(working, 1);
+            break;
+    }
+}
+
 }  // namespace
 
 void TScreenCamera::ReportError(const std::string& text) {
@@ -78,26 +98,6 @@ void TScreenCamera::RunEffects(Bitmap& frame) {
             continue;
         }
         step.apply(frame, v);
-    }
-}
-
-void TScreenCamera::ApplyRotation(Bitmap& frame) {
-    switch (filterValues_.TypeScreenRotate()) {
-        case TScreenRotate::RLeft:
-        case TScreenRotate::RRight: {
-            const Bitmap source = frame;
-            RotateBitmap(source, frame, filterValues_.TypeScreenRotate() == TScreenRotate::RLeft ? 90.0 : 270.0);
-            break;
-        }
-        case TScreenRotate::RReverse:
-            FlipBitmap(frame, 2);
-            break;
-        case TScreenRotate::RHorizontal:
-            FlipBitmap(frame, 0);
-            break;
-        case TScreenRotate::RVertical:
-            FlipBitmap(frame, 1);
-            break;
     }
 }
 
@@ -146,13 +146,8 @@ std::optional<PackedDib> TScreenCamera::GrabFrame(FrameScratch& scratch, TCaptur
         frame.Draw(0, 0, working);
         RunEffects(frame);
         working.Draw(0, 0, frame);
-        if (filters.Contains(TUseFilter::UseRotateImage)) {
-            ApplyRotation(frame);
-            // The stream has one size, the area's: a turned picture that is not square is cut to it from its
-            // top-left corner, and what it does not cover is black rather than the unturned picture.
-            if (frame.Width() != working.Width() || frame.Height() != working.Height()) working.Fill(0);
-            working.Draw(0, 0, frame);
-        }
+        if (filters.Contains(TUseFilter::UseRotateImage))
+            ApplyRotation(filterValues_.TypeScreenRotate(), working, scratch.turned);
     }
 
     if (overlay && !overlayWithEffects) OnOverlay(*this, working, area.width, area.height);
@@ -163,6 +158,16 @@ std::optional<PackedDib> TScreenCamera::GrabFrame(FrameScratch& scratch, TCaptur
     }
     if (mode == TCaptureMode::cmBitmap) return std::nullopt;
     return BitmapToDIB(working, BitsPerPixel(colors));
+}
+
+std::optional<PackedDib> TScreenCamera::ProbeFrame(FrameScratch& scratch, const Rect& area, bool invert) {
+    std::optional<PackedDib> dib = GrabFrame(scratch, TCaptureMode::cmDib, nullptr, area, invert);
+    if (!dib && services_.screen.AwaitingFirstPicture()) dib = BlackFrame(area);
+    return dib;
+}
+
+std::optional<PackedDib> TScreenCamera::BlackFrame(const Rect& area) {
+    return BitmapToDIB(Bitmap(area.width, area.height, TPixelFormat::pf32bit), BitsPerPixel(Colors()));
 }
 
 std::optional<PackedDib> TScreenCamera::CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area) {
@@ -191,7 +196,9 @@ std::optional<PackedDib> TScreenCamera::BitmapToDIB(const Bitmap& image, int bit
 }
 
 void TScreenCamera::PackingFailed(PackedDib::Error error) {
-    OnMainThread([this] { HotKeyPressed(HotKey::Escape); });
+    // The engine's own cancel, not the key's: whether the key would keep the recording must not depend on which
+    // thread gets there first.
+    OnMainThread([this] { CancelRecording(); });
     ReportError(PackedDib::ErrorText(error));
     Globals().StopReason = TStopReason::Cancel;
     SetRecordingFlag(false);

@@ -1,10 +1,13 @@
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "capture/CaptureGlobals.h"
 #include "capture/FrameRepeat.h"
+#include "capture/FrameTiming.h"
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
+#include "platform/PartFiles.h"
 #include "platform/TimerResolution.h"
 
 namespace tolm {
@@ -14,6 +17,10 @@ namespace {
 constexpr double kDiskCheckMs = 1000;
 // The most the sound is held back into a frame beyond the moment its picture was taken.
 constexpr double kSoundIntoFrameMs = 20;
+// What a recording says when it starts before the desktop's first picture.
+constexpr const char* kAwaitingFirstPicture =
+    "The desktop has sent no picture since the sharing began; it sends the first one once something on the "
+    "screen changes, and the recording is black until then.";
 // A still stretch writes its picture again this often, so a recording cut short by a crash keeps its length
 // up to the last second, as the file is brought up to date once a second.
 constexpr double kStillRefreshMs = 1000;
@@ -47,6 +54,8 @@ void TScreenCamera::Execute() {
     SetThreadPriority(workerThreadId_, videoPriority_);
     Globals().SaveSucceeded = false;
     saveFailed_ = false;
+    ReportPartlySavedFiles();
+    keepCancelled_ = false;
     const std::string output = Globals().OutputFile();
     const std::string folder = FolderOf(output);
     const bool folderExists = !folder.empty() && DirectoryExists(folder);
@@ -59,13 +68,18 @@ void TScreenCamera::Execute() {
         } while (outcome == RecordOutcome::retryWithDefault);
         ReportSaveSuccess();
     } else {
-        if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError)
-            camera->OnError(*camera, "Not exist file path.");
+        // The system's reason (no such folder, not a folder, no access) said after the message of old.
+        std::string text = "Not exist file path.";
+        if (std::string problem; !folder.empty() && !FolderWritable(folder, problem))
+            text += " The folder of " + output + " cannot be used (" + problem + "); the recording was not started.";
+        if (TScreenCamera* camera = Globals().ActiveCamera; camera && camera->OnError) camera->OnError(*camera, text);
         RestoreAfterFailedStart();
     }
-    if (!saveFailed_ || !KeepTempFilesForRecovery()) {
+    const bool kept = keepCancelled_ ? KeepCancelledRecording() : saveFailed_ && KeepTempFilesForRecovery();
+    if (!kept) {
         DeleteTempFile(Globals().TempVideoFile());
         DeleteTempFile(Globals().TempAudioFile());
+        RemoveFile(Globals().TempNoteFile());
     }
     workerThreadId_ = 0;
     std::weak_ptr<int> alive = lifeToken_;
@@ -84,6 +98,11 @@ bool TScreenCamera::OutputUsable(const std::string& output) {
     }
     if (DirectoryExists(output)) {
         ReportError("The output file " + output + " is a folder; the recording was not started.");
+        return false;
+    }
+    if (const std::string problem = OutputFileProblem(output); !problem.empty()) {
+        ReportError("The file " + output + " cannot be recorded into (" + problem +
+                    "); the recording was not started.");
         return false;
     }
     if (FileLocked(output)) {
@@ -180,6 +199,7 @@ struct TScreenCamera::LoopState {
     double rate = 0;
     TDiskWatch disk;
     double lastDiskCheck = -kDiskCheckMs;
+    bool toldAwaiting = false;  // the user knows the recording is black until the desktop's first picture
 };
 
 FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
@@ -200,8 +220,12 @@ FrameRecipe TScreenCamera::RecipeFor(const Rect& area) const {
     return recipe;
 }
 
+double TScreenCamera::IntervalMs(const RecordingSession& session) const {
+    return TimelineIntervalMs(recordMspf_, session.streamFps);
+}
+
 bool TScreenCamera::WaitForPosition(RecordingSession& session, int position) {
-    const double due = session.timeline.ClockAt(static_cast<double>(position) * recordMspf_);
+    const double due = session.timeline.ClockAt(position * IntervalMs(session));
     return flags_.WaitUntil(services_.clock, due);
 }
 
@@ -209,14 +233,15 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     const Rect area = screenArea_.Bounds();
     // Read per frame, as every other effect is: switching it mid-recording shows from the next frame.
     const bool invert = UseFilters().Contains(TUseFilter::UseReverseColor);
+    const double interval = IntervalMs(session);
     // Halves go to the even position, as the timeline has always been cut.
-    const int position = static_cast<int>(std::nearbyint(elapsed / recordMspf_));
+    const int position = static_cast<int>(std::nearbyint(elapsed / interval));
     statistics_.frameIndex = position;
     if (position - loop.lastWritten - 1 > 0) statistics_.droppedFrames += position - loop.lastWritten - 1;
     if (position <= loop.lastWritten) return Pass::discarded;  // the position has its frame
     if (loop.repeat.Unchanged(services_.screen, RecipeFor(area)) && loop.lastFrame) {
         // The position shows the frame before it: the file leaves it empty, as players expect.
-        if ((position - loop.lastInFile) * recordMspf_ >= kStillRefreshMs) {
+        if ((position - loop.lastInFile) * interval >= kStillRefreshMs) {
             if (!WriteFrame(session, position, *loop.lastFrame)) return Pass::ended;
             loop.lastInFile = position;
         }
@@ -227,8 +252,14 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     Bitmap preview;
     // The bitmap is made only for a preview that shows it: otherwise a full frame's copy thrown away.
     const bool showPreview = previewWhileRecording_ && OnPreview;
-    std::optional<PackedDib> dib = GrabFrame(
-        session.scratch, showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib, &preview, area, invert);
+    // A desktop that sends its first picture only once its screen changes is recorded black till then: the
+    // recording neither waits nor fails for a screen that did not move, and AreaChanged brings the picture.
+    const bool awaiting = services_.screen.AwaitingFirstPicture();
+    if (awaiting && !std::exchange(loop.toldAwaiting, true)) ReportError(kAwaitingFirstPicture);
+    std::optional<PackedDib> dib =
+        awaiting ? BlackFrame(area)
+                 : GrabFrame(session.scratch, showPreview ? TCaptureMode::cmBitmapAndDib : TCaptureMode::cmDib,
+                             &preview, area, invert);
     if (!dib) {
         ReportGrabFailure();
         return Pass::ended;
@@ -237,13 +268,13 @@ TScreenCamera::Pass TScreenCamera::CapturePass(RecordingSession& session, LoopSt
     // The picture was taken somewhere within the grab, and it is seen for a whole frame from its position:
     // the sound meets it half a frame in, so it is never ahead of the picture by more than that. At slow
     // frame rates no more than kSoundIntoFrameMs, or speech would trail what the picture shows.
-    const double seenAt = static_cast<double>(position) * recordMspf_ + std::min(recordMspf_ / 2.0, kSoundIntoFrameMs);
+    const double seenAt = position * interval + std::min(interval / 2, kSoundIntoFrameMs);
     session.timeline.NoteFrame(seenAt, (elapsed + writeStart) / 2);
     if (!WriteFrame(session, position, *dib)) return Pass::ended;
     NoteWritten(session, loop, position);
     loop.writeDuration = loop.lastWriteTime - writeStart;
     loop.lastInFile = position;
-    if (showPreview) OnPreview(*this, &preview, true, true);
+    if (showPreview && !awaiting) OnPreview(*this, &preview, true, true);
     loop.lastFrame = std::move(dib);
     return Pass::written;
 }
@@ -273,19 +304,18 @@ void TScreenCamera::NoteWritten(RecordingSession& session, LoopState& loop, int 
 }
 
 void TScreenCamera::AfterPass(RecordingSession& session, LoopState& loop, double elapsed, bool frameWritten) {
-    if (session.audioLost) ReportAudioLoss(session);
+    if (session.audioLost) ReportAudioLoss(session, Recording());
     if (elapsed - loop.lastDiskCheck >= kDiskCheckMs) {
         loop.lastDiskCheck = elapsed;
         WatchDisk(session, loop.disk, elapsed);
     }
 
     StoreElapsed(elapsed);
+    // Reached rather than equal: a pass after a stall (a frozen display, a suspended machine) may come seconds
+    // later, past the duration's second.
     const TRecordingDuration duration = RecordingDuration();
-    if (duration.Enabled && (duration.Hours || duration.Minutes || duration.Seconds)) {
-        const ElapsedSplit s = SplitElapsedTime(elapsed);
-        if (s.hours == duration.Hours && s.minutes == duration.Minutes && s.seconds == duration.Seconds)
-            StopRecording();
-    }
+    const double durationMs = 1000.0 * (3600.0 * duration.Hours + 60.0 * duration.Minutes + duration.Seconds);
+    if (duration.Enabled && durationMs > 0 && elapsed >= durationMs && Recording()) StopRecording();
 
     const double t = Recorded(session);
     if (t - loop.lastPassTime > 0)

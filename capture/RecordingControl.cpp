@@ -130,6 +130,9 @@ bool TScreenCamera::StartRecording(const std::string& fileName) {
         return false;
     }
     Globals().StartPending = false;
+    // A recording cancelled before is the host's to keep or not; from here it is one interrupted recording of many.
+    cancelledByEscape_ = false;
+    cancelled_.reset();
     // What an interrupted run left would be overwritten by this recording: it is put aside first.
     if (!recordedHere_.exchange(true)) KeepTempFilesForRecovery("An interrupted recording was left");
     if (followFullScreen_) SetFullScreenArea();
@@ -155,6 +158,29 @@ void TScreenCamera::ResumeRecording() {
     if (Paused()) SetPausedFlag(false);
 }
 
+void TScreenCamera::Cancel(bool keep) {
+    // Before the recording's end, which the worker may see at once.
+    if (!keep)
+        cancelledByEscape_ = false;
+    else if (Recording())
+        cancelledByEscape_ = true;
+    Globals().StopReason = TStopReason::Cancel;
+    if (freeHandPicker_) freeHandPicker_->SetModalResult(TFreeHandWindow::mrCancel);
+    if (objectPicker_) {
+        if (objectPickerTimer_) objectPickerTimer_->SetEnabled(false);
+        objectPickerResult_ = TFreeHandWindow::mrCancel;
+    }
+    Globals().StartPending = false;
+    if ((preview_ || Recording()) && restoreAppOnStop_) services_.host.RestoreApplication();
+    if (preview_ && !Recording()) SetPreview(false);
+    EndRecordingByKey();
+}
+
+void TScreenCamera::CancelRecording() {
+    Cancel(false);
+    SyncHotKeys();
+}
+
 void TScreenCamera::HotKeyPressed(HotKey key) {
     switch (key) {
         case HotKey::ShiftEscape:
@@ -162,16 +188,7 @@ void TScreenCamera::HotKeyPressed(HotKey key) {
             EndRecordingByKey();
             break;
         case HotKey::Escape:
-            Globals().StopReason = TStopReason::Cancel;
-            if (freeHandPicker_) freeHandPicker_->SetModalResult(TFreeHandWindow::mrCancel);
-            if (objectPicker_) {
-                if (objectPickerTimer_) objectPickerTimer_->SetEnabled(false);
-                objectPickerResult_ = TFreeHandWindow::mrCancel;
-            }
-            Globals().StartPending = false;
-            if ((preview_ || Recording()) && restoreAppOnStop_) services_.host.RestoreApplication();
-            if (preview_ && !Recording()) SetPreview(false);
-            EndRecordingByKey();
+            Cancel(true);
             break;
         case HotKey::CtrlReturn:
             if (objectPicker_) {

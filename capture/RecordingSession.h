@@ -24,6 +24,8 @@ struct RecordingSession {
     std::shared_ptr<AviStream> compressed;  // where frames are written
     AviCompressOptions options;
     bool optionsBuilt = false;
+    // The stream's playback rate, fixed when the file is made; the timeline follows it in real time.
+    int streamFps = 0;
     // Set by a failed step; it prevents the save and leads to the compressor question.
     std::optional<AviResult> failure;
     // A write failed once frames were in the file: the recording ended there, reported, and is saved from

@@ -1,12 +1,15 @@
 #include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
+#include "capture/CutStream.h"
 #include "capture/ScreenCamera.h"
 #include "imaging/Utf8Path.h"
 #include "platform/Files.h"
 #include "platform/LocalTime.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -18,8 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kPutAsidePrefix = "unsaved-";
-// Marks what was found in the folder of an earlier version.
-constexpr const char* kFormerKey = "former:";
 
 std::uintmax_t SizeOf(const std::string& file) {
     std::error_code ec;
@@ -56,16 +57,10 @@ double SecondsOf(const AviStreamInfo& info) {
     return static_cast<double>(info.dwLength) * info.dwScale / info.dwRate;
 }
 
-double ReadableSeconds(AviLibrary& avi, const std::string& file) {
+std::optional<AviStreamInfo> FirstStreamInfo(AviLibrary& avi, const std::string& file) {
     std::shared_ptr<AviStream> stream;
-    if (file.empty() || OpenFirstStream(avi, file, stream) != AVIERR_OK) return -1;
-    return SecondsOf(stream->Info());
-}
-
-std::string Joined(const std::vector<std::string>& files) {
-    std::string text;
-    for (std::size_t i = 0; i < files.size(); ++i) text += (i == 0 ? "" : " and ") + files[i];
-    return text;
+    if (file.empty() || OpenFirstStream(avi, file, stream) != AVIERR_OK) return std::nullopt;
+    return stream->Info();
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -73,15 +68,66 @@ bool SameFile(const std::string& a, const std::string& b) {
     return !a.empty() && !b.empty() && fs::equivalent(Utf8Path(a), Utf8Path(b), ec) && !ec;
 }
 
-// Why a file at `path` cannot hold the recorded video of `video`, or nothing when it can.
-std::string NotStorable(const AviLibrary& avi, AviStream& video, const std::string& path) {
+// Why a file at `path` cannot hold the recorded video of `video`, compressed by `compressor` when it is not 0,
+// or nothing when it can.
+std::string NotStorable(const AviLibrary& avi, AviStream& video, std::uint32_t compressor, const std::string& path) {
     const std::vector<std::uint8_t> format = video.Format();
     if (format.size() < BitmapInfoHeader::kSize) return {};
     const BitmapInfoHeader header = BitmapInfoHeader::ReadFrom(format.data());
-    if (avi.FileTakes(path, header.biCompression, header.biBitCount)) return {};
-    const std::string codec = header.biCompression == 0 ? "uncompressed " + std::to_string(header.biBitCount) + "-bit"
-                                                        : FourCCToString(header.biCompression);
+    const std::uint32_t codec4 = compressor != 0 ? compressor : header.biCompression;
+    if (avi.FileTakes(path, codec4, header.biBitCount)) return {};
+    const std::string codec =
+        codec4 == 0 ? "uncompressed " + std::to_string(header.biBitCount) + "-bit" : FourCCToString(codec4);
     return NotStorableText("Its " + codec + " video", path, true);
+}
+
+// The save's options for the picture of a recording whose note says it was to be compressed once it ended.
+std::optional<AviCompressOptions> AfterRecordOptions(const std::optional<RecordingNote>& note) {
+    if (!note || note->recordType != TTypeRecord::CompressAfterRecord) return std::nullopt;
+    AviCompressOptions options;
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = note->compressor;
+    options.dwKeyFrameEvery = static_cast<std::uint32_t>(note->keyFramesEvery);
+    options.dwQuality = static_cast<std::uint32_t>(note->quality);
+    options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
+    return options;
+}
+
+// Sound beyond the last picture has no picture to go with: the save after a recording never holds it. The picture
+// (streams[0]) took `mspf` milliseconds of recording a frame.
+void CutSoundToPicture(std::vector<std::shared_ptr<AviStream>>& streams, int mspf) {
+    const AviStreamInfo sound = streams.back()->Info();
+    if (mspf <= 0 || sound.dwScale == 0) return;
+    const double seconds = static_cast<double>(streams.front()->Info().dwLength) * mspf / 1000.0;
+    const double blocks = std::floor(seconds * sound.dwRate / sound.dwScale);
+    if (blocks < sound.dwLength)
+        streams.back() = std::make_shared<CutStream>(streams.back(), static_cast<std::uint32_t>(blocks));
+}
+
+// The parts of a recording, read: each part that can be read is saved; a part that cannot stays where it is, so
+// nothing is lost that a better tool might still read.
+struct Parts {
+    std::vector<std::shared_ptr<AviStream>> streams;
+    std::vector<std::string> saved;       // their files
+    std::vector<std::string> unreadable;  // the files of the others
+    std::string reason;                   // why the first of those cannot be read
+};
+
+Parts ReadParts(AviLibrary& avi, const std::vector<std::string>& files) {
+    Parts parts;
+    for (const std::string& f : files) {
+        std::shared_ptr<AviStream> stream;
+        const AviResult r = OpenFirstStream(avi, f, stream);
+        if (r == AVIERR_OK && stream->Info().dwLength > 0) {
+            parts.streams.push_back(stream);
+            parts.saved.push_back(f);
+            continue;
+        }
+        parts.unreadable.push_back(f);
+        if (parts.reason.empty())
+            parts.reason = r != AVIERR_OK ? OpenErrorText(r) : "It holds no whole frame or sample.";
+    }
+    return parts;
 }
 
 }  // namespace
@@ -106,58 +152,117 @@ std::string TScreenCamera::LeftoverRecording::Description() const {
     return description;
 }
 
-// The temporary folder is held by an instance lock for the life of the recorder that uses it. A recorder
-// that was killed released its lock, so this process got the same folder and finds what it left; a recorder
-// still running keeps its folder, this process got a subfolder of its own and finds nothing there. Pairs put
-// aside after a failed save keep their folder under names no recording uses. The folder earlier versions used is
-// looked at as well until nothing is left in it.
-std::vector<TScreenCamera::LeftoverRecording> TScreenCamera::LeftoverRecordings() {
-    std::vector<LeftoverRecording> found;
-    const std::string tempVideo = Globals().TempVideoFile();
-    const std::string tempAudio = Globals().TempAudioFile();
-    if (tempVideo.empty()) return found;
-    const std::string videoName = Utf8Name(Utf8Path(tempVideo).filename());
-    const std::string audioName = Utf8Name(Utf8Path(tempAudio).filename());
+std::vector<std::string> TScreenCamera::LeftoverRecording::Files() const {
+    std::vector<std::string> files;
+    for (const std::string& f : {videoFile, audioFile})
+        if (!f.empty()) files.push_back(f);
+    return files;
+}
 
-    // Keyed by what the two files of one recording share: "" for the killed recorder's pair, else the
-    // "unsaved-<stamp>-" of the pair put aside.
-    std::map<std::string, LeftoverRecording> byKey;
-    const auto add = [&](const std::string& key, const std::string& path, bool video) {
-        if (SizeOf(path) == 0) return;  // nothing recorded into it
-        LeftoverRecording& entry = byKey[key];
-        (video ? entry.videoFile : entry.audioFile) = path;
-    };
-    // This engine's own pair is a recording of its own (running, or ended and being cleaned up).
-    if (!recordedHere_ && !workerRunning_) {
-        add("", tempVideo, true);
-        add("", tempAudio, false);
-    }
-    const auto addPutAside = [&](const std::string& folder, const std::string& keyPrefix) {
+std::string TScreenCamera::LeftoverRecording::Where() const {
+    std::string text;
+    for (const std::string& f : Files()) text += (text.empty() ? "" : " and ") + f;
+    return text;
+}
+
+namespace {
+
+std::string NameOf(const std::string& path) {
+    return Utf8Name(Utf8Path(path).filename());
+}
+
+// The files of interrupted recordings in the folders looked at, each recording under a key of what its files
+// share: the folder's key for a killed recorder's pair, with the "unsaved-<stamp>-" of a pair put aside.
+class LeftoverScan {
+  public:
+    LeftoverScan(const std::string& tempVideo, const std::string& tempAudio, const std::string& tempNote)
+        : names_{NameOf(tempVideo), NameOf(tempAudio), NameOf(tempNote)} {}
+
+    // What lies in `folder`; the killed recorder's pair only when `killedPair`. Whether anything was found.
+    bool Folder(const std::string& folder, const std::string& key, bool killedPair) {
+        const std::size_t before = byKey_.size();
+        if (killedPair)
+            for (std::size_t kind = 0; kind < names_.size(); ++kind) Add(key, folder + "/" + names_[kind], kind);
         std::error_code ec;
         for (fs::directory_iterator it(Utf8Path(folder), ec), end; !ec && it != end; it.increment(ec)) {
             const std::string name = Utf8Name(it->path().filename());
             if (name.rfind(kPutAsidePrefix, 0) != 0 || !it->is_regular_file(ec)) continue;
-            if (EndsWith(name, videoName))
-                add(keyPrefix + name.substr(0, name.size() - videoName.size()), folder + "/" + name, true);
-            else if (EndsWith(name, audioName))
-                add(keyPrefix + name.substr(0, name.size() - audioName.size()), folder + "/" + name, false);
+            for (std::size_t kind = 0; kind < names_.size(); ++kind)
+                if (EndsWith(name, names_[kind]))
+                    Add(key + name.substr(0, name.size() - names_[kind].size()), folder + "/" + name, kind);
         }
-    };
-    addPutAside(FolderOf(tempVideo), "");
-    if (const std::string former = FormerTempFolder(); !former.empty()) {
-        add(kFormerKey, former + "/" + videoName, true);
-        add(kFormerKey, former + "/" + audioName, false);
-        addPutAside(former, kFormerKey);
-        const auto first = byKey.lower_bound(kFormerKey);
-        if (first == byKey.end() || first->first.rfind(kFormerKey, 0) != 0) ReleaseFormerTempFolder(former);
+        return byKey_.size() > before;
     }
-    for (auto& [key, entry] : byKey) {
-        entry.bytes = SizeOf(entry.videoFile) + SizeOf(entry.audioFile);
-        entry.time = std::max(WrittenAt(entry.videoFile), WrittenAt(entry.audioFile));
-        entry.seconds = ReadableSeconds(services_.avi, entry.videoFile);
-        if (entry.seconds < 0) entry.seconds = ReadableSeconds(services_.avi, entry.audioFile);
-        found.push_back(entry);
+
+    const std::array<std::string, 3>& Names() const { return names_; }
+
+    // The recordings found; a note alone is none.
+    std::vector<TScreenCamera::LeftoverRecording> Found() {
+        std::vector<TScreenCamera::LeftoverRecording> found;
+        for (auto& [key, entry] : byKey_) {
+            const auto note = notes_.find(key);
+            if (note != notes_.end()) entry.noteFile = note->second;
+            found.push_back(entry);
+        }
+        return found;
     }
+
+  private:
+    void Add(const std::string& key, const std::string& path, std::size_t kind) {
+        if (SizeOf(path) == 0) return;  // nothing recorded into it
+        if (kind == 2) {
+            notes_[key] = path;
+            return;
+        }
+        TScreenCamera::LeftoverRecording& entry = byKey_[key];
+        (kind == 0 ? entry.videoFile : entry.audioFile) = path;
+    }
+
+    std::array<std::string, 3> names_;  // picture, sound, note
+    std::map<std::string, TScreenCamera::LeftoverRecording> byKey_;
+    std::map<std::string, std::string> notes_;
+};
+
+// A claimed folder with nothing to offer: what is left of the recorder that used it (files it never wrote into,
+// the note about them) goes, then the folder.
+void ReleaseEmptied(const std::string& folder, const std::array<std::string, 3>& names) {
+    for (const std::string& name : names)
+        if (const std::string file = folder + "/" + name; FileExists(file) && (SizeOf(file) == 0 || name == names[2]))
+            RemoveFile(file);
+    ReleaseClaimedTempFolder(folder);
+}
+
+}  // namespace
+
+void TScreenCamera::Measure(LeftoverRecording& leftover) {
+    leftover.bytes = SizeOf(leftover.videoFile) + SizeOf(leftover.audioFile);
+    leftover.time = std::max(WrittenAt(leftover.videoFile), WrittenAt(leftover.audioFile));
+    const std::optional<AviStreamInfo> video = FirstStreamInfo(services_.avi, leftover.videoFile);
+    const std::optional<AviStreamInfo> audio = FirstStreamInfo(services_.avi, leftover.audioFile);
+    leftover.seconds = video ? SecondsOf(*video) : audio ? SecondsOf(*audio) : -1;
+    leftover.readable = (video && video->dwLength > 0) || (audio && audio->dwLength > 0);
+    leftover.note = RecordingNote::Read(leftover.noteFile);
+}
+
+// The temporary folder is held by an instance lock for the life of the recorder that uses it. A recorder
+// that was killed released its lock, so this process got the same folder and finds what it left; a recorder
+// still running keeps its folder, this process got a subfolder of its own and finds nothing there. The folders
+// of further recorders that were killed are free of their locks too, and are claimed here. Pairs put aside
+// after a failed save keep their folder under names no recording uses. The folder earlier versions used is
+// looked at as well until nothing is left in it.
+std::vector<TScreenCamera::LeftoverRecording> TScreenCamera::LeftoverRecordings() {
+    const std::string tempVideo = Globals().TempVideoFile();
+    if (tempVideo.empty()) return {};
+    const std::string own = FolderOf(tempVideo);
+    LeftoverScan scan(tempVideo, Globals().TempAudioFile(), Globals().TempNoteFile());
+    // This engine's own pair is a recording of its own (running, or ended and being cleaned up).
+    scan.Folder(own, "", !recordedHere_ && !workerRunning_);
+    std::vector<std::string> claimed = AbandonedTempFolders(own);
+    if (const std::string former = FormerTempFolder(); !former.empty()) claimed.push_back(former);
+    for (const std::string& folder : claimed)
+        if (!scan.Folder(folder, folder + "/", true)) ReleaseEmptied(folder, scan.Names());
+    std::vector<LeftoverRecording> found = scan.Found();
+    for (LeftoverRecording& entry : found) Measure(entry);
     std::stable_sort(found.begin(), found.end(),
                      [](const LeftoverRecording& a, const LeftoverRecording& b) { return a.time > b.time; });
     return found;
@@ -165,16 +270,12 @@ std::vector<TScreenCamera::LeftoverRecording> TScreenCamera::LeftoverRecordings(
 
 bool TScreenCamera::RecoverLeftover(const LeftoverRecording& leftover, const std::string& outputFile) {
     Globals().SaveSucceeded = false;
-    const std::vector<std::string> files = [&] {
-        std::vector<std::string> list;
-        for (const std::string& f : {leftover.videoFile, leftover.audioFile})
-            if (!f.empty()) list.push_back(f);
-        return list;
-    }();
+    const std::vector<std::string> files = leftover.Files();
     if (files.empty()) return false;
+    const std::string where = leftover.Where();
     if (workerRunning_) {
         ReportError("An interrupted recording can be saved once the running recording has ended; it is kept in " +
-                    Joined(files) + ".");
+                    where + ".");
         return false;
     }
     for (const std::string& f : files) {
@@ -184,26 +285,11 @@ bool TScreenCamera::RecoverLeftover(const LeftoverRecording& leftover, const std
         }
     }
 
-    // Each part that can be read is saved; a part that cannot stays where it is, so nothing is lost that a
-    // better tool might still read.
-    std::vector<std::shared_ptr<AviStream>> streams;
-    std::vector<std::string> saved;
-    std::vector<std::string> unreadable;
-    std::string reason;
-    for (const std::string& f : files) {
-        std::shared_ptr<AviStream> stream;
-        const AviResult r = OpenFirstStream(services_.avi, f, stream);
-        if (r == AVIERR_OK && stream->Info().dwLength > 0) {
-            streams.push_back(stream);
-            saved.push_back(f);
-            continue;
-        }
-        unreadable.push_back(f);
-        if (reason.empty()) reason = r != AVIERR_OK ? OpenErrorText(r) : "It holds no whole frame or sample.";
-    }
+    Parts parts = ReadParts(services_.avi, files);
+    auto& [streams, saved, unreadable, reason] = parts;
     if (streams.empty()) {
         ReportError("The interrupted recording cannot be read: " + reason + " Nothing was saved; it is kept in " +
-                    Joined(files) + ".");
+                    where + ".");
         return false;
     }
 
@@ -212,44 +298,52 @@ bool TScreenCamera::RecoverLeftover(const LeftoverRecording& leftover, const std
         ReportError("The file " + outputFile +
                     " is in use by another program; the interrupted recording was not "
                     "saved into it and is kept in " +
-                    Joined(files) + ".");
+                    where + ".");
         return false;
     }
+    const bool withPicture = saved.front() == leftover.videoFile;
+    const std::optional<AviCompressOptions> afterwards = withPicture ? AfterRecordOptions(leftover.note) : std::nullopt;
     // Said before the save rather than as its failure.
-    if (saved.front() == leftover.videoFile) {
-        if (const std::string refusal = NotStorable(services_.avi, *streams.front(), outputFile); !refusal.empty()) {
-            ReportError(refusal + ". The interrupted recording was not saved; it is kept in " + Joined(files) + ".");
+    if (withPicture) {
+        if (const std::string refusal =
+                NotStorable(services_.avi, *streams.front(), afterwards ? afterwards->fccHandler : 0, outputFile);
+            !refusal.empty()) {
+            ReportError(refusal + ". The interrupted recording was not saved; it is kept in " + where + ".");
             return false;
         }
+        if (streams.size() > 1 && leftover.note) CutSoundToPicture(streams, leftover.note->mspf);
     }
-    const std::vector<const AviCompressOptions*> asTheyAre(streams.size(), nullptr);
+    std::vector<const AviCompressOptions*> options(streams.size(), nullptr);
+    if (afterwards) options.front() = &*afterwards;
     services_.host.SetBusyCursor(true);
     const AviResult r =
-        services_.avi.Save(outputFile, streams, asTheyAre, [this](int percent) { return SaveProgress(percent); });
+        services_.avi.Save(outputFile, streams, options, [this](int percent) { return SaveProgress(percent); });
     services_.host.SetBusyCursor(false);
     streams.clear();  // the files are read no more
     if (r != AVIERR_OK) {
         // A cancel means "not now": the recording stays for the next start too.
         ReportError((r == AVIERR_USERABORT ? std::string("The save was cancelled.") : SaveErrorText(r)) +
-                    " The interrupted recording was not saved; it is kept in " + Joined(files) + ".");
+                    " The interrupted recording was not saved; it is kept in " + where + ".");
         return false;
     }
     Globals().SaveSucceeded = true;
     ReportSaveSuccess();
     for (const std::string& f : saved) DeleteTempFile(f);
     if (!unreadable.empty()) {
-        const bool pictureLost = unreadable.front() == leftover.videoFile;
         ReportError(std::string("The interrupted recording was saved without its ") +
-                    (pictureLost ? "picture" : "sound") + ": " + reason + " That part is kept in " +
+                    (withPicture ? "sound" : "picture") + ": " + reason + " That part is kept in " +
                     unreadable.front() + ".");
+    } else if (!leftover.noteFile.empty()) {
+        RemoveFile(leftover.noteFile);
     }
     return true;
 }
 
 bool TScreenCamera::DiscardLeftover(const LeftoverRecording& leftover) {
     bool gone = true;
-    for (const std::string& f : {leftover.videoFile, leftover.audioFile})
-        if (!f.empty() && !DeleteTempFile(f)) gone = false;
+    for (const std::string& f : leftover.Files())
+        if (!DeleteTempFile(f)) gone = false;
+    if (gone && !leftover.noteFile.empty()) RemoveFile(leftover.noteFile);
     return gone;
 }
 

@@ -1,12 +1,8 @@
 #include "capture/AviErrors.h"
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
-#include "imaging/Utf8Path.h"
 #include "platform/Files.h"
-#include "platform/LocalTime.h"
-
-#include <ctime>
-#include <filesystem>
+#include "platform/PartFiles.h"
 
 namespace tolm {
 namespace {
@@ -68,10 +64,11 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
         saveFailed_ = true;
         return false;
     }
-    // One that cannot even be opened would only be listed for deletion at the next start, which would then
-    // take the new recording: the save's own rename replaces it instead.
-    if (!FileInUse(fileName) && !DeleteTempFile(fileName)) {
-        ReportError("Can not delete existing video file.");
+    // An existing file stays until the new one is whole and takes its place in one step (the save's rename).
+    // What cannot be replaced so (a device, a FIFO, an immutable file) may have become so since the start.
+    if (const std::string problem = OutputFileProblem(fileName); !problem.empty()) {
+        ReportError("The file " + fileName + " cannot be replaced (" + problem +
+                    "); the recording was not saved into it.");
         saveFailed_ = true;
         return false;
     }
@@ -94,7 +91,10 @@ bool TScreenCamera::SaveAVI(const std::string& fileName, const std::vector<std::
                     std::to_string(*room / TDiskWatch::kMB) + " MB free, about " +
                     std::to_string(needed / TDiskWatch::kMB + 1) + " MB needed).");
     } else {
-        ReportError(SaveErrorText(r));
+        // The file and the system's reason, where the library knows them.
+        const bool fileFault = r == AVIERR_FILEOPEN || r == AVIERR_FILEWRITE || r == AVIERR_READONLY;
+        const std::string detail = fileFault ? services_.avi.LastProblem() : std::string();
+        ReportError(SaveErrorText(r) + (detail.empty() ? "" : " " + detail + "."));
     }
     Raise(OnStop);
     return false;
@@ -128,44 +128,6 @@ bool TScreenCamera::ReportDeleting(int percent, const std::string& caption) {
     bool continueDeleting = true;
     if (camera && camera->OnDeleting) camera->OnDeleting(*camera, percent, caption, continueDeleting);
     return continueDeleting;
-}
-
-bool TScreenCamera::KeepTempFilesForRecovery(const std::string& reason) {
-    // New names, so that neither the next recording nor the engine's clean-up removes them.
-    const std::time_t now = std::time(nullptr);
-    const std::tm local = LocalTime(now);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::vector<std::string> sources;
-    for (const std::string& file : {Globals().TempVideoFile(), Globals().TempAudioFile()}) {
-        if (file.empty() || !FileExists(file) || FileSize(file) == 0) continue;
-        sources.push_back(file);
-    }
-    const auto renamed = [](const std::string& file, const std::string& prefix) {
-        return FolderOf(file) + "/" + prefix + Utf8Name(Utf8Path(file).filename());
-    };
-    // Both files of the pair share one prefix, and a pair put aside earlier in the same second keeps its own.
-    std::string prefix;
-    for (int n = 1; prefix.empty() && n < 1000; ++n) {
-        std::string candidate = "unsaved-";
-        candidate += stamp;
-        if (n > 1) candidate.append("-").append(std::to_string(n));
-        candidate += '-';
-        bool free = true;
-        for (const std::string& from : sources)
-            if (FileExists(renamed(from, candidate))) free = false;
-        if (free) prefix = candidate;
-    }
-    std::vector<std::string> kept;
-    for (const std::string& from : sources) {
-        const std::string to = renamed(from, prefix);
-        kept.push_back(!prefix.empty() && RenameReplacing(from, to) == 0 ? to : from);
-    }
-    if (kept.empty()) return false;
-    std::string text = reason + "; it is kept in " + kept.front();
-    if (kept.size() > 1) text += " and " + kept.back();
-    ReportError(text + ".");
-    return true;
 }
 
 bool TScreenCamera::DeleteTempFile(const std::string& fileName) {

@@ -19,6 +19,7 @@
 #include "capture/EngineServices.h"
 #include "capture/FrameScratch.h"
 #include "capture/RecordingFlags.h"
+#include "capture/RecordingNote.h"
 #include "capture/RecordingSession.h"
 #include "capture/RecordingStatistics.h"
 #include "capture/ScreenArea.h"
@@ -196,6 +197,9 @@ class TScreenCamera {
     Point GetMonitorSize() const;  // x = width, y = height
     // Sets the area's rectangle (not its region) to the one of GetMonitorOrigin/GetMonitorSize.
     void SetFullScreenArea();
+    // Why the area cannot be recorded now (no pixels, too large for a frame, wholly off the screen); empty when
+    // it can. A start refuses such an area before its first grab.
+    std::string AreaProblem() const;
     // Width and height of the primary monitor, read once when the engine was created.
     int DesktopWidth() const { return desktopWidth_; }
     int DesktopHeight() const { return desktopHeight_; }
@@ -245,24 +249,42 @@ class TScreenCamera {
 
     // --- Interrupted recordings (main thread) ---------------------------------------------------------------
     // What an interrupted recording left in the temporary folder: the files of a killed recorder, or a pair put
-    // aside ("unsaved-...") after a failed save. Either file may be missing.
+    // aside ("unsaved-...") after a failed save or a cancel by the Escape key. Either file may be missing.
     struct LeftoverRecording {
         std::string videoFile;  // empty: only the sound is left
         std::string audioFile;  // empty: no sound
+        std::string noteFile;   // empty: a recording of an earlier version, which wrote none
+        std::optional<RecordingNote> note;
         std::uint64_t bytes = 0;
         double seconds = -1;    // the picture's length, else the sound's; -1 when neither can be read
         std::int64_t time = 0;  // last written, seconds since the epoch
+        bool readable = false;  // a part holds a whole frame or sample
         // "12.3 MB, about 42 s, with sound, last written 2024-05-01 14:03"
         std::string Description() const;
+        // The picture's and the sound's files that are there, and "A and B" of them.
+        std::vector<std::string> Files() const;
+        std::string Where() const;
     };
-    // Every interrupted recording in the temporary folder, newest first; never this engine's own.
+    // Every interrupted recording in the temporary folder, newest first; never this engine's own. The folders of
+    // further recorders that ended without cleaning up (killed) are looked at too.
     std::vector<LeftoverRecording> LeftoverRecordings();
-    // Saves one into `outputFile` (replacing it), picture and sound joined as they were recorded, and deletes
-    // its files once saved; a part that cannot be read is left out, kept and reported. False, with the reason
-    // reported and every file kept, when nothing was saved; Globals().SaveSucceeded tells the same.
+    // Saves one into `outputFile` (replacing it) and deletes its files once saved: picture and sound joined as
+    // they were recorded or, where its note says so, as the save after the recording would have made them (the
+    // sound cut to the picture, a recording to compress afterwards compressed). A part that cannot be read is
+    // left out, kept and reported. False, with the reason reported and every file kept, when nothing was saved;
+    // Globals().SaveSucceeded tells the same.
     bool RecoverLeftover(const LeftoverRecording& leftover, const std::string& outputFile);
     // Deletes its files as the clean-up after a recording does; true when they are gone.
     bool DiscardLeftover(const LeftoverRecording& leftover);
+    // The Escape key ends a recording without a save, but any program's user may press it (to close a menu of
+    // the program being recorded): the recording is put aside as an interrupted one instead of deleted. This is
+    // it, until another recording starts or the host takes it to save or discard. Main thread, while no worker
+    // runs.
+    std::optional<LeftoverRecording> CancelledRecording() const;
+    std::optional<LeftoverRecording> TakeCancelledRecording();
+    // A cancel that only this program's own user can have given (tolm-record's second Ctrl+C): as the Escape
+    // key, but what was recorded is deleted.
+    void CancelRecording();
 
   private:
     // Tests drive the worker's steps directly.
@@ -279,11 +301,24 @@ class TScreenCamera {
     // After a save that failed or was cancelled: renames the temporary files so nothing deletes them and tells
     // the user where they are. False when there was nothing to keep.
     bool KeepTempFilesForRecovery(const std::string& reason = "The recording was not saved");
+    // Renames the temporary files and their note out of the way of the next recording ("unsaved-<time>-...");
+    // what was kept, nothing when there was nothing to keep.
+    LeftoverRecording PutTempFilesAside();
+    // After a recording ended by the Escape key: its files put aside, as CancelledRecording tells.
+    bool KeepCancelledRecording();
+    // The note beside the temporary files of the recording about to start.
+    void WriteRecordingNote();
+    // Size, length, time and readability of the files of one, read from disk.
+    void Measure(LeftoverRecording& leftover);
     // Joins the temporary streams into the output file (the save of a recording ended for saving);
     // `tempFileWhole`: the temporary video file was finished without fault.
     void SaveRecording(bool tempFileWhole);
     // Tells OnSaving that the last save succeeded ("Saving Success..."), when it did.
     void ReportSaveSuccess();
+    // At the start: the part files saves that were killed left beside their outputs go when the recording they
+    // were made from is kept; one that may be all there is of it stays, named by ReportPartlySavedFiles.
+    void ClearInterruptedSaves();
+    void ReportPartlySavedFiles();
 
     // Recording control
     void SetRecordingFlag(bool value);
@@ -292,6 +327,8 @@ class TScreenCamera {
     void SyncHotKeys();
     // Ends a recording from a stop or cancel key; a question still open about its start is answered no.
     void EndRecordingByKey();
+    // The Escape key's work; `keep`: what was recorded is put aside rather than deleted.
+    void Cancel(bool keep);
     // A start that never came to record: the window the start minimised comes back.
     void RestoreAfterFailedStart();
     // The worker's recording was ended by the user's stop or cancel (a key, possibly while a question was open).
@@ -322,13 +359,15 @@ class TScreenCamera {
     std::optional<std::uint64_t> RoomForRecording(const std::string& folder);
     // The once-a-second look at the disk during a recording: statistics, and the stop when it is too full.
     void WatchDisk(RecordingSession& session, TDiskWatch& watch, double elapsedMs);
-    // Reports a sound input that broke off, once.
-    void ReportAudioLoss(RecordingSession& session);
+    // Reports a sound input that broke off, once; `goesOn`: the recording goes on without it.
+    void ReportAudioLoss(RecordingSession& session, bool goesOn);
     void WaitWhilePaused(RecordingSession& session);
     // The capture loop's passes
     struct LoopState;
     enum class Pass { written, discarded, ended };
     double Recorded(const RecordingSession& session) const { return session.timeline.At(services_.clock.NowMs()).ms; }
+    // Milliseconds between two timeline positions of the recording.
+    double IntervalMs(const RecordingSession& session) const;
     // Waits for the time of a timeline position; false when a stop or a pause ended the wait first.
     bool WaitForPosition(RecordingSession& session, int position);
     Pass CapturePass(RecordingSession& session, LoopState& loop, double elapsed);
@@ -343,6 +382,8 @@ class TScreenCamera {
     void StoreElapsed(double elapsedMs);
 
     enum class Settled { create, ended };
+    // True, with the reason reported and the start ended, when there is nowhere to record to or no area to record.
+    bool RefusedBeforeSettling();
     enum class Fitted { accepted, refused, grabFailed };
     Settled SettleCompressor(RecordingSession& session);
     Settled AdjustSizeForCompressor(RecordingSession& session, const CompressorInfo& selected);
@@ -370,6 +411,11 @@ class TScreenCamera {
     // CaptureFrame with the working images of the calling thread.
     std::optional<PackedDib> GrabFrame(FrameScratch& scratch, TCaptureMode mode, Bitmap* target, const Rect& area,
                                        bool invert);
+    // The settling's probe: a grab, or a black frame while the desktop has sent no picture yet (only its format
+    // matters).
+    std::optional<PackedDib> ProbeFrame(FrameScratch& scratch, const Rect& area, bool invert);
+    // A black frame of `area` in the recording's colours: what a desktop that has sent no picture yet shows.
+    std::optional<PackedDib> BlackFrame(const Rect& area);
     // A 32-bit frame that nothing changes after the grab: screen and cursor straight into the DIB's rows.
     std::optional<PackedDib> CaptureIntoDib(TCaptureMode mode, Bitmap* target, const Rect& area);
     // A DIB that could not be made or filled cancels the recording, with the reason through OnError.
@@ -377,7 +423,6 @@ class TScreenCamera {
     // Packs a working image; a failure cancels a running recording and is reported through OnError.
     std::optional<PackedDib> BitmapToDIB(const Bitmap& image, int bits);
     void RunEffects(Bitmap& frame);
-    void ApplyRotation(Bitmap& working);
     void ReportError(const std::string& text);
     void Raise(const TSCEvent& event);
 
@@ -421,8 +466,15 @@ class TScreenCamera {
     std::atomic<std::uint32_t> currentCompressor_{0};
     std::atomic<bool> usingDefaultCompressor_{false};
     std::atomic<bool> saveFailed_{false};  // the last save did not make the output: the recording is kept
+    // The running recording was ended by the Escape key, and (once it has ended) recorded frames to keep.
+    std::atomic<bool> cancelledByEscape_{false};
+    std::atomic<bool> keepCancelled_{false};
+    // Written by the worker before its end is posted; read and cleared on the main thread while none runs.
+    std::optional<LeftoverRecording> cancelled_;
     // Set once this engine has started a recording: only then are the temporary files its own to delete.
     std::atomic<bool> recordedHere_{false};
+    // Part files of killed saves kept by ClearInterruptedSaves, until the first worker names them.
+    std::vector<std::string> partlySaved_;
 
     // Made once: the stock formats never change.
     const std::vector<std::string> audioFormatList_ = StockFormatTexts();
@@ -450,7 +502,6 @@ class TScreenCamera {
     bool followFullScreen_ = false;
     std::atomic<bool> previewWhileRecording_{false};
     double previewStart_ = 0;
-    double tickStart_ = 0;
     double lastColorChange_ = 0;
     double lastPreviewUpdate_ = 0;
     TFreeHandWindow* freeHandPicker_ = nullptr;

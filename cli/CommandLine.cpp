@@ -1,8 +1,10 @@
 #include "cli/CommandLine.h"
 
-#include <cctype>
 #include <charconv>
 #include <map>
+
+#include "capture/DefaultCompressor.h"
+#include "capture/FrameTiming.h"
 
 namespace tolm::cli {
 namespace {
@@ -94,25 +96,32 @@ bool ParseRotate(const std::string& text, Options& options, std::string& error) 
 }  // namespace
 
 std::string DefaultCodecFor(const std::string& outputFile) {
-    // An MP4 file holds H.264 but not Motion JPEG, so a plain "tolm-record clip.mp4" must not be refused.
-    const std::string mp4 = ".mp4";
-    std::string ending = outputFile.size() >= mp4.size() ? outputFile.substr(outputFile.size() - mp4.size()) : "";
-    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ending == mp4 ? "H264" : "MJPG";
+    return FourCCToString(DefaultCompressorFor(outputFile, MakeFourCC('M', 'J', 'P', 'G')));
+}
+
+std::string SoundSpeedNotice(const TScreenCamera& camera) {
+    const int fps = camera.PlayBack_FPS();
+    const std::string warning = camera.UseAudioRecord() ? SoundSpeedWarning(camera.Record_MSPF(), fps) : "";
+    if (warning.empty()) return {};
+    return warning + " Give --mspf " + std::to_string(1000 / fps) + " to record in real time at " +
+           std::to_string(fps) + " fps.";
 }
 
 const char* UsageText() {
     return "Usage: tolm-record [options] OUTPUT.avi      records the screen until Ctrl+C, Shift+Esc or --duration\n"
            "       tolm-record --snapshot FILE.bmp [options]   grabs one frame into a BMP file\n"
-           "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, or\n"
-           "                                                   not saved); run it again for each older one\n"
+           "       tolm-record --recover OUTPUT.avi            saves the newest interrupted recording (killed, not\n"
+           "                                                   saved, or cancelled with Esc); run it again for\n"
+           "                                                   each older one\n"
            "       tolm-record --list-codecs | --list-audio-formats | --list-audio-inputs | --list-monitors\n"
            "                   [options]\n"
+           "       tolm-record --version                       prints the version and the licence\n"
            "An OUTPUT ending in .mp4 or .mkv is saved as MP4 or Matroska, to share, instead of AVI: MP4 takes\n"
            "H264 (the sound becomes AAC), Matroska every compressor and the sound as recorded.\n"
            "Recording (Shift+Esc or Ctrl+C stops and saves, Esc or a second Ctrl+C cancels, Pause pauses):\n"
            "  --fps N                 playback rate of the file (default 50)\n"
-           "  --mspf N                milliseconds of recording per frame (default 20)\n"
+           "  --mspf N                milliseconds of recording per frame (default 20); 1000/fps plays in real\n"
+           "                          time, any other value faster or slower than the sound\n"
            "  --duration SECONDS      stop by itself after this time\n"
            "  --codec FOURCC|none     compressor, e.g. MJPG, H264, MSVC (default MJPG, for .mp4 H264); see\n"
            "                          --list-codecs\n"
@@ -160,6 +169,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
         std::vector<int> ints;
         if (arg == "-h" || arg == "--help") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--snapshot") {
             if (!value(options.snapshotFile)) return false;
         } else if (arg == "--recover") {
@@ -273,7 +284,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
     }
     const bool listing =
         options.listCodecs || options.listAudioInputs || options.listAudioFormats || options.listMonitors;
-    if (!options.help && options.snapshotFile.empty() && options.outputFile.empty() && !listing) {
+    if (!options.help && !options.version && options.snapshotFile.empty() && options.outputFile.empty() && !listing) {
         error = "Nothing to do: give an output file, --snapshot FILE.bmp or a --list option.";
         return false;
     }

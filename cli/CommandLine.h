@@ -12,6 +12,7 @@ namespace tolm::cli {
 // What tolm-record was asked to do.
 struct Options {
     bool help = false;
+    bool version = false;
     std::string snapshotFile;  // grab one frame into this .bmp file
     std::string display;       // empty: $DISPLAY
     ScreenBackend backend = ScreenBackend::automatic;
@@ -61,6 +62,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
 
 // Puts the parsed area, colours, cursor and effects into the engine.
 void ApplyToCamera(const Options& options, TScreenCamera& camera);
+
+// What tolm-record says before a recording with sound whose picture plays faster or slower than it happened
+// (--mspf not the playback interval of --fps): the sound cannot follow it. Empty when nothing needs saying.
+std::string SoundSpeedNotice(const TScreenCamera& camera);
 
 // The compressor a recording into `outputFile` gets without --codec: H.264 for MP4, else Motion JPEG.
 std::string DefaultCodecFor(const std::string& outputFile);

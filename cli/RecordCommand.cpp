@@ -9,7 +9,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -17,6 +16,7 @@
 #include "capture/CaptureGlobals.h"
 #include "cli/AudioCommands.h"
 #include "cli/Backends.h"
+#include "platform/Files.h"
 #include "platform/ThreadPriority.h"
 
 namespace tolm::cli {
@@ -108,13 +108,26 @@ class CancelWatchdog {
         }
         changed_.notify_all();
     }
+    // The cancel reached the work it was meant for (a save heard it), which ends by itself; a further cancel
+    // starts the time again.
+    void Heard() {
+        {
+            std::lock_guard lock(mutex_);
+            deadline_.reset();
+        }
+        changed_.notify_all();
+    }
 
   private:
     void Run() {
         SetCurrentThreadName("tolm-watchdog");
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return done_ || deadline_; });
-        if (done_ || changed_.wait_until(lock, *deadline_, [this] { return done_; })) return;
+        for (;;) {
+            changed_.wait(lock, [this] { return done_ || deadline_; });
+            if (done_) return;
+            const auto deadline = *deadline_;
+            if (!changed_.wait_until(lock, deadline, [&] { return done_ || deadline_ != deadline; })) break;
+        }
         std::fprintf(stderr,
                      "\ntolm-record: The recording does not end (a display, device or disk does not answer); "
                      "leaving it. What was recorded stays for tolm-record --recover.\n");
@@ -128,12 +141,6 @@ class CancelWatchdog {
     std::optional<std::chrono::steady_clock::time_point> deadline_;
     std::thread thread_;  // last: starts once the rest is set up
 };
-
-std::string Absolute(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
-}
 
 // "  812 MB free, 14 min left": the room for the recording and how long it lasts at the current pace.
 std::string DiskText(const TScreenCamera& camera) {
@@ -204,11 +211,28 @@ int RecordCommand(const Options& options) {
     // Made once the signals are blocked, like every thread; the signal thread finds it through `watching`.
     std::optional<CancelWatchdog> watchdog;
     std::atomic<CancelWatchdog*> watching{nullptr};
+    // Once the save has begun, a further interrupt cancels the save alone: the recording is kept for --recover.
+    std::atomic<bool> saving{false};
+    std::atomic<bool> cancelSave{false};
+    std::atomic<bool> saveCancelled{false};
     SignalWatcher signals([&](int count) {
         if (CancelWatchdog* w = watching.load(); w && count >= 2) w->Cancelled();
+        if (count >= 2) cancelSave = true;  // also for a save that begins before the cancel below arrives
+        if (saving) {
+            std::fprintf(stderr, count == 1 ? "\nSaving; interrupt again to cancel the save and keep the recording.\n"
+                                            : "\nCancelling the save; the recording is kept.\n");
+            return;
+        }
         Session* s = active.load();
         if (!s) return;
-        s->Loop().Post([s, count] { s->Camera().HotKeyPressed(count == 1 ? HotKey::ShiftEscape : HotKey::Escape); });
+        // Unlike the Escape key, which may have been meant for another program, a second interrupt typed into this
+        // program's terminal means the recording is not wanted.
+        s->Loop().Post([s, count] {
+            if (count == 1)
+                s->Camera().HotKeyPressed(HotKey::ShiftEscape);
+            else
+                s->Camera().CancelRecording();
+        });
         if (count == 1) std::fprintf(stderr, "\nStopping; interrupt again to cancel without saving.\n");
     });
     watching = &watchdog.emplace();
@@ -216,6 +240,11 @@ int RecordCommand(const Options& options) {
     std::unique_ptr<Session> session = Session::OpenOrReport(options);
     if (!session) return 1;
     std::string error;
+    // Said for what it is, before a compressor is looked for that takes no such frames.
+    if (const std::string problem = session->Camera().AreaProblem(); !problem.empty()) {
+        std::fprintf(stderr, "tolm-record: %s.\n", problem.c_str());
+        return 2;
+    }
     if (!PrepareCompressor(options, *session, error)) {
         std::fprintf(stderr, "tolm-record: %s\n", error.c_str());
         return 2;
@@ -250,11 +279,21 @@ int RecordCommand(const Options& options) {
             (session->HasDesktop() ? "; Shift+Esc or Ctrl+C stops, Esc cancels, Pause pauses." : "; Ctrl+C stops."));
     };
     camera.OnPause = [&](TScreenCamera&) { status.Show("Paused (Pause key resumes)"); };
-    camera.OnSaving = [&](TScreenCamera&, int percent, const std::string& caption, bool&) {
+    camera.OnSaving = [&](TScreenCamera&, int percent, const std::string& caption, bool& go) {
+        saving = true;
+        if (cancelSave) {
+            go = false;
+            saveCancelled = true;
+            if (CancelWatchdog* w = watching.load()) w->Heard();
+            return;
+        }
         if (percent % 10 == 0) status.Show(caption + " " + std::to_string(percent) + "%");
     };
 
-    const std::string output = Absolute(options.outputFile);
+    // Said, not asked: a time-lapse with sound may well be meant.
+    if (const std::string notice = SoundSpeedNotice(camera); !notice.empty())
+        std::fprintf(stderr, "tolm-record: %s\n", notice.c_str());
+    const std::string output = AbsolutePath(options.outputFile);
     active = session.get();
     if (!camera.StartRecording(output)) {
         active = nullptr;
@@ -265,9 +304,16 @@ int RecordCommand(const Options& options) {
         session->Loop().RunUntil([&] { return !camera.WorkerRunning(); }, std::chrono::hours(1));
     active = nullptr;
     status.End();
+    if (const auto kept = camera.CancelledRecording()) {
+        std::fprintf(stderr, "tolm-record: The recording was cancelled; it is kept in %s for tolm-record --recover.\n",
+                     kept->Where().c_str());
+        return 1;
+    }
     if (!Globals().SaveSucceeded) {
         // A recording refused before its start has said why already; nothing was recorded to lose.
         if (started) std::fprintf(stderr, "tolm-record: nothing was saved.\n");
+        if (saveCancelled)
+            std::fprintf(stderr, "tolm-record: tolm-record --recover %s saves the recording.\n", output.c_str());
         return 1;
     }
     std::printf("Saved %s (%d frames, %d dropped)\n", output.c_str(), camera.CapturedFrames(), camera.DroppedFrames());

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/ProgramNotice.h"
 #include "capture/ScreenCamera.h"
 #include "cli/AudioCommands.h"
 #include "cli/Backends.h"
@@ -51,6 +52,10 @@ int main(int argc, char** argv) {
         }
         if (options.help) {
             std::fputs(tolm::cli::UsageText(), stdout);
+            return 0;
+        }
+        if (options.version) {
+            std::fputs(tolm::VersionText("tolm-record").c_str(), stdout);
             return 0;
         }
         if (options.listCodecs) return tolm::cli::ListCodecsCommand(options);

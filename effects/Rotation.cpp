@@ -7,6 +7,7 @@
 #include <cstring>
 #include <numbers>
 #include <utility>
+#include <vector>
 
 namespace tolm {
 namespace {
@@ -113,6 +114,50 @@ void RotateBitmap(const Bitmap& source, Bitmap& destination, double angleDegrees
                 }
             }
     destination = std::move(turned);
+}
+
+void TurnQuarterToFit(Bitmap& picture, bool clockwise, Bitmap& scratch) {
+    if (picture.Empty() || picture.BitCount() != 32) return;
+    scratch = picture;  // reuses its rows once it has the size
+    const std::int64_t w = picture.Width();
+    const std::int64_t h = picture.Height();
+    // The turned picture is h wide and w high; it fills the frame's height when it is narrower than the frame's
+    // shape, else its width.
+    const bool fitsHeight = h * h <= w * w;
+    const std::int64_t fw = fitsHeight ? std::max<std::int64_t>(1, (2 * h * h + w) / (2 * w)) : w;
+    const std::int64_t fh = fitsHeight ? h : std::max<std::int64_t>(1, (2 * w * w + h) / (2 * h));
+    const std::int64_t left = (w - fw) / 2;
+    const std::int64_t top = (h - fh) / 2;
+    // Black beside the fit; the fit itself is written whole below.
+    for (std::int64_t y = 0; y < h; ++y) {
+        std::uint8_t* row = picture.ScanLine(static_cast<int>(y));
+        if (y < top || y >= top + fh) {
+            std::memset(row, 0, static_cast<std::size_t>(4 * w));
+            continue;
+        }
+        std::memset(row, 0, static_cast<std::size_t>(4 * left));
+        std::memset(row + 4 * (left + fw), 0, static_cast<std::size_t>(4 * (w - left - fw)));
+    }
+
+    // Each column of the fit reads one row of the source, each row of it one column: the nearest to the
+    // centre of the pixel, turned.
+    std::vector<const std::uint8_t*> sourceRows(static_cast<std::size_t>(fw));
+    for (std::int64_t x = 0; x < fw; ++x) {
+        const std::int64_t turnedX = (2 * x + 1) * h / (2 * fw);
+        sourceRows[static_cast<std::size_t>(x)] =
+            scratch.ScanLine(static_cast<int>(clockwise ? h - 1 - turnedX : turnedX));
+    }
+    for (std::int64_t y = 0; y < fh; ++y) {
+        const std::int64_t turnedY = (2 * y + 1) * w / (2 * fh);
+        const std::size_t column = 4 * static_cast<std::size_t>(clockwise ? turnedY : w - 1 - turnedY);
+        std::uint8_t* out = picture.ScanLine(static_cast<int>(top + y)) + 4 * left;
+        for (std::int64_t x = 0; x < fw; ++x, out += 4) {
+            std::uint32_t pixel;
+            std::memcpy(&pixel, sourceRows[static_cast<std::size_t>(x)] + column, 4);
+            pixel &= 0x00FFFFFFu;
+            std::memcpy(out, &pixel, 4);
+        }
+    }
 }
 
 void FlipBitmap(Bitmap& bitmap, int mode) {

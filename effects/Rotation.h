@@ -10,6 +10,11 @@ namespace tolm {
 // `destination` untouched.
 void RotateBitmap(const Bitmap& source, Bitmap& destination, double angleDegrees);
 
+// A quarter turn of the 32-bit `picture` (clockwise or not) that keeps its size: the turned picture is scaled to
+// fit (each pixel the nearest), centred, black beside it, every fourth byte 0; a square is turned exactly.
+// `scratch` keeps the unturned copy from one frame to the next. Other formats and empty pictures stay as they are.
+void TurnQuarterToFit(Bitmap& picture, bool clockwise, Bitmap& scratch);
+
 // Mirrors in place: mode 0 left to right, 1 top to bottom, 2 both (a half turn). Other modes do nothing.
 void FlipBitmap(Bitmap& bitmap, int mode);
 

@@ -15,6 +15,8 @@ set(TOLM_MAINTAINER "TOLM Screen Capture developers <maintainers@tolm.example.or
 
 configure_file(${tolm_packaging_source}/${tolm_app_id}.metainfo.xml.in
                ${tolm_packaging_build}/${tolm_app_id}.metainfo.xml @ONLY)
+# Debian's machine-readable copyright file; the licence's full text is the system's own copy.
+configure_file(${tolm_packaging_source}/copyright.in ${tolm_packaging_build}/copyright @ONLY)
 
 # Man pages go compressed, as Debian expects them.
 find_program(TOLM_GZIP gzip REQUIRED)
@@ -37,6 +39,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/app/icons/tolm.svg DESTINATION ${CMAKE_INSTA
 install(DIRECTORY ${tolm_packaging_source}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
         FILES_MATCHING PATTERN "*.png")
 install(FILES ${tolm_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${tolm_packaging_build}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tolm-screen-capture)
 install(FILES ${tolm_packaging_source}/tolm-record.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tolm-record)
 
@@ -44,6 +47,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tolm-screen-capture)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${TOLM_MAINTAINER})
+# For the generators that show or record a licence; a DEB states it in its copyright file (above).
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_RPM_PACKAGE_LICENSE ${TOLM_LICENSE})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "screen recorder for X11 desktops, with sound")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[Records a rectangle, a window, a monitor or every monitor, with the mouse
 cursor, an overlay picture and pixel effects drawn in, compressed on the fly

@@ -34,6 +34,15 @@ class AviStream {
     // position) gives no bytes. AVIERR_NODATA past the end.
     virtual AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) = 0;
 
+    // Reads from `position` on the samples that lie together in the file, at most `maxSamples`: one frame of
+    // video (none for a skipped position), a run of sound blocks; `samples` says how many positions the call
+    // covered. A stream that cannot tell reads one sample, as Read does.
+    virtual AviResult ReadChunk(std::int64_t position, std::int64_t /*maxSamples*/, std::vector<std::uint8_t>& data,
+                                std::uint32_t& flags, std::int64_t& samples) {
+        samples = 1;
+        return Read(static_cast<std::int32_t>(position), data, flags);
+    }
+
     // Ends the writes to a stream that hands them on later (a compressing stream's queue): what it still holds is
     // written, and no write is taken after it. `progress` (may be empty) hears how far that is, 0 to 99, a few
     // times a second while it lasts, and may stop it; without it the wait has a time limit of its own. Returns
@@ -92,6 +101,10 @@ class AviLibrary {
     virtual bool FileTakes(const std::string& /*path*/, std::uint32_t /*fccHandler*/, int /*bitCount*/) const {
         return true;
     }
+
+    // What the last failed Save or MoveFile of the calling thread knows beyond its result: the file and the
+    // system's reason ("" when there is nothing more to say).
+    virtual std::string LastProblem() const { return {}; }
 };
 
 }  // namespace tolm

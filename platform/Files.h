@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tolm {
 
@@ -25,12 +26,17 @@ bool WritePrivateFile(const std::string& file, const std::string& text, std::str
 std::string PrivateTempFolder(std::string& error);
 
 // The folder this process keeps its temporary recording files in: the private folder itself for the first
-// recorder of the user (it holds the folder's instance lock until it exits), a private subfolder of it for
-// every further recorder running at the same time, so that their files never collide.
+// recorder of the user, a private subfolder of it ("instance-<pid>") for every further recorder running at the
+// same time, so that their files never collide. Either is held by its instance lock until the process exits.
 std::string InstanceTempFolder(std::string& error);
 
-// Removes the folder if it is a per-process subfolder made by InstanceTempFolder and is empty.
+// Removes the folder if it is a per-process subfolder made by InstanceTempFolder that holds nothing but its lock.
 void ReleaseInstanceTempFolder(const std::string& folder);
+
+// The subfolders of further recorders that ended without removing theirs (killed): their instance locks are
+// free. Each is claimed for this process by its lock, as FormerTempFolder claims the former folder, so that no
+// recorder takes it meanwhile. `own` (this process's folder) is never among them.
+std::vector<std::string> AbandonedTempFolders(const std::string& own);
 
 // The folder earlier versions kept the temporary files in ($XDG_RUNTIME_DIR/tolm-screen-capture, else
 // <temp>/tolm-screen-capture-<uid>), so that what a crash left there is still found. Claimed for this process
@@ -38,8 +44,8 @@ void ReleaseInstanceTempFolder(const std::string& folder);
 // of this user, is the current folder or is held by another program.
 std::string FormerTempFolder();
 
-// Removes the former folder once it holds nothing but its lock.
-void ReleaseFormerTempFolder(const std::string& folder);
+// Removes a folder claimed by FormerTempFolder or AbandonedTempFolders once it holds nothing but its lock.
+void ReleaseClaimedTempFolder(const std::string& folder);
 
 bool FileExists(const std::string& path);
 // The size of a file in bytes; 0 when it is missing or cannot be asked.
@@ -59,11 +65,12 @@ std::optional<std::uint64_t> FileSizeLimitBytes();
 bool FolderWritable(const std::string& folder, std::string& problem);
 
 // True when the file exists and cannot be opened for reading and writing with an exclusive advisory lock:
-// another program (or another part of this one) holds it.
+// another program (or another part of this one) holds it. Anything but a regular file counts as in use and is
+// not opened.
 bool FileInUse(const std::string& path);
 
 // True when the file opens but another open of it holds an advisory lock (flock) that excludes ours: a
-// program is working on it. A file that cannot be opened at all is not counted as locked.
+// program is working on it. A file that cannot be opened at all, or is no regular file, is not counted as locked.
 bool FileLocked(const std::string& path);
 
 bool RemoveFile(const std::string& path);
@@ -85,5 +92,12 @@ int RunDeletionsAtStart();
 
 // The folder part of a path ("" when it has none) and whether that folder exists.
 std::string FolderOf(const std::string& path);
+
+// Whether `path` leads from the root of the file system (on Windows, from a drive's or a share's).
+bool IsAbsolutePath(const std::string& path);
+
+// `path` from the root, resolved against the current folder, without "." and ".." (on Windows with '/' between
+// the names); `path` itself when that cannot be done.
+std::string AbsolutePath(const std::string& path);
 
 }  // namespace tolm

@@ -40,6 +40,10 @@ class Host {
     // The program's windows out of the way while recording, and back afterwards.
     virtual void MinimizeApplication() = 0;
     virtual void RestoreApplication() = 0;
+    // Returns once windows minimised for the recording are off the screen, for a still picture of it: the
+    // desktop carries a minimise out after the request, and one without a window manager never does (they are
+    // hidden then). Main thread. A host without windows has nothing to wait for.
+    virtual void FinishMinimizing() {}
 
     // The pointer shows that the program is busy (saving, deleting) while `busy` is set.
     virtual void SetBusyCursor(bool busy) = 0;

@@ -27,9 +27,10 @@ class OverlayWindow {
     virtual void SetBounds(const Rect& screen) = 0;
     // The visible part of the window, as rectangles in window coordinates.
     virtual void SetShape(const std::vector<Rect>& shape) = 0;
-    // Draws the caption at (0, 0) and fills `frame` (window coordinates) with `frameColor`.
-    virtual void Paint(const std::string& caption, TColor captionText, TColor captionBack, const Rect& frame,
-                       TColor frameColor) = 0;
+    // Draws the caption with its top-left corner at `captionAt` and fills `frame` with `frameColor` (window
+    // coordinates both).
+    virtual void Paint(const std::string& caption, Point captionAt, TColor captionText, TColor captionBack,
+                       const Rect& frame, TColor frameColor) = 0;
     // Shows the window above every other always-on-top window without activating it.
     virtual void ShowOnTop() = 0;
     virtual void Hide() = 0;

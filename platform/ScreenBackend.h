@@ -19,7 +19,7 @@ struct SessionEnvironment {
     static SessionEnvironment OfThisProcess();
 };
 
-// `automatic` becomes the portal in a Wayland session, where an X11 grab would see only Xwayland's windows,
+// `automatic` becomes the portal in a Wayland session, where Xwayland keeps no picture of the screen to grab,
 // and X11 otherwise; a named backend stays as it is.
 ScreenBackend ResolveScreenBackend(ScreenBackend requested, const SessionEnvironment& session);
 

@@ -36,12 +36,20 @@ class ScreenSource {
     // cannot tell answer true. Independent of Grab, so a preview grabbing meanwhile swallows nothing.
     virtual bool AreaChanged(const Rect& /*area*/) { return true; }
 
+    // True while the source waits for the desktop's first picture: some desktops send one only once something on
+    // the screen changes. Grabs fail meanwhile (a still screen loses nothing by the wait), and AreaChanged says
+    // true when the picture comes. Sources that always have a picture answer false.
+    virtual bool AwaitingFirstPicture() { return false; }
+
     // The same into rows the caller provides, area.width x area.height, with each pixel's fourth byte 0.
     // Sources that can write there directly save the frame a copy; this one grabs into a bitmap first.
     virtual bool GrabInto(const Rect& area, const PixelRows& dst);
 
     // False when the cursor cannot be queried; a hidden cursor is a successful query with visible false.
     virtual bool QueryCursor(CursorImage& cursor) = 0;
+    // Whether QueryCursor can ever say where the pointer is: a desktop that paints the pointer into the picture
+    // itself keeps that to itself.
+    virtual bool TellsPointerPosition() const { return true; }
 
     // Monitor rectangles in the platform's order, the primary monitor first. Never empty: a display without
     // monitor information reports its whole screen as one monitor.

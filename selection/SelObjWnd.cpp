@@ -33,7 +33,7 @@ void TSelObjWindow::Reshape(int x, int y, const std::string& caption, int h, int
 
 void TSelObjWindow::PaintFrame(const std::string& caption) {
     if (frame_.Empty()) return;
-    window_->Paint(caption, clWhite, clRed, frame_, clRed);
+    window_->Paint(caption, Point{0, 0}, clWhite, clRed, frame_, clRed);
 }
 
 }  // namespace tolm

@@ -8,8 +8,10 @@
 #include "platform/ffmpeg/FfmpegVideo.h"
 #include "platform/portal/PortalScreenSource.h"
 #include "platform/pulse/PulseAudio.h"
+#include "platform/x11/SigPipeGuard.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11ScreenSource.h"
+#include "platform/x11/XcbConnect.h"
 
 namespace tolm {
 
@@ -80,7 +82,9 @@ std::unique_ptr<MachineServices> MachineServices::Open(const MachineOptions& opt
 }
 
 bool MachineServices::CanOpenDisplay(const std::string& display, std::string& error) {
-    return CreateX11ScreenSource(display, error) != nullptr;
+    // Only the connection: a display whose screen cannot be recorded is refused later, where a window says why.
+    const x11::SigPipeGuard pipeGuard;
+    return x11::ConnectToDisplay(display, error).connection != nullptr;
 }
 
 EngineServices MachineServices::Services(Host& host, Clock& clock, MainThread& mainThread) {

@@ -79,6 +79,11 @@ void RegisterAll() {
              tolm::RotateBitmap(f, turned, 90.0);
              benchmark::DoNotOptimize(turned.Bits());
          }},
+        {"turn_to_fit",
+         [](Bitmap& f) {
+             static Bitmap scratch;  // kept between frames, as the engine keeps it
+             tolm::TurnQuarterToFit(f, false, scratch);
+         }},
         {"flip_both", [](Bitmap& f) { tolm::FlipBitmap(f, 2); }},
     };
     for (const auto& [name, filter] : filters)

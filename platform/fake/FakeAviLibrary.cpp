@@ -1,5 +1,7 @@
 #include "platform/fake/FakeAviLibrary.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -105,6 +107,13 @@ bool TouchFile(const std::string& path) {
     return static_cast<bool>(out);
 }
 
+// The file on disk, whatever its name: a real file's streams go with it when it is renamed.
+std::pair<std::uint64_t, std::uint64_t> Identity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {0, 0};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 }  // namespace
 
 class FakeAviFile final : public AviFile {
@@ -154,11 +163,13 @@ AviResult FakeAviLibrary::OpenFile(const std::string& path, AviOpenMode mode, st
         auto data = std::make_shared<FileData>();
         std::lock_guard lock(mutex_);
         files_[path] = data;
+        identities_[path] = Identity(path);
         file = std::make_unique<FakeAviFile>(*this, data, path);
         return AVIERR_OK;
     }
     if (!FileExists(path)) return AVIERR_FILEOPEN;
     std::lock_guard lock(mutex_);
+    FollowRename(path);
     const auto it = files_.find(path);
     if (it == files_.end()) return AVIERR_BADFORMAT;
     file = std::make_unique<FakeAviFile>(*this, it->second);
@@ -220,6 +231,20 @@ void FakeAviLibrary::AddFile(const std::string& path, std::shared_ptr<FileData> 
     TouchFile(path);
     std::lock_guard lock(mutex_);
     files_[path] = std::move(data);
+    identities_[path] = Identity(path);
+}
+
+void FakeAviLibrary::FollowRename(const std::string& path) {
+    if (files_.count(path) != 0) return;
+    const auto identity = Identity(path);
+    for (auto it = identities_.begin(); it != identities_.end(); ++it) {
+        if (it->second != identity || FileExists(it->first) || files_.count(it->first) == 0) continue;
+        files_[path] = files_[it->first];
+        files_.erase(it->first);
+        identities_[path] = identity;
+        identities_.erase(it);
+        return;
+    }
 }
 
 }  // namespace tolm

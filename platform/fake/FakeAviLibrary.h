@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/AviLibrary.h"
@@ -13,7 +14,7 @@ namespace tolm {
 
 // AVI services that keep the streams in memory, with failures on request. Files are still created on disk,
 // and a file being written grows by the bytes written to it, so the engine's file handling (deletion,
-// existence, permissions, sizes) meets real files.
+// existence, permissions, sizes, renames) meets real files.
 class FakeAviLibrary final : public AviLibrary {
   public:
     struct Sample {
@@ -67,8 +68,11 @@ class FakeAviLibrary final : public AviLibrary {
   private:
     friend class FakeAviStream;
     friend class FakeAviFile;
+    // A file renamed on disk since it was made is found under its new name. Under the lock.
+    void FollowRename(const std::string& path);
     mutable std::mutex mutex_;
     std::map<std::string, std::shared_ptr<FileData>> files_;
+    std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> identities_;  // device and inode of each
 };
 
 }  // namespace tolm

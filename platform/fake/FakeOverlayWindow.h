@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@ class FakeOverlayWindow final : public OverlayWindow {
   public:
     struct Painted {
         std::string caption;
+        Point captionAt;
         TColor text;
         TColor back;
         Rect frame;
@@ -24,8 +27,9 @@ class FakeOverlayWindow final : public OverlayWindow {
     Size TextExtent(const std::string&) override { return captionSize_; }
     void SetBounds(const Rect& screen) override { bounds = screen; }
     void SetShape(const std::vector<Rect>& rects) override { shape = rects; }
-    void Paint(const std::string& caption, TColor text, TColor back, const Rect& frame, TColor frameColor) override {
-        paints.push_back(Painted{caption, text, back, frame, frameColor});
+    void Paint(const std::string& caption, Point captionAt, TColor text, TColor back, const Rect& frame,
+               TColor frameColor) override {
+        paints.push_back(Painted{caption, captionAt, text, back, frame, frameColor});
     }
     void ShowOnTop() override {
         showing = true;
@@ -62,9 +66,12 @@ class FakeWindowLocator final : public WindowLocator {
         return false;
     }
 
+    bool ShowsOnScreen(std::uint64_t window) override { return shows && shows(window); }
+
     Point pointer;
     std::vector<Rect> windows;
     std::uint64_t lastIgnored = 0;
+    std::function<bool(std::uint64_t window)> shows;
 };
 
 }  // namespace tolm

@@ -46,7 +46,7 @@ bool FakeScreen::Grab(const Rect& area, Bitmap& dst) {
     int number = 0;
     {
         std::lock_guard lock(mutex_);
-        if (!connected_) return false;
+        if (!connected_ || awaiting_) return false;
         number = ++grabs_;
         hook = grabHook_;
         FillLocked(area, dst);
@@ -81,6 +81,17 @@ bool FakeScreen::AreaChanged(const Rect& area) {
     allChanged_ = false;
     changed_.clear();
     return changed;
+}
+
+bool FakeScreen::AwaitingFirstPicture() {
+    std::lock_guard lock(mutex_);
+    return awaiting_;
+}
+
+void FakeScreen::SetAwaitingFirstPicture(bool value) {
+    std::lock_guard lock(mutex_);
+    allChanged_ = allChanged_ || (awaiting_ && !value);
+    awaiting_ = value;
 }
 
 bool FakeScreen::QueryCursor(CursorImage& cursor) {

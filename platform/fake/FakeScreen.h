@@ -20,15 +20,21 @@ class FakeScreen final : public ScreenSource {
     bool QueryCursor(CursorImage& cursor) override;
     // From the screen's own writes: painted blocks and monitor changes.
     bool AreaChanged(const Rect& area) override;
+    bool AwaitingFirstPicture() override;
     std::vector<Rect> Monitors() override;
     Rect VirtualDesktop() override;
     std::string LastError() const override;
+    bool TellsPointerPosition() const override { return tellsPointer_; }
 
     void SetMonitors(std::vector<Rect> monitors);
     void FillRect(const Rect& area, std::uint32_t rgb);
     void SetCursor(const CursorImage& cursor);
     // While set, every part of the screen counts as changed at every AreaChanged, as under a playing video.
     void SetAlwaysChanging(bool value);
+    // While set, grabs fail as on a desktop that has sent no picture yet; its first picture changes everything.
+    void SetAwaitingFirstPicture(bool value);
+    // A desktop that paints the pointer in itself and says nowhere where it is.
+    void SetTellsPointerPosition(bool value) { tellsPointer_ = value; }
     // After this, grabs and cursor queries fail as after a lost display connection.
     void Disconnect();
     int GrabCount() const;
@@ -53,6 +59,7 @@ class FakeScreen final : public ScreenSource {
     std::vector<Block> blocks_;
     CursorImage cursor_;
     bool connected_ = true;
+    bool awaiting_ = false;
     int grabs_ = 0;
     // What changed since AreaChanged was last asked; everything before it is first asked.
     bool asked_ = false;
@@ -60,6 +67,7 @@ class FakeScreen final : public ScreenSource {
     bool alwaysChanging_ = false;
     std::vector<Rect> changed_;
     std::function<void(int)> grabHook_;
+    bool tellsPointer_ = true;
 };
 
 }  // namespace tolm

@@ -13,7 +13,8 @@ extern "C" {
 
 namespace tolm::ffmpeg {
 
-AviResult AviMuxer::Create(const std::string& path, std::shared_ptr<AviMuxer>& out, OutputContainer container) {
+AviResult AviMuxer::Create(const std::string& path, std::shared_ptr<AviMuxer>& out, OutputContainer container,
+                           std::string* problem) {
     if (path.empty()) return AVIERR_BADPARAM;
     auto muxer = std::make_shared<AviMuxer>();
     muxer->container_ = container;
@@ -28,7 +29,10 @@ AviResult AviMuxer::Create(const std::string& path, std::shared_ptr<AviMuxer>& o
     if (!muxer->packet_) return AVIERR_MEMORY;
     // "file:" keeps a colon in the name from being read as a protocol.
     const int rc = avio_open(&muxer->ctx_->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE);
-    if (rc < 0) return ToAviResult(rc, AVIERR_FILEOPEN);
+    if (rc < 0) {
+        if (problem) *problem = AvErrorText(rc);
+        return ToAviResult(rc, AVIERR_FILEOPEN);
+    }
     out = std::move(muxer);
     return AVIERR_OK;
 }
@@ -135,8 +139,16 @@ AviResult AviMuxer::Start() {
 
 AviResult AviMuxer::Fail(int error, AviResult fallback) {
     AviResult result = error == AVERROR(EIO) ? AVIERR_FILEWRITE : ToAviResult(error, fallback);
-    if (failure_ == AVIERR_OK) failure_ = result;
+    if (failure_ == AVIERR_OK) {
+        failure_ = result;
+        failureError_ = error;
+    }
     return result;
+}
+
+std::string AviMuxer::FailureReason() const {
+    std::lock_guard lock(mutex_);
+    return failureError_ < 0 ? AvErrorText(failureError_) : std::string();
 }
 
 AviResult AviMuxer::Write(int index, std::int64_t start, std::int64_t samples, const void* data, std::size_t size,

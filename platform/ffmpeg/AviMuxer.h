@@ -32,8 +32,9 @@ class PendingWrites {
 // one, the last until the end of the timeline, and MP4's sound is encoded to AAC on the way.
 class AviMuxer {
   public:
+    // On failure `problem` (if given) holds the system's reason.
     static AviResult Create(const std::string& path, std::shared_ptr<AviMuxer>& out,
-                            OutputContainer container = OutputContainer::avi);
+                            OutputContainer container = OutputContainer::avi, std::string* problem = nullptr);
     AviMuxer() = default;  // use Create
     // A started file that nobody finished is completed, so what was recorded stays playable.
     ~AviMuxer();
@@ -61,6 +62,9 @@ class AviMuxer {
     AviResult Finish();
     // Closes without completing; for a file about to be deleted.
     void Abandon();
+
+    // The system's reason for the first failed write ("" while none failed, or when it gave none).
+    std::string FailureReason() const;
 
   private:
     struct Stream {
@@ -99,6 +103,7 @@ class AviMuxer {
     bool started_ = false;
     bool finished_ = false;
     AviResult failure_ = AVIERR_OK;  // the first failed write; the file is not whole after it
+    int failureError_ = 0;           // its FFmpeg error
     AviResult finishResult_ = AVIERR_OK;
     std::chrono::steady_clock::time_point lastFlush_{};
     double flushedSeconds_ = 0;  // media time of the furthest packet at the last flush

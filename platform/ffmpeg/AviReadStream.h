@@ -30,11 +30,8 @@ class AviReadStream final : public AviStream {
                     std::uint32_t flags) override;
     AviResult Read(std::int32_t position, std::vector<std::uint8_t>& data, std::uint32_t& flags) override;
 
-    // Reads from `position` on the samples that lie in one chunk of the file, at most `maxSamples`: one
-    // frame of video (none for a skipped position), a run of audio blocks. `samples` says how many
-    // positions the call covered.
     AviResult ReadChunk(std::int64_t position, std::int64_t maxSamples, std::vector<std::uint8_t>& data,
-                        std::uint32_t& flags, std::int64_t& samples);
+                        std::uint32_t& flags, std::int64_t& samples) override;
 
   private:
     AviResult Prepare();  // stream description, after the context is set

@@ -1,11 +1,11 @@
 #include "platform/ffmpeg/AviSave.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 
 #include "platform/ffmpeg/AviMuxer.h"
-#include "platform/ffmpeg/AviReadStream.h"
 #include "platform/ffmpeg/AviWriteFile.h"
 #include "platform/ffmpeg/CompressedStream.h"
 #include "platform/ffmpeg/FrameDecoder.h"
@@ -20,7 +20,6 @@ constexpr std::int64_t kAudioRun = 1 << 16;
 
 struct Source {
     std::shared_ptr<AviStream> stream;
-    AviReadStream* chunked = nullptr;  // ours: whole runs of audio per read
     bool video = false;
     std::int64_t length = 0;
     std::int64_t next = 0;
@@ -33,25 +32,34 @@ struct Source {
 };
 
 // Reports every whole percentage once, rising, including those a long step went past, so a caller that
-// stops at a given percentage sees it; false when the callback asks to stop.
+// stops at a given percentage sees it; false when the callback asks to stop. A percentage that lasts (a long
+// recording compressed at the save) is reported again a few times a second, so a stop is heard at once.
 class ProgressReport {
   public:
+    static constexpr std::chrono::milliseconds kRepeat{200};
+
     ProgressReport(const AviSaveProgress& callback, double totalSeconds) : callback_(callback), total_(totalSeconds) {}
 
     bool At(double seconds) {
         int percent = total_ > 0 ? static_cast<int>(std::floor(100.0 * seconds / total_)) : 100;
         percent = std::clamp(percent, 0, 100);
-        while (reported_ < percent) {
-            ++reported_;
-            if (callback_ && callback_(reported_) == -1) return false;
-        }
+        if (reported_ >= percent && reported_ < 100 && std::chrono::steady_clock::now() - lastCall_ >= kRepeat)
+            return Tell(reported_);
+        while (reported_ < percent)
+            if (!Tell(++reported_)) return false;
         return true;
     }
 
   private:
+    bool Tell(int percent) {
+        lastCall_ = std::chrono::steady_clock::now();
+        return !callback_ || callback_(percent) != -1;
+    }
+
     const AviSaveProgress& callback_;
     double total_;
     int reported_ = -1;
+    std::chrono::steady_clock::time_point lastCall_{};
 };
 
 AviResult Prepare(const std::shared_ptr<AviMuxer>& muxer, const std::shared_ptr<AviStream>& stream,
@@ -59,7 +67,6 @@ AviResult Prepare(const std::shared_ptr<AviMuxer>& muxer, const std::shared_ptr<
                   Source& source) {
     if (!stream) return AVIERR_BADPARAM;
     source.stream = stream;
-    source.chunked = dynamic_cast<AviReadStream*>(stream.get());
     const AviStreamInfo info = stream->Info();
     const std::vector<std::uint8_t> format = stream->Format();
     if (format.empty()) return AVIERR_BADFORMAT;
@@ -100,11 +107,9 @@ AviResult Prepare(const std::shared_ptr<AviMuxer>& muxer, const std::shared_ptr<
 AviResult CopyNext(Source& source, std::vector<std::uint8_t>& data) {
     std::uint32_t flags = 0;
     std::int64_t samples = 1;
-    AviResult rc;
-    if (source.chunked)
-        rc = source.chunked->ReadChunk(source.next, source.video ? 1 : kAudioRun, data, flags, samples);
-    else
-        rc = source.stream->Read(static_cast<std::int32_t>(source.next), data, flags);
+    // Never beyond the length the stream gives: a stream may end before its file does.
+    const std::int64_t most = source.video ? 1 : std::min(kAudioRun, source.length - source.next);
+    AviResult rc = source.stream->ReadChunk(source.next, most, data, flags, samples);
     if (rc == AVIERR_NODATA) {
         source.length = source.next;  // shorter than its header said
         return AVIERR_OK;
@@ -173,14 +178,27 @@ AviResult WriteAll(std::vector<Source>& sources, const AviSaveProgress& progress
 
 AviResult SaveStreams(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
                       const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress,
-                      std::shared_ptr<const CompressorRegistry> registry) {
+                      std::shared_ptr<const CompressorRegistry> registry, std::string& problem) {
+    problem.clear();
     if (streams.empty()) return AVIERR_BADPARAM;
     TempOutputFile temp;
     AviResult rc = temp.Reserve(path);
-    if (rc != AVIERR_OK) return rc;
+    if (rc != AVIERR_OK) {
+        problem = temp.Problem();
+        return rc;
+    }
     std::shared_ptr<AviMuxer> muxer;
-    rc = AviMuxer::Create(temp.Path(), muxer, ContainerOf(path));
-    if (rc != AVIERR_OK) return rc;
+    std::string reason;
+    rc = AviMuxer::Create(temp.Path(), muxer, ContainerOf(path), &reason);
+    if (rc != AVIERR_OK) {
+        if (!reason.empty()) problem = path + ": " + reason;
+        return rc;
+    }
+    // What the system said of a write names the file; a fault of a compressor or of the streams read has no such words.
+    const auto failed = [&](AviResult result) {
+        if (const std::string why = muxer->FailureReason(); !why.empty()) problem = path + ": " + why;
+        return result;
+    };
 
     std::vector<Source> sources(streams.size());
     for (std::size_t i = 0; i < streams.size() && rc == AVIERR_OK; ++i)
@@ -188,11 +206,13 @@ AviResult SaveStreams(const std::string& path, const std::vector<std::shared_ptr
     if (rc == AVIERR_OK) rc = WriteAll(sources, progress);
     if (rc != AVIERR_OK) {
         muxer->Abandon();
-        return rc;
+        return failed(rc);
     }
     rc = muxer->Finish();
-    if (rc != AVIERR_OK) return rc;
-    return temp.Commit();
+    if (rc != AVIERR_OK) return failed(rc);
+    rc = temp.Commit();
+    if (rc != AVIERR_OK) problem = temp.Problem();
+    return rc;
 }
 
 }  // namespace tolm::ffmpeg

@@ -10,6 +10,12 @@
 #include "platform/ffmpeg/TempOutputFile.h"
 
 namespace tolm::ffmpeg {
+namespace {
+
+// Read by the thread that saved, right after its save.
+thread_local std::string lastProblem;
+
+}  // namespace
 
 FfmpegAviLibrary::FfmpegAviLibrary(std::shared_ptr<const CompressorRegistry> registry, const QueueOptions& queue)
     : registry_(std::move(registry)), queue_(queue) {}
@@ -50,13 +56,18 @@ AviResult FfmpegAviLibrary::MakeCompressedStream(std::shared_ptr<AviStream> targ
 AviResult FfmpegAviLibrary::Save(const std::string& path, const std::vector<std::shared_ptr<AviStream>>& streams,
                                  const std::vector<const AviCompressOptions*>& options,
                                  const AviSaveProgress& progress) {
-    return SaveStreams(path, streams, options, progress, registry_);
+    return SaveStreams(path, streams, options, progress, registry_, lastProblem);
 }
 
 AviResult FfmpegAviLibrary::MoveFile(const std::string& from, const std::string& path) {
     // The temporary file is an AVI: under another container's name it must be written again.
+    lastProblem.clear();
     if (ContainerOf(path) != OutputContainer::avi) return AVIERR_UNSUPPORTED;
-    return MoveIntoPlace(from, path);
+    return MoveIntoPlace(from, path, lastProblem);
+}
+
+std::string FfmpegAviLibrary::LastProblem() const {
+    return lastProblem;
 }
 
 bool FfmpegAviLibrary::FileTakes(const std::string& path, std::uint32_t fccHandler, int bitCount) const {

@@ -24,6 +24,7 @@ class FfmpegAviLibrary final : public AviLibrary {
                    const std::vector<const AviCompressOptions*>& options, const AviSaveProgress& progress) override;
     AviResult MoveFile(const std::string& from, const std::string& path) override;
     bool FileTakes(const std::string& path, std::uint32_t fccHandler, int bitCount) const override;
+    std::string LastProblem() const override;
 
   private:
     std::shared_ptr<const CompressorRegistry> registry_;

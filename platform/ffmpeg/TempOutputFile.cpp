@@ -1,7 +1,7 @@
 #include "platform/ffmpeg/TempOutputFile.h"
 
 #include <cerrno>
-#include <random>
+#include <cstring>
 
 #include "platform/Files.h"
 
@@ -24,48 +24,41 @@ AviResult FromErrno(int error) {
     }
 }
 
-std::string RandomSuffix() {
-    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 generator{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
-    std::string suffix;
-    for (int i = 0; i < 8; ++i) suffix += kChars[pick(generator)];
-    return suffix;
-}
-
 }  // namespace
-
-TempOutputFile::~TempOutputFile() {
-    if (!committed_ && !path_.empty()) RemoveFile(path_);
-}
 
 AviResult TempOutputFile::Reserve(const std::string& target) {
     if (target.empty()) return AVIERR_BADPARAM;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string candidate = target + ".part-" + RandomSuffix();
-        if (const int error = CreateNewFile(candidate); error != 0) {
-            if (error == EEXIST) continue;
-            return FromErrno(error);
-        }
-        target_ = target;
-        path_ = candidate;
-        return AVIERR_OK;
+    // Found now rather than by the rename, after the whole file was written.
+    if (const std::string problem = OutputFileProblem(target); !problem.empty()) {
+        problem_ = target + ": " + problem;
+        return AVIERR_FILEOPEN;
     }
-    return AVIERR_FILEOPEN;
+    if (const int error = part_.Create(target); error != 0) {
+        problem_ = target + ": " + std::strerror(error);
+        return FromErrno(error);
+    }
+    target_ = target;
+    return AVIERR_OK;
 }
 
-AviResult MoveIntoPlace(const std::string& from, const std::string& target) {
+AviResult MoveIntoPlace(const std::string& from, const std::string& target, std::string& problem) {
     if (from.empty() || target.empty()) return AVIERR_BADPARAM;
+    if (problem = OutputFileProblem(target); !problem.empty()) {
+        problem = target + ": " + problem;
+        return AVIERR_FILEOPEN;
+    }
     const int error = RenameReplacing(from, target);
     if (error == 0) return AVIERR_OK;
+    problem = target + ": " + std::strerror(error);
     return error == EXDEV ? AVIERR_UNSUPPORTED : FromErrno(error);
 }
 
 AviResult TempOutputFile::Commit() {
-    if (path_.empty()) return AVIERR_BADHANDLE;
-    if (const int error = RenameReplacing(path_, target_); error != 0)
+    if (Path().empty()) return AVIERR_BADHANDLE;
+    if (const int error = part_.Commit(); error != 0) {
+        problem_ = target_ + ": " + std::strerror(error);
         return error == EROFS ? AVIERR_READONLY : AVIERR_FILEWRITE;
-    committed_ = true;
+    }
     return AVIERR_OK;
 }
 

@@ -133,10 +133,16 @@ bool FrameStore::CutFrom(const Picture& picture, const Rect& area, Point origin,
 
 bool FrameStore::ChangedSince(std::uint64_t& seen) const {
     const std::lock_guard lock(mutex_);
-    // A held picture always has an untaken newest one after it.
-    const bool changed = sequence_ != seen || (sequence_ > 0 && !newest_.taken);
+    // A held picture always has an untaken newest one after it. An end is a change too: the grab it brings fails
+    // with the reason, where the last picture would otherwise stand for the rest of a recording.
+    const bool changed = sequence_ != seen || (sequence_ > 0 && !newest_.taken) || !ended_.empty();
     seen = sequence_;
     return changed;
+}
+
+bool FrameStore::AwaitingFirstPicture() const {
+    const std::lock_guard lock(mutex_);
+    return sequence_ == 0 && ended_.empty();
 }
 
 void FrameStore::Size(int& width, int& height) const {

@@ -51,8 +51,10 @@ class FrameStore {
     // stream ended.
     bool WaitForSize(std::chrono::milliseconds timeout, std::string& problem);
     // Whether a picture arrived since the sequence number in `seen`, which is brought up to date, or one that
-    // arrived earlier has not been cut yet.
+    // arrived earlier has not been cut yet, or the stream ended.
     bool ChangedSince(std::uint64_t& seen) const;
+    // Whether the stream is alive and has sent no picture yet.
+    bool AwaitingFirstPicture() const;
     // The newest picture's size, else the negotiated one; zero before either is known.
     void Size(int& width, int& height) const;
     // The pointer in stream coordinates; false while no metadata has told where it is.

@@ -54,6 +54,7 @@ class PortalScreenSource final : public ScreenSource {
     }
 
     bool AreaChanged(const Rect& /*area*/) override { return store_.ChangedSince(seen_); }
+    bool AwaitingFirstPicture() override { return store_.AwaitingFirstPicture(); }
 
     bool GrabInto(const Rect& area, const PixelRows& dst) override {
         if (area.Empty()) return true;
@@ -62,6 +63,8 @@ class PortalScreenSource final : public ScreenSource {
         std::string problem;
         return store_.Cut(area, origin_, dst, kFirstPictureWait, problem) || Fail(std::move(problem));
     }
+
+    bool TellsPointerPosition() const override { return pointerMetadata_; }
 
     bool QueryCursor(CursorImage& cursor) override {
         // Without metadata the desktop painted the pointer into the picture or left it out, and where it is stays

@@ -21,6 +21,7 @@ namespace {
 
 constexpr const char* kFolderName = "tolm-screen-capture";
 constexpr const char* kInstanceLock = "instance.lock";
+constexpr const char* kInstancePrefix = "instance-";
 
 class FileDescriptor {
   public:
@@ -54,31 +55,30 @@ bool CheckOwnFolder(const std::string& path, std::string& error) {
 // unless given up; the system drops them when the process ends, however it ends.
 class FolderLocks {
   public:
-    // Whether this process holds the folder's lock, taken on the first call.
+    // Whether this process holds the folder's lock, taken now if another process no longer holds it.
     bool Claim(const std::string& folder) {
         std::lock_guard lock(mutex_);
-        auto it = locks_.find(folder);
-        if (it == locks_.end()) {
-            int fd = ::open((folder + "/" + kInstanceLock).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                ::close(fd);
-                fd = -1;
-            }
-            it = locks_.emplace(folder, fd).first;
+        if (const auto it = locks_.find(folder); it != locks_.end()) return true;
+        const int fd = ::open((folder + "/" + kInstanceLock).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
         }
-        return it->second >= 0;
+        locks_.emplace(folder, fd);
+        return true;
     }
     void GiveUp(const std::string& folder) {
         std::lock_guard lock(mutex_);
         const auto it = locks_.find(folder);
         if (it == locks_.end()) return;
-        if (it->second >= 0) ::close(it->second);
+        ::close(it->second);
         locks_.erase(it);
     }
 
   private:
     std::mutex mutex_;
-    std::map<std::string, int> locks_;  // folder -> lock descriptor (-1: held by another process)
+    std::map<std::string, int> locks_;  // folder -> lock descriptor
 };
 
 FolderLocks& Locks() {
@@ -168,17 +168,38 @@ std::string InstanceTempFolder(std::string& error) {
     const std::string base = PrivateTempFolder(error);
     if (base.empty()) return {};
     if (Locks().Claim(base)) return base;
-    const std::string own = base + "/instance-" + std::to_string(::getpid());
-    if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = "Cannot create the folder " + own + ": " + std::strerror(errno);
-        return {};
+    // The folder of a killed recorder whose number this process has now may be claimed by a process looking at
+    // what it left: a name of its own then.
+    for (int n = 1; n <= 100; ++n) {
+        std::string own = base + "/" + kInstancePrefix + std::to_string(::getpid());
+        if (n > 1) own.append("-").append(std::to_string(n));
+        if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "Cannot create the folder " + own + ": " + std::strerror(errno);
+            return {};
+        }
+        if (!CheckOwnFolder(own, error)) return {};
+        if (Locks().Claim(own)) return own;
     }
-    if (!CheckOwnFolder(own, error)) return {};
-    return own;
+    error = "Cannot claim a folder of its own in " + base + ".";
+    return {};
 }
 
 void ReleaseInstanceTempFolder(const std::string& folder) {
-    if (folder.find("/instance-") != std::string::npos) ::rmdir(folder.c_str());
+    if (folder.find(std::string("/") + kInstancePrefix) != std::string::npos) ReleaseClaimedTempFolder(folder);
+}
+
+std::vector<std::string> AbandonedTempFolders(const std::string& own) {
+    std::vector<std::string> abandoned;
+    std::string problem;
+    const std::string base = PrivateTempFolder(problem);
+    if (base.empty()) return abandoned;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string folder = it->path().string();
+        if (it->path().filename().string().rfind(kInstancePrefix, 0) != 0 || folder == own) continue;
+        if (CheckOwnFolder(folder, problem) && Locks().Claim(folder)) abandoned.push_back(folder);
+    }
+    return abandoned;
 }
 
 std::string FormerTempFolder() {
@@ -188,7 +209,7 @@ std::string FormerTempFolder() {
     return Locks().Claim(former) ? former : std::string();
 }
 
-void ReleaseFormerTempFolder(const std::string& folder) {
+void ReleaseClaimedTempFolder(const std::string& folder) {
     // Anything but its lock may be part of a recording, or belong to a program of an earlier version.
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
@@ -241,14 +262,33 @@ bool FolderWritable(const std::string& folder, std::string& problem) {
     return true;
 }
 
+namespace {
+
+// Only a regular file is opened, and without waiting: a FIFO's open waits for a writer, a device's may do
+// anything. -1 with errno set otherwise.
+int OpenRegularFile(const std::string& path, int flags) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return -1;
+    if (S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return -1;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
+        ::close(fd);
+    }
+    errno = EINVAL;
+    return -1;
+}
+
+}  // namespace
+
 bool FileInUse(const std::string& path) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor fd(OpenRegularFile(path, O_RDWR));
     if (fd.Get() < 0) return errno != ENOENT;
     return ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0;
 }
 
 bool FileLocked(const std::string& path) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor fd(OpenRegularFile(path, O_RDONLY));
     if (fd.Get() < 0) return false;
     return ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
@@ -275,6 +315,16 @@ std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return {};
     return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && path.front() == '/';
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
 }
 
 }  // namespace tolm

@@ -6,47 +6,21 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <cwctype>
-#include <map>
-#include <mutex>
+#include <filesystem>
 
+#include "imaging/Utf8Path.h"
+#include "platform/win32/InstanceLocks.h"
 #include "platform/win32/SystemErrors.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Handles.h"
+#include "platform/win32/Win32Paths.h"
 
 namespace tolm {
 namespace {
 
 constexpr const char* kFolderName = "TOLM Screen Capture";
-
-// Win32 takes '/' as well as '\'. Folders are handed out with '/', so that the names the recorder joins with
-// '/' read alike throughout.
-std::string Slashed(std::string path) {
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
-bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
-}
-
-// "C:/" or "//server/share/": the part of an absolute path no folder can be made in; 0 for a relative one.
-std::size_t RootLength(const std::string& path) {
-    if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) return 3;
-    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-        std::size_t share = path.find_first_of("/\\", 2);
-        if (share != std::string::npos) share = path.find_first_of("/\\", share + 1);
-        return share == std::string::npos ? path.size() : share + 1;
-    }
-    return IsSeparator(path.front()) ? 1 : 0;
-}
-
-bool IsAbsolute(const std::string& path) {
-    return !path.empty() && RootLength(path) > 1;
-}
+constexpr const char* kInstancePrefix = "instance-";
 
 std::string Environment(const wchar_t* name) {
     const wchar_t* value = ::_wgetenv(name);
@@ -90,48 +64,6 @@ bool CheckOwnFolder(const std::string& path, std::string& error) {
         return false;
     }
     return true;
-}
-
-// The instance locks of the temporary folders this process claimed: named kernel objects rather than open
-// files, so that nothing stops the folder's removal. An object lives while a process holds it; the system
-// drops it when the process ends, however it ends. Named in the global namespace by the folder, so that every
-// session of the user meets the same lock.
-class FolderLocks {
-  public:
-    // Whether this process holds the folder's lock, taken on the first call.
-    bool Claim(const std::string& folder) {
-        std::lock_guard lock(mutex_);
-        auto it = locks_.find(folder);
-        if (it == locks_.end()) {
-            UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, LockName(folder).c_str()));
-            // Made before by another process, or made by another user with rights that keep us out.
-            if (event && ::GetLastError() == ERROR_ALREADY_EXISTS) event.reset();
-            it = locks_.emplace(folder, std::move(event)).first;
-        }
-        return it->second != nullptr;
-    }
-
-  private:
-    // Object names cannot hold '\' and stop at MAX_PATH: the folder enters by a hash of its name, letter case
-    // aside as Windows' names are.
-    static std::wstring LockName(const std::string& folder) {
-        std::uint64_t hash = 14695981039346656037ull;
-        for (const wchar_t c : ToWide(Slashed(folder))) {
-            hash ^= static_cast<std::uint64_t>(std::towlower(c));
-            hash *= 1099511628211ull;
-        }
-        char name[64];
-        std::snprintf(name, sizeof name, "Global\\TOLM Screen Capture %016llx", static_cast<unsigned long long>(hash));
-        return ToWide(name);
-    }
-
-    std::mutex mutex_;
-    std::map<std::string, UniqueHandle> locks_;  // folder -> held lock (empty: held by another process)
-};
-
-FolderLocks& Locks() {
-    static FolderLocks locks;
-    return locks;
 }
 
 }  // namespace
@@ -191,14 +123,36 @@ std::string PrivateTempFolder(std::string& error) {
 std::string InstanceTempFolder(std::string& error) {
     const std::string base = PrivateTempFolder(error);
     if (base.empty()) return {};
-    if (Locks().Claim(base)) return base;
-    const std::string own = base + "/instance-" + std::to_string(::GetCurrentProcessId());
-    if (!MakeFolder(own, error) || !CheckOwnFolder(own, error)) return {};
-    return own;
+    if (ClaimFolderLock(base)) return base;
+    // The folder of a killed recorder whose number this process has now may be claimed by a process looking at
+    // what it left: a name of its own then.
+    for (int n = 1; n <= 100; ++n) {
+        std::string own = base + "/" + kInstancePrefix + std::to_string(::GetCurrentProcessId());
+        if (n > 1) own.append("-").append(std::to_string(n));
+        if (!MakeFolder(own, error) || !CheckOwnFolder(own, error)) return {};
+        if (ClaimFolderLock(own)) return own;
+    }
+    error = "Cannot claim a folder of its own in " + base + ".";
+    return {};
 }
 
 void ReleaseInstanceTempFolder(const std::string& folder) {
-    if (folder.find("/instance-") != std::string::npos) ::RemoveDirectoryW(ToWide(folder).c_str());
+    if (folder.find(std::string("/") + kInstancePrefix) != std::string::npos) ReleaseClaimedTempFolder(folder);
+}
+
+std::vector<std::string> AbandonedTempFolders(const std::string& own) {
+    std::vector<std::string> abandoned;
+    std::string problem;
+    const std::string base = PrivateTempFolder(problem);
+    if (base.empty()) return abandoned;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(Utf8Path(base), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = Utf8Name(it->path().filename());
+        const std::string folder = base + "/" + name;
+        if (name.rfind(kInstancePrefix, 0) != 0 || folder == own) continue;
+        if (CheckOwnFolder(folder, problem) && ClaimFolderLock(folder)) abandoned.push_back(folder);
+    }
+    return abandoned;
 }
 
 // No version for Windows kept its temporary files anywhere else.
@@ -206,7 +160,15 @@ std::string FormerTempFolder() {
     return {};
 }
 
-void ReleaseFormerTempFolder(const std::string&) {}
+void ReleaseClaimedTempFolder(const std::string& folder) {
+    // Anything in it may be part of a recording. The lock lives apart from the folder, so the folder goes first,
+    // and no other recorder claims it meanwhile.
+    std::error_code ec;
+    if (std::filesystem::directory_iterator(Utf8Path(folder), ec) != std::filesystem::directory_iterator() || ec)
+        return;
+    ::RemoveDirectoryW(ToWide(folder).c_str());
+    GiveUpFolderLock(folder);
+}
 
 bool FileExists(const std::string& path) {
     return Attributes(path) != INVALID_FILE_ATTRIBUTES;
@@ -252,21 +214,27 @@ bool FolderWritable(const std::string& folder, std::string& problem) {
     return true;
 }
 
-// In use: open elsewhere at all, which an open that shares nothing finds out.
+// In use: open elsewhere at all, which an open that shares nothing finds out. Anything but a file on a disk
+// counts as in use and is not opened: a device or a pipe may act on an open.
 bool FileInUse(const std::string& path) {
+    const PathKind kind = KindOf(path);
+    if (kind != PathKind::file) return kind != PathKind::missing;
     const UniqueHandle file = FileHandle(::CreateFileW(ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (file) return false;
+    if (file) return ::GetFileType(file.get()) != FILE_TYPE_DISK;
     const DWORD error = ::GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
-// Windows programs hold a file by opening it without sharing it, or by locking its bytes.
+// Windows programs hold a file by opening it without sharing it, or by locking its bytes. Anything but a file
+// on a disk is not opened, and not counted as locked.
 bool FileLocked(const std::string& path) {
+    if (KindOf(path) != PathKind::file) return false;
     const UniqueHandle file = FileHandle(::CreateFileW(ToWide(path).c_str(), GENERIC_READ,
                                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) return false;
     OVERLAPPED whole{};
     if (::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
         ::UnlockFileEx(file.get(), 0, MAXDWORD, MAXDWORD, &whole);
@@ -298,6 +266,15 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return {};
     const std::size_t root = RootLength(path);
     return slash < root ? path.substr(0, root) : path.substr(0, slash);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    return IsAbsolute(path);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    const std::string full = FullPath(path);
+    return full.empty() ? path : full;
 }
 
 }  // namespace tolm

@@ -16,4 +16,10 @@ inline UniqueHandle FileHandle(HANDLE handle) {
     return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
+// A directory search of FindFirstFileW, which fails with INVALID_HANDLE_VALUE as well.
+using SearchHandle = std::unique_ptr<void, CDeleter<&::FindClose>>;
+inline SearchHandle SearchOf(HANDLE handle) {
+    return SearchHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
 }  // namespace tolm

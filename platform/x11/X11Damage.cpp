@@ -53,9 +53,10 @@ void DamageWatch::Open() {
     }
     damageEvent_ = static_cast<std::uint8_t>(damage->first_event + XCB_DAMAGE_NOTIFY);
     connection_ = std::move(display.connection);
-    // A new damage object starts with the whole root damaged; the first question answers yes anyway.
+    // A new damage object starts with the whole root damaged; the first question answers yes anyway. Its report
+    // stays queued for the next question, which takes the damage with it: a report read here would be gone with
+    // whatever was drawn after this subtraction, and the server reports nothing more until the damage is taken.
     xcb_damage_subtract(c, damage_, XCB_NONE, XCB_NONE);
-    ReadReports();
 }
 
 bool DamageWatch::AreaChanged(const Rect& area) {

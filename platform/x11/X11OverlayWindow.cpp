@@ -120,8 +120,8 @@ void X11OverlayWindow::SetShape(const std::vector<Rect>& shape) {
     xcb_flush(c);
 }
 
-void X11OverlayWindow::Paint(const std::string& caption, TColor captionText, TColor captionBack, const Rect& frame,
-                             TColor frameColor) {
+void X11OverlayWindow::Paint(const std::string& caption, Point captionAt, TColor captionText, TColor captionBack,
+                             const Rect& frame, TColor frameColor) {
     x11::SigPipeGuard pipeGuard;
     if (!Usable()) return;
     const std::uint32_t framePixel = core_->PixelOf(frameColor);
@@ -130,7 +130,8 @@ void X11OverlayWindow::Paint(const std::string& caption, TColor captionText, TCo
         // What the server uncovers is filled with the frame colour before any repaint of ours arrives.
         xcb_change_window_attributes(c, window_.Id(), XCB_CW_BACK_PIXEL, &framePixel);
     }
-    painting_ = Painting{true, caption, core_->PixelOf(captionText), core_->PixelOf(captionBack), frame, framePixel};
+    painting_ =
+        Painting{true, caption, captionAt, core_->PixelOf(captionText), core_->PixelOf(captionBack), frame, framePixel};
     Draw();
     xcb_flush(c);
 }
@@ -161,11 +162,11 @@ void X11OverlayWindow::DrawCaption() {
     xcb_connection_t* c = core_->Connection();
     const std::uint32_t colours[] = {painting_.textPixel, painting_.backPixel};
     xcb_change_gc(c, gc_.Id(), XCB_GC_FOREGROUND | XCB_GC_BACKGROUND, colours);
-    int x = 0;
+    int x = painting_.captionAt.x;
     for (std::size_t start = 0; start < caption.size(); start += kImageTextLimit) {
         const std::string piece = caption.substr(start, kImageTextLimit);
         xcb_image_text_8(c, static_cast<std::uint8_t>(piece.size()), window_.Id(), gc_.Id(), Coordinate(x),
-                         Coordinate(fontAscent_), piece.c_str());
+                         Coordinate(painting_.captionAt.y + fontAscent_), piece.c_str());
         if (start + kImageTextLimit < caption.size()) x += Measure(piece).width;
     }
 }

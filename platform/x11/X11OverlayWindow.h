@@ -29,7 +29,7 @@ class X11OverlayWindow final : public OverlayWindow {
     Size TextExtent(const std::string& text) override;
     void SetBounds(const Rect& screen) override;
     void SetShape(const std::vector<Rect>& shape) override;
-    void Paint(const std::string& caption, TColor captionText, TColor captionBack, const Rect& frame,
+    void Paint(const std::string& caption, Point captionAt, TColor captionText, TColor captionBack, const Rect& frame,
                TColor frameColor) override;
     void ShowOnTop() override;
     void Hide() override;
@@ -43,6 +43,7 @@ class X11OverlayWindow final : public OverlayWindow {
     struct Painting {
         bool done = false;
         std::string caption;
+        Point captionAt;
         std::uint32_t textPixel = 0;
         std::uint32_t backPixel = 0;
         Rect frame;

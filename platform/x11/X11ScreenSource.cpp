@@ -21,6 +21,7 @@
 #include "platform/x11/X11RootFormat.h"
 #include "platform/x11/XcbConnect.h"
 #include "platform/x11/XcbHandles.h"
+#include "platform/x11/XwaylandCheck.h"
 
 namespace tolm {
 
@@ -105,6 +106,13 @@ std::unique_ptr<ScreenSource> CreateX11ScreenSource(const std::string& displayNa
     state->root = screen->root;
     state->knownRoot = Rect{0, 0, screen->width_in_pixels, screen->height_in_pixels};
     state->format = x11::DescribeRootFormat(setup, screen);
+    if (x11::IsRootlessXwayland(c, *screen)) {
+        error = "The X display " + shownName +
+                " is the Xwayland of a Wayland desktop, which keeps no picture of the screen: an X11 grab would "
+                "record black. Record this desktop through its ScreenCast portal (--backend portal, or the screen "
+                "source \"Wayland portal\" in the options).";
+        return nullptr;
+    }
 
     xcb_prefetch_extension_data(c, &xcb_shm_id);
     const bool wantShm = method == X11GrabMethod::Auto && !SharedMemoryDisabledByEnvironment();

@@ -149,4 +149,21 @@ bool X11WindowLocator::WindowRectAt(Point position, std::uint64_t ignoreWindow, 
     return true;
 }
 
+bool X11WindowLocator::ShowsOnScreen(std::uint64_t window) {
+    x11::SigPipeGuard pipeGuard;
+    if (core_->Lost() || window > 0xFFFFFFFFu) return false;
+    xcb_connection_t* c = core_->Connection();
+    // The root's child that holds the window: a window manager's frame, or the window itself without one.
+    auto top = static_cast<xcb_window_t>(window);
+    for (;;) {
+        const x11::XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, top), nullptr));
+        if (!tree) return false;  // gone
+        if (tree->parent == tree->root || tree->parent == XCB_NONE) break;
+        top = tree->parent;
+    }
+    const x11::XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, top), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
 }  // namespace tolm

@@ -19,6 +19,7 @@ class X11WindowLocator final : public WindowLocator {
 
     bool PointerPosition(Point& position) override;
     bool WindowRectAt(Point position, std::uint64_t ignoreWindow, Rect& rect) override;
+    bool ShowsOnScreen(std::uint64_t window) override;
 
   private:
     std::shared_ptr<x11::DesktopCore> core_;

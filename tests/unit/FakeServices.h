@@ -32,7 +32,7 @@ struct FakeServices {
 };
 
 // Starts a test's engine afresh: default globals, and a new private folder named after the test, which the
-// engine's temporary files go into. Returns the folder.
+// engine's temporary files and the window's kept settings go into. Returns the folder.
 inline std::string FreshEngineFolder(const std::string& prefix) {
     ResetCaptureGlobals();
     const std::string folder =

@@ -1,15 +1,18 @@
 // tolm-record when the disk fills or the output cannot be had: the disk-space stop keeps a playable file, a
-// held output keeps the recording for --recover, a folder that cannot be written is refused before recording.
+// held output keeps the recording for --recover, a folder that cannot be written is refused before recording;
+// a save that is killed, cancelled or fails on its file leaves the old file alone.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -58,8 +61,10 @@ class OutputFaults : public TolmRecord {
     std::vector<std::string> Kept() const {
         std::vector<std::string> kept;
         std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(Leftovers(), ec))
-            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) kept.push_back(entry.path().string());
+        for (const auto& entry : std::filesystem::directory_iterator(Leftovers(), ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) kept.push_back(entry.path().string());
+        }
         return kept;
     }
     // As Spawn, with a file-size limit: past it writes fail with EFBIG instead of the signal ending the process.
@@ -69,6 +74,23 @@ class OutputFaults : public TolmRecord {
             ::setrlimit(RLIMIT_FSIZE, &fileSize);
             ::signal(SIGXFSZ, SIG_IGN);
         });
+    }
+    // A recording whose save takes a while: recorded uncompressed, compressed with H.264 at the save.
+    static pid_t SpawnLongSave(std::vector<std::string> more, const std::string& out, const std::string& log) {
+        std::vector<std::string> args{kRecorder, "--area", "0,0,960,540", "--fps", "25", "--codec", "H264", "--after"};
+        args.insert(args.end(), more.begin(), more.end());
+        args.push_back(out);
+        return Spawn(std::move(args), log);
+    }
+    // The files a save writes beside its output until they are whole.
+    std::vector<std::string> PartFiles() const {
+        std::vector<std::string> parts;
+        for (const std::string& name : folder.Names())
+            if (name.find(".part-") != std::string::npos) parts.push_back(folder.Path(name));
+        return parts;
+    }
+    bool WaitForPartFile() const {
+        return PollUntil([this] { return !PartFiles().empty(); }, 60s);
     }
     void ExpectStoppedForSpace(const std::string& out, const std::string& log, double atLeastSeconds) {
         const std::string text = Slurp(log);
@@ -175,6 +197,95 @@ TEST_F(OutputFaults, FolderThatCannotBeWrittenIsRefusedBeforeRecording) {
     const std::string text = Slurp(log);
     EXPECT_EQ(text, "tolm-record: The folder " + folder.Path("ro") +
                         " cannot be written (Read-only file system); the recording was not started.\n");
+}
+
+// Names that cannot work are refused before anything is recorded, naming the file and the reason, and nothing
+// of theirs is opened: a FIFO's open would wait for ever, a device node was replaced by the recording.
+TEST_F(OutputFaults, OutputsThatCannotWorkAreRefusedBeforeRecording) {
+    UsePlainRuntime();
+    const std::string fifo = folder.Path("fifo.avi");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string longName = folder.Path(std::string(238, 'n') + ".avi");
+    std::vector<std::pair<std::string, std::string>> cases{
+        {fifo, "it is a FIFO, not a regular file"},
+        {longName, "its name of 242 bytes is too long"},
+    };
+    const std::string device = folder.Path("null.avi");
+    if (::mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+        cases.emplace_back(device, "it is a character device, not a regular file");
+    const std::string immutable = folder.Path("immutable.avi");
+    std::ofstream(immutable) << "kept";
+    int status = 0;
+    RunCommand("chattr +i " + Quote(immutable) + " 2>/dev/null", status);
+    if (status == 0) cases.emplace_back(immutable, "it is marked immutable");
+    for (const auto& [out, reason] : cases) {
+        const std::string log = folder.Path("refused.txt");
+        EXPECT_EQ(Wait(Spawn({kRecorder, "--area", "0,0,320,240", "--duration", "1", out}, log), 20s), 1) << out;
+        const std::string text = Slurp(log);
+        EXPECT_EQ(Count(text, "tolm-record: The file " + out + " cannot be recorded into (" + reason), 1) << text;
+        EXPECT_EQ(text.find("Recording "), std::string::npos) << text;
+    }
+    struct stat st {};
+    EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(::lstat(device.c_str(), &st) != 0 || S_ISCHR(st.st_mode));
+    RunCommand("chattr -i " + Quote(immutable) + " 2>/dev/null", status);
+}
+
+// The old file stays until the new one is whole; what a killed save left beside it goes at the next start.
+TEST_F(OutputFaults, KilledSaveKeepsTheOldFileAndItsPartGoesAtTheNextStart) {
+    UsePlainRuntime();
+    const std::string out = folder.Path("old.avi");
+    std::ofstream(out) << "earlier recording";
+    const pid_t recorder = SpawnLongSave({"--duration", "3"}, out, folder.Path("killed.txt"));
+    ASSERT_TRUE(WaitForPartFile()) << Slurp(folder.Path("killed.txt"));
+    ::kill(recorder, SIGKILL);
+    Wait(recorder);
+    std::ifstream old(out);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "earlier recording");
+    EXPECT_EQ(PartFiles().size(), 1u);
+
+    const std::string log = folder.Path("recover.txt");
+    EXPECT_EQ(Wait(Spawn({kRecorder, "--recover", out}, log)), 0) << Slurp(log);
+    EXPECT_TRUE(PartFiles().empty());
+    EXPECT_GE(Seconds(out), 1.0);
+}
+
+// A second interrupt during the save ends the save at once and keeps the recording for --recover.
+TEST_F(OutputFaults, SecondInterruptCancelsTheSaveAndKeepsTheRecording) {
+    UsePlainRuntime();
+    const std::string out = folder.Path("cancelled.avi");
+    const std::string log = folder.Path("cancelled.txt");
+    const pid_t recorder = SpawnLongSave({}, out, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    std::this_thread::sleep_for(3000ms);
+    ::kill(recorder, SIGINT);
+    ASSERT_TRUE(WaitForPartFile()) << Slurp(log);
+    ::kill(recorder, SIGINT);
+    EXPECT_EQ(Wait(recorder), 1) << Slurp(log);
+    const std::string text = Slurp(log);
+    EXPECT_EQ(Count(text, "tolm-record: Error: user abort!"), 1) << text;
+    EXPECT_EQ(Count(text, "tolm-record: The recording was not saved; it is kept in " + Leftovers() + "/unsaved-"), 1)
+        << text;
+    EXPECT_EQ(Count(text, "tolm-record: tolm-record --recover " + out + " saves the recording."), 1) << text;
+    EXPECT_EQ(Kept().size(), 1u);
+    EXPECT_TRUE(PartFiles().empty());
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// A save that fails on its file says which file and why, and keeps the recording.
+TEST_F(OutputFaults, FolderRemovedWhileRecordingIsNamedWithTheSystemsReason) {
+    UsePlainRuntime();
+    const std::string sub = folder.Path("sub");
+    ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+    const std::string out = sub + "/gone.avi";
+    const std::string log = folder.Path("gone.txt");
+    const pid_t recorder = Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", "--duration", "2", out}, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    ASSERT_EQ(::rmdir(sub.c_str()), 0);
+    EXPECT_EQ(Wait(recorder), 1) << Slurp(log);
+    const std::string text = Slurp(log);
+    EXPECT_EQ(Count(text, "tolm-record: Error: opening files! " + out + ": No such file or directory."), 1) << text;
+    EXPECT_EQ(Kept().size(), 1u);
 }
 
 }  // namespace

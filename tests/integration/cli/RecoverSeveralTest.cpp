@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -20,10 +21,15 @@ const std::string kRecorder = kBin + "/tolm-record";
 
 class RecoverSeveral : public OwnRuntime {
   protected:
-    // A picture-only recording of the given area killed after `seconds`.
-    void RecordAndKill(const std::string& area, std::chrono::seconds seconds, const std::string& log) {
+    // A picture-only recording of the given area, running.
+    pid_t StartRecorder(const std::string& area, const std::string& log) {
         const pid_t recorder = Spawn({kRecorder, "--area", area, "--codec", "MJPG", folder.Path("never.avi")}, log);
-        ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+        EXPECT_TRUE(WaitForRecording(log)) << Slurp(log);
+        return recorder;
+    }
+    // One killed after `seconds`.
+    void RecordAndKill(const std::string& area, std::chrono::seconds seconds, const std::string& log) {
+        const pid_t recorder = StartRecorder(area, log);
         std::this_thread::sleep_for(seconds);
         ::kill(recorder, SIGKILL);
         Wait(recorder);
@@ -60,6 +66,31 @@ TEST_F(RecoverSeveral, TheNewestFirstThenTheOlderOneThenNothing) {
         const std::string name = entry.path().filename().string();
         EXPECT_EQ(name.find(".avi"), std::string::npos) << name;
     }
+}
+
+// Each recorder running beside the first keeps its files in a folder of its own; one killed leaves them there.
+TEST_F(RecoverSeveral, ASecondRecorderKilledBesideARunningOneIsRecoveredWhileItRuns) {
+    const pid_t first = StartRecorder("0,0,320,240", folder.Path("first.txt"));
+    RecordAndKill("0,0,160,120", 3s, folder.Path("second.txt"));
+    EXPECT_NE(Recover(folder.Path("second.avi"), 0).find("Saved "), std::string::npos);
+    EXPECT_EQ(ProbeStream(folder.Path("second.avi"), 0).at("width"), "160");
+    ::kill(first, SIGINT);
+    EXPECT_EQ(Wait(first), 0) << Slurp(folder.Path("first.txt"));
+    EXPECT_NE(Recover(folder.Path("none.avi"), 1).find("Nothing to recover."), std::string::npos);
+    for (const auto& entry : std::filesystem::directory_iterator(LeftoverFolder()))
+        EXPECT_EQ(entry.path().filename().string().rfind("instance-", 0), std::string::npos) << entry.path();
+}
+
+// One that cannot be read is named and kept, and the next one saved, at every run.
+TEST_F(RecoverSeveral, AnUnreadableNewestIsKeptAndTheOlderOneSaved) {
+    RecordAndKill("0,0,320,240", 2s, folder.Path("killed.txt"));
+    const std::string broken = LeftoverFolder() + "/unsaved-20990101-000000-tmpVideoStream.avi";
+    std::ofstream(broken) << std::string(4096, 'x');
+    std::filesystem::last_write_time(broken, std::filesystem::file_time_type::clock::now() + 1min);  // the newest
+    const std::string log = Recover(folder.Path("older.avi"), 0);
+    EXPECT_NE(log.find("cannot be read; it is kept in " + broken), std::string::npos) << log;
+    EXPECT_EQ(ProbeStream(folder.Path("older.avi"), 0).at("width"), "320");
+    EXPECT_TRUE(std::filesystem::exists(broken));
 }
 
 }  // namespace

@@ -56,6 +56,26 @@ TEST_F(Recover, AKilledRecordingIsSavedWithItsSoundAndItsLeftoversGo) {
     EXPECT_FALSE(std::filesystem::exists(folder.Path("again.avi")));
 }
 
+// Escape may have been meant for another program: the recording is kept, and --recover saves it as its own save
+// would have, compressed after the recording.
+TEST_F(Recover, EscapeKeepsTheRecordingWhichRecoverSavesAsItsSaveWould) {
+    const std::string log = folder.Path("record.txt");
+    const std::string cancelled = folder.Path("cancelled.avi");
+    const pid_t recorder =
+        Spawn({kRecorder, "--area", "0,0,320,240", "--codec", "MJPG", "--after", "--no-frame", cancelled}, log);
+    ASSERT_TRUE(WaitForRecording(log)) << Slurp(log);
+    std::this_thread::sleep_for(2s);
+    Keys("Escape");
+    EXPECT_EQ(Wait(recorder), 1) << Slurp(log);
+    EXPECT_NE(Slurp(log).find("The recording was cancelled; it is kept in "), std::string::npos) << Slurp(log);
+    EXPECT_FALSE(std::filesystem::exists(cancelled));
+
+    const std::string out = folder.Path("out.avi");
+    const std::string recoverLog = folder.Path("recover.txt");
+    ASSERT_EQ(Wait(Spawn({kRecorder, "--recover", out}, recoverLog)), 0) << Slurp(recoverLog);
+    EXPECT_EQ(ProbeStream(out, 0).at("codec_name"), "mjpeg");
+}
+
 TEST_F(Recover, NothingLeftIsSaidAndNoFileIsMade) {
     const std::string log = folder.Path("recover.txt");
     EXPECT_EQ(Wait(Spawn({kRecorder, "--recover", folder.Path("out.avi")}, log)), 1);

@@ -14,7 +14,8 @@ pid_t Spawn(std::vector<std::string> args, const std::string& log, const std::fu
     if (pid == 0) {
         if (inChild) inChild();
         std::freopen(log.c_str(), "w", stdout);
-        std::freopen(log.c_str(), "a", stderr);
+        // One open file for both, so that neither writes over what the other wrote before.
+        ::dup2(STDOUT_FILENO, STDERR_FILENO);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

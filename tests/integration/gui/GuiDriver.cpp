@@ -40,11 +40,11 @@ void GuiTest::TearDown() {
     }
 }
 
-bool GuiTest::StartWindowManager() {
+bool GuiTest::StartWindowManager(bool animateIconify) {
     // Without the iconify animation a restored window takes clicks as soon as it is shown again.
     const std::string config = folder_.Path("openbox.xml");
-    std::ofstream(config) << "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">"
-                             "<theme><animateIconify>no</animateIconify></theme></openbox_config>\n";
+    std::ofstream(config) << "<openbox_config xmlns=\"http://openbox.org/3.4/rc\"><theme><animateIconify>"
+                          << (animateIconify ? "yes" : "no") << "</animateIconify></theme></openbox_config>\n";
     windowManager_ = ::fork();
     if (windowManager_ == 0) {
         std::freopen("/dev/null", "w", stdout);
@@ -99,7 +99,15 @@ void GuiTest::Kill(pid_t pid) {
 }
 
 void GuiTest::ChooseRegion(const std::string& window, int index) {
-    Click(window, kRegionList);
+    ChooseItem(window, kRegionList, index);
+}
+
+void GuiTest::ChooseMonitor(const std::string& window, int number) {
+    ChooseItem(window, kMonitorList, number - 1);
+}
+
+void GuiTest::ChooseItem(const std::string& window, Spot spot, int index) {
+    Click(window, spot);
     std::this_thread::sleep_for(300ms);
     std::string keys = "Home";
     for (int i = 0; i < index; ++i) keys += " Down";

@@ -18,6 +18,7 @@ namespace tolm::testing {
 
 // Places in the main window's client area (the window has a fixed layout).
 inline constexpr Spot kRegionList{200, 83};
+inline constexpr Spot kMonitorList{542, 83};
 inline constexpr Spot kRecordButton{46, 226};
 inline constexpr Spot kStopButton{170, 226};
 inline constexpr Spot kOptionsButton{408, 226};
@@ -55,13 +56,18 @@ class GuiTest : public ::testing::Test {
 
     // Shell under the name the tests use: gtest's own Test::Run would hide a free Run.
     static std::string Run(const std::string& command) { return Shell(command); }
-    // Runs a window manager on the display until the test ends; false when none could be started.
-    bool StartWindowManager();
+    // Runs a window manager on the display until the test ends; false when none could be started. Without the
+    // animation of a minimise unless asked for.
+    bool StartWindowManager(bool animateIconify = false);
 
     // Chooses the region list's item `index` (0-based of five); 3 is "Region stable - set values by user", 4 the
     // full screen.
     static void ChooseRegion(const std::string& window, int index);
     static void ChooseRegionSetByUser(const std::string& window) { ChooseRegion(window, 3); }
+    // Chooses monitor `number` (1-based) in the monitor list.
+    static void ChooseMonitor(const std::string& window, int number);
+    // Opens the list at `spot` and chooses its item `index` (0-based).
+    static void ChooseItem(const std::string& window, Spot spot, int index);
     // Types a whole new text into the edit at `spot`.
     static void TypeInto(const std::string& window, Spot spot, const std::string& text);
     // With no compressor chosen the recorder asks whether to take the default one: yes.

@@ -2,11 +2,23 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 
+#include <stdlib.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,6 +26,7 @@
 #include <vector>
 
 #include "app/FreeHandPickerWindow.h"
+#include "app/MainWindow.h"
 #include "app/RealBackends.h"
 #include "imaging/Bitmap.h"
 #include "integration/PollUntil.h"
@@ -21,6 +34,7 @@
 #include "platform/x11/XcbHandles.h"
 #include "selection/FlashingWnd.h"
 #include "selection/FreeHandWnd.h"
+#include "support/ScopedEnv.h"
 
 namespace tolm::testing {
 namespace {
@@ -144,6 +158,77 @@ TEST_F(ScaledWindows, EscapeCancelsTheFreeHandPickerWhileAnotherProgramHoldsTheK
     EXPECT_TRUE(RunFreeHandPicker(picker, [&](QWidget&) { client_.Tap(escape); }));
     EXPECT_EQ(picker.ModalResult(), TFreeHandWindow::mrCancel);
     EXPECT_FALSE(client_.WaitForKeyPress(escape, std::chrono::milliseconds(0)));
+}
+
+// The main window's fixed layout is taller than a 1080-line screen at a scale of two: it shows wholly on the
+// screen with the rest scrolled to, and a recording's minimise and restore bring it back to the same place.
+TEST_F(ScaledWindows, TheMainWindowLiesWhollyOnTheScreenAndComesBackThereAfterARecording) {
+    const ScopedEnv noKeptChoices("XDG_CONFIG_HOME", ::testing::TempDir() + "tolm-scaled-config");
+    const Rect root = client_.RootArea();
+    TfrmMain window(*services_);
+    backends_->Host().SetMainWindow(&window);
+    window.show();
+    const std::uint64_t id = window.winId();
+    Rect placed;
+    const auto onScreen = [&] {
+        QCoreApplication::processEvents();
+        placed = Geometry(id);
+        return !placed.Empty() && Intersect(placed, root) == placed;
+    };
+    EXPECT_TRUE(PollUntil(onScreen, std::chrono::seconds(5))) << placed.left << "," << placed.top;
+    EXPECT_TRUE(window.findChild<QScrollArea*>()->verticalScrollBar()->isVisible());
+
+    backends_->Host().MinimizeApplication();
+    QCoreApplication::processEvents();
+    backends_->Host().RestoreApplication();
+    const Rect before = placed;
+    EXPECT_TRUE(PollUntil([&] { return onScreen() && placed == before; }, std::chrono::seconds(5)))
+        << placed.left << "," << placed.top;
+    backends_->Host().SetMainWindow(nullptr);
+}
+
+// The window's save dialog at twice the scale: each file's size, type and date show whole and in view, also
+// when the dialog was last closed in an empty folder, whose narrow columns the toolkit keeps for the next time.
+TEST_F(ScaledWindows, SaveDialogColumnsShowTheirContentsWhole) {
+    char pattern[] = "/tmp/tolm-columns-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder));
+    std::filesystem::create_directories(folder + "/empty");
+    std::filesystem::create_directories(folder + "/files");
+    std::ofstream(folder + "/files/A recording of the weekly meeting.avi") << std::string(3000000, 'x');
+    TfrmMain window(*services_);
+    window.show();
+    const auto openIn = [&window](const std::string& place, int files) {
+        window.findChild<QLineEdit*>(QStringLiteral("EditOutputDir"))
+            ->setText(QString::fromStdString(place + "/x.avi"));
+        bool whole = false;
+        QTimer::singleShot(0, &window, [&whole, files] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* view = dialog ? dialog->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
+            // Whole when fitting a column to its contents would not widen it, and all of them in the view.
+            whole = view && PollUntil(
+                                [view, files] {
+                                    QCoreApplication::processEvents();
+                                    QHeaderView* header = view->header();
+                                    bool fits = header->length() <= view->viewport()->width();
+                                    for (int column = 1; column < 4; ++column) {
+                                        const int shown = header->sectionSize(column);
+                                        view->resizeColumnToContents(column);
+                                        fits = fits && header->sectionSize(column) <= shown;
+                                        header->resizeSection(column, shown);
+                                    }
+                                    return fits && view->model()->rowCount(view->rootIndex()) >= files;
+                                },
+                                std::chrono::seconds(10));
+            if (dialog) dialog->reject();
+        });
+        window.findChild<QAbstractButton*>(QStringLiteral("btnChooseSaveFile"))->click();
+        return whole;
+    };
+    openIn(folder + "/empty", 0);
+    EXPECT_TRUE(openIn(folder + "/files", 1));
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

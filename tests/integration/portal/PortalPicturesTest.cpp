@@ -218,11 +218,18 @@ TEST(FrameStore, APictureNoGrabTookWaitsForTheNextGrabWhileItIsRecent) {
     EXPECT_EQ(cut(100ms + FrameStore::kHoldFor + 1ms), 4u);
 }
 
-TEST(FrameStore, AnEndedStreamFailsWithItsReason) {
+// A still screen's grabs are left out; the end must bring one, or the last picture stands to the end.
+TEST(FrameStore, AnEndedStreamCountsAsAChangeAndFailsWithItsReason) {
     FrameStore store;
-    store.End("The desktop's screen sharing ended.");
+    std::vector<std::uint8_t> pixels{1, 0, 0, 0};
+    store.Publish(pixels, 1, 1);
     Bitmap image(1, 1);
     std::string problem;
+    ASSERT_TRUE(store.Cut(Rect{0, 0, 1, 1}, Point{}, image.Rows(), 0ms, problem)) << problem;
+    std::uint64_t seen = 0;
+    store.ChangedSince(seen);
+    store.End("The desktop's screen sharing ended.");
+    EXPECT_TRUE(store.ChangedSince(seen));
     EXPECT_FALSE(store.Cut(Rect{0, 0, 1, 1}, Point{}, image.Rows(), 0ms, problem));
     EXPECT_EQ(problem, "The desktop's screen sharing ended.");
 }

@@ -233,7 +233,7 @@ TEST_F(EngineSave, UnwritableOutputGivesAMessage) {
     EXPECT_EQ(Record("/proc/tolm-cannot-write-here.avi"), RecordOutcome::recorded);
     EXPECT_FALSE(Globals().SaveSucceeded);
     ASSERT_FALSE(errors.empty());
-    EXPECT_EQ(errors.back(), "Error: opening files!");
+    EXPECT_EQ(errors.back(), "Error: opening files! /proc/tolm-cannot-write-here.avi: No such file or directory.");
 }
 
 }  // namespace

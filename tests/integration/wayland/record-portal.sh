@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# tolm-record through the ScreenCast portal on a real compositor: the moving scene shown through Xwayland is
-# recorded for 5 s and read back: the length is right, the picture is the scene (not black), its frame counter
-# never goes back, and the pointer the compositor paints is in it. Needs the desktop of scripts/common.sh's tolm_start_wayland (run as its user); without it the
-# test is skipped (exit 77), or fails when TOLM_REQUIRE_WAYLAND=1.
+# tolm-record on a real compositor. The X11 source refuses the desktop's rootless Xwayland, whose root holds no
+# picture. A still desktop, whose portal sends no picture until something changes, is recorded black until then
+# and from its first picture on. Through the ScreenCast portal the moving scene shown through Xwayland is recorded
+# for 5 s and read back: the length is right, the picture is the scene (not black), its frame counter never goes
+# back, and the pointer the compositor paints is in it. Needs the desktop of scripts/common.sh's tolm_start_wayland
+# (run as its user); without it the test is skipped (exit 77), or fails when TOLM_REQUIRE_WAYLAND=1.
 # Usage: record-portal.sh BIN_DIR   (the folder of tolm-record, tolm-scene, tolm-scene-counter and tolm-wl-pointer)
 set -euo pipefail
 
@@ -32,8 +34,9 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/record-portal.XXXXXX")
 export XDG_CACHE_HOME=$WORK/cache
 SCENE_PID=""
 POINTER_PID=""
+STILL_PID=""
 cleanup() {
-    for pid in $POINTER_PID $SCENE_PID; do
+    for pid in $STILL_PID $POINTER_PID $SCENE_PID; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -51,9 +54,43 @@ wait_for_line() {
     grep -q "^$3" "$2" 2>/dev/null
 }
 
+status=0
+"$BIN/tolm-record" --backend x11 --snapshot "$WORK/x11.bmp" >"$WORK/x11.log" 2>&1 || status=$?
+if [ "$status" -ne 1 ] || [ -e "$WORK/x11.bmp" ] || ! grep -q "ScreenCast portal" "$WORK/x11.log"; then
+    fail "the X11 source did not refuse the rootless Xwayland $DISPLAY (exit $status): $(cat "$WORK/x11.log")"
+fi
+
+# Nothing moves: a first sharing takes what changed before it, the next one gets no picture. The scene shown
+# meanwhile is its first picture.
+"$BIN/tolm-record" --backend portal --full-screen --duration 1 --codec MJPG "$WORK/before.avi" </dev/null \
+    >"$WORK/before.log" 2>&1 || true
+STILL=$WORK/still.avi
+"$BIN/tolm-record" --backend portal --full-screen --duration 6 --codec MJPG "$STILL" </dev/null \
+    >"$WORK/still.log" 2>&1 &
+STILL_PID=$!
+wait_for_line "$STILL_PID" "$WORK/still.log" "tolm-record: The desktop has sent no picture" ||
+    fail "no word of a missing first picture: $(tail -n 5 "$WORK/still.log")"
+
 "$BIN/tolm-scene" --fps 50 >"$WORK/scene.out" 2>"$WORK/scene.err" &
 SCENE_PID=$!
 wait_for_line "$SCENE_PID" "$WORK/scene.out" ready || fail "the scene did not start: $(cat "$WORK/scene.err")"
+
+status=0
+wait "$STILL_PID" || status=$?
+STILL_PID=""
+[ "$status" -eq 3 ] && [ -s "$STILL" ] ||
+    fail "the still desktop's recording exited with $status: $(tail -n 5 "$WORK/still.log")"
+read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, s, "x"); print s[1], s[2]; exit }')
+# scene_codes FILE: the scene's counter in each frame of FILE, -1 where it cannot be read.
+scene_codes() {
+    local size
+    size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$1" | tr , ' ')
+    ffmpeg -v error -i "$1" -f rawvideo -pix_fmt rgb24 - | "$BIN/tolm-scene-counter" $size "$screen_w" "$screen_h"
+}
+scene_codes "$STILL" >"$WORK/still-codes.txt"
+awk 'NR == 1 && $1 >= 0 { print "the first frame shows the scene, which was not there yet"; exit 1 }
+     END { if ($1 < 0) { print "the last frame does not show the scene"; exit 1 } }' "$WORK/still-codes.txt" >&2 ||
+    fail "the still desktop's recording does not begin black and end with the scene"
 
 # Headless sway has no pointer of its own; a virtual one on the scene's plain green bar, where only a painted
 # cursor can put dark pixels.
@@ -81,9 +118,7 @@ awk -v n="$frames" -v r="$rate" -v d="$DURATION" 'BEGIN {
 }' >&2 || fail "wrong length"
 
 # The scene fills the X screen, whose top left the file shows.
-read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, s, "x"); print s[1], s[2]; exit }')
-ffmpeg -v error -i "$OUT" -f rawvideo -pix_fmt rgb24 - |
-    "$BIN/tolm-scene-counter" "$width" "$height" "$screen_w" "$screen_h" >"$WORK/codes.txt"
+scene_codes "$OUT" >"$WORK/codes.txt"
 # Nearly every frame shows the scene (a black or foreign picture has no counter), its counter never goes back
 # and it moves.
 awk '

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
+#include <xcb/damage.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
 #include "PrivateXServer.h"
+#include "RequestRelay.h"
 #include "X11TestClient.h"
+#include "platform/x11/X11Damage.h"
 #include "platform/x11/X11ScreenSource.h"
 
 namespace tolm::testing {
@@ -41,6 +45,29 @@ TEST_F(X11Damage, TellsWhetherTheAreaWasDrawnOnSinceTheLastQuestion) {
     client_->Sync();
     EXPECT_TRUE(source_->AreaChanged(kArea));
     EXPECT_FALSE(source_->AreaChanged(kArea));  // told once
+}
+
+// The watch takes the damage present at its opening away in the batch of requests that follows it; what is drawn
+// in between is a change all the same, and so is everything after.
+TEST_F(X11Damage, AChangeAtTheMomentTheWatchOpensIsReported) {
+    x11::XcbConnection probe(xcb_connect(server_.DisplayName().c_str(), nullptr));
+    const x11::XcbReply<xcb_query_extension_reply_t> damage(
+        xcb_query_extension_reply(probe.get(), xcb_query_extension(probe.get(), 6, "DAMAGE"), nullptr));
+    ASSERT_TRUE(damage && damage->present);
+    std::atomic<bool> drawn{false};
+    RequestRelay relay(server_.DisplayName(), [&](std::uint8_t major, std::uint8_t minor) {
+        if (major != damage->major_opcode || minor != XCB_DAMAGE_SUBTRACT || drawn) return;
+        drawn = true;
+        client_->Sync();  // the server has seen the subtraction, and not yet what follows it
+        client_->ShowBlocks({120, 120});
+    });
+    ASSERT_FALSE(relay.DisplayName().empty());
+    x11::DamageWatch watch(relay.DisplayName());
+    ASSERT_TRUE(watch.AreaChanged(kArea));
+    EXPECT_TRUE(watch.AreaChanged(kArea));
+    ASSERT_TRUE(drawn);
+    client_->ShowBlocks({130, 130});
+    EXPECT_TRUE(watch.AreaChanged(kArea));
 }
 
 TEST_F(X11Damage, AResizedRootOrALostServerCountsAsAChange) {

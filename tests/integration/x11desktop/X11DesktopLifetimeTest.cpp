@@ -109,7 +109,7 @@ TEST_F(X11DesktopLifetimeTest, LostConnectionLeavesEveryServiceFailingQuietly) {
     desktop_->HotKeys().Unregister(HotKey::Pause);
     EXPECT_EQ(overlay->TextExtent("text"), Size{});
     overlay->SetShape({Rect{0, 0, 10, 10}});
-    overlay->Paint("text", clBlack, clYellow, Rect{0, 13, 100, 87}, clRed);
+    overlay->Paint("text", Point{0, 0}, clBlack, clYellow, Rect{0, 13, 100, 87}, clRed);
     overlay->Hide();
     auto late = desktop_->CreateOverlayWindow();
     ASSERT_NE(late, nullptr);

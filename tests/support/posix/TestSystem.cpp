@@ -16,6 +16,7 @@ void SetTestEnvironment(const std::string& name, const std::string& value) {
 void PointUserFoldersAt(const std::string& folder) {
     SetTestEnvironment("XDG_RUNTIME_DIR", folder);
     SetTestEnvironment("XDG_CACHE_HOME", folder);
+    SetTestEnvironment("XDG_CONFIG_HOME", folder);  // the kept choices of the window's tests
 }
 
 std::string CurrentThreadName() {
@@ -29,6 +30,15 @@ HeldFile::HeldFile(const std::string& path) : handle_(::open(path.c_str(), O_RDW
 }
 
 HeldFile::~HeldFile() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+HeldFolderLock::HeldFolderLock(const std::string& folder)
+    : handle_(::open((folder + "/instance.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    held_ = handle_ >= 0 && ::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) == 0;
+}
+
+HeldFolderLock::~HeldFolderLock() {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 

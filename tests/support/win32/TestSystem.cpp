@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/win32/InstanceLocks.h"
 #include "platform/win32/WideText.h"
 
 namespace tolm {
@@ -36,6 +37,15 @@ HeldFile::HeldFile(const std::string& path)
 
 HeldFile::~HeldFile() {
     if (held_) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+HeldFolderLock::HeldFolderLock(const std::string& folder)
+    : handle_(reinterpret_cast<std::intptr_t>(::CreateEventW(nullptr, TRUE, FALSE, FolderLockName(folder).c_str()))) {
+    held_ = handle_ != 0 && ::GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+HeldFolderLock::~HeldFolderLock() {
+    if (handle_ != 0) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 }  // namespace tolm

@@ -37,11 +37,15 @@ TEST(AboutBox, FilledFromTheSettingsAndTheClock) {
     EXPECT_EQ(box.windowTitle(), "About TOLM Screen Capture");
     EXPECT_EQ(Text(box, "LabelAppName"), "TOLM Screen Capture");
     EXPECT_EQ(Text(box, "LabelVersion"), "Version 0.1.0");
-    EXPECT_EQ(Text(box, "LabelCopyRight"), QString("Copyright \u00a9 %1 the TOLM Screen Capture developers. All rights "
-                                                   "reserved.")
-                                               .arg(QDate::currentDate().year()));
+    EXPECT_EQ(Text(box, "LabelCopyRight"),
+              QString("Copyright \u00a9 %1 the TOLM Screen Capture developers.").arg(QDate::currentDate().year()));
     EXPECT_EQ(Text(box, "LabelWeb"), "/usr/share/doc/tolm/README.md");
-    EXPECT_FALSE(Text(box, "LabelWarning").isEmpty());
+    // The licence, whole: a label cut short would not state it.
+    const auto* licence = box.findChild<QLabel*>("LabelWarning");
+    ASSERT_NE(licence, nullptr);
+    EXPECT_TRUE(licence->text().startsWith("License GPL-3.0-or-later: GNU GPL version 3 or later"))
+        << licence->text().toStdString();
+    EXPECT_LE(licence->heightForWidth(licence->width()), licence->height());
     EXPECT_EQ(box.size(), QSize(445, 217));
     auto* ok = box.findChild<QPushButton*>("ButtonOK");
     ASSERT_NE(ok, nullptr);
@@ -55,7 +59,7 @@ TEST(AboutBox, PlaceholdersInValuesAreNotExpandedAgain) {
     ScopedSettings scoped(settings);
     TFormAbout box;
     EXPECT_EQ(Text(box, "LabelVersion"), "Version %1 %2");
-    EXPECT_TRUE(Text(box, "LabelCopyRight").endsWith(" %1%2. All rights reserved."));
+    EXPECT_TRUE(Text(box, "LabelCopyRight").endsWith(" %1%2."));
 }
 
 TEST(AboutBox, EmptySettingsLeaveVersionAndWebEmpty) {

@@ -16,6 +16,7 @@
 #include "app/MainWindow.h"
 #include "app/QtMainThread.h"
 #include "capture/CaptureGlobals.h"
+#include "capture/RecordingNote.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "unit/FakeServices.h"
@@ -128,6 +129,23 @@ TEST_F(LeftoverQuestion, OneQuestionPerRecordingYesSavesUnderAFreeNameNoDeletes)
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("LStatus"))->text(), QStringLiteral("No Status"));
     EXPECT_TRUE(window->findChild<QWidget*>(QStringLiteral("RecBut"))->isEnabled());
     EXPECT_TRUE(Boxes().isEmpty()) << Boxes().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(LeftoverQuestion, ANotedRecordingIsSavedBesideTheFileItWasMeantForAndTheWindowSaysWhere) {
+    const std::string video = Leftover("tmpVideoStream.avi", true, 10, std::chrono::minutes(1));
+    fs::create_directory(folder + "/out");
+    RecordingNote note;
+    note.outputFile = folder + "/out/crash.avi";
+    std::ofstream(Globals().TempNoteFile()) << note.Text();
+    host.QueueAnswers({true});
+    ShowAndAnswer(folder + "/Capture.avi");
+
+    const std::string recovered = folder + "/out/crash (recovered).avi";
+    EXPECT_NE(avi.File(recovered), nullptr);
+    EXPECT_FALSE(FileExists(folder + "/Capture.avi"));
+    const auto notices = host.Notices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text, "The interrupted recording was saved as " + recovered + ".");
 }
 
 TEST_F(LeftoverQuestion, AFailedSaveShowsOneMessageAndKeepsTheFiles) {

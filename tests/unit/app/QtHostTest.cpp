@@ -12,8 +12,10 @@
 #include <functional>
 #include <thread>
 
+#include "app/ErrorBoxes.h"
 #include "app/QtHost.h"
 #include "app/QtMainThread.h"
+#include "platform/fake/FakeOverlayWindow.h"
 
 namespace tolm {
 namespace {
@@ -116,6 +118,45 @@ TEST(QtHost, MinimiseAndRestoreActOnTheMainWindow) {
     host.RestoreApplication();
     EXPECT_FALSE(window.isMinimized());
     EXPECT_TRUE(window.isVisible());
+}
+
+// A desktop that does not minimise (no window manager) gets the window hidden before a still picture; a restore
+// brings it back.
+TEST(QtHost, AWindowTheDesktopLeavesOnTheScreenIsHiddenForAStillPicture) {
+    QtMainThread main;
+    QtHost host(main);
+    FakeWindowLocator desktop;
+    QWidget window;
+    desktop.shows = [&window](std::uint64_t id) { return window.isVisible() && id == window.winId(); };
+    host.SetWindowLocator(&desktop);
+    host.SetMainWindow(&window);
+    window.show();
+    host.MinimizeApplication();
+    host.FinishMinimizing();
+    EXPECT_FALSE(window.isVisible());
+    host.RestoreApplication();
+    EXPECT_TRUE(window.isVisible());
+}
+
+// An error shown while the window was away stands alone; once the window is back it is modal to it.
+TEST(QtHost, AnErrorFromWhileTheWindowWasAwayBecomesModalToItsReturn) {
+    QtMainThread main;
+    QtHost host(main);
+    QWidget window;
+    host.SetMainWindow(&window);
+    window.show();
+    host.MinimizeApplication();
+    ErrorBoxes boxes(&window);
+    boxes.Show(QMessageBox::NoIcon, "Error", "while away");
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->parentWidget(), nullptr);
+    host.RestoreApplication();
+    EXPECT_EQ(box->parentWidget(), &window);
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    box->close();
 }
 
 }  // namespace

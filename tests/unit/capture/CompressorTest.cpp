@@ -6,8 +6,8 @@ namespace {
 class Compressors : public CameraTest {
   protected:
     // Runs a recording up to the temporary file and ends it at once, as the capture loop will when stopped.
-    RecordOutcome Record(std::vector<int> positions = {}) {
-        return EngineTestAccess::RecordAVI(*camera, folder + "/out.avi", [&](RecordingSession& session) {
+    RecordOutcome Record(std::vector<int> positions = {}, const std::string& name = "out.avi") {
+        return EngineTestAccess::RecordAVI(*camera, folder + "/" + name, [&](RecordingSession& session) {
             for (int p : positions) {
                 Bitmap target;
                 const Rect a = camera->ScreenArea().Bounds();
@@ -101,6 +101,16 @@ TEST_F(Compressors, AcceptingTheDefaultRecordsWithIt) {
     EXPECT_EQ(file->streams.front()->info.fccHandler, MakeFourCC('M', 'S', 'V', 'C'));
 }
 
+// An MP4 file holds no MS Video 1: the default for one is H.264, after the same question.
+TEST_F(Compressors, AcceptingTheDefaultForAnMp4NameRecordsH264) {
+    compressors.Add(FakeCompressorManager::Codec("H264"));
+    host.QueueAnswers({true});
+    EXPECT_EQ(Record({0}, "out.MP4"), RecordOutcome::recorded);
+    EXPECT_EQ(QuestionTexts(), (std::vector<std::string>{"You no selected compressor, use default compressor?"}));
+    EXPECT_EQ(camera->CurrentCompressor(), MakeFourCC('H', '2', '6', '4'));
+    EXPECT_EQ(camera->VideoCodecName(), "H.264");
+}
+
 TEST_F(Compressors, SizeGrowsToTheCompressorsMultiple) {
     compressors.Add(FakeCompressorManager::Codec("QUAD", 4, 1));
     camera->ScreenArea().SetBounds(Rect{10, 20, 301, 200});
@@ -181,6 +191,16 @@ TEST_F(Compressors, FailedWriteOffersTheDefaultThenNamesIt) {
     EXPECT_EQ(host.Questions().size(), 1u);
     EXPECT_EQ(events, (std::vector<std::string>{"error:Error on write data to AVI stream.", "stop",
                                                 "error:Error creating AVI file with \"MS Video Codec\".", "stop"}));
+}
+
+TEST_F(Compressors, AnUnsafeTemporaryFolderIsRefusedWithoutTheCompressorQuestion) {
+    compressors.Add(FakeCompressorManager::Codec("AAAA"));
+    camera->GetVideoCodecList();
+    camera->SetSelectedCompressor(0);
+    Globals().SetTempFolder({}, "The folder /x is not a private folder of this user.");
+    EXPECT_EQ(Record({0}), RecordOutcome::abandoned);
+    EXPECT_TRUE(host.Questions().empty());
+    EXPECT_EQ(events, (std::vector<std::string>{"error:The folder /x is not a private folder of this user.", "stop"}));
 }
 
 TEST_F(Compressors, CreationFailuresHaveTheirOwnTexts) {

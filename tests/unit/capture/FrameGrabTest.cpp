@@ -222,22 +222,30 @@ TEST_F(FrameGrab, WideLowDepthFramesRefuseEachEffectOnce) {
     EXPECT_EQ(frame.PixelRGB(5, 1), 0xFFFFFFu);
 }
 
-TEST_F(FrameGrab, RotationKeepsTheAreaSize) {
+// A 640x360 area turned a quarter: the stream keeps its size, and the whole turned picture (203x360) stands in
+// its middle, black beside it; none of it is cut off.
+TEST_F(FrameGrab, QuarterTurnKeepsTheAreaSizeAndTheWholePicture) {
     camera->SetRecordCursor(false);
-    // A 4x2 area: left column red, the rest blue.
-    screen.FillRect(Rect{0, 0, 4, 2}, 0x0000FF);
-    screen.FillRect(Rect{0, 0, 1, 2}, 0xFF0000);
-    screen.FillRect(Rect{3, 0, 1, 1}, 0x00FF00);  // top-right corner green
+    const std::uint32_t red = 0xFF0000, green = 0x00FF00, blue = 0x0000FF, white = 0xFFFFFF;
+    screen.FillRect(Rect{0, 0, 320, 180}, red);
+    screen.FillRect(Rect{320, 0, 320, 180}, green);
+    screen.FillRect(Rect{0, 180, 320, 180}, blue);
+    screen.FillRect(Rect{320, 180, 320, 180}, white);
     camera->SetUseFilters({TUseFilter::UseRotateImage});
-    camera->FilterValues().SetTypeScreenRotate(TScreenRotate::RLeft);
-    const Bitmap frame = Grab(Rect{0, 0, 4, 2});
-    ASSERT_EQ(frame.Width(), 4);
-    ASSERT_EQ(frame.Height(), 2);
-    // The turned image is 2x4; its top 2x2 lands at the origin, the rest of the frame is black.
-    EXPECT_EQ(frame.PixelRGB(0, 0), 0x00FF00u);
-    EXPECT_EQ(frame.PixelRGB(1, 1), 0x0000FFu);
-    EXPECT_EQ(frame.PixelRGB(2, 0), 0u);
-    EXPECT_EQ(frame.PixelRGB(3, 1), 0u);
+    constexpr int kLeft = 218, kRight = 218 + 202;  // the fit's first and last columns
+    for (const TScreenRotate turn : {TScreenRotate::RLeft, TScreenRotate::RRight}) {
+        camera->FilterValues().SetTypeScreenRotate(turn);
+        const Bitmap frame = Grab(Rect{0, 0, 640, 360});
+        ASSERT_EQ(frame.Width(), 640);
+        ASSERT_EQ(frame.Height(), 360);
+        const bool left = turn == TScreenRotate::RLeft;
+        EXPECT_EQ(frame.PixelRGB(kLeft, 0), left ? green : blue);
+        EXPECT_EQ(frame.PixelRGB(kRight, 0), left ? white : red);
+        EXPECT_EQ(frame.PixelRGB(kLeft, 359), left ? red : white);
+        EXPECT_EQ(frame.PixelRGB(kRight, 359), left ? blue : green);
+        EXPECT_EQ(frame.PixelRGB(kLeft - 1, 180), 0u);
+        EXPECT_EQ(frame.PixelRGB(kRight + 1, 180), 0u);
+    }
 }
 
 TEST_F(FrameGrab, HorizontalMirrorReversesEachRow) {

@@ -5,7 +5,9 @@
 #include <set>
 
 #include "CameraFixture.h"
+#include "capture/CaptureGlobals.h"
 #include "platform/Files.h"
+#include "support/TestSystem.h"
 
 namespace tolm {
 namespace {
@@ -92,7 +94,9 @@ TEST_F(LeftoverRecordings, AnUnreadablePictureFallsBackToTheSoundsLengthAndNeith
     const std::vector<Leftover> found = camera->LeftoverRecordings();
     ASSERT_EQ(found.size(), 2u);
     EXPECT_DOUBLE_EQ(found[0].seconds, 2.0);
+    EXPECT_TRUE(found[0].readable);
     EXPECT_EQ(found[1].seconds, -1);
+    EXPECT_FALSE(found[1].readable);
     EXPECT_EQ(found[1].Description().find("about"), std::string::npos);
     EXPECT_EQ(found[1].Description().find("sound"), std::string::npos);
 }
@@ -116,6 +120,51 @@ TEST_F(LeftoverRecordings, RecoveryJoinsPictureAndSoundThenDeletesTheirFiles) {
     EXPECT_FALSE(FileExists(sound));
     EXPECT_TRUE(events.empty()) << ::testing::PrintToString(events);
     EXPECT_TRUE(camera->LeftoverRecordings().empty());
+}
+
+// What the recording's note says is kept: 2 s of picture at 20 ms a frame, to be compressed with AAAA afterwards.
+TEST_F(LeftoverRecordings, ANotedRecordingIsSavedAsItsSaveWouldHaveMadeIt) {
+    Readable("tmpVideoStream.avi", true, 100, 1000, std::chrono::minutes(5));
+    Readable("tmpAudioStream.wav", false, 24000, 1000, std::chrono::minutes(5));  // a second beyond the picture
+    RecordingNote note;
+    note.outputFile = folder + "/out/crash.avi";
+    note.recordType = TTypeRecord::CompressAfterRecord;
+    note.compressor = MakeFourCC('A', 'A', 'A', 'A');
+    note.mspf = 20;
+    std::ofstream(Globals().TempNoteFile(), std::ios::binary) << note.Text();  // as the recorder writes it
+    const Leftover leftover = camera->LeftoverRecordings().at(0);
+    ASSERT_TRUE(leftover.note.has_value());
+    EXPECT_EQ(leftover.note->outputFile, note.outputFile);
+
+    const std::string output = folder + "/out.avi";
+    ASSERT_TRUE(camera->RecoverLeftover(leftover, output)) << ::testing::PrintToString(events);
+    const auto saved = avi.File(output);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->saveHandlers, (std::vector<std::uint32_t>{note.compressor, 0}));
+    ASSERT_EQ(saved->streams.size(), 2u);
+    EXPECT_EQ(saved->streams[1]->info.dwLength, 16000u);
+    EXPECT_FALSE(FileExists(Globals().TempNoteFile()));
+}
+
+// A second recorder keeps its files in a folder of its own, held while it runs; once it is killed they are
+// found there, and the folder goes once nothing is left in it.
+TEST_F(LeftoverRecordings, AKilledFurtherRecordersFolderIsLookedAtAndARunningOnesIsNot) {
+    for (const char* instance : {"/instance-101", "/instance-102"}) {
+        fs::create_directory(temp + instance);
+        fs::permissions(temp + instance, fs::perms::owner_all);
+    }
+    const std::string killed = Readable("instance-101/tmpVideoStream.avi", true, 50, 1000, std::chrono::minutes(5));
+    const std::string running = Readable("instance-102/tmpVideoStream.avi", true, 50, 1000, std::chrono::minutes(1));
+    const HeldFolderLock runningLock(temp + "/instance-102");
+    ASSERT_TRUE(runningLock.Held());
+
+    const std::vector<Leftover> found = camera->LeftoverRecordings();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].videoFile, killed);
+    EXPECT_TRUE(camera->DiscardLeftover(found[0]));
+    EXPECT_TRUE(camera->LeftoverRecordings().empty());
+    EXPECT_FALSE(fs::exists(temp + "/instance-101"));
+    EXPECT_TRUE(FileExists(running));
 }
 
 TEST_F(LeftoverRecordings, SoundAloneIsSavedAsASoundOnlyFile) {

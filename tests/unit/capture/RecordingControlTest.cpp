@@ -16,7 +16,11 @@ class RecordingControl : public CameraTest {
     EngineServices Services() override {
         EngineServices services = CameraTest::Services();
         services.hotKeys = &keys;
-        services.createOverlayWindow = [] { return std::make_unique<FakeOverlayWindow>(); };
+        services.createOverlayWindow = [this] {
+            auto window = std::make_unique<FakeOverlayWindow>();
+            overlay = window.get();
+            return window;
+        };
         services.windowLocator = &locator;
         return services;
     }
@@ -40,6 +44,7 @@ class RecordingControl : public CameraTest {
 
     FakeHotKeys keys;
     FakeWindowLocator locator;
+    FakeOverlayWindow* overlay = nullptr;  // the last frame window made
     std::string output;
     int finished = 0;
 };
@@ -62,6 +67,23 @@ TEST_F(RecordingControl, KeysAreTheDesktopsWhileNothingOfOursActsOnThem) {
     EXPECT_EQ(keys.held.size(), 4u);
     camera->AreaTimerTick();  // the picker is cancelled
     EXPECT_TRUE(keys.held.empty());
+}
+
+// An area in the top-right corner of the second monitor: its frame's caption (150 wide) stays on that monitor,
+// whole, below the frame and moved left.
+TEST_F(RecordingControl, TheFramesCaptionStaysWholeOnTheAreasMonitor) {
+    const Rect second{1920, 0, 1280, 1024};
+    screen.SetMonitors({Rect{0, 0, 1920, 1080}, second});
+    camera->ScreenArea().SetBounds(Rect{second.Right() - 100, 0, 100, 50});
+    camera->SetPreview(true);
+    camera->AreaTimerTick();
+    ASSERT_NE(overlay, nullptr);
+    ASSERT_FALSE(overlay->paints.empty());
+    const Point at = overlay->paints.back().captionAt;
+    const Rect caption{overlay->bounds.left + at.x, overlay->bounds.top + at.y, 150, 13};
+    EXPECT_EQ(Intersect(caption, second), caption);
+    EXPECT_EQ(caption.top, 50 + 2);  // just below the ring
+    camera->SetPreview(false);
 }
 
 // The old recording's save asks the main thread to show its progress while the user clicks Record again.
@@ -111,6 +133,7 @@ TEST_F(RecordingControl, CtrlEnterBeforeTheObjectPickerFoundAWindowPicksNothing)
     camera->AreaTimerTick();
     EXPECT_FALSE(camera->Recording());
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 32, 16}));
+    EXPECT_EQ(host.restored, 1);  // the start is over: the window comes back
 }
 
 }  // namespace

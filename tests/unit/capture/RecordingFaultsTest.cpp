@@ -111,8 +111,10 @@ class Faults : public CameraTest {
     }
     std::vector<std::string> Kept() const {
         std::vector<std::string> kept;
-        for (const auto& entry : std::filesystem::directory_iterator(temp))
-            if (entry.path().filename().string().rfind("unsaved-", 0) == 0) kept.push_back(entry.path().string());
+        for (const auto& entry : std::filesystem::directory_iterator(temp)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) kept.push_back(entry.path().string());
+        }
         return kept;
     }
 
@@ -201,28 +203,37 @@ TEST_F(Faults, DisplayLostBeforeTheFirstFrameLeavesNothingToSave) {
     EXPECT_TRUE(Kept().empty());
 }
 
-TEST_F(Faults, LostSoundInputIsToldOnceAndThePictureGoesOnWithBothStreamsSaved) {
-    auto wave = std::make_shared<FakeAviLibrary::FileData>();
-    auto sound = std::make_shared<FakeAviLibrary::StreamData>();
-    sound->info.fccType = streamtypeAUDIO;
-    sound->info.dwLength = 1;
-    sound->samples[0] = {{1, 2}, 0};
-    wave->streams.push_back(sound);
-    avi.AddFile(Globals().TempAudioFile(), wave);
-    camera->SetUseAudioRecord(true);
-    Record(12, [&](int pass) {
-        if (pass != 2) return;
-        ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
-        // The device hands its buffers back and takes none again, as after its server died.
-        const int before = waveIn.CallCount(FakeWaveCall::AddBuffer);
-        waveIn.FailCall(FakeWaveCall::AddBuffer, MMSYSERR_NODRIVER);
-        waveIn.Feed(32000, 0x40);
-        // The buffer thread retries one buffer after the other: at the second refusal the first one's error
-        // has been handled, before the recording goes on.
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (waveIn.CallCount(FakeWaveCall::AddBuffer) < before + 2 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(1ms);
-    });
+// A recording with sound, whose input breaks off in pass `lost`; then a stop at pass `passes`.
+class SoundFaults : public Faults {
+  protected:
+    void RecordLosingSound(int passes, int lost) {
+        auto wave = std::make_shared<FakeAviLibrary::FileData>();
+        auto sound = std::make_shared<FakeAviLibrary::StreamData>();
+        sound->info.fccType = streamtypeAUDIO;
+        sound->info.dwLength = 1;
+        sound->samples[0] = {{1, 2}, 0};
+        wave->streams.push_back(sound);
+        avi.AddFile(Globals().TempAudioFile(), wave);
+        camera->SetUseAudioRecord(true);
+        Record(passes, [&](int pass) {
+            if (pass != lost) return;
+            ASSERT_TRUE(waveIn.WaitForRecording(2, 5000));
+            // The device hands its buffers back and takes none again, as after its server died.
+            const int before = waveIn.CallCount(FakeWaveCall::AddBuffer);
+            waveIn.FailCall(FakeWaveCall::AddBuffer, MMSYSERR_NODRIVER);
+            waveIn.Feed(32000, 0x40);
+            // The buffer thread retries one buffer after the other: at the second refusal the first one's error
+            // has been handled, before the recording goes on.
+            const auto deadline = std::chrono::steady_clock::now() + 5s;
+            while (waveIn.CallCount(FakeWaveCall::AddBuffer) < before + 2 &&
+                   std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(1ms);
+        });
+    }
+};
+
+TEST_F(SoundFaults, LostSoundInputIsToldOnceAndThePictureGoesOnWithBothStreamsSaved) {
+    RecordLosingSound(12, 2);
     const std::vector<std::string> errors = Errors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors.front().rfind("The sound input was lost; the recording goes on without sound.", 0), 0u)
@@ -232,6 +243,15 @@ TEST_F(Faults, LostSoundInputIsToldOnceAndThePictureGoesOnWithBothStreamsSaved) 
     ASSERT_NE(saved, nullptr);
     EXPECT_EQ(saved->streams.size(), 2u);
     EXPECT_TRUE(Globals().SaveSucceeded);
+}
+
+// Lost as the recording ends (a stop, or the picture's end that came first): nothing goes on.
+TEST_F(SoundFaults, ASoundInputLostAtTheEndIsNotSaidToGoOn) {
+    RecordLosingSound(3, 3);
+    const std::vector<std::string> errors = Errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors.front().rfind("The sound input was lost; the recording has no sound from then on.", 0), 0u)
+        << errors.front();
 }
 
 TEST_F(Faults, OutputHeldByAnotherProgramRefusesTheStartOrKeepsTheRecording) {

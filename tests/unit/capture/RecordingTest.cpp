@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "CameraFixture.h"
+#include "capture/CaptureGlobals.h"
 #include "platform/Files.h"
 
 namespace tolm {
@@ -93,6 +94,15 @@ TEST_F(Recording, EachPositionIsGrabbedOnceAtItsTime) {
     EXPECT_DOUBLE_EQ(camera->RealFPS(), 50);
 }
 
+TEST_F(Recording, AtThePlaybackIntervalToTheMillisecondPositionsKeepThePlaybackRate) {
+    camera->SetPlayBack_FPS(24);
+    camera->SetRecord_MSPF(41);  // 1000 div 24, as the automatic mode sets it
+    ScriptPasses({10000});
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->FrameIndex(), 240);  // ten seconds play for ten seconds at 24 fps
+}
+
 TEST_F(Recording, PauseDoesNotAdvanceTheTimeline) {
     screen.SetGrabHook([this](int grab) {
         if (grab == 2) camera->PauseRecording();  // after the pass at 0
@@ -132,6 +142,41 @@ TEST_F(Recording, DurationStopsAndSaves) {
     EXPECT_EQ(camera->FrameIndex(), 4501);  // 89.999 s shows 1:29; the next position's 90.02 s stops
 }
 
+TEST_F(Recording, DurationStopsAfterAStallThatSkippedItsSecond) {
+    camera->SetRecordingDuration(TRecordingDuration{true, 0, 1, 30});
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 2) clock.Set(1000 + 89000);
+        if (grab == 3) clock.Set(1000 + 92000);  // the screen froze for three seconds during this grab
+        if (grab == 10) camera->StopRecording();
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(camera->FrameIndex(), 4600);  // the first pass past 1:30
+}
+
+TEST_F(Recording, AreasThatCannotBeRecordedAreRefusedBeforeAnyGrab) {
+    const std::string notStarted = "; the recording was not started.";
+    const struct {
+        Rect area;
+        std::string text;
+    } cases[] = {
+        {Rect{5000, 5000, 100, 100},
+         "The area 100x100 at (5000,5000) lies wholly outside the screen (1920x1080 at (0,0))"},
+        {Rect{0, 0, 300, 0}, "The area 300x0 has no pixels to record (a width and a height of at least 1 are needed)"},
+        {Rect{0, 0, 65536, 65536},
+         "The area 65536x65536 is too large to record (a frame is at most 32767 pixels wide or high and under 2 GB)"},
+    };
+    for (const auto& c : cases) {
+        events.clear();
+        camera->ScreenArea().SetBounds(c.area);
+        ASSERT_TRUE(camera->StartRecording(output));
+        ASSERT_TRUE(WaitForWorker());
+        EXPECT_EQ(events, (std::vector<std::string>{"error:" + c.text + notStarted, "stop"}));
+    }
+    EXPECT_EQ(screen.GrabCount(), 0);
+    EXPECT_FALSE(FileExists(output));
+}
+
 TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
     screen.FillRect(Rect{0, 0, 32, 16}, 0x123456);
     screen.SetGrabHook([this](int grab) {
@@ -148,13 +193,32 @@ TEST_F(Recording, ReverseColorSwitchedOnMidRecordingShowsFromTheNextFrame) {
     EXPECT_EQ(samples.at(1).bytes.at(0), 0xA9);  // inverted
 }
 
-TEST_F(Recording, EscapeLeavesNoOutputAndDeletesTheTemporaryFile) {
+// Escape may have been meant for another program: no save, but what was recorded is put aside with its note.
+TEST_F(Recording, EscapeLeavesNoOutputAndKeepsTheRecordingAside) {
     ScriptPasses({20}, TStopReason::Cancel);
     ASSERT_TRUE(camera->StartRecording(output));
     ASSERT_TRUE(WaitForWorker());
-    EXPECT_EQ(avi.File(output), nullptr);
     EXPECT_FALSE(FileExists(output));
     EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    const std::optional<TScreenCamera::LeftoverRecording> kept = camera->CancelledRecording();
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_TRUE(FileExists(kept->videoFile));
+    ASSERT_TRUE(kept->note.has_value());
+    EXPECT_EQ(kept->note->outputFile, AbsolutePath(output));
+    EXPECT_EQ(camera->LeftoverRecordings().size(), 1u);
+}
+
+TEST_F(Recording, ACancelOnlyThisProgramCanGiveDeletesTheRecording) {
+    screen.SetGrabHook([this](int grab) {
+        if (grab == 4) BetweenGrabs([this] { camera->CancelRecording(); });
+    });
+    ASSERT_TRUE(camera->StartRecording(output));
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_FALSE(FileExists(output));
+    EXPECT_FALSE(camera->CancelledRecording().has_value());
+    EXPECT_FALSE(FileExists(Globals().TempVideoFile()));
+    EXPECT_FALSE(FileExists(Globals().TempNoteFile()));
+    EXPECT_TRUE(camera->LeftoverRecordings().empty());
 }
 
 TEST_F(Recording, CtrlEnterSavesOnlyAfterASaveRequest) {
@@ -174,7 +238,11 @@ TEST_F(Recording, CtrlEnterSavesOnlyAfterASaveRequest) {
 TEST_F(Recording, MissingFolderIsReportedAndNothingRecorded) {
     ASSERT_TRUE(camera->StartRecording("/nonexistent-folder/out.avi"));
     ASSERT_TRUE(WaitForWorker());
-    EXPECT_EQ(events, (std::vector<std::string>{"error:Not exist file path."}));
+    std::string reason;  // in the system's words
+    EXPECT_FALSE(FolderWritable("/nonexistent-folder", reason));
+    EXPECT_EQ(events, (std::vector<std::string>{"error:Not exist file path. The folder of /nonexistent-folder/out.avi "
+                                                "cannot be used (" +
+                                                reason + "); the recording was not started."}));
     EXPECT_EQ(screen.GrabCount(), 0);
 }
 
@@ -247,8 +315,8 @@ TEST_F(AreaTracking, PreviewDeliversImagesAndStatistics) {
     clock.Advance(300);
     camera->AreaTimerTick();
     EXPECT_EQ(images, 1);
-    EXPECT_EQ(updates, 1);                 // 300 ms >= UpdateRate 250
-    EXPECT_EQ(camera->RealFPS(), 1000.0);  // the tick took no time on the manual clock
+    EXPECT_EQ(updates, 1);              // 300 ms >= UpdateRate 250
+    EXPECT_EQ(camera->RealFPS(), 0.0);  // no recording, no rate: not the tick's own speed
     EXPECT_EQ(camera->VideoCodecName(), "");
     EXPECT_EQ(camera->ElapsedTimeText(), "0 : 0 : 0 : 300");
     camera->HotKeyPressed(HotKey::Escape);
@@ -271,13 +339,17 @@ TEST_F(AreaTracking, FreeHandPickStartsTheRecordingOnTheClippedArea) {
     EXPECT_TRUE(loop.RunUntil([this] { return !camera->WorkerRunning(); }, 20s));
 }
 
-TEST_F(AreaTracking, CancelledPickAbandonsTheStart) {
+TEST_F(AreaTracking, CancelledPickAbandonsTheStartAndBringsTheWindowBack) {
+    camera->SetMinimizeAppOnStart(true);
+    camera->SetRestoreAppOnStop(false);
     camera->ScreenArea().SetScreenRegion(TScreenRegion::FreeHand);
     EXPECT_FALSE(camera->StartRecording(folder + "/never.avi"));
+    EXPECT_EQ(host.minimized, 1);
     camera->AreaTimerTick();  // the fake picker is cancelled, as by its own Escape
     EXPECT_FALSE(camera->Recording());
     EXPECT_FALSE(Globals().StartPending);  // no later pick starts a recording
     EXPECT_EQ(camera->ScreenArea().Bounds(), (Rect{0, 0, 300, 300}));
+    EXPECT_EQ(host.restored, 1);
 }
 
 }  // namespace
@@ -304,12 +376,14 @@ class FailedSave : public Recording {
         ASSERT_TRUE(camera->StartRecording(output));
         ASSERT_TRUE(WaitForWorker());
     }
+    // The recording's files put aside, without the note that goes with them.
     std::vector<std::string> Unsaved() const {
         std::vector<std::string> names;
         const std::string folder = FolderOf(Globals().TempVideoFile());
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-            if (const std::string name = entry.path().filename().string(); name.rfind("unsaved-", 0) == 0)
-                names.push_back(folder + "/" + name);
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) names.push_back(folder + "/" + name);
+        }
         return names;
     }
 };

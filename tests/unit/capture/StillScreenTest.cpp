@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -86,6 +87,25 @@ TEST_F(StillScreen, ACursorMovingOverTheAreaIsGrabbedAndOneElsewhereIsNot) {
     });
     // Position 3 takes the cursor away from the area; after that it moves where it is not recorded.
     EXPECT_EQ(grabbed, (std::vector<int>{0, 1, 2, 3}));
+}
+
+// Some desktops send their first picture only once something on the screen changes.
+TEST_F(StillScreen, ADesktopWithoutAPictureYetIsRecordedBlackUntilItsFirstPicture) {
+    screen.SetAwaitingFirstPicture(true);
+    Record(6, [this](int p) {
+        if (p == 3) screen.SetAwaitingFirstPicture(false);
+    });
+    EXPECT_EQ(screen.GrabCount(), 1);
+    EXPECT_EQ(SamplesInFile(), (std::vector<std::int32_t>{0, 3, 5}));
+    const auto& samples = avi.File(folder + "/still.avi")->streams.front()->samples;
+    const auto black = [](const std::vector<std::uint8_t>& bytes) {
+        return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+    };
+    EXPECT_TRUE(black(samples.at(0).bytes));
+    EXPECT_FALSE(black(samples.at(3).bytes));
+    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const std::string& e) { return e.starts_with("error:"); }),
+              1)
+        << ::testing::PrintToString(events);
 }
 
 TEST_F(StillScreen, AnEffectSwitchedOnIsGrabbed) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "capture/ProgramNotice.h"
 #include "platform/EventLoop.h"
 #include "unit/FakeServices.h"
 
@@ -109,6 +110,24 @@ TEST(CommandLine, RecordingOptionsReachTheEngine) {
     EXPECT_FALSE(camera.MinimizeAppOnStart());
 }
 
+TEST(CommandLine, ATimeLapseWithSoundIsNoticedBeforeRecording) {
+    const auto notice = [](std::vector<std::string> args) {
+        Options options;
+        std::string error;
+        args.push_back("clip.avi");
+        EXPECT_TRUE(Parse(args, options, error)) << error;
+        FakeEngine engine;
+        ApplyToCamera(options, engine.camera);
+        return SoundSpeedNotice(engine.camera);
+    };
+    EXPECT_EQ(notice({"--fps", "24", "--audio"}),
+              "A frame is taken every 20 ms and played at 24 frames a second, 0.48 times as fast as it happened; the "
+              "sound keeps its own speed and cannot follow the picture. Give --mspf 41 to record in real time at 24 "
+              "fps.");
+    EXPECT_EQ(notice({"--fps", "24", "--mspf", "41", "--audio"}), "");
+    EXPECT_EQ(notice({"--fps", "24"}), "");  // nothing to follow
+}
+
 TEST(CommandLine, FullScreenTakesTheChosenMonitor) {
     Options options;
     std::string error;
@@ -117,6 +136,15 @@ TEST(CommandLine, FullScreenTakesTheChosenMonitor) {
     TScreenCamera& camera = engine.camera;
     ApplyToCamera(options, camera);
     EXPECT_EQ(camera.ScreenArea().Bounds(), (Rect{1920, 0, 1280, 1024}));
+}
+
+TEST(CommandLine, VersionAloneIsAnAnswerThatNamesTheLicence) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--version"}, options, error)) << error;
+    EXPECT_TRUE(options.version);
+    EXPECT_NE(VersionText("tolm-record").find("tolm-record 0."), std::string::npos);
+    EXPECT_NE(VersionText("tolm-record").find("License GPL-3.0-or-later"), std::string::npos);
 }
 
 }  // namespace

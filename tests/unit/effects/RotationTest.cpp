@@ -78,6 +78,27 @@ TEST(RotationTest, EmptySourceLeavesDestinationAlone) {
     EXPECT_EQ(Word(destination, 2, 1) & 0xFFFFFF, Source(2, 1));
 }
 
+TEST(TurnToFitTest, ASquareIsTurnedExactly) {
+    for (const bool clockwise : {false, true}) {
+        Bitmap picture = Numbered(4, 4), scratch, turned;
+        TurnQuarterToFit(picture, clockwise, scratch);
+        RotateBitmap(Numbered(4, 4), turned, clockwise ? 270.0 : 90.0);
+        ASSERT_EQ(picture.ByteSize(), turned.ByteSize());
+        EXPECT_EQ(std::memcmp(picture.Bits(), turned.Bits(), turned.ByteSize()), 0) << clockwise;
+    }
+}
+
+// 8x4 turned is 4x8, fitted at 2x4 into columns 3 and 4: each pixel the nearest one to its centre.
+TEST(TurnToFitTest, AWideOneKeepsItsSizeWithTheTurnedPictureScaledIntoItsMiddle) {
+    Bitmap picture = Numbered(8, 4), scratch;
+    TurnQuarterToFit(picture, false, scratch);
+    ASSERT_EQ(picture.Width(), 8);
+    ASSERT_EQ(picture.Height(), 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(Word(picture, x, y), x == 3 || x == 4 ? Source(6 - 2 * y, 2 * (x - 3) + 1) : 0u) << x << "," << y;
+}
+
 TEST(FlipTest, ModesMirrorWholePixelsInEveryFormat) {
     for (TPixelFormat format :
          {TPixelFormat::pf8bit, TPixelFormat::pf16bit, TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {

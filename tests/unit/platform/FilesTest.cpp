@@ -57,6 +57,20 @@ TEST_F(PrivateFolder, PrivateFilesReplaceTheirTextAtOnce) {
     EXPECT_FALSE(error.empty());
 }
 
+// A killed recorder's folder is told from a running one's by its lock: a further recorder holds its own too.
+TEST_F(PrivateFolder, AFurtherRecordersSubfolderIsHeldAsLongAsItRuns) {
+    std::string error;
+    const std::string shared = PrivateTempFolder(error);
+    ASSERT_FALSE(shared.empty()) << error;
+    const HeldFolderLock first(shared);  // the first recorder runs
+    ASSERT_TRUE(first.Held());
+    const std::string folder = InstanceTempFolder(error);
+    ASSERT_NE(folder.find("/instance-"), std::string::npos) << folder << error;
+    EXPECT_FALSE(HeldFolderLock(folder).Held());
+    ReleaseInstanceTempFolder(folder);
+    EXPECT_FALSE(DirectoryExists(folder));
+}
+
 TEST(FolderOf, SplitsAtTheLastSlash) {
     EXPECT_EQ(FolderOf("/home/u/video.avi"), "/home/u");
     EXPECT_EQ(FolderOf("/video.avi"), "/");

@@ -65,6 +65,21 @@ TEST(AreaFrame, CaptionWiderThanTheWindowKeepsTheTopBand) {
     EXPECT_TRUE(t.frame.Region().Contains(45, 0));
 }
 
+// At the top-right of its screen the caption goes below the ring and left, whole; the shape follows it.
+TEST(AreaFrame, CaptionAtTheScreensEdgeMovesInsideIt) {
+    FrameUnderTest t;
+    t.frame.SetScreen(Rect{0, 0, 400, 300});
+    t.frame.Reshape(300, 0, "Recording...", false, 50, 100);
+    EXPECT_EQ(t.window->bounds, (Rect{250, -4, 152, 69}));
+    EXPECT_EQ(t.frame.FrameRect(), (Rect{46, 0, 106, 56}));
+    EXPECT_EQ(t.frame.CaptionRect(), (Rect{0, 56, 150, 13}));
+    EXPECT_EQ(t.frame.Region().Area(), 150LL * 13 + 2LL * 106 * 2 + 2LL * 52 * 2);
+    EXPECT_TRUE(t.frame.Region().Contains(0, 56));
+    EXPECT_FALSE(t.frame.Region().Contains(150, 56));
+    t.frame.PaintFrame(clRed, "Recording...");
+    EXPECT_EQ(t.window->paints.back().captionAt, (Point{0, 56}));
+}
+
 TEST(AreaFrame, PaintsNothingBeforeTheFirstReshape) {
     FrameUnderTest t;
     t.frame.PaintFrame(clRed, "Preview");
