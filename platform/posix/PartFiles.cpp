@@ -64,11 +64,6 @@ std::string AttributeProblem(const std::string& output) {
 
 }  // namespace
 
-PartFile::~PartFile() {
-    if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
-    Release();
-}
-
 void PartFile::Release() {
     if (!note_.empty()) ::unlink(note_.c_str());
     note_.clear();
@@ -105,14 +100,6 @@ int PartFile::Create(const std::string& output) {
         return 0;
     }
     return EEXIST;
-}
-
-int PartFile::Commit() {
-    if (path_.empty() || committed_) return EINVAL;
-    if (const int error = RenameReplacing(path_, output_); error != 0) return error;
-    committed_ = true;
-    Release();
-    return 0;
 }
 
 std::string OutputFileProblem(const std::string& output) {

@@ -91,12 +91,6 @@ std::string LengthProblem(const std::string& output) {
 
 }  // namespace
 
-PartFile::~PartFile() {
-    // A file still open is deleted once its last handle closes, which Release does.
-    if (!committed_ && !path_.empty()) RemoveFile(path_);
-    Release();
-}
-
 void PartFile::Release() {
     if (!note_.empty()) RemoveFile(note_);
     note_.clear();
@@ -135,14 +129,6 @@ int PartFile::Create(const std::string& output) {
         return 0;
     }
     return EEXIST;
-}
-
-int PartFile::Commit() {
-    if (path_.empty() || committed_) return EINVAL;
-    if (const int error = RenameReplacing(path_, output_); error != 0) return error;
-    committed_ = true;
-    Release();
-    return 0;
 }
 
 // Windows has no immutable flag: a read-only file is what a rename cannot replace. Who may replace a file is

@@ -1,6 +1,11 @@
-#include "platform/PartFileNames.h"
+// What the part files of every system share; the systems' own halves lie in posix/ and win32/.
+#include "platform/PartFiles.h"
 
+#include <cerrno>
 #include <random>
+
+#include "platform/Files.h"
+#include "platform/PartFileNames.h"
 
 namespace tolm {
 
@@ -19,6 +24,20 @@ bool EndsWithPartSuffix(const std::string& path, const std::string& suffix) {
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
     const std::string ending = kPartInfix + suffix;
     return path.size() > ending.size() + 1 && path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+PartFile::~PartFile() {
+    // A file still open on Windows goes once Release closes it.
+    if (!committed_ && !path_.empty()) RemoveFile(path_);
+    Release();
+}
+
+int PartFile::Commit() {
+    if (path_.empty() || committed_) return EINVAL;
+    if (const int error = RenameReplacing(path_, output_); error != 0) return error;
+    committed_ = true;
+    Release();
+    return 0;
 }
 
 }  // namespace tolm
