@@ -7,13 +7,16 @@
 #include <limits>
 #include <system_error>
 
+#include "imaging/Utf8Path.h"
+#include "platform/StdioFile.h"
+
 namespace tolm {
 
 namespace {
 
 constexpr std::size_t kCopyChunk = 64 * 1024;
-// Positions must stay representable as the signed offsets of seeks and of the C library.
-constexpr std::uint64_t kMaxPosition = static_cast<std::uint64_t>(std::numeric_limits<long>::max());
+// Positions must stay representable as the signed offsets of seeks.
+constexpr std::uint64_t kMaxPosition = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
 
 std::uint64_t Resolve(std::uint64_t position, std::uint64_t size, std::int64_t offset, TSeekOrigin origin,
                       const std::string& streamName) {
@@ -97,7 +100,7 @@ void MemoryStream::SetSize(std::uint64_t size) {
 FileStream::FileStream(std::string fileName, TFileMode mode) : fileName_(std::move(fileName)), mode_(mode) {
     const char* how = mode == TFileMode::fmOpenRead ? "rb" : mode == TFileMode::fmOpenReadWrite ? "r+b" : "w+b";
     errno = 0;
-    file_.reset(std::fopen(fileName_.c_str(), how));
+    file_.reset(OpenStdioFile(fileName_, how));
     if (!file_) {
         Fail(mode == TFileMode::fmCreate ? "cannot create " : "cannot open ", errno);
     }
@@ -112,7 +115,7 @@ void FileStream::Fail(const std::string& what, int error) const {
 
 void FileStream::MoveToPosition() {
     errno = 0;
-    if (std::fseek(file_.get(), static_cast<long>(position_), SEEK_SET) != 0) Fail("cannot seek in ", errno);
+    if (!SeekStdioFile(file_.get(), position_)) Fail("cannot seek in ", errno);
 }
 
 std::size_t FileStream::Read(void* buffer, std::size_t count) {
@@ -149,11 +152,9 @@ std::uint64_t FileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
 
 std::uint64_t FileStream::Size() {
     errno = 0;
-    if (std::fseek(file_.get(), 0, SEEK_END) != 0) Fail("cannot find the size of ", errno);
-    errno = 0;
-    const long end = std::ftell(file_.get());
-    if (end < 0) Fail("cannot find the size of ", errno);
-    return static_cast<std::uint64_t>(end);
+    const std::optional<std::uint64_t> size = StdioFileSize(file_.get());
+    if (!size) Fail("cannot find the size of ", errno);
+    return *size;
 }
 
 void FileStream::SetSize(std::uint64_t size) {
@@ -161,7 +162,7 @@ void FileStream::SetSize(std::uint64_t size) {
     if (size > kMaxPosition) Fail("file would grow too large: ", 0);
     // The standard library resizes by name only; the stream is unbuffered, so nothing of ours is pending.
     std::error_code error;
-    std::filesystem::resize_file(fileName_, size, error);
+    std::filesystem::resize_file(Utf8Path(fileName_), size, error);
     if (error) throw EStreamError("cannot resize " + Quoted(fileName_) + ": " + error.message());
 }
 

@@ -11,6 +11,7 @@
 #include "audio/StreamChannel.h"
 #include "audio/WaveContainer.h"
 #include "audio/scWaveUtils.h"
+#include "imaging/Utf8Path.h"
 
 namespace tolm {
 
@@ -212,7 +213,7 @@ bool TWaveStreamAdapter::SaveToFile(const std::string& fileName) {
     // Creating the file empties it, so saving over our own file would lose the wave.
     if (const auto* own = dynamic_cast<const FileStream*>(stream_)) {
         std::error_code error;
-        if (std::filesystem::equivalent(own->FileName(), fileName, error)) {
+        if (std::filesystem::equivalent(Utf8Path(own->FileName()), Utf8Path(fileName), error)) {
             return Fail("cannot save a wave over its own file \"" + fileName + "\"");
         }
     }

@@ -1,21 +1,20 @@
 #include <ctime>
-#include <filesystem>
 
 #include "capture/CaptureGlobals.h"
 #include "capture/ScreenCamera.h"
+#include "imaging/Utf8Path.h"
 #include "platform/Files.h"
+#include "platform/LocalTime.h"
 
 namespace tolm {
-
-namespace fs = std::filesystem;
 
 void TScreenCamera::WriteRecordingNote() {
     const std::string file = Globals().TempNoteFile();
     if (file.empty()) return;
     RecordingNote note;
-    std::error_code ec;
-    const fs::path output = fs::absolute(Globals().OutputFile(), ec);
-    note.outputFile = ec ? std::string() : output.lexically_normal().string();
+    // Unknown when it cannot be made absolute: a relative name would be read against another folder later.
+    const std::string output = AbsolutePath(Globals().OutputFile());
+    note.outputFile = IsAbsolutePath(output) ? output : std::string();
     note.recordType = recordType_;
     note.compressor = currentCompressor_;
     note.quality = compressionQuality_;
@@ -29,8 +28,7 @@ void TScreenCamera::WriteRecordingNote() {
 TScreenCamera::LeftoverRecording TScreenCamera::PutTempFilesAside() {
     // New names, so that neither the next recording nor the engine's clean-up removes them.
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = LocalTime(now);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     LeftoverRecording kept;
@@ -42,6 +40,9 @@ TScreenCamera::LeftoverRecording TScreenCamera::PutTempFilesAside() {
     // The note goes with what it tells about.
     if (const std::string note = Globals().TempNoteFile(); !note.empty() && FileExists(note)) kept.noteFile = note;
     const std::vector<std::string*> parts{&kept.videoFile, &kept.audioFile, &kept.noteFile};
+    const auto renamed = [](const std::string& file, const std::string& prefix) {
+        return FolderOf(file) + "/" + prefix + Utf8Name(Utf8Path(file).filename());
+    };
     // The files of one recording share one prefix, and a pair put aside earlier in the same second keeps its own.
     std::string prefix;
     for (int n = 1; prefix.empty() && n < 1000; ++n) {
@@ -50,20 +51,14 @@ TScreenCamera::LeftoverRecording TScreenCamera::PutTempFilesAside() {
         if (n > 1) candidate.append("-").append(std::to_string(n));
         candidate += '-';
         bool free = true;
-        for (const std::string* part : parts) {
-            const fs::path from(*part);
-            if (!part->empty() && FileExists((from.parent_path() / (candidate + from.filename().string())).string()))
-                free = false;
-        }
+        for (const std::string* part : parts)
+            if (!part->empty() && FileExists(renamed(*part, candidate))) free = false;
         if (free) prefix = candidate;
     }
     for (std::string* part : parts) {
         if (part->empty() || prefix.empty()) continue;
-        const fs::path from(*part);
-        const fs::path to = from.parent_path() / (prefix + from.filename().string());
-        std::error_code ec;
-        fs::rename(from, to, ec);
-        if (!ec) *part = to.string();
+        const std::string to = renamed(*part, prefix);
+        if (RenameReplacing(*part, to) == 0) *part = to;
     }
     return kept;
 }

@@ -8,6 +8,7 @@
 #include "capture/ScreenCamera.h"
 #include "platform/Files.h"
 #include "platform/PartFiles.h"
+#include "platform/TimerResolution.h"
 
 namespace tolm {
 namespace {
@@ -332,6 +333,8 @@ void TScreenCamera::AfterPass(RecordingSession& session, LoopState& loop, double
 
 // One pass per timeline position, at the position's time; in between the worker sleeps.
 void TScreenCamera::RunCaptureLoop(RecordingSession& session) {
+    // Frames wait on the clock for their positions; on a coarse system tick they would come late by turns.
+    const FineTimerResolution fineTimers;
     StoreElapsed(0);
     session.timeline.Start(services_.clock.NowMs());
     LoopState loop;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "imaging/Utf8Path.h"
 #include "platform/Files.h"
 
 namespace tolm {
@@ -49,7 +50,7 @@ std::optional<RecordingNote> RecordingNote::Parse(const std::string& text) {
         const std::string value = line.substr(equals + 1);
         std::int64_t number = 0;
         if (key == "output") {
-            if (!value.empty() && value.front() != '/') return std::nullopt;
+            if (!value.empty() && !IsAbsolutePath(value)) return std::nullopt;
             note.outputFile = value;
         } else if (key == "record-type" && ReadNumber(value, 0, 2, number)) {
             note.recordType = static_cast<TTypeRecord>(number);
@@ -71,7 +72,7 @@ std::optional<RecordingNote> RecordingNote::Parse(const std::string& text) {
 
 std::optional<RecordingNote> RecordingNote::Read(const std::string& file) {
     if (file.empty()) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(Utf8Path(file), std::ios::binary);
     std::string text(kMostBytes + 1, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
@@ -80,9 +81,11 @@ std::optional<RecordingNote> RecordingNote::Read(const std::string& file) {
 }
 
 std::string RecoveredFileName(const std::string& intended) {
-    const std::size_t slash = intended.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : intended.substr(0, slash + 1);
-    const std::string name = intended.substr(folder.size());
+    // The folder as it is written, with the separator after it but for a root that has one of its own.
+    std::size_t nameAt = FolderOf(intended).size();
+    if (nameAt > 0 && nameAt < intended.size() && (intended[nameAt] == '/' || intended[nameAt] == '\\')) ++nameAt;
+    const std::string folder = intended.substr(0, nameAt);
+    const std::string name = intended.substr(nameAt);
     const std::size_t dot = name.find_last_of('.');
     const bool hasExtension = dot != std::string::npos && dot > 0;
     const std::string stem = hasExtension ? name.substr(0, dot) : name;

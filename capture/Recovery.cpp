@@ -2,7 +2,9 @@
 #include "capture/CaptureGlobals.h"
 #include "capture/CutStream.h"
 #include "capture/ScreenCamera.h"
+#include "imaging/Utf8Path.h"
 #include "platform/Files.h"
+#include "platform/LocalTime.h"
 
 #include <algorithm>
 #include <array>
@@ -22,13 +24,13 @@ constexpr const char* kPutAsidePrefix = "unsaved-";
 
 std::uintmax_t SizeOf(const std::string& file) {
     std::error_code ec;
-    const std::uintmax_t size = fs::file_size(file, ec);
+    const std::uintmax_t size = fs::file_size(Utf8Path(file), ec);
     return ec ? 0 : size;
 }
 
 std::int64_t WrittenAt(const std::string& file) {
     std::error_code ec;
-    const fs::file_time_type stamp = fs::last_write_time(file, ec);
+    const fs::file_time_type stamp = fs::last_write_time(Utf8Path(file), ec);
     if (ec) return 0;
     const auto system = std::chrono::file_clock::to_sys(stamp);
     return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
@@ -63,7 +65,7 @@ std::optional<AviStreamInfo> FirstStreamInfo(AviLibrary& avi, const std::string&
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    return !a.empty() && !b.empty() && fs::equivalent(a, b, ec) && !ec;
+    return !a.empty() && !b.empty() && fs::equivalent(Utf8Path(a), Utf8Path(b), ec) && !ec;
 }
 
 // Why a file at `path` cannot hold the recorded video of `video`, compressed by `compressor` when it is not 0,
@@ -144,8 +146,7 @@ std::string TScreenCamera::LeftoverRecording::Description() const {
         description += ", with sound";
     if (time > 0) {
         const std::time_t when = static_cast<std::time_t>(time);
-        std::tm local{};
-        localtime_r(&when, &local);
+        const std::tm local = LocalTime(when);
         if (std::strftime(text, sizeof text, ", last written %Y-%m-%d %H:%M", &local) > 0) description += text;
     }
     return description;
@@ -166,13 +167,16 @@ std::string TScreenCamera::LeftoverRecording::Where() const {
 
 namespace {
 
+std::string NameOf(const std::string& path) {
+    return Utf8Name(Utf8Path(path).filename());
+}
+
 // The files of interrupted recordings in the folders looked at, each recording under a key of what its files
 // share: the folder's key for a killed recorder's pair, with the "unsaved-<stamp>-" of a pair put aside.
 class LeftoverScan {
   public:
     LeftoverScan(const std::string& tempVideo, const std::string& tempAudio, const std::string& tempNote)
-        : names_{fs::path(tempVideo).filename().string(), fs::path(tempAudio).filename().string(),
-                 fs::path(tempNote).filename().string()} {}
+        : names_{NameOf(tempVideo), NameOf(tempAudio), NameOf(tempNote)} {}
 
     // What lies in `folder`; the killed recorder's pair only when `killedPair`. Whether anything was found.
     bool Folder(const std::string& folder, const std::string& key, bool killedPair) {
@@ -180,12 +184,12 @@ class LeftoverScan {
         if (killedPair)
             for (std::size_t kind = 0; kind < names_.size(); ++kind) Add(key, folder + "/" + names_[kind], kind);
         std::error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
+        for (fs::directory_iterator it(Utf8Path(folder), ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = Utf8Name(it->path().filename());
             if (name.rfind(kPutAsidePrefix, 0) != 0 || !it->is_regular_file(ec)) continue;
             for (std::size_t kind = 0; kind < names_.size(); ++kind)
                 if (EndsWith(name, names_[kind]))
-                    Add(key + name.substr(0, name.size() - names_[kind].size()), it->path().string(), kind);
+                    Add(key + name.substr(0, name.size() - names_[kind].size()), folder + "/" + name, kind);
         }
         return byKey_.size() > before;
     }

@@ -1,15 +1,11 @@
 #include "cli/RecordCommand.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -17,44 +13,12 @@
 #include "capture/CaptureGlobals.h"
 #include "cli/AudioCommands.h"
 #include "cli/Backends.h"
+#include "platform/Console.h"
+#include "platform/Files.h"
 #include "platform/ThreadPriority.h"
 
 namespace tolm::cli {
 namespace {
-
-// SIGINT and SIGTERM are taken by one thread with sigwait, so nothing async-signal-unsafe runs in a handler:
-// the first stops and saves, the second cancels. SIGUSR1 only ends the thread.
-class SignalWatcher {
-  public:
-    explicit SignalWatcher(std::function<void(int count)> onSignal) : onSignal_(std::move(onSignal)) {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        sigaddset(&set_, SIGUSR1);
-        pthread_sigmask(SIG_BLOCK, &set_, nullptr);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~SignalWatcher() {
-        pthread_kill(thread_.native_handle(), SIGUSR1);
-        thread_.join();
-    }
-    SignalWatcher(const SignalWatcher&) = delete;
-    SignalWatcher& operator=(const SignalWatcher&) = delete;
-
-  private:
-    void Run() {
-        SetCurrentThreadName("tolm-signals");
-        for (int count = 1;; ++count) {
-            int signal = 0;
-            if (sigwait(&set_, &signal) != 0 || signal == SIGUSR1) return;
-            onSignal_(count);
-        }
-    }
-
-    sigset_t set_{};
-    std::function<void(int)> onSignal_;
-    std::thread thread_;
-};
 
 // One status line, rewritten in place; messages print on lines of their own.
 class StatusLine {
@@ -142,12 +106,6 @@ class CancelWatchdog {
     std::thread thread_;  // last: starts once the rest is set up
 };
 
-std::string Absolute(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
-}
-
 // "  812 MB free, 14 min left": the room for the recording and how long it lasts at the current pace.
 std::string DiskText(const TScreenCamera& camera) {
     const std::int64_t mb = camera.FreeDiskMB();
@@ -211,17 +169,17 @@ int ListMonitorsCommand(const Options& options) {
 }
 
 int RecordCommand(const Options& options) {
-    // Before any thread starts, so that every thread inherits the blocked signals.
     StatusLine status;
     std::atomic<Session*> active{nullptr};
-    // Made once the signals are blocked, like every thread; the signal thread finds it through `watching`.
+    // Made once the interrupts are watched, like every thread; the watcher finds it through `watching`.
     std::optional<CancelWatchdog> watchdog;
     std::atomic<CancelWatchdog*> watching{nullptr};
     // Once the save has begun, a further interrupt cancels the save alone: the recording is kept for --recover.
     std::atomic<bool> saving{false};
     std::atomic<bool> cancelSave{false};
     std::atomic<bool> saveCancelled{false};
-    SignalWatcher signals([&](int count) {
+    // Before any thread starts, so that every thread leaves the signals to it.
+    InterruptWatcher interrupts([&](int count) {
         if (CancelWatchdog* w = watching.load(); w && count >= 2) w->Cancelled();
         if (count >= 2) cancelSave = true;  // also for a save that begins before the cancel below arrives
         if (saving) {
@@ -299,7 +257,7 @@ int RecordCommand(const Options& options) {
     // Said, not asked: a time-lapse with sound may well be meant.
     if (const std::string notice = SoundSpeedNotice(camera); !notice.empty())
         std::fprintf(stderr, "tolm-record: %s\n", notice.c_str());
-    const std::string output = Absolute(options.outputFile);
+    const std::string output = AbsolutePath(options.outputFile);
     active = session.get();
     if (!camera.StartRecording(output)) {
         active = nullptr;

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "capture/CaptureGlobals.h"
 #include "cli/Backends.h"
+#include "platform/Files.h"
 
 namespace tolm::cli {
 namespace {
@@ -42,9 +42,7 @@ int RecoverCommand(const Options& options) {
         return 1;
     }
     const TScreenCamera::LeftoverRecording& newest = leftovers[chosen];
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(options.outputFile, ec);
-    const std::string output = ec ? options.outputFile : absolute.lexically_normal().string();
+    const std::string output = AbsolutePath(options.outputFile);
     std::printf("Recovering %s into %s\n", newest.Description().c_str(), output.c_str());
     std::fflush(stdout);
 

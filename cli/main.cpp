@@ -10,6 +10,7 @@
 #include "cli/RecordCommand.h"
 #include "cli/RecoverCommand.h"
 #include "imaging/BmpFile.h"
+#include "platform/Console.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ int Snapshot(const tolm::cli::Options& options) {
 
 int main(int argc, char** argv) {
     try {
-        const std::vector<std::string> args(argv + 1, argv + argc);
+        const std::vector<std::string> args = tolm::ProgramArguments(argc, argv);
         tolm::cli::Options options;
         std::string error;
         if (!tolm::cli::ParseCommandLine(args, options, error)) {

@@ -1,16 +1,14 @@
 #include "imaging/BmpFile.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <filesystem>
+#include <fstream>
+
+#include "imaging/Utf8Path.h"
 
 namespace tolm {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
 
 void Put(std::uint8_t* p, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -24,20 +22,22 @@ bool WriteBmpFile(const std::string& path, const PackedDib& dib, std::string& er
     Put(header + 2, static_cast<std::uint32_t>(kFileHeader + dib.Size()), 4);
     Put(header + 10, static_cast<std::uint32_t>(kFileHeader + dib.FormatSize()), 4);
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    errno = 0;
+    std::ofstream file(Utf8Path(path), std::ios::binary | std::ios::trunc);
     if (!file) {
         error = "Cannot create " + path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = std::fwrite(header, 1, kFileHeader, file.get()) == kFileHeader &&
-              std::fwrite(dib.Data(), 1, dib.Size(), file.get()) == dib.Size();
-    const int writeErrno = errno;
-    ok = (std::fclose(file.release()) == 0) && ok;
-    if (!ok) {
-        error = "Cannot write " + path + ": " + std::strerror(writeErrno ? writeErrno : errno);
-        std::remove(path.c_str());
+    file.write(reinterpret_cast<const char*>(header), kFileHeader);
+    file.write(reinterpret_cast<const char*>(dib.Data()), static_cast<std::streamsize>(dib.Size()));
+    file.close();
+    if (!file) {
+        error = "Cannot write " + path + ": " + std::strerror(errno);
+        std::error_code ignored;
+        std::filesystem::remove(Utf8Path(path), ignored);
+        return false;
     }
-    return ok;
+    return true;
 }
 
 }  // namespace tolm

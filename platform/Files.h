@@ -75,6 +75,14 @@ bool FileLocked(const std::string& path);
 
 bool RemoveFile(const std::string& path);
 
+// Makes a new empty file, never through a link; 0, or the errno value of the failure (EEXIST when the name is
+// taken).
+int CreateNewFile(const std::string& path);
+
+// Renames `from` to `to`, replacing a file there in one step, and has it on disk before returning; 0, or the
+// errno value of the failure (EXDEV when the two lie on different file systems: nothing is copied).
+int RenameReplacing(const std::string& from, const std::string& to);
+
 // Remembers the file for deletion at the next start of the program (RunDeletionsAtStart). Links are never
 // followed. Returns whether the request was stored.
 bool DeleteAtNextStart(const std::string& path);
@@ -84,5 +92,12 @@ int RunDeletionsAtStart();
 
 // The folder part of a path ("" when it has none) and whether that folder exists.
 std::string FolderOf(const std::string& path);
+
+// Whether `path` leads from the root of the file system (on Windows, from a drive's or a share's).
+bool IsAbsolutePath(const std::string& path);
+
+// `path` from the root, resolved against the current folder, without "." and ".." (on Windows with '/' between
+// the names); `path` itself when that cannot be done.
+std::string AbsolutePath(const std::string& path);
 
 }  // namespace tolm

@@ -34,7 +34,7 @@ class PartFile {
     std::string output_;
     std::string path_;
     std::string note_;
-    int fd_ = -1;
+    std::intptr_t lock_ = -1;  // the open that holds the file for this process: a descriptor, or a HANDLE
     bool committed_ = false;
 };
 

@@ -5,10 +5,11 @@ TOLM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 tolm_log() { printf '[tolm] %s\n' "$*" >&2; }
 
-# Installs the packages of scripts/packages.txt that are missing (apt-get, as root or through sudo).
+# Installs the packages of scripts/packages.txt (or of the list named) that are missing (apt-get, as root or
+# through sudo).
 tolm_install_packages() {
     local wanted missing=()
-    mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$TOLM_ROOT/scripts/packages.txt")
+    mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "${1:-$TOLM_ROOT/scripts/packages.txt}")
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done

@@ -11,8 +11,6 @@
 
 namespace tolm {
 
-class X11Desktop;
-
 // How a program asks for the machine's services.
 struct MachineOptions {
     std::string display;  // the X display; empty: $DISPLAY
@@ -53,8 +51,11 @@ class MachineServices {
     MachineServices& operator=(const MachineServices&) = delete;
 
   private:
+    // The desktop's global keys, window lookup and overlay windows, of the system's own kind.
+    struct Desktop;
+
     std::unique_ptr<ScreenSource> screen_;
-    std::unique_ptr<X11Desktop> desktop_;
+    std::unique_ptr<Desktop> desktop_;
     std::unique_ptr<CompressorManager> compressors_;
     std::unique_ptr<AviLibrary> avi_;
     std::unique_ptr<WaveInService> waveIn_;

@@ -213,7 +213,7 @@ AviResult FakeAviLibrary::MoveFile(const std::string& from, const std::string& p
     if (saveResult != AVIERR_OK) return saveResult;
     std::lock_guard lock(mutex_);
     const auto it = files_.find(from);
-    if (it == files_.end() || std::rename(from.c_str(), path.c_str()) != 0) return AVIERR_FILEOPEN;
+    if (it == files_.end() || RenameReplacing(from, path) != 0) return AVIERR_FILEOPEN;
     const std::shared_ptr<FileData> data = it->second;
     files_.erase(it);
     files_[path] = data;

@@ -1,9 +1,6 @@
 #include "platform/ffmpeg/AviReadStream.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -11,6 +8,7 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include "platform/Files.h"
 #include "platform/ffmpeg/AudioFormat.h"
 #include "platform/ffmpeg/FfmpegErrors.h"
 #include "platform/ffmpeg/VideoFormat.h"
@@ -27,9 +25,8 @@ std::int64_t SkippedRun(bool audio, std::int64_t position, std::int64_t end, std
 }  // namespace
 
 AviResult OpenInput(const std::string& path, AvInputContextPtr& ctx) {
-    struct stat sb {};
-    if (path.empty() || ::stat(path.c_str(), &sb) != 0) return errno == ENOMEM ? AVIERR_MEMORY : AVIERR_FILEOPEN;
-    if (S_ISDIR(sb.st_mode)) return AVIERR_FILEOPEN;
+    // Asked through the platform: a narrow name would be read in the ANSI code page on Windows.
+    if (path.empty() || !FileExists(path) || DirectoryExists(path)) return AVIERR_FILEOPEN;
     AVFormatContext* raw = nullptr;
     int rc;
     {

@@ -48,7 +48,9 @@ AviResult ToAviResult(int error, AviResult fallback) {
             return AVIERR_MEMORY;
         case AVERROR(ENOSPC):
         case AVERROR(EFBIG):
+#ifdef EDQUOT  // no quota errors on Windows
         case AVERROR(EDQUOT):
+#endif
             return AVIERR_FILEWRITE;
         case AVERROR_INVALIDDATA:
             return AVIERR_BADFORMAT;

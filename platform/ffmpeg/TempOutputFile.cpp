@@ -1,8 +1,9 @@
 #include "platform/ffmpeg/TempOutputFile.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "platform/Files.h"
 
 namespace tolm::ffmpeg {
 namespace {
@@ -12,7 +13,9 @@ AviResult FromErrno(int error) {
         case EROFS:
             return AVIERR_READONLY;
         case ENOSPC:
+#ifdef EDQUOT  // no quota errors on Windows
         case EDQUOT:
+#endif
             return AVIERR_FILEWRITE;
         case ENOMEM:
             return AVIERR_MEMORY;
@@ -44,8 +47,8 @@ AviResult MoveIntoPlace(const std::string& from, const std::string& target, std:
         problem = target + ": " + problem;
         return AVIERR_FILEOPEN;
     }
-    if (std::rename(from.c_str(), target.c_str()) == 0) return AVIERR_OK;
-    const int error = errno;
+    const int error = RenameReplacing(from, target);
+    if (error == 0) return AVIERR_OK;
     problem = target + ": " + std::strerror(error);
     return error == EXDEV ? AVIERR_UNSUPPORTED : FromErrno(error);
 }

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -21,15 +20,8 @@ namespace tolm {
 namespace {
 
 constexpr const char* kFolderName = "tolm-screen-capture";
-constexpr const char* kPendingList = "pending-deletions";
 constexpr const char* kInstanceLock = "instance.lock";
 constexpr const char* kInstancePrefix = "instance-";
-
-// Serialises the pending-deletions list within this process; one process runs at a time per user.
-std::mutex& PendingMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
 
 class FileDescriptor {
   public:
@@ -94,26 +86,6 @@ FolderLocks& Locks() {
     return locks;
 }
 
-std::vector<std::string> ReadPending(const std::string& list) {
-    std::vector<std::string> paths;
-    std::ifstream in(list);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) paths.push_back(line);
-    return paths;
-}
-
-bool WritePending(const std::string& list, const std::vector<std::string>& paths) {
-    if (paths.empty()) return ::unlink(list.c_str()) == 0 || errno == ENOENT;
-    const std::string temp = list + ".new";
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        for (const std::string& p : paths) out << p << '\n';
-        out.flush();
-        if (!out) return false;
-    }
-    return ::rename(temp.c_str(), list.c_str()) == 0;
-}
-
 // Where the temporary files were kept before they moved to the cache folder: the runtime folder, a small
 // tmpfs that is wiped at logout.
 std::string RuntimeTempFolder() {
@@ -132,12 +104,6 @@ std::string HomeFolder() {
         found->pw_dir[0] == '/')
         return found->pw_dir;
     return {};
-}
-
-std::string PendingListPath() {
-    std::string error;
-    const std::string folder = PrivateTempFolder(error);
-    return folder.empty() ? std::string() : folder + "/" + kPendingList;
 }
 
 }  // namespace
@@ -331,45 +297,34 @@ bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-bool DeleteAtNextStart(const std::string& path) {
-    if (path.empty() || path.find('\n') != std::string::npos) return false;
-    const std::string list = PendingListPath();
-    if (list.empty()) return false;
-    std::lock_guard lock(PendingMutex());
-    std::vector<std::string> paths = ReadPending(list);
-    for (const std::string& p : paths)
-        if (p == path) return true;
-    paths.push_back(path);
-    return WritePending(list, paths);
+int CreateNewFile(const std::string& path) {
+    const FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    return fd.Get() >= 0 ? 0 : errno;
 }
 
-int RunDeletionsAtStart() {
-    const std::string list = PendingListPath();
-    if (list.empty()) return 0;
-    // What the former folder's list still holds is taken over, so that the folder can go.
-    const std::string former = FormerTempFolder();
-    const std::string formerList = former.empty() ? std::string() : former + "/" + kPendingList;
-    std::lock_guard lock(PendingMutex());
-    std::vector<std::string> pending = ReadPending(list);
-    if (!formerList.empty())
-        for (std::string& p : ReadPending(formerList)) pending.push_back(std::move(p));
-    std::vector<std::string> kept;
-    int deleted = 0;
-    for (const std::string& p : pending) {
-        if (!FileExists(p)) continue;
-        if (!FileInUse(p) && RemoveFile(p))
-            ++deleted;
-        else
-            kept.push_back(p);
-    }
-    if (WritePending(list, kept) && !formerList.empty()) ::unlink(formerList.c_str());
-    return deleted;
+int RenameReplacing(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return errno;
+    // The rename is on disk once the folder that holds the name is.
+    const std::string folder = FolderOf(to);
+    const FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() >= 0) ::fsync(fd.Get());
+    return 0;
 }
 
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return {};
     return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && path.front() == '/';
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
 }
 
 }  // namespace tolm

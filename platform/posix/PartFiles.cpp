@@ -8,27 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
-#include <random>
 
 #include "platform/Files.h"
+#include "platform/PartFileNames.h"
 
 namespace tolm {
 namespace {
-
-constexpr const char* kPartInfix = ".part-";
-constexpr std::size_t kSuffixBytes = 8;
-constexpr const char* kNotesFolder = "part-files";
-
-std::string RandomSuffix() {
-    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 generator{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
-    std::string suffix;
-    for (std::size_t i = 0; i < kSuffixBytes; ++i) suffix += kChars[pick(generator)];
-    return suffix;
-}
 
 // Where the notes of running saves lie: one link per part file, named by its suffix; "" when there is no
 // private folder (a save then goes without its note).
@@ -36,7 +22,7 @@ std::string NotesFolder(bool create) {
     std::string error;
     const std::string base = PrivateTempFolder(error);
     if (base.empty()) return {};
-    const std::string folder = base + "/" + kNotesFolder;
+    const std::string folder = base + "/" + kPartNotesFolder;
     if (create) ::mkdir(folder.c_str(), 0700);
     struct stat st {};
     return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? folder : std::string();
@@ -44,12 +30,7 @@ std::string NotesFolder(bool create) {
 
 // Whether `path` is a part file's name with the suffix `suffix`: no other name is taken for one of ours.
 bool IsPartName(const std::string& path, const std::string& suffix) {
-    if (suffix.size() != kSuffixBytes) return false;
-    for (char c : suffix)
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
-    const std::string ending = kPartInfix + suffix;
-    return path.size() > ending.size() + 1 && path[0] == '/' &&
-           path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
+    return !path.empty() && path[0] == '/' && EndsWithPartSuffix(path, suffix);
 }
 
 std::string ReadNote(const std::string& note) {
@@ -83,23 +64,18 @@ std::string AttributeProblem(const std::string& output) {
 
 }  // namespace
 
-PartFile::~PartFile() {
-    if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
-    Release();
-}
-
 void PartFile::Release() {
     if (!note_.empty()) ::unlink(note_.c_str());
     note_.clear();
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    if (lock_ >= 0) ::close(static_cast<int>(lock_));
+    lock_ = -1;
 }
 
 int PartFile::Create(const std::string& output) {
     if (output.empty() || !path_.empty()) return EINVAL;
     const std::string notes = NotesFolder(true);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string suffix = RandomSuffix();
+        const std::string suffix = RandomPartSuffix();
         const std::string candidate = output + kPartInfix + suffix;
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0 && errno == EEXIST) continue;
@@ -120,18 +96,10 @@ int PartFile::Create(const std::string& output) {
         output_ = output;
         path_ = candidate;
         note_ = note;
-        fd_ = fd;
+        lock_ = fd;
         return 0;
     }
     return EEXIST;
-}
-
-int PartFile::Commit() {
-    if (path_.empty() || committed_) return EINVAL;
-    if (std::rename(path_.c_str(), output_.c_str()) != 0) return errno;
-    committed_ = true;
-    Release();
-    return 0;
 }
 
 std::string OutputFileProblem(const std::string& output) {
@@ -178,8 +146,8 @@ std::vector<InterruptedPart> InterruptedParts() {
 
 void ForgetInterruptedPart(const std::string& path, bool remove) {
     const std::string notes = NotesFolder(false);
-    if (notes.empty() || path.size() < kSuffixBytes) return;
-    const std::string note = notes + "/" + path.substr(path.size() - kSuffixBytes);
+    if (notes.empty() || path.size() < kPartSuffixBytes) return;
+    const std::string note = notes + "/" + path.substr(path.size() - kPartSuffixBytes);
     if (ReadNote(note) != path) return;
     struct stat st {};
     if (remove && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !FileInUse(path)) ::unlink(path.c_str());

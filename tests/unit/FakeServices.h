@@ -13,6 +13,7 @@
 #include "platform/fake/FakeHost.h"
 #include "platform/fake/FakeScreen.h"
 #include "platform/fake/ManualClock.h"
+#include "support/TestSystem.h"
 
 namespace tolm {
 
@@ -38,9 +39,7 @@ inline std::string FreshEngineFolder(const std::string& prefix) {
         ::testing::TempDir() + prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", folder.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);  // the kept choices of the window's tests
+    PointUserFoldersAt(folder);
     return folder;
 }
 

@@ -1,9 +1,5 @@
 // What interrupted recordings left in the temporary folder: found, described, saved or deleted, and never lost
 // by a save that did not happen.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <fstream>
 #include <set>
@@ -11,6 +7,7 @@
 #include "CameraFixture.h"
 #include "capture/CaptureGlobals.h"
 #include "platform/Files.h"
+#include "support/TestSystem.h"
 
 namespace tolm {
 namespace {
@@ -134,7 +131,7 @@ TEST_F(LeftoverRecordings, ANotedRecordingIsSavedAsItsSaveWouldHaveMadeIt) {
     note.recordType = TTypeRecord::CompressAfterRecord;
     note.compressor = MakeFourCC('A', 'A', 'A', 'A');
     note.mspf = 20;
-    std::ofstream(Globals().TempNoteFile()) << note.Text();
+    std::ofstream(Globals().TempNoteFile(), std::ios::binary) << note.Text();  // as the recorder writes it
     const Leftover leftover = camera->LeftoverRecordings().at(0);
     ASSERT_TRUE(leftover.note.has_value());
     EXPECT_EQ(leftover.note->outputFile, note.outputFile);
@@ -158,8 +155,8 @@ TEST_F(LeftoverRecordings, AKilledFurtherRecordersFolderIsLookedAtAndARunningOne
     }
     const std::string killed = Readable("instance-101/tmpVideoStream.avi", true, 50, 1000, std::chrono::minutes(5));
     const std::string running = Readable("instance-102/tmpVideoStream.avi", true, 50, 1000, std::chrono::minutes(1));
-    const int fd = ::open((temp + "/instance-102/instance.lock").c_str(), O_RDWR | O_CREAT, 0600);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const HeldFolderLock runningLock(temp + "/instance-102");
+    ASSERT_TRUE(runningLock.Held());
 
     const std::vector<Leftover> found = camera->LeftoverRecordings();
     ASSERT_EQ(found.size(), 1u);
@@ -167,7 +164,6 @@ TEST_F(LeftoverRecordings, AKilledFurtherRecordersFolderIsLookedAtAndARunningOne
     EXPECT_TRUE(camera->DiscardLeftover(found[0]));
     EXPECT_TRUE(camera->LeftoverRecordings().empty());
     EXPECT_FALSE(fs::exists(temp + "/instance-101"));
-    ::close(fd);
     EXPECT_TRUE(FileExists(running));
 }
 
@@ -206,11 +202,11 @@ TEST_F(LeftoverRecordings, ASaveThatFailsOrIsCancelledKeepsEveryFileAndSaysWhere
     events.clear();
     const std::string held = folder + "/held.avi";
     std::ofstream(held) << "another program's file";
-    const int fd = ::open(held.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    EXPECT_FALSE(camera->RecoverLeftover(leftover, held));
-    ::close(fd);
+    {
+        const HeldFile another(held);
+        ASSERT_TRUE(another.Held());
+        EXPECT_FALSE(camera->RecoverLeftover(leftover, held));
+    }
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].rfind("error:The file " + held + " is in use by another program", 0), 0u) << events[0];
     EXPECT_EQ(avi.File(held), nullptr);
@@ -301,7 +297,7 @@ class FormerFolder : public LeftoverRecordings {
         temp = runtime + "/tolm-screen-capture";
         fs::create_directories(temp);
         fs::permissions(temp, fs::perms::owner_all);
-        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        SetTestEnvironment("XDG_RUNTIME_DIR", runtime);
         video = Readable("tmpVideoStream.avi", true, 10, 1000, std::chrono::minutes(5));
         sound = Readable("unsaved-20240101-120000-tmpAudioStream.wav", false, 100, 1000, std::chrono::minutes(9));
     }
@@ -320,10 +316,12 @@ TEST_F(FormerFolder, ItsLeftoversAreFoundUntilNoneIsLeftThenItGoes) {
 }
 
 TEST_F(FormerFolder, AFolderHeldByARecorderOfAnEarlierVersionIsLeftAlone) {
-    const int fd = ::open((temp + "/instance.lock").c_str(), O_RDWR | O_CREAT, 0600);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    EXPECT_TRUE(camera->LeftoverRecordings().empty());
-    ::close(fd);
+    std::ofstream(temp + "/instance.lock").flush();
+    {
+        const HeldFile another(temp + "/instance.lock");
+        ASSERT_TRUE(another.Held());
+        EXPECT_TRUE(camera->LeftoverRecordings().empty());
+    }
     EXPECT_TRUE(FileExists(video));
 }
 

@@ -1,15 +1,12 @@
 // Faults during a recording: a disk that fills, writes that fail, a display or sound input that goes away, an
 // output another program holds. Each ends with one message and keeps what was recorded.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "CameraFixture.h"
@@ -259,22 +256,21 @@ TEST_F(SoundFaults, ASoundInputLostAtTheEndIsNotSaidToGoOn) {
 
 TEST_F(Faults, OutputHeldByAnotherProgramRefusesTheStartOrKeepsTheRecording) {
     std::ofstream(output) << "another program's file";
-    int fd = ::open(output.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    auto another = std::make_unique<HeldFile>(output);
+    ASSERT_TRUE(another->Held());
     Record(3);
     EXPECT_EQ(events, (std::vector<std::string>{"error:The file " + output +
                                                 " is in use by another program; the recording was not started."}));
     EXPECT_EQ(screen.GrabCount(), 0);
-    ::close(fd);
+    another.reset();
 
     // Held from the middle of the recording on: the file stays as it is, the recording stays in the
     // temporary folder under a kept name, and nothing is listed for deletion at the next start.
     events.clear();
     Record(3, [&](int pass) {
         if (pass != 1) return;
-        fd = ::open(output.c_str(), O_RDWR);
-        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        another = std::make_unique<HeldFile>(output);
+        ASSERT_TRUE(another->Held());
     });
     const std::vector<std::string> errors = Errors();
     ASSERT_EQ(errors.size(), 2u);
@@ -282,7 +278,7 @@ TEST_F(Faults, OutputHeldByAnotherProgramRefusesTheStartOrKeepsTheRecording) {
     EXPECT_EQ(errors[1].rfind("The recording was not saved; it is kept in " + temp + "/unsaved-", 0), 0u) << errors[1];
     EXPECT_EQ(Kept().size(), 1u);
     EXPECT_FALSE(Globals().SaveSucceeded);
-    ::close(fd);
+    another.reset();
     EXPECT_EQ(RunDeletionsAtStart(), 0);
     std::string content;
     std::getline(std::ifstream(output), content);

@@ -204,7 +204,7 @@ TEST_F(Recording, EscapeLeavesNoOutputAndKeepsTheRecordingAside) {
     ASSERT_TRUE(kept.has_value());
     EXPECT_TRUE(FileExists(kept->videoFile));
     ASSERT_TRUE(kept->note.has_value());
-    EXPECT_EQ(kept->note->outputFile, output);
+    EXPECT_EQ(kept->note->outputFile, AbsolutePath(output));
     EXPECT_EQ(camera->LeftoverRecordings().size(), 1u);
 }
 
@@ -238,9 +238,11 @@ TEST_F(Recording, CtrlEnterSavesOnlyAfterASaveRequest) {
 TEST_F(Recording, MissingFolderIsReportedAndNothingRecorded) {
     ASSERT_TRUE(camera->StartRecording("/nonexistent-folder/out.avi"));
     ASSERT_TRUE(WaitForWorker());
+    std::string reason;  // in the system's words
+    EXPECT_FALSE(FolderWritable("/nonexistent-folder", reason));
     EXPECT_EQ(events, (std::vector<std::string>{"error:Not exist file path. The folder of /nonexistent-folder/out.avi "
-                                                "cannot be used (No such file or directory); the recording was not "
-                                                "started."}));
+                                                "cannot be used (" +
+                                                reason + "); the recording was not started."}));
     EXPECT_EQ(screen.GrabCount(), 0);
 }
 
@@ -377,9 +379,10 @@ class FailedSave : public Recording {
     // The recording's files put aside, without the note that goes with them.
     std::vector<std::string> Unsaved() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(FolderOf(Globals().TempVideoFile()))) {
+        const std::string folder = FolderOf(Globals().TempVideoFile());
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             const std::string name = entry.path().filename().string();
-            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) names.push_back(entry.path().string());
+            if (name.rfind("unsaved-", 0) == 0 && !name.ends_with("Note.txt")) names.push_back(folder + "/" + name);
         }
         return names;
     }

@@ -1,15 +1,9 @@
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "CameraFixture.h"
 #include "capture/AviErrors.h"
 #include "platform/Files.h"
-#include "platform/PartFiles.h"
 
 namespace tolm {
 namespace {
@@ -171,49 +165,11 @@ TEST_F(SavePhase, ExistingOutputStaysUntilTheNewOneReplacesIt) {
     EXPECT_NE(avi.File(output), nullptr);
 }
 
-// A save killed halfway leaves its part file beside the output. At the next start it goes while the recording it
-// was made from is kept; one larger than anything kept may be all there is, and stays with a word at the first
-// recording.
-TEST_F(SavePhase, PartFilesOfKilledSavesGoAtTheNextStartUnlessTheyAreAllThereIs) {
-    const auto killedSave = [](const std::string& out, std::size_t bytes) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            PartFile part;
-            if (part.Create(out) != 0) ::_exit(1);
-            std::ofstream(part.Path()) << std::string(bytes, 'p');
-            ::_exit(0);  // as a kill: no clean-up
-        }
-        int status = -1;
-        ::waitpid(child, &status, 0);
-        EXPECT_EQ(status, 0);
-        for (const auto& entry : std::filesystem::directory_iterator(FolderOf(out)))
-            if (entry.path().string().rfind(out + ".part-", 0) == 0) return entry.path().string();
-        return std::string();
-    };
-    std::ofstream(Globals().TempVideoFile()) << std::string(1000, 'v');  // what the killed recorder recorded
-    const std::string covered = killedSave(folder + "/a.avi", 900);
-    const std::string alone = killedSave(folder + "/b.avi", 5000);
-    ASSERT_FALSE(covered.empty());
-    ASSERT_FALSE(alone.empty());
-
-    camera = std::make_unique<TScreenCamera>(Services());
-    camera->OnError = [this](TScreenCamera&, const std::string& text) { events.push_back("error:" + text); };
-    EXPECT_FALSE(FileExists(covered));
-    EXPECT_TRUE(FileExists(alone));
-    ASSERT_TRUE(camera->StartRecording(folder + "/missing/c.avi"));
-    ASSERT_TRUE(loop.RunUntil([this] { return !camera->WorkerRunning(); }, std::chrono::seconds(20)));
-    EXPECT_EQ(std::count(events.begin(), events.end(),
-                         "error:A save that was interrupted left the partly written file " + alone +
-                             "; it is kept, as no unsaved recording holds as much. Delete it once it is not needed."),
-              1);
-}
-
 TEST_F(SavePhase, FileHeldByAnotherProgramWaitsForTheNextStart) {
     const std::string held = folder + "/held.avi";
     WriteFile(held);
-    const int fd = ::open(held.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    auto another = std::make_unique<HeldFile>(held);
+    ASSERT_TRUE(another->Held());
     EXPECT_TRUE(FileInUse(held));
 
     EXPECT_TRUE(EngineTestAccess::DeleteTempFile(*camera, held));  // true: its deletion is scheduled
@@ -222,7 +178,7 @@ TEST_F(SavePhase, FileHeldByAnotherProgramWaitsForTheNextStart) {
     EXPECT_EQ(deleting, expected);
     EXPECT_TRUE(FileExists(held));
 
-    ::close(fd);
+    another.reset();
     EXPECT_EQ(RunDeletionsAtStart(), 1);
     EXPECT_FALSE(FileExists(held));
 }

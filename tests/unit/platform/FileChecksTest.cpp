@@ -1,106 +1,49 @@
 // The checks a recording makes on its files before and while it writes them.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
+#include "FileCheckFixture.h"
 #include "platform/Files.h"
-#include "platform/PartFiles.h"
+#include "support/TestSystem.h"
 
 namespace tolm {
 namespace {
-
-class FileChecks : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        base = ::testing::TempDir() + "tolm-checks-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::remove_all(base);
-        std::filesystem::create_directories(base);
-        file = base + "/file.avi";
-        std::ofstream(file) << "12345";
-    }
-    void TearDown() override { std::filesystem::remove_all(base); }
-    std::string base;
-    std::string file;
-};
 
 TEST_F(FileChecks, WritableFolderIsFoundByMakingAFileThatDoesNotStay) {
     std::string problem;
     EXPECT_TRUE(FolderWritable(base, problem)) << problem;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base), {}), 1);  // only file.avi
     EXPECT_FALSE(FolderWritable(base + "/missing", problem));
-    EXPECT_EQ(problem, "No such file or directory");
+    EXPECT_FALSE(problem.empty());
+    problem.clear();
     EXPECT_FALSE(FolderWritable(file, problem));
-    EXPECT_EQ(problem, "Not a directory");
+    EXPECT_FALSE(problem.empty());
 }
 
-TEST_F(FileChecks, LockedOnlyWhileAnotherOpenHoldsTheLock) {
+TEST_F(FileChecks, LockedOnlyWhileAnotherProgramHoldsTheFile) {
     EXPECT_FALSE(FileLocked(base + "/missing"));
-    EXPECT_FALSE(FileLocked(base));  // opens, takes the lock: a folder nobody holds
+    EXPECT_FALSE(FileLocked(base));  // a folder nobody holds
     EXPECT_FALSE(FileLocked(file));
-    const int fd = ::open(file.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_SH), 0);  // a shared lock excludes an exclusive one as well
-    EXPECT_TRUE(FileLocked(file));
-    EXPECT_TRUE(FileInUse(file));
-    ::close(fd);
-    EXPECT_FALSE(FileLocked(file));
-    // A path that cannot be opened is "in use" for the deletions, but nobody holds it.
-    EXPECT_TRUE(FileInUse(file + "/below"));
-    EXPECT_FALSE(FileLocked(file + "/below"));
-}
-
-// Found before a recording, and without opening what could wait (a FIFO) or act (a device): what a save, which
-// writes NAME.part-XXXXXXXX beside the output and renames it over, could not replace.
-TEST_F(FileChecks, OutputThatASaveCannotReplaceIsNamedWithItsReason) {
-    EXPECT_EQ(OutputFileProblem(file), "");
-    EXPECT_EQ(OutputFileProblem(base + "/missing.avi"), "");
-    EXPECT_EQ(OutputFileProblem(base + "/" + std::string(241, 'n')), "");
-    EXPECT_EQ(OutputFileProblem(base + "/" + std::string(242, 'n')),
-              "its name of 242 bytes is too long: a save first writes it with .part-XXXXXXXX added, which passes the "
-              "255 bytes a name may have here");
-    EXPECT_EQ(OutputFileProblem("/dev/null"), "it is a character device, not a regular file");
-    const std::string fifo = base + "/fifo.avi";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(OutputFileProblem(fifo), "it is a FIFO, not a regular file");
-    EXPECT_FALSE(FileLocked(fifo));
-    EXPECT_TRUE(FileInUse(fifo));
-
-    const int fd = ::open(file.c_str(), O_RDONLY);
-    int flags = 0;
-    ASSERT_GE(fd, 0);
-    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-        const int immutable = flags | FS_IMMUTABLE_FL;
-        if (::ioctl(fd, FS_IOC_SETFLAGS, &immutable) == 0) {  // needs the privilege and a file system that has it
-            EXPECT_EQ(OutputFileProblem(file), "it is marked immutable");
-            ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        }
+    EXPECT_FALSE(FileInUse(file));
+    {
+        const HeldFile another(file);
+        ASSERT_TRUE(another.Held());
+        EXPECT_TRUE(FileLocked(file));
+        EXPECT_TRUE(FileInUse(file));
     }
-    ::close(fd);
+    EXPECT_FALSE(FileLocked(file));
+    EXPECT_FALSE(FileInUse(file));
 }
 
-TEST_F(FileChecks, SizesAndTheFileSizeLimit) {
+TEST_F(FileChecks, SizesAndFreeSpace) {
     EXPECT_EQ(FileSize(file), 5u);
     EXPECT_EQ(FileSize(base), 0u);
     EXPECT_EQ(FileSize(base + "/missing"), 0u);
-    // The limit is the process's own: asked in a child that sets one.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const rlimit limit{3 << 20, RLIM_INFINITY};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
-        ::_exit(FileSizeLimitBytes() == std::optional<std::uint64_t>(3 << 20) ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::optional<std::uint64_t> free = FreeDiskBytes(base);
+    ASSERT_TRUE(free.has_value());
+    EXPECT_GT(*free, 0u);
+    EXPECT_FALSE(FreeDiskBytes(base + "/missing").has_value());
 }
 
 }  // namespace

@@ -1,20 +1,13 @@
-#include <pthread.h>
-
 #include <stdexcept>
 #include <string>
 
 #include "TimerTestSupport.h"
+#include "support/TestSystem.h"
 
 namespace tolm::test {
 namespace {
 
 using TimerTicks = TimerTest;
-
-std::string CurrentThreadName() {
-    char name[16] = {};
-    pthread_getname_np(pthread_self(), name, sizeof name);
-    return name;
-}
 
 TEST_F(TimerTicks, SynchronizedTicksRunOnTheMainThreadWithTheTimerAsSender) {
     int ticks = 0;

@@ -50,6 +50,10 @@ bool OpenScreen(const MachineOptions& options, ScreenBackend backend, std::uniqu
 
 }  // namespace
 
+struct MachineServices::Desktop {
+    std::unique_ptr<X11Desktop> x11;
+};
+
 MachineServices::MachineServices() = default;
 MachineServices::~MachineServices() = default;
 
@@ -66,8 +70,10 @@ std::unique_ptr<MachineServices> MachineServices::Open(const MachineOptions& opt
     if (!OpenScreen(options, m->backend_, m->screen_, m->warnings_, error)) return nullptr;
     if (m->backend_ == ScreenBackend::x11) {
         std::string desktopError;
-        m->desktop_ = X11Desktop::Create(options.display, mainThread, desktopError);
-        if (!m->desktop_) m->warnings_.push_back("no hot keys and no window picker: " + desktopError);
+        if (std::unique_ptr<X11Desktop> x11 = X11Desktop::Create(options.display, mainThread, desktopError))
+            m->desktop_ = std::make_unique<Desktop>(Desktop{std::move(x11)});
+        else
+            m->warnings_.push_back("no hot keys and no window picker: " + desktopError);
     } else {
         // Xwayland's keys and windows would reach only Xwayland's programs: none rather than half.
         AddWaylandLimits(m->warnings_);
@@ -91,7 +97,7 @@ EngineServices MachineServices::Services(Host& host, Clock& clock, MainThread& m
     EngineServices services{*screen_, clock, host, *compressors_, *avi_, mainThread};
     services.waveIn = waveIn_.get();
     services.mixers = mixers_.get();
-    if (X11Desktop* desktop = desktop_.get()) {
+    if (X11Desktop* desktop = desktop_ ? desktop_->x11.get() : nullptr) {
         services.hotKeys = &desktop->HotKeys();
         services.windowLocator = &desktop->Locator();
         // The desktop's own X windows: the engine's rectangles are root pixels, which a toolkit's logical

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -16,12 +15,6 @@ namespace {
 
 int NiceOf(SystemThreadId thread) {
     return getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
-}
-
-std::string CurrentThreadName() {
-    char name[16] = {};
-    pthread_getname_np(pthread_self(), name, sizeof name);
-    return name;
 }
 
 // Priorities are changed on threads of their own: a lowered priority cannot always be raised again.
@@ -101,15 +94,6 @@ TEST(ThreadPriority, UnknownThreadsAndPrioritiesAreRefused) {
         const int before = NiceOf(self);
         EXPECT_FALSE(SetThreadPriority(self, static_cast<TThreadPriority>(7)));
         EXPECT_EQ(NiceOf(self), before);
-    });
-}
-
-TEST(ThreadPriority, ThreadNamesAreKeptToFifteenCharacters) {
-    OnFreshThread([] {
-        SetCurrentThreadName("tolm-worker");
-        EXPECT_EQ(CurrentThreadName(), "tolm-worker");
-        SetCurrentThreadName("tolm-a-very-long-thread-name");
-        EXPECT_EQ(CurrentThreadName(), "tolm-a-very-lon");
     });
 }
 
