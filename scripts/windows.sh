@@ -120,8 +120,9 @@ tolm_windows_deps() {
             tail -20 "$work/ffmpeg.log" >&2
             return 1
         fi
-        # The .pc files name the folder they were installed in.
-        sed -i "s|$prefix.partial|$prefix|g" "$prefix.partial"/lib/pkgconfig/*.pc
+        # The .pc files name the folder they were installed in; named from their own place instead, the cache
+        # can be moved or shared between checkouts.
+        sed -i "s|$prefix.partial|\${pcfiledir}/../..|g" "$prefix.partial"/lib/pkgconfig/*.pc
         mv "$prefix.partial" "$prefix"
         rm -rf "$work"
         tolm_log "FFmpeg and x264 for Windows: $((SECONDS - started)) s"
